@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellumar::cli {
+
+enum class OnError { Ask, Abort, Skip };
+
+// One search request as given on the command line. Defaults are the dialog's first-run ones.
+struct CliOptions {
+    std::string strFolder;
+    std::string strFilter = "*.*";
+    std::string strSearch;
+    std::string strReplace;
+    bool bReplace = false;  // --replace was given
+    bool bSearchOnly = false;
+    bool bSubfolders = true;
+    bool bHidden = true;
+    bool bIgnoreCase = true;
+    bool bYes = false;
+    std::optional<OnError> onError;  // unset: ask on a terminal, abort otherwise
+    bool bLong = false;
+    bool bNull = false;
+    bool bQuiet = false;
+    bool bHelp = false;
+    bool bVersion = false;
+
+    // Only searching: no --replace, or --search-only, which wins.
+    bool SearchesOnly() const { return bSearchOnly || !bReplace; }
+};
+
+// Parses the arguments after the program name; on a usage error, the message.
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string* error);
+
+const char* CliUsage();
+
+}  // namespace pellumar::cli

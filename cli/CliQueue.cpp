@@ -1,0 +1,56 @@
+#include "CliQueue.h"
+
+#include <utility>
+
+namespace pellumar::cli {
+
+void CliQueue::Push(CliEvent event) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutexQueue);
+        m_queue.push_back(std::move(event));
+    }
+    m_ready.notify_one();
+}
+
+void CliQueue::OnSearchFound(std::string path, FileInformation info) {
+    CliEvent event;
+    event.kind = CliEvent::Found;
+    event.path = std::move(path);
+    event.info = info;
+    Push(std::move(event));
+}
+
+int CliQueue::Ask(CliEvent::Kind kind, const char* operation, const CFileException& error) {
+    std::promise<int> reply;
+    std::future<int> answer = reply.get_future();
+    CliEvent event;
+    event.kind = kind;
+    event.operation = operation;
+    event.error = &error;
+    event.reply = &reply;
+    Push(std::move(event));
+    return answer.get();
+}
+
+int CliQueue::OnSearchError(const char* operation, const CFileException& error) {
+    return Ask(CliEvent::Error, operation, error);
+}
+
+int CliQueue::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
+    return Ask(CliEvent::ErrorNoRetry, operation, error);
+}
+
+void CliQueue::OnSearchFinished(int result) {
+    CliEvent event;
+    event.kind = CliEvent::Finished;
+    event.result = result;
+    Push(std::move(event));
+}
+
+std::deque<CliEvent> CliQueue::Take(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mutexQueue);
+    m_ready.wait_for(lock, timeout, [this] { return !m_queue.empty(); });
+    return std::exchange(m_queue, {});
+}
+
+}  // namespace pellumar::cli

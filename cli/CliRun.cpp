@@ -1,0 +1,257 @@
+#include "CliRun.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "CSearchThread.h"
+#include "CliOptions.h"
+#include "CliProgress.h"
+#include "CliPrompt.h"
+#include "CliQueue.h"
+#include "ResultText.h"
+#include "SearchErrorText.h"
+#include "SearchQuery.h"
+
+namespace pellumar::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;               // written by the signal handler
+std::atomic<const SearchStopHandle*> g_stop{nullptr};  // written by the main thread
+
+void OnSignal(int signal) {
+    g_signal = signal;
+    if (const SearchStopHandle* stop = g_stop.load()) {
+        stop->RequestStopNow();
+    }
+}
+
+void InstallSignals() {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnSignal;
+    action.sa_flags = SA_RESETHAND;  // no restart: a waiting read ends; a second signal kills
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+    std::signal(SIGPIPE, SIG_IGN);  // a closed output ends the search cleanly, not the process
+}
+
+std::string Absolute(const std::string& folder) {
+    if (folder.empty() || folder.front() == '/') {
+        return folder;
+    }
+    char cwd[PATH_MAX];
+    if (::getcwd(cwd, sizeof cwd) == nullptr) {
+        return folder;
+    }
+    return std::string(cwd) + (cwd[1] ? "/" : "") + folder;
+}
+
+void Fail(const std::string& message) {
+    std::fprintf(stderr, "pellumar: %s\n", message.c_str());
+}
+
+class CliSession {
+  public:
+    explicit CliSession(CliOptions options)
+        : m_options(std::move(options)),
+          m_onError(
+              m_options.onError.value_or(::isatty(STDIN_FILENO) ? OnError::Ask : OnError::Abort)),
+          m_progress(!m_options.bQuiet && ::isatty(STDERR_FILENO)) {}
+
+    int Run();
+
+  private:
+    bool Validate();
+    bool Confirm();
+    int Search();
+    void Handle(CliEvent& event);
+    void Report(const CliEvent& event);
+    int Answer(const CliEvent& event);
+    int ExitStatus() const;
+
+    CliOptions m_options;
+    OnError m_onError;
+    CliProgress m_progress;
+    SearchStopHandle m_stop;
+    uint64_t m_nFound = 0;
+    int m_nResult = 0;
+    bool m_bFinished = false;
+    bool m_bAborted = false;
+    bool m_bOutputBroken = false;
+};
+
+int CliSession::Run() {
+    if (!Validate() || !Confirm()) {
+        return g_signal ? 128 + g_signal : 2;
+    }
+    return Search();
+}
+
+bool CliSession::Validate() {
+    m_options.strFolder = Absolute(m_options.strFolder);
+    const QueryProblem problem = CheckQuery(
+        m_options.strFilter, m_options.strFolder, m_options.strSearch, m_options.SearchesOnly(),
+        [](const std::string& folder) { return ::chdir(folder.c_str()) == 0; });
+    if (problem != QueryProblem::None) {
+        Fail(QueryProblemText(problem));
+        return false;
+    }
+    return true;
+}
+
+bool CliSession::Confirm() {
+    if (m_options.SearchesOnly() || m_options.bYes) {
+        return true;
+    }
+    if (!::isatty(STDIN_FILENO)) {
+        Fail(
+            "refusing to replace without confirmation: standard input is not a terminal; "
+            "add --yes to replace");
+        return false;
+    }
+    const std::string question = ConfirmationText(m_options.strSearch, m_options.strReplace, false);
+    std::fprintf(stderr, "%s [y/N] ", question.c_str());
+    std::fflush(stderr);
+    const std::optional<std::string> answer = ReadLine(STDIN_FILENO);
+    if (answer && IsYes(*answer)) {
+        return true;
+    }
+    Fail("nothing was changed");
+    return false;
+}
+
+int CliSession::Search() {
+    CliQueue queue;
+    auto worker = std::make_unique<CSearchThread>(
+        &queue, m_options.strFolder, m_options.strFilter, m_options.strSearch, m_options.strReplace,
+        m_options.bSubfolders, m_options.SearchesOnly(), m_options.bHidden, m_options.bIgnoreCase);
+    m_stop = worker->GetStopHandle();
+    const std::shared_ptr<const SearchProgress> progress = worker->GetProgress();
+    g_stop.store(&m_stop);
+    if (g_signal) {
+        m_stop.RequestStopNow();  // interrupted before the handle was published
+    }
+    std::thread thread = CSearchThread::Start(std::move(worker));
+    while (!m_bFinished) {
+        for (CliEvent& event : queue.Take(std::chrono::milliseconds(100))) {
+            Handle(event);
+        }
+        if (!m_bFinished) {
+            m_progress.Draw(progress->FilesExamined(), m_nFound, progress->Folder());
+        }
+    }
+    thread.join();
+    g_stop.store(nullptr);
+    m_progress.Clear();
+    if (std::fflush(stdout) != 0) {
+        m_bOutputBroken = true;
+    }
+    return ExitStatus();
+}
+
+void CliSession::Handle(CliEvent& event) {
+    switch (event.kind) {
+        case CliEvent::Found:
+            Report(event);
+            break;
+        case CliEvent::Error:
+        case CliEvent::ErrorNoRetry:
+            event.reply->set_value(Answer(event));
+            break;
+        case CliEvent::Finished:
+            m_nResult = event.result;
+            m_bFinished = true;
+            break;
+    }
+}
+
+void CliSession::Report(const CliEvent& event) {
+    ++m_nFound;
+    if (m_bOutputBroken) {
+        return;
+    }
+    m_progress.Clear();
+    if (m_options.bLong) {
+        std::fputs(FormatSize(event.info.FileSize()).c_str(), stdout);
+        std::fputc('\t', stdout);
+        std::fputs(FormatTimeText(event.info.ftLastWriteTime).c_str(), stdout);
+        std::fputc('\t', stdout);
+    }
+    std::fwrite(event.path.data(), 1, event.path.size(), stdout);
+    std::fputc(m_options.bNull ? '\0' : '\n', stdout);
+    if (std::ferror(stdout)) {
+        m_bOutputBroken = true;  // nobody reads the results any more: end the search
+        m_stop.RequestStopNow();
+    }
+}
+
+int CliSession::Answer(const CliEvent& event) {
+    const bool retryable = event.kind == CliEvent::Error;
+    const std::string text = retryable
+                                 ? FormatSearchErrorText(event.operation, *event.error)
+                                 : FormatSearchErrorNoRetryText(event.operation, *event.error);
+    m_progress.Clear();
+    std::fprintf(stderr, "pellumar: %s\n", text.c_str());
+    int reply;
+    if (m_onError == OnError::Ask) {
+        std::optional<int> choice;
+        while (!choice) {
+            std::fputs(retryable ? "[A]bort, [R]etry, [I]gnore? " : "[O]K, [C]ancel? ", stderr);
+            std::fflush(stderr);
+            const std::optional<std::string> line = ReadLine(STDIN_FILENO);
+            choice = line ? ParsePromptAnswer(retryable, *line) : std::optional<int>(STOP_SEARCH);
+        }
+        reply = *choice;
+    } else {
+        reply = AutomaticReply(m_onError);
+        std::fprintf(stderr, "pellumar: answered %s\n", ReplyName(retryable, reply));
+    }
+    if (reply == STOP_SEARCH) {
+        m_bAborted = true;
+    }
+    return reply;
+}
+
+int CliSession::ExitStatus() const {
+    if (g_signal) {
+        return 128 + g_signal;
+    }
+    if (m_bAborted || m_bOutputBroken || m_nResult != 0) {
+        return 2;
+    }
+    return m_nFound > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args) {
+    std::string error;
+    std::optional<CliOptions> options = ParseCliOptions(args, &error);
+    if (!options) {
+        Fail(error);
+        std::fputs(CliUsage(), stderr);
+        return 2;
+    }
+    if (options->bHelp) {
+        std::fputs(CliUsage(), stdout);
+        return 0;
+    }
+    if (options->bVersion) {
+        std::puts("pellumar 1.1.0");
+        return 0;
+    }
+    InstallSignals();
+    return CliSession(std::move(*options)).Run();
+}
+
+}  // namespace pellumar::cli

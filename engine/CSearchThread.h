@@ -1,0 +1,106 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ISearchNotify.h"
+#include "SearchProgress.h"
+#include "SearchStopHandle.h"
+#include "StopState.h"
+#include "Sys.h"
+#include "WildcardFilter.h"
+
+namespace pellumar {
+
+class TempFile;
+
+// One search request and the worker that runs it on a thread of its own: it walks the folder
+// tree, scans (and, when replacing, rewrites) each file that passes the filter, and reports to
+// the notification sink.
+class CSearchThread {
+  public:
+    CSearchThread(ISearchNotify* pNotify, std::string strFolder, std::string strFilter,
+                  std::string strSearch, std::string strReplace, bool bSubfolders, bool bSearchOnly,
+                  bool bHidden, bool bIgnoreCase, Sys& sys = DefaultSys());
+    CSearchThread(const CSearchThread&) = delete;
+    CSearchThread& operator=(const CSearchThread&) = delete;
+    virtual ~CSearchThread();
+
+    // The thread's entry: runs the search, then deletes the worker; returns Run's result.
+    static int ThreadProc(std::unique_ptr<CSearchThread> pWorker);
+    // Starts ThreadProc on a new thread. Keep the stop handle before calling this.
+    static std::thread Start(std::unique_ptr<CSearchThread> pWorker);
+
+    // Walks the starting folder, then sends the finished notification with the result.
+    int Run();
+
+    // Asks the search to end; also safe through the handle after the worker is gone.
+    void RequestStop();
+    SearchStopHandle GetStopHandle() const { return SearchStopHandle(m_nStop); }
+    std::shared_ptr<const SearchProgress> GetProgress() const { return m_pProgress; }
+
+    // 0 when the folder was walked (to its end or until a stop), 1 when it cannot be entered.
+    int SearchFolder(const std::string& strFolder);
+    // 0, or the error that kept the file from being opened or read.
+    int ProcessFile(const std::string& strPath);
+
+    void BuildShiftTable();
+    const std::array<int32_t, 256>& GetShiftTable() const { return m_nShift; }
+    const std::string& GetSearchText() const { return m_strSearch; }
+
+  private:
+    struct ScanState;
+    struct FolderId {
+        dev_t dev;
+        ino_t ino;
+        bool operator==(const FolderId&) const = default;
+    };
+
+    bool StopBeforeEntry();
+    int CurrentStop() const { return m_nStop->load(std::memory_order_relaxed); }
+    void StoreReply(int nReply);
+    enum { kEntered, kCannotEnter, kAlreadyOnPath };
+    int EnterFolder(const std::string& strFolder);
+    bool EnumerateFiles(const std::string& strDir, const std::string& strPrefix,
+                        std::vector<std::string>* pSubfolders);
+    void HandleEntry(void* pDir, const struct dirent& entry, const std::string& strPrefix,
+                     std::vector<std::string>* pSubfolders);
+    void WalkSubfolders(const std::string& strPrefix, const std::vector<std::string>& subfolders);
+
+    int ScanFile(const std::string& strPath, int fd, const struct stat& st,
+                 const FileInformation& info);
+    void ScanView(ScanState& state);
+    bool OpenTemporary(ScanState& state);
+    void WriteOut(ScanState& state, const void* pData, size_t nSize);
+    void PutInPlace(ScanState& state);
+    int CheckReplaceable(const ScanState& state);
+    void ReportReplaceFailure(const ScanState& state, int nError);
+
+    std::shared_ptr<std::atomic<int>> m_nStop;  // the UI thread stores only STOP_SEARCH
+    std::array<int32_t, 256> m_nShift;
+    ISearchNotify* m_pNotify;
+    std::string m_strFolder;
+    std::string m_strFilter;
+    std::string m_strSearch;
+    std::string m_strReplace;
+    bool m_bSubfolders;
+    bool m_bSearchOnly;
+    bool m_bListOnly;
+    bool m_bHidden;
+    bool m_bIgnoreCase;
+
+    Sys& m_sys;
+    WildcardFilter m_filter;
+    std::shared_ptr<SearchProgress> m_pProgress;
+    std::vector<unsigned char> m_readBuffer;  // reused for every small file of the search
+    std::vector<FolderId> m_folderStack;      // the folders on the current path of the walk
+};
+
+}  // namespace pellumar

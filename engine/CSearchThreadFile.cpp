@@ -1,0 +1,270 @@
+// The per-file step of the worker: open, scan, rewrite through a temporary file, report.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "CSearchThread.h"
+#include "FileView.h"
+#include "ReadFaultGuard.h"
+#include "TempFile.h"
+#include "UniqueFd.h"
+
+namespace pellumar {
+
+namespace {
+
+constexpr const char* kOpenTemporary = "open the temporary file";
+constexpr const char* kWriteTemporary = "write to the temporary file";
+constexpr const char* kCloseOutput = "close the output file";
+constexpr const char* kReplaceFile = "replace the file";
+
+// ASCII upper-casing; every other byte stays as it is.
+struct UpperTable {
+    unsigned char map[256];
+    constexpr UpperTable() : map() {
+        for (int c = 0; c < 256; ++c) {
+            map[c] = static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 32 : c);
+        }
+    }
+};
+constexpr UpperTable kUpper;
+
+std::string LeafName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The identity check found the file changed by another program since it was opened.
+constexpr int kChangedMeanwhile = -1;
+
+}  // namespace
+
+struct CSearchThread::ScanState {
+    ScanState(Sys& sys, const std::string& path, const struct stat& st, const unsigned char* text,
+              uint64_t size)
+        : strPath(path), stOpened(st), T(text), n(size), temp(sys) {}
+
+    const std::string& strPath;
+    const struct stat& stOpened;  // the file as it was when opened
+    std::string strTarget;        // the file that is rewritten: the path, or a link's target
+    const unsigned char* T;
+    uint64_t n;
+    bool found = false;
+    TempFile temp;
+};
+
+int CSearchThread::ProcessFile(const std::string& strPath) {
+    m_pProgress->FileExamined();
+    const int raw = m_sys.Open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (raw < 0) {
+        return errno;
+    }
+    UniqueFd fd(m_sys, raw);
+    struct stat st;
+    if (m_sys.Fstat(fd.Get(), &st) != 0) {
+        return errno;  // nothing is known of the file: it is skipped
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return 0;
+    }
+    const FileInformation info = FileInformationFromStat(st, LeafName(strPath));
+    if (m_bListOnly) {
+        fd.Reset();
+        m_pNotify->OnSearchFound(strPath, info);
+        return 0;
+    }
+    return ScanFile(strPath, fd.Get(), st, info);
+}
+
+int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct stat& st,
+                            const FileInformation& info) {
+    const auto n = static_cast<uint64_t>(st.st_size);
+    if (n < m_strSearch.size()) {
+        return 0;
+    }
+    FileView view(m_sys, m_readBuffer);
+    if (const int error = view.Open(fd, n)) {
+        return error;
+    }
+    if (m_nShift[0] == 0) {
+        BuildShiftTable();
+    }
+    ScanState state(m_sys, strPath, st, view.Data(), n);
+    bool completed = true;
+    if (view.IsMapped()) {
+        auto scan = [this, &state] { ScanView(state); };
+        completed = ReadFaultGuard::Run(view.Data(), static_cast<size_t>(n), scan);
+    } else {
+        ScanView(state);
+    }
+    view.Close();
+    if (!completed) {
+        state.temp.Discard();  // the file shrank under the scan: skipped, as it now is
+        return EIO;
+    }
+    if (state.temp.IsOpen()) {
+        PutInPlace(state);
+    }
+    if (state.found) {
+        m_pNotify->OnSearchFound(strPath, info);
+    }
+    return 0;
+}
+
+// The shift-table scan. It may be left by a jump when the mapped file shrinks: it holds no
+// object with a destructor, and everything it owns lives in the caller's `state`.
+void CSearchThread::ScanView(ScanState& state) {
+    const unsigned char* T = state.T;
+    const uint64_t n = state.n;
+    const auto* P = reinterpret_cast<const unsigned char*>(m_strSearch.data());
+    const uint64_t m = m_strSearch.size();
+    const unsigned char* fold = kUpper.map;
+    const bool ignoreCase = m_bIgnoreCase;
+    uint64_t i = m - 1;
+    uint64_t E = 0;  // just after the last accepted match
+    while (i < n) {
+        const unsigned char c = ignoreCase ? fold[T[i]] : T[i];
+        if (CurrentStop() != STOP_NONE) {
+            state.found = false;
+            break;
+        }
+        const int32_t t = m_nShift[c];
+        if (t > 0) {
+            i += static_cast<uint64_t>(t);
+            continue;
+        }
+        const uint64_t s = i + 1 - m;  // the candidate's start
+        bool accepted = s >= E;        // never inside the previous match
+        for (uint64_t j = m - 1; accepted && j-- > 0;) {
+            const unsigned char b = ignoreCase ? fold[T[s + j]] : T[s + j];
+            accepted = b == P[j];
+        }
+        if (!accepted) {
+            i += static_cast<uint64_t>(-t);
+            continue;
+        }
+        state.found = true;
+        if (m_bSearchOnly) {
+            break;
+        }
+        if (!state.temp.IsOpen() && !OpenTemporary(state)) {
+            break;
+        }
+        if (s > E) {
+            WriteOut(state, T + E, static_cast<size_t>(s - E));
+        }
+        WriteOut(state, m_strReplace.data(), m_strReplace.size());
+        E = i + 1;
+        i += static_cast<uint64_t>(-t);
+    }
+    if (state.temp.IsOpen() && E != n && CurrentStop() == STOP_NONE) {
+        WriteOut(state, T + E, static_cast<size_t>(n - E));
+    }
+}
+
+bool CSearchThread::OpenTemporary(ScanState& state) {
+    state.strTarget = state.strPath;
+    struct stat link;
+    if (m_sys.Lstat(state.strPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        // A link stays a link: its target is rewritten, beside the target.
+        char resolved[PATH_MAX];
+        if (m_sys.Realpath(state.strPath.c_str(), resolved) != nullptr) {
+            state.strTarget = resolved;
+        }
+    }
+    const std::string folder = FolderOf(state.strTarget);
+    for (bool retry = false;; retry = true) {
+        const int error = state.temp.Create(folder, state.stOpened, retry);
+        if (error == 0) {
+            return true;
+        }
+        const CFileException record{CauseFromErrno(error), error, state.temp.Path()};
+        StoreReply(m_pNotify->OnSearchError(kOpenTemporary, record));
+        if (CurrentStop() != STOP_NONE) {
+            return false;
+        }
+    }
+}
+
+void CSearchThread::WriteOut(ScanState& state, const void* pData, size_t nSize) {
+    const char* bytes = static_cast<const char*>(pData);
+    size_t done = 0;
+    while (done < nSize && CurrentStop() == STOP_NONE) {
+        int error = 0;
+        done += state.temp.Write(bytes + done, nSize - done, &error);
+        if (error != 0) {
+            const CFileException record{CAUSE_GENERIC, error, state.temp.Path()};
+            StoreReply(m_pNotify->OnSearchError(kWriteTemporary, record));
+        }
+    }
+}
+
+void CSearchThread::PutInPlace(ScanState& state) {
+    if (CurrentStop() != STOP_NONE) {
+        state.temp.Discard();
+        return;
+    }
+    if (const int error = state.temp.Close()) {
+        // A failed flush is never trusted again: the new content is given up.
+        const CFileException record{CAUSE_DISK_FULL, error, state.temp.Path()};
+        StoreReply(m_pNotify->OnSearchErrorNoRetry(kCloseOutput, record));
+        state.temp.Discard();
+        return;
+    }
+    if (CurrentStop() != STOP_NONE) {
+        state.temp.Discard();
+        return;
+    }
+    int error = CheckReplaceable(state);
+    if (error == 0) {
+        error = state.temp.RenameOver(state.strTarget);
+    }
+    if (error != 0) {
+        state.temp.Discard();
+        ReportReplaceFailure(state, error);
+    }
+}
+
+// Whether the file may take its new content: still writable by the user, and still the file
+// that was opened, unchanged.
+int CSearchThread::CheckReplaceable(const ScanState& state) {
+    if (m_sys.Access(state.strTarget.c_str(), W_OK) != 0) {
+        return errno;
+    }
+    struct stat now;
+    if (m_sys.Stat(state.strTarget.c_str(), &now) != 0) {
+        return errno;
+    }
+    return SameFile(now, state.stOpened) ? 0 : kChangedMeanwhile;
+}
+
+void CSearchThread::ReportReplaceFailure(const ScanState& state, int nError) {
+    CFileException record;
+    if (nError == kChangedMeanwhile) {
+        record.m_cause = CAUSE_SHARING_VIOLATION;  // another program used the file meanwhile
+    } else {
+        record.m_cause = CauseFromErrno(nError);
+        record.m_lOsError = nError;
+    }
+    record.m_strFileName = state.strPath;
+    StoreReply(m_pNotify->OnSearchErrorNoRetry(kReplaceFile, record));
+}
+
+}  // namespace pellumar

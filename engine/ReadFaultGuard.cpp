@@ -1,0 +1,71 @@
+#include "ReadFaultGuard.h"
+
+#include <csetjmp>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+
+namespace pellumar {
+
+namespace {
+
+struct FaultScope {
+    sigjmp_buf env;
+    const char* begin;
+    size_t length;
+    FaultScope* outer;
+};
+
+// Written and read only by the thread that owns the scope (and its signal handler).
+thread_local FaultScope* t_scope = nullptr;
+
+struct sigaction g_previous;  // written once, under the call_once below
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    FaultScope* scope = t_scope;
+    const char* address = static_cast<const char*>(info->si_addr);
+    if (scope != nullptr && address >= scope->begin && address < scope->begin + scope->length) {
+        siglongjmp(scope->env, 1);
+    }
+    // Not ours: hand it on, or let the default action end the process.
+    if (g_previous.sa_flags & SA_SIGINFO) {
+        g_previous.sa_sigaction(signal, info, context);
+    } else if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN) {
+        g_previous.sa_handler(signal);
+    } else {
+        ::signal(signal, SIG_DFL);
+    }
+}
+
+void InstallHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGBUS, &action, &g_previous);
+    });
+}
+
+}  // namespace
+
+bool ReadFaultGuard::RunRaw(const void* begin, size_t length, void (*function)(void*),
+                            void* context) {
+    InstallHandler();
+    FaultScope scope;
+    scope.begin = static_cast<const char*>(begin);
+    scope.length = length;
+    scope.outer = t_scope;
+    if (sigsetjmp(scope.env, 1) != 0) {
+        t_scope = scope.outer;
+        return false;
+    }
+    t_scope = &scope;
+    function(context);
+    t_scope = scope.outer;
+    return true;
+}
+
+}  // namespace pellumar

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace pellumar {
+
+// What is wrong with a query before it may start, in the order the checks run.
+enum class QueryProblem { None, NoFilter, NoFolder, FolderNotFound, NothingToSearch };
+
+// Runs the checks in order: filter, folder, making the folder current (through `makeCurrent`,
+// which is not called when an earlier check fails), search text unless only searching.
+QueryProblem CheckQuery(const std::string& strFilter, const std::string& strFolder,
+                        const std::string& strSearch, bool bSearchOnly,
+                        const std::function<bool(const std::string&)>& makeCurrent);
+
+// The message and the caption that tell the user of a problem.
+const char* QueryProblemText(QueryProblem problem);
+const char* QueryProblemCaption(QueryProblem problem);
+
+// The question asked before a search starts when confirmation is on.
+std::string ConfirmationText(const std::string& strSearch, const std::string& strReplace,
+                             bool bSearchOnly);
+
+}  // namespace pellumar

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "Sys.h"
+
+namespace pellumar {
+
+// The file that receives a file's new content before it takes the file's place. It is deleted
+// when its owner goes away, unless it was put in place.
+class TempFile {
+  public:
+    explicit TempFile(Sys& sys);
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() { Discard(); }
+
+    // Creates a new file "pel" + four hexadecimal digits + ".tmp" in `folder`, exclusively, with
+    // the permission bits (and, where the program may set them, the owner) of `like`.
+    // 0 or the error; Path() then names the file that was tried. A retry tries the same name
+    // first.
+    int Create(const std::string& folder, const struct stat& like, bool bRetry = false);
+
+    // Takes bytes into the buffered stream; returns how many it took. When writing out fails,
+    // *error holds the reason and the bytes not taken may be offered again.
+    size_t Write(const void* data, size_t size, int* error);
+
+    // Writes out what is buffered, flushes it to the disk and closes: 0 or the error.
+    int Close();
+
+    // Takes the place of `target` in one rename: 0 or the error.
+    int RenameOver(const std::string& target);
+
+    // Closes and deletes the file, if there is one.
+    void Discard();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& Path() const { return m_strPath; }
+
+  private:
+    int FlushBuffer();
+    int SetPermissions(const struct stat& like);
+
+    Sys& m_sys;
+    int m_fd = -1;
+    unsigned m_nNumber = 0;  // the number in the last name tried
+    bool m_bExists = false;  // a file of ours stands at m_strPath
+    std::string m_strPath;
+    std::vector<char> m_buffer;
+    size_t m_nUsed = 0;
+};
+
+}  // namespace pellumar

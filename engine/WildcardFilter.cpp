@@ -1,0 +1,66 @@
+#include "WildcardFilter.h"
+
+namespace pellumar {
+
+namespace {
+
+unsigned char Fold(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
+}
+
+}  // namespace
+
+WildcardFilter::WildcardFilter(std::string_view filter) {
+    m_bUsable = !filter.empty() && filter.size() <= kMaxLength;
+    const size_t slash = filter.rfind('/');
+    if (slash == std::string_view::npos) {
+        m_strPattern = filter;
+    } else {
+        m_strFolder = filter.substr(0, slash + 1);
+        m_strPattern = filter.substr(slash + 1);
+    }
+    if (m_strPattern.empty()) {
+        m_bUsable = false;
+    }
+}
+
+bool WildcardFilter::Matches(std::string_view name) const {
+    return m_bUsable && Match(m_strPattern, name);
+}
+
+bool WildcardFilter::Match(std::string_view pattern, std::string_view name) {
+    // Greedy matching with one backtrack point: the last '*' seen.
+    size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || Fold(static_cast<unsigned char>(pattern[p])) ==
+                                             Fold(static_cast<unsigned char>(name[n])))) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            break;
+        }
+    }
+    if (n == name.size()) {
+        while (p < pattern.size() && pattern[p] == '*') {
+            ++p;
+        }
+        if (p == pattern.size()) {
+            return true;
+        }
+    }
+    // "x.*" stands for "x" with any extension, none included.
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
+        name.find('.') == std::string_view::npos) {
+        return Match(pattern.substr(0, pattern.size() - 2), name);
+    }
+    return false;
+}
+
+}  // namespace pellumar
