@@ -1,5 +1,9 @@
 #pragma once
 
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <set>
@@ -9,9 +13,8 @@
 
 namespace pellumar::test {
 
-// The system calls the tests can make fail. Temporary-file calls are told apart from those on
-// the files searched: a create is an open with O_CREAT, and a write or close is one on a
-// descriptor that such a create returned.
+// The system calls tests make fail. Temporary-file calls are told apart from those on the
+// searched files: a create is an open with O_CREAT, and a close is on a descriptor it returned.
 enum class Op {
     Open,
     CreateTemp,
@@ -20,43 +23,67 @@ enum class Op {
     CloseTemp,
     Fchmod,
     Rename,
-    Unlink,
     Access,
-    Stat,
-    Fstat,
     Mmap,
     Pread,
+    Fstat,
     Chdir,
-    Opendir,
+    Opendir
 };
 
 class FaultySys : public Sys {
   public:
-    // The next `times` calls of `op` fail with `error`; a negative count fails every call. With
-    // `where`, only calls on a path that contains it count.
+    // The next `times` calls of `op` (every call when negative) fail with `error`; with
+    // `where`, only calls on a path containing it.
     void Fail(Op op, int error, int times = 1, std::string where = "") {
         m_faults[op] = {error, times, std::move(where)};
     }
-    // Each write takes at most this many bytes.
-    void LimitWrites(size_t most) { m_nWriteLimit = most; }
-    // Runs before every call of `op`.
+    // Runs `hook` just before the next call of `op`.
     void Before(Op op, std::function<void()> hook) { m_hooks[op] = std::move(hook); }
-    int Calls(Op op) const;
+    void LimitWrites(size_t most) { m_nWriteLimit = most; }  // each write takes at most this
+    int Calls(Op op) { return m_calls[op]; }
 
-    int Open(const char* path, int flags, mode_t mode) override;
-    int Close(int fd) override;
-    int Fstat(int fd, struct stat* st) override;
-    int Stat(const char* path, struct stat* st) override;
-    ssize_t Pread(int fd, void* buffer, size_t size, off_t offset) override;
-    ssize_t Write(int fd, const void* data, size_t size) override;
-    int Fsync(int fd) override;
-    int Fchmod(int fd, mode_t mode) override;
-    int Rename(const char* from, const char* to) override;
-    int Unlink(const char* path) override;
-    int Access(const char* path, int mode) override;
-    void* Mmap(size_t length, int fd) override;
-    int Chdir(const char* path) override;
-    DIR* Opendir(const char* path) override;
+    int Open(const char* path, int flags, mode_t mode) override {
+        const bool create = (flags & O_CREAT) != 0;
+        if (Enter(create ? Op::CreateTemp : Op::Open, path)) {
+            return -1;
+        }
+        const int fd = Sys::Open(path, flags, mode);
+        if (create && fd >= 0) {
+            m_tempFds.insert(fd);
+        }
+        return fd;
+    }
+    int Close(int fd) override {
+        const bool fail = m_tempFds.erase(fd) != 0 && Enter(Op::CloseTemp);
+        const int error = errno;
+        const int result = Sys::Close(fd);  // the descriptor is gone either way
+        errno = error;
+        return fail ? -1 : result;
+    }
+    ssize_t Write(int fd, const void* data, size_t size) override {
+        size = m_nWriteLimit ? std::min(size, m_nWriteLimit) : size;
+        return Enter(Op::Write) ? -1 : Sys::Write(fd, data, size);
+    }
+    int Fsync(int fd) override { return Enter(Op::Fsync) ? -1 : Sys::Fsync(fd); }
+    int Fchmod(int fd, mode_t m) override { return Enter(Op::Fchmod) ? -1 : Sys::Fchmod(fd, m); }
+    int Rename(const char* a, const char* b) override {
+        return Enter(Op::Rename, b) ? -1 : Sys::Rename(a, b);
+    }
+    int Access(const char* p, int m) override {
+        return Enter(Op::Access, p) ? -1 : Sys::Access(p, m);
+    }
+    void* Mmap(size_t n, int fd) override { return Enter(Op::Mmap) ? nullptr : Sys::Mmap(n, fd); }
+    ssize_t Pread(int fd, void* b, size_t n, off_t o) override {
+        return Enter(Op::Pread) ? -1 : Sys::Pread(fd, b, n, o);
+    }
+    int Fstat(int fd, struct stat* st) override {
+        return Enter(Op::Fstat) ? -1 : Sys::Fstat(fd, st);
+    }
+    int Chdir(const char* p) override { return Enter(Op::Chdir, p) ? -1 : Sys::Chdir(p); }
+    DIR* Opendir(const char* p) override {
+        return Enter(Op::Opendir, p) ? nullptr : Sys::Opendir(p);
+    }
 
   private:
     struct Fault {
@@ -64,8 +91,22 @@ class FaultySys : public Sys {
         int times;
         std::string where;
     };
-    // Counts the call, runs its hook; true (errno set) when it is to fail.
-    bool Enter(Op op, const char* path = nullptr);
+
+    // Counts the call and runs its hook; true, with errno set, when the call is to fail.
+    bool Enter(Op op, const std::string& path = "") {
+        ++m_calls[op];
+        if (auto hook = m_hooks.extract(op)) {
+            hook.mapped()();
+        }
+        const auto it = m_faults.find(op);
+        if (it == m_faults.end() || it->second.times == 0 ||
+            path.find(it->second.where) == std::string::npos) {
+            return false;
+        }
+        it->second.times -= it->second.times > 0;
+        errno = it->second.error;
+        return true;
+    }
 
     std::map<Op, Fault> m_faults;
     std::map<Op, std::function<void()>> m_hooks;

@@ -5,76 +5,62 @@
 namespace pellumar::test {
 
 void RecordingSink::Reply(std::initializer_list<int> replies, int fallback) {
-    std::lock_guard<std::mutex> lock(m_mutexLines);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_replies.assign(replies);
     m_nFallback = fallback;
 }
 
-std::string RecordingSink::Relative(const std::string& path) const {
-    std::string text = path;
-    if (!m_strRoot.empty() && text.rfind(m_strRoot + "/", 0) == 0) {
-        text = text.substr(m_strRoot.size() + 1);
-    }
-    static const std::regex temporary("pel[0-9A-F]{4}\\.tmp");
-    return std::regex_replace(text, temporary, "pel*.tmp");
-}
-
 void RecordingSink::Record(const std::string& line) {
+    static const std::regex temporary("pel[0-9A-F]{4}\\.tmp");
+    std::string text = std::regex_replace(line, temporary, "pel*.tmp");
+    const std::string root = m_strRoot + "/";
+    for (size_t at; !m_strRoot.empty() && (at = text.find(root)) != std::string::npos;) {
+        text.erase(at, root.size());
+    }
     {
-        std::lock_guard<std::mutex> lock(m_mutexLines);
-        m_lines.push_back(line);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lines.push_back(text);
     }
     if (m_hook) {
-        m_hook(line);
+        m_hook(text);
     }
-}
-
-int RecordingSink::NextReply() {
-    std::lock_guard<std::mutex> lock(m_mutexLines);
-    if (m_replies.empty()) {
-        return m_nFallback;
-    }
-    const int reply = m_replies.front();
-    m_replies.pop_front();
-    return reply;
 }
 
 void RecordingSink::OnSearchFound(std::string path, FileInformation info) {
     {
-        std::lock_guard<std::mutex> lock(m_mutexLines);
-        m_foundInfo.push_back(info);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastInfo = info;
     }
-    Record("found " + Relative(path));
+    Record("found " + path);
+}
+
+int RecordingSink::Ask(const char* kind, const char* operation, const CFileException& error) {
+    int reply;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        reply = m_replies.empty() ? m_nFallback : m_replies.front();
+        if (!m_replies.empty()) {
+            m_replies.pop_front();
+        }
+    }
+    Record(std::string(kind) + " " + operation + " (" + error.m_strFileName + ") cause " +
+           std::to_string(error.m_cause) + " os " + std::to_string(error.m_lOsError) + " -> " +
+           std::to_string(reply));
+    return reply;
 }
 
 int RecordingSink::OnSearchError(const char* operation, const CFileException& error) {
-    const int reply = NextReply();
-    Record(std::string("error ") + operation + " (" + Relative(error.m_strFileName) + ") cause " +
-           std::to_string(error.m_cause) + " os " + std::to_string(error.m_lOsError) + " -> " +
-           std::to_string(reply));
-    return reply;
+    return Ask("error", operation, error);
 }
 
 int RecordingSink::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
-    const int reply = NextReply();
-    Record(std::string("noretry ") + operation + " (" + Relative(error.m_strFileName) + ") cause " +
-           std::to_string(error.m_cause) + " os " + std::to_string(error.m_lOsError) + " -> " +
-           std::to_string(reply));
-    return reply;
+    return Ask("noretry", operation, error);
 }
 
-void RecordingSink::OnSearchFinished(int result) {
-    Record("finished " + std::to_string(result));
-}
-
-std::vector<std::string> RecordingSink::Lines() const {
-    std::lock_guard<std::mutex> lock(m_mutexLines);
-    return m_lines;
-}
-
-std::vector<std::string> RecordingSink::Found() const {
-    std::vector<std::string> found;
-    for (const std::string& line : Lines()) {
+Lines RecordingSink::Found() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Lines found;
+    for (const std::string& line : m_lines) {
         if (line.rfind("found ", 0) == 0) {
             found.push_back(line.substr(6));
         }
@@ -82,19 +68,20 @@ std::vector<std::string> RecordingSink::Found() const {
     return found;
 }
 
-std::vector<FileInformation> RecordingSink::FoundInfo() const {
-    std::lock_guard<std::mutex> lock(m_mutexLines);
-    return m_foundInfo;
-}
-
-std::vector<std::string> RecordingSink::Others() const {
-    std::vector<std::string> others;
-    for (const std::string& line : Lines()) {
+Lines RecordingSink::Others() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Lines others;
+    for (const std::string& line : m_lines) {
         if (line.rfind("found ", 0) != 0) {
             others.push_back(line);
         }
     }
     return others;
+}
+
+FileInformation RecordingSink::LastInfo() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastInfo;
 }
 
 }  // namespace pellumar::test

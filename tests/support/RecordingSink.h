@@ -6,46 +6,62 @@
 #include <string>
 #include <vector>
 
-#include "ISearchNotify.h"
-#include "StopState.h"
+#include "CSearchThread.h"
 
 namespace pellumar::test {
 
+using Lines = std::vector<std::string>;
+
 // Records every notification as a line of text, with paths relative to a root and temporary
-// file names written as "pel*.tmp", and answers the error notifications from a script.
+// file names written "pel*.tmp", and answers the error notifications from a script.
 class RecordingSink : public ISearchNotify {
   public:
     explicit RecordingSink(std::string root = "") : m_strRoot(std::move(root)) {}
 
     // Replies to the next error notifications, in order; after them, `fallback`.
     void Reply(std::initializer_list<int> replies, int fallback = STOP_FILE);
-    // Called after each notification has been recorded, with its line.
+    // Runs after each notification has been recorded, with its line.
     void OnEach(std::function<void(const std::string&)> hook) { m_hook = std::move(hook); }
 
     void OnSearchFound(std::string path, FileInformation info) override;
     int OnSearchError(const char* operation, const CFileException& error) override;
     int OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
-    void OnSearchFinished(int result) override;
+    void OnSearchFinished(int result) override { Record("finished " + std::to_string(result)); }
 
-    std::vector<std::string> Lines() const;
-    // The "found" lines' paths only, in order.
-    std::vector<std::string> Found() const;
-    std::vector<FileInformation> FoundInfo() const;
-    // Every line but the found ones.
-    std::vector<std::string> Others() const;
+    Lines Found() const;   // the paths of the "found" lines, in order
+    Lines Others() const;  // every other line
+    FileInformation LastInfo() const;
 
   private:
     void Record(const std::string& line);
-    std::string Relative(const std::string& path) const;
-    int NextReply();
+    int Ask(const char* kind, const char* operation, const CFileException& error);
 
     std::string m_strRoot;
     std::function<void(const std::string&)> m_hook;
-    mutable std::mutex m_mutexLines;
-    std::vector<std::string> m_lines;          // guarded by m_mutexLines
-    std::vector<FileInformation> m_foundInfo;  // guarded by m_mutexLines
-    std::deque<int> m_replies;                 // guarded by m_mutexLines
-    int m_nFallback = STOP_FILE;
+    mutable std::mutex m_mutex;
+    Lines m_lines;                // guarded by m_mutex; written by the worker
+    FileInformation m_lastInfo;   // guarded by m_mutex; written by the worker
+    std::deque<int> m_replies;    // guarded by m_mutex
+    int m_nFallback = STOP_FILE;  // guarded by m_mutex
 };
+
+// One search request with the dialog's first-run defaults, except that case matters.
+struct Request {
+    std::string folder;
+    std::string filter = "*.*";
+    std::string search;
+    std::string replace;
+    bool subfolders = true;
+    bool searchOnly = false;
+    bool hidden = true;
+    bool ignoreCase = false;
+};
+
+// Runs the search on the calling thread; returns its result.
+inline int RunSearch(const Request& r, ISearchNotify& sink, Sys& sys = DefaultSys()) {
+    return CSearchThread(&sink, r.folder, r.filter, r.search, r.replace, r.subfolders, r.searchOnly,
+                         r.hidden, r.ignoreCase, sys)
+        .Run();
+}
 
 }  // namespace pellumar::test

@@ -16,20 +16,16 @@ class TempTree {
     ~TempTree();
 
     const std::string& Root() const { return m_strRoot; }
-    // The absolute path of a path relative to the root.
-    std::string Path(const std::string& relative) const;
+    std::string Path(const std::string& relative) const { return m_strRoot + "/" + relative; }
 
-    // Writes a file (making its folders), with the given permission bits.
+    // Writes a file, making its folders, with the given permission bits.
     void Write(const std::string& relative, const std::string& bytes, mode_t mode = 0644) const;
+    // The file's bytes, or "<missing>".
     std::string Read(const std::string& relative) const;
-    void Mkdir(const std::string& relative) const;
-    void Symlink(const std::string& target, const std::string& relative) const;
-    void Fifo(const std::string& relative) const;
     mode_t Mode(const std::string& relative) const;
-
-    // Every entry below the root (relative paths, sorted), links not followed.
-    std::vector<std::string> List() const;
-    // The entries whose name looks like a temporary file of the engine.
+    // Every regular file below the root, relative and sorted; links are not followed.
+    std::vector<std::string> Files() const;
+    // The files whose name is that of a temporary file of the engine.
     std::vector<std::string> TemporaryFiles() const;
 
   private:
