@@ -1,6 +1,7 @@
 // The pellumar command run as users run it: arguments, output, exit status, signals.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,18 +23,29 @@ struct Result {
     std::string out, err;
 };
 
-// Runs pellumar with standard input from /dev/null, optionally interrupting it after a while,
-// or with its output read by nobody (a pipe into `true`).
-Result Pellumar(std::vector<std::string> args, int interruptAfterMs = -1, bool unread = false) {
+struct How {
+    int interruptAfterMs = -1;
+    bool unread = false;       // the output goes into a pipe that nobody reads
+    rlim_t fileSizeLimit = 0;  // writes beyond it fail, even for root
+    std::string input;         // standard input; empty: /dev/null
+};
+
+Result Pellumar(std::vector<std::string> args, const How& how = {}) {
     TempTree io;
+    io.Write("in", how.input);
     args.insert(args.begin(), PELLUMAR_BINARY);
-    if (unread) {
+    if (how.unread) {
         args.insert(args.begin(),
                     {"/bin/bash", "-c", "\"$0\" \"$@\" | true; exit ${PIPESTATUS[0]}"});
     }
     const pid_t pid = ::fork();
     if (pid == 0) {
-        std::freopen("/dev/null", "r", stdin);
+        std::freopen(how.input.empty() ? "/dev/null" : io.Path("in").c_str(), "r", stdin);
+        if (how.fileSizeLimit) {
+            const struct rlimit limit = {how.fileSizeLimit, how.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_IGN);
+        }
         std::freopen(io.Path("out").c_str(), "w", stdout);
         std::freopen(io.Path("err").c_str(), "w", stderr);
         std::vector<char*> argv;
@@ -44,8 +56,8 @@ Result Pellumar(std::vector<std::string> args, int interruptAfterMs = -1, bool u
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    if (interruptAfterMs >= 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
+    if (how.interruptAfterMs >= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(how.interruptAfterMs));
         ::kill(pid, SIGINT);
     }
     int status = 0;
@@ -110,7 +122,7 @@ TEST(CliRunTest, InterruptOrUnreadOutputStopsCleanlyLeavingEachFileOldOrNew) {
     }
     const std::vector<std::string> args = {"--folder",  tree.Root(), "--search", "old",
                                            "--replace", "new",       "--yes",    "--match-case"};
-    const Result interrupted = Pellumar(args, 150);
+    const Result interrupted = Pellumar(args, {150});
     EXPECT_TRUE(interrupted.status == 130 || interrupted.status == 0) << interrupted.err;
     int changed = 0;
     for (const std::string& file : tree.Files()) {
@@ -119,8 +131,40 @@ TEST(CliRunTest, InterruptOrUnreadOutputStopsCleanlyLeavingEachFileOldOrNew) {
         changed += now == replaced;
     }
     EXPECT_TRUE(interrupted.status == 0 || changed < 400);
-    EXPECT_EQ(Pellumar({"--folder", tree.Root(), "--search", "z"}, -1, true).status, 2);
+    EXPECT_EQ(Pellumar({"--folder", tree.Root(), "--search", "z"}, {-1, true}).status, 2);
     EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+}
+
+TEST(CliRunTest, FailuresArePromptedAndAnsweredAsAskedWithNothingLeftBehind) {
+    const std::string content = std::string(3000, '.') + "old";
+    const struct {
+        std::vector<std::string> answer;
+        std::string input, reply;
+        int status;
+    } cases[] = {
+        {{"--on-error", "skip"}, "", "pellumar: answered OK\n", 0},
+        {{}, "", "pellumar: answered Cancel\n", 2},  // no terminal: abort
+        {{"--on-error", "ask"}, "maybe\nc\n", "[O]K, [C]ancel? [O]K, [C]ancel? ", 2},
+    };
+    for (const auto& c : cases) {
+        TempTree tree;
+        tree.Write("a", content);
+        std::vector<std::string> args = {"--folder",  tree.Root(), "--search", "old",
+                                         "--replace", "new",       "--yes"};
+        args.insert(args.end(), c.answer.begin(), c.answer.end());
+        const Result result = Pellumar(args, {-1, false, 2048, c.input});
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, tree.Path("a") + "\n");  // a match was accepted
+        const std::string prompt = "pellumar: Cannot close the output file (" + tree.Root() +
+                                   "/pel????.tmp): The disk is full: not enough disk space "
+                                   "available for the operation. OK to skip this file and "
+                                   "continue this search or Cancelit?\n";
+        std::string err = result.err;
+        err.replace(prompt.find('?'), 4, "????");  // the temporary file's number
+        EXPECT_EQ(err, prompt + c.reply);
+        EXPECT_EQ(tree.Read("a"), content);
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+    }
 }
 
 }  // namespace
