@@ -77,6 +77,7 @@ class CSearchThread {
     int ScanFile(const std::string& strPath, int fd, const struct stat& st,
                  const FileInformation& info);
     void ScanView(ScanState& state);
+    bool ReplaceMatch(ScanState& state, uint64_t E, uint64_t s);
     bool OpenTemporary(ScanState& state);
     void WriteOut(ScanState& state, const void* pData, size_t nSize);
     void PutInPlace(ScanState& state);

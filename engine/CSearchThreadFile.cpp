@@ -32,6 +32,17 @@ struct UpperTable {
 };
 constexpr UpperTable kUpper;
 
+// Whether the bytes before a candidate's last one equal the text's, compared right to left.
+bool RestMatches(const unsigned char* candidate, const unsigned char* P, uint64_t m,
+                 bool ignoreCase) {
+    for (uint64_t j = m - 1; j-- > 0;) {
+        if ((ignoreCase ? kUpper.map[candidate[j]] : candidate[j]) != P[j]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string LeafName(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -135,12 +146,11 @@ void CSearchThread::ScanView(ScanState& state) {
     const uint64_t n = state.n;
     const auto* P = reinterpret_cast<const unsigned char*>(m_strSearch.data());
     const uint64_t m = m_strSearch.size();
-    const unsigned char* fold = kUpper.map;
     const bool ignoreCase = m_bIgnoreCase;
     uint64_t i = m - 1;
     uint64_t E = 0;  // just after the last accepted match
     while (i < n) {
-        const unsigned char c = ignoreCase ? fold[T[i]] : T[i];
+        const unsigned char c = ignoreCase ? kUpper.map[T[i]] : T[i];
         if (CurrentStop() != STOP_NONE) {
             state.found = false;
             break;
@@ -150,33 +160,32 @@ void CSearchThread::ScanView(ScanState& state) {
             i += static_cast<uint64_t>(t);
             continue;
         }
-        const uint64_t s = i + 1 - m;  // the candidate's start
-        bool accepted = s >= E;        // never inside the previous match
-        for (uint64_t j = m - 1; accepted && j-- > 0;) {
-            const unsigned char b = ignoreCase ? fold[T[s + j]] : T[s + j];
-            accepted = b == P[j];
+        const uint64_t s = i + 1 - m;  // the candidate's start; never inside the previous match
+        if (s >= E && RestMatches(T + s, P, m, ignoreCase)) {
+            state.found = true;
+            if (m_bSearchOnly || !ReplaceMatch(state, E, s)) {
+                break;
+            }
+            E = i + 1;
         }
-        if (!accepted) {
-            i += static_cast<uint64_t>(-t);
-            continue;
-        }
-        state.found = true;
-        if (m_bSearchOnly) {
-            break;
-        }
-        if (!state.temp.IsOpen() && !OpenTemporary(state)) {
-            break;
-        }
-        if (s > E) {
-            WriteOut(state, T + E, static_cast<size_t>(s - E));
-        }
-        WriteOut(state, m_strReplace.data(), m_strReplace.size());
-        E = i + 1;
         i += static_cast<uint64_t>(-t);
     }
     if (state.temp.IsOpen() && E != n && CurrentStop() == STOP_NONE) {
         WriteOut(state, T + E, static_cast<size_t>(n - E));
     }
+}
+
+// Writes the unchanged stretch before an accepted match and the replacement; false when the
+// temporary file could not be had.
+bool CSearchThread::ReplaceMatch(ScanState& state, uint64_t E, uint64_t s) {
+    if (!state.temp.IsOpen() && !OpenTemporary(state)) {
+        return false;
+    }
+    if (s > E) {
+        WriteOut(state, state.T + E, static_cast<size_t>(s - E));
+    }
+    WriteOut(state, m_strReplace.data(), m_strReplace.size());
+    return true;
 }
 
 bool CSearchThread::OpenTemporary(ScanState& state) {
