@@ -1,10 +1,8 @@
-// Parsing the command line, the answers typed at the prompts, the progress line.
+// Parsing the command line and the progress line.
 #include <gtest/gtest.h>
 
 #include "CliOptions.h"
 #include "CliProgress.h"
-#include "CliPrompt.h"
-#include "StopState.h"
 
 namespace pellumar::cli {
 namespace {
@@ -38,16 +36,7 @@ TEST(CliOptionsTest, DefaultsSwitchesValuesAndErrors) {
     EXPECT_FALSE(ParseCliOptions({"--yes=1"}, &error));
 }
 
-TEST(CliOptionsTest, PromptAnswersAndTheProgressLine) {
-    EXPECT_EQ(ParsePromptAnswer(true, " R "), STOP_NONE);
-    EXPECT_EQ(ParsePromptAnswer(true, "abort"), STOP_SEARCH);
-    EXPECT_EQ(ParsePromptAnswer(true, "i"), STOP_FILE);
-    EXPECT_EQ(ParsePromptAnswer(true, "ok"), std::nullopt);
-    EXPECT_EQ(ParsePromptAnswer(false, "OK"), STOP_FILE);
-    EXPECT_EQ(ParsePromptAnswer(false, "c"), STOP_SEARCH);
-    EXPECT_EQ(ParsePromptAnswer(false, "r"), std::nullopt);
-    EXPECT_EQ(AutomaticReply(OnError::Skip), STOP_FILE);
-    EXPECT_TRUE(IsYes("Yes") && !IsYes("yess"));
+TEST(CliOptionsTest, ProgressLineFitsTheTerminalAndShowsNoControlBytes) {
     EXPECT_EQ(FormatProgressLine(12, 3, "/a\nb\x1b", 80), "12 examined, 3 found: /a?b?");
     EXPECT_EQ(FormatProgressLine(12, 3, "/very/long/folder", 20).size(), 19u);
 }

@@ -57,26 +57,15 @@ int RecordingSink::OnSearchErrorNoRetry(const char* operation, const CFileExcept
     return Ask("noretry", operation, error);
 }
 
-Lines RecordingSink::Found() const {
+Lines RecordingSink::Select(bool found) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    Lines found;
+    Lines selected;
     for (const std::string& line : m_lines) {
-        if (line.rfind("found ", 0) == 0) {
-            found.push_back(line.substr(6));
+        if ((line.rfind("found ", 0) == 0) == found) {
+            selected.push_back(found ? line.substr(6) : line);
         }
     }
-    return found;
-}
-
-Lines RecordingSink::Others() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Lines others;
-    for (const std::string& line : m_lines) {
-        if (line.rfind("found ", 0) != 0) {
-            others.push_back(line);
-        }
-    }
-    return others;
+    return selected;
 }
 
 FileInformation RecordingSink::LastInfo() const {

@@ -28,12 +28,13 @@ class RecordingSink : public ISearchNotify {
     int OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
     void OnSearchFinished(int result) override { Record("finished " + std::to_string(result)); }
 
-    Lines Found() const;   // the paths of the "found" lines, in order
-    Lines Others() const;  // every other line
+    Lines Found() const { return Select(true); }    // the paths of the "found" lines, in order
+    Lines Others() const { return Select(false); }  // every other line
     FileInformation LastInfo() const;
 
   private:
     void Record(const std::string& line);
+    Lines Select(bool found) const;
     int Ask(const char* kind, const char* operation, const CFileException& error);
 
     std::string m_strRoot;
