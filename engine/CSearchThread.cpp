@@ -167,24 +167,21 @@ int CSearchThread::SearchFolder(const std::string& strFolder) {
 // left the folder because the search is to end.
 bool CSearchThread::EnumerateFiles(const std::string& strDir, const std::string& strPrefix,
                                    std::vector<std::string>* pSubfolders) {
-    DIR* dir = m_sys.Opendir(strDir.c_str());
-    if (dir == nullptr) {
+    const auto close = [this](DIR* dir) { m_sys.Closedir(dir); };
+    const std::unique_ptr<DIR, decltype(close)> dir(m_sys.Opendir(strDir.c_str()), close);
+    if (!dir) {
         return false;
     }
-    bool stopped = false;
-    while (const struct dirent* entry = m_sys.Readdir(dir)) {
+    while (const struct dirent* entry = m_sys.Readdir(dir.get())) {
         if (StopBeforeEntry()) {
-            stopped = true;
-            break;
+            return true;
         }
-        HandleEntry(dir, *entry, strPrefix, pSubfolders);
+        HandleEntry(dir.get(), *entry, strPrefix, pSubfolders);
     }
-    m_sys.Closedir(dir);
-    return stopped;
+    return false;
 }
 
-void CSearchThread::HandleEntry(void* pDir, const struct dirent& entry,
-                                const std::string& strPrefix,
+void CSearchThread::HandleEntry(DIR* pDir, const struct dirent& entry, const std::string& strPrefix,
                                 std::vector<std::string>* pSubfolders) {
     const char* name = entry.d_name;
     if (IsDots(name)) {
@@ -198,7 +195,7 @@ void CSearchThread::HandleEntry(void* pDir, const struct dirent& entry,
     unsigned char type = entry.d_type;
     if (type == DT_LNK || type == DT_UNKNOWN) {
         struct stat st;
-        if (m_sys.FstatAt(dirfd(static_cast<DIR*>(pDir)), name, &st, 0) != 0) {
+        if (m_sys.FstatAt(dirfd(pDir), name, &st, 0) != 0) {
             return;  // a dangling link, or gone
         }
         type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;

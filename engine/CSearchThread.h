@@ -70,7 +70,7 @@ class CSearchThread {
     int EnterFolder(const std::string& strFolder);
     bool EnumerateFiles(const std::string& strDir, const std::string& strPrefix,
                         std::vector<std::string>* pSubfolders);
-    void HandleEntry(void* pDir, const struct dirent& entry, const std::string& strPrefix,
+    void HandleEntry(DIR* pDir, const struct dirent& entry, const std::string& strPrefix,
                      std::vector<std::string>* pSubfolders);
     void WalkSubfolders(const std::string& strPrefix, const std::vector<std::string>& subfolders);
 
