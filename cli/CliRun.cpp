@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -43,17 +42,6 @@ void InstallSignals() {
         sigaction(signal, &action, nullptr);
     }
     std::signal(SIGPIPE, SIG_IGN);  // a closed output ends the search cleanly, not the process
-}
-
-std::string Absolute(const std::string& folder) {
-    if (folder.empty() || folder.front() == '/') {
-        return folder;
-    }
-    char cwd[PATH_MAX];
-    if (::getcwd(cwd, sizeof cwd) == nullptr) {
-        return folder;
-    }
-    return std::string(cwd) + (cwd[1] ? "/" : "") + folder;
 }
 
 void Fail(const std::string& message) {
@@ -98,7 +86,7 @@ int CliSession::Run() {
 }
 
 bool CliSession::Validate() {
-    m_options.strFolder = Absolute(m_options.strFolder);
+    m_options.strFolder = AbsoluteFolder(m_options.strFolder);
     const QueryProblem problem = CheckQuery(
         m_options.strFilter, m_options.strFolder, m_options.strSearch, m_options.SearchesOnly(),
         [](const std::string& folder) { return ::chdir(folder.c_str()) == 0; });

@@ -5,27 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
+
+#include "SearchQuery.h"
 
 namespace pellumar {
 
 namespace {
-
-std::string Absolute(Sys& sys, const std::string& folder) {
-    if (folder.empty() || folder.front() == '/') {
-        return folder;
-    }
-    char cwd[PATH_MAX];
-    if (sys.Getcwd(cwd, sizeof cwd) == nullptr) {
-        return folder;
-    }
-    std::string path = cwd;
-    if (path.back() != '/') {
-        path += '/';
-    }
-    return path + folder;
-}
 
 std::string WithSlash(const std::string& folder) {
     return (!folder.empty() && folder.back() == '/') ? folder : folder + '/';
@@ -77,7 +63,7 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 }
 
 int CSearchThread::Run() {
-    const int result = SearchFolder(Absolute(m_sys, m_strFolder));
+    const int result = SearchFolder(AbsoluteFolder(m_strFolder, m_sys));
     m_pNotify->OnSearchFinished(result);
     return result;
 }

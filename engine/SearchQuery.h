@@ -3,7 +3,13 @@
 #include <functional>
 #include <string>
 
+#include "Sys.h"
+
 namespace pellumar {
+
+// A relative folder joined to the current folder, so that it is resolved once; an absolute or
+// empty one as it is.
+std::string AbsoluteFolder(const std::string& strFolder, Sys& sys = DefaultSys());
 
 // What is wrong with a query before it may start, in the order the checks run.
 enum class QueryProblem { None, NoFilter, NoFolder, FolderNotFound, NothingToSearch };
