@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and runs every test: the plain build, then the engine tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then the tests that stop searches
+# and the desktop program's settings and widgets under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the tests that stop searches
 # from other threads (and the command line) under ThreadSanitizer.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -11,9 +12,9 @@ echo "== plain build"
 "$root/scripts/build.sh" build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd "$root/build-test" && ctest --output-on-failure -j "$jobs")
 
-echo "== address and undefined-behaviour sanitizers: engine"
+echo "== address and undefined-behaviour sanitizers: engine, settings and widgets"
 "$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DPELLUMAR_SANITIZE=address,undefined
-(cd "$root/build-asan" && ctest --output-on-failure -L engine)
+(cd "$root/build-asan" && ctest --output-on-failure -L 'engine|app')
 
 echo "== thread sanitizer: stopping from other threads, command line"
 "$root/scripts/build.sh" build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELLUMAR_SANITIZE=thread
