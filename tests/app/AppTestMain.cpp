@@ -7,7 +7,20 @@
 #include <filesystem>
 #include <string>
 
+namespace {
+
+// The platform without a display says for every window that it cannot pass size hints on.
+QtMessageHandler g_defaultHandler = nullptr;
+
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (!message.contains(QStringLiteral("propagateSizeHints")))
+        g_defaultHandler(type, context, message);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    g_defaultHandler = qInstallMessageHandler(QuietHandler);
     std::string config = (std::filesystem::temp_directory_path() / "pellumar-config-XXXXXX");
     if (mkdtemp(config.data()) == nullptr)
         return 2;

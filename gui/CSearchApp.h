@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace pellumar {
+
+class Shell;
+
+// Runs the program: prepares the settings store, runs the main window until it closes and
+// then destroys it, which writes the recent lists and the options. F1 opens the read-me text.
+class CSearchApp {
+  public:
+    CSearchApp(Shell& shell, const QString& executablePath);
+
+    // Runs the whole program; the process's exit status.
+    int InitInstance();
+    // Opens the read-me text beside the executable; nothing when it is missing.
+    void OnHelp();
+
+    const QString& ApplicationName() const { return m_strAppName; }
+    const QString& HelpPath() const { return m_strHelpPath; }
+
+    static constexpr const char* kCompany = "KVT";
+
+  private:
+    Shell& m_shell;
+    QString m_strAppName;
+    QString m_strHelpPath;
+};
+
+}  // namespace pellumar

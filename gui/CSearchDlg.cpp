@@ -1,0 +1,246 @@
+#include "CSearchDlg.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QVBoxLayout>
+
+#include "Artwork.h"
+#include "DialogBuilder.h"
+#include "ResourceIds.h"
+#include "WindowRules.h"
+
+namespace pellumar {
+namespace {
+
+using namespace res;
+
+constexpr std::int32_t SearchOptions::*kColumnWidths[] = {
+    &SearchOptions::m_nColumnOne, &SearchOptions::m_nColumnTwo, &SearchOptions::m_nColumnThree,
+    &SearchOptions::m_nColumnFour, &SearchOptions::m_nColumnFive};
+const char* const kColumnHeadings[] = {"Name", "Location", "Size", "Type", "Modified"};
+constexpr int kToggleCommands[] = {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdWantTab,
+                                   kCmdHiddenFiles};
+
+// A check box shows 0 off, 1 on, 2 undecided; any other value shows off and becomes 0.
+void ShowCheck(QWidget* widget, std::int32_t& value) {
+    auto* box = static_cast<QCheckBox*>(widget);
+    value = CheckBoxValue(value);
+    box->setTristate(value == 2);
+    box->setCheckState(value == 2 ? Qt::PartiallyChecked
+                                  : (value == 1 ? Qt::Checked : Qt::Unchecked));
+}
+
+std::int32_t ReadCheck(QWidget* widget) {
+    switch (static_cast<QCheckBox*>(widget)->checkState()) {
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+CSearchDlg::CSearchDlg(SettingsStore& store, QWidget* parent)
+    : QDialog(parent),
+      m_options(store),
+      m_comboFilter(store),
+      m_comboLookIn(store),
+      m_hIcon(ApplicationIcon()) {
+    BuildWindow();
+}
+
+CSearchDlg::~CSearchDlg() {
+    SaveColumnWidths();
+}
+
+QWidget* CSearchDlg::Control(int id) const {
+    auto found = m_controls.find(id);
+    return found == m_controls.end() ? nullptr : found->second;
+}
+
+void CSearchDlg::BuildWindow() {
+    const DialogTemplate& dialog = MainDialogTemplate();
+    setWindowTitle(QString::fromUtf8(dialog.caption));
+    // A window of its own with a taskbar entry, which can be minimised but never resized or
+    // maximised.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_pMenuBar = BuildMenuBar(MainMenuTemplate(), this, [this](int id) {
+        if (!OnCommand(id) && id == kCmdClose)
+            OnOK();
+    });
+    layout->setMenuBar(m_pMenuBar);
+    auto* client = new QWidget(this);
+    client->setFixedSize(ClientSize(dialog, BaseUnitsOf(client->font())));
+    layout->addWidget(client);
+
+    m_controls = BuildControls(client, dialog,
+                               {{kIdReplaceText, &m_editReplace},
+                                {kIdSearchText, &m_editSearch},
+                                {kIdAnimation, &m_animate},
+                                {kIdResults, &m_listResults},
+                                {kIdFilter, &m_comboFilter},
+                                {kIdLookIn, &m_comboLookIn},
+                                {kIdTabPages, &m_tabPages}});
+    // The page controls lie on the tab control, so it goes beneath them.
+    m_tabPages.lower();
+    for (CTabEdit* edit : {&m_editSearch, &m_editReplace}) {
+        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        edit->SetWantTab([this] { return m_options.m_bWantTab != 0; });
+    }
+    m_listResults.setRootIsDecorated(false);
+    m_listResults.setItemsExpandable(false);
+    m_listResults.setUniformRowHeights(true);
+    m_listResults.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_listResults.setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listResults.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(static_cast<QPushButton*>(Control(kIdOk)), &QPushButton::clicked, this,
+            &CSearchDlg::OnOK);
+    for (int id : {kIdSubfolders, kIdSearchOnly}) {
+        auto* box = static_cast<QCheckBox*>(Control(id));
+        // A click leaves an undecided box decided.
+        connect(box, &QCheckBox::clicked, box, [box] { box->setTristate(false); });
+    }
+    connect(static_cast<QCheckBox*>(Control(kIdSearchOnly)), &QCheckBox::clicked, this,
+            &CSearchDlg::OnSearchOnly);
+}
+
+void CSearchDlg::showEvent(QShowEvent* event) {
+    if (!m_bInitialised) {
+        m_bInitialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CSearchDlg::OnInitDialog() {
+    UpdateData(false);
+    setWindowIcon(m_hIcon);
+    m_tabPages.addTab(new QWidget(&m_tabPages), QStringLiteral("Query"));
+    m_tabPages.addTab(new QWidget(&m_tabPages), QStringLiteral("Results"));
+    m_tabPages.setCurrentIndex(kPageQuery);
+    connect(&m_tabPages, &QTabWidget::currentChanged, this, &CSearchDlg::ShowPage);
+    ShowPage();
+    SetUpRecentCombo(m_comboLookIn, "Look In Folders MRU", "dir%d");
+    SetUpRecentCombo(m_comboFilter, "Filters MRU", "filter%d");
+    InsertColumns();
+    UpdateCheckMarks();
+    UpdateData(true);
+    EnableReplaceBox();
+    m_animate.Open();
+    m_animate.ShowFirstFrame();
+}
+
+void CSearchDlg::SetUpRecentCombo(CRecentCombo& combo, const char* section, const char* format) {
+    RecentComboModel& model = combo.Model();
+    model.SetSection(section);
+    model.SetEntryFormat(format);
+    model.SetMaxEntries(10);
+    model.SetRefillOnAdd(true);
+    model.SetSaveOnAdd(true);
+    model.SetSaveOnDestroy(true);
+    model.LoadEntries();
+    combo.RefillDropDown();
+    if (combo.count() > 0)
+        combo.setCurrentIndex(0);
+}
+
+void CSearchDlg::InsertColumns() {
+    m_pResultsModel = new QStandardItemModel(0, std::size(kColumnHeadings), this);
+    for (int column = 0; column < static_cast<int>(std::size(kColumnHeadings)); ++column)
+        m_pResultsModel->setHorizontalHeaderItem(column,
+                                                 new QStandardItem(kColumnHeadings[column]));
+    m_listResults.setModel(m_pResultsModel);
+    QHeaderView* header = m_listResults.header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(false);
+    header->setSortIndicatorShown(false);
+    for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
+        header->resizeSection(column, m_options.*kColumnWidths[column]);
+    // Connected only now, so that setting the widths above saves nothing half-done.
+    connect(header, &QHeaderView::sectionResized, this, &CSearchDlg::SaveColumnWidths);
+}
+
+void CSearchDlg::SaveColumnWidths() {
+    if (m_pResultsModel == nullptr)
+        return;
+    const QHeaderView* header = m_listResults.header();
+    for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
+        m_options.*kColumnWidths[column] = header->sectionSize(column);
+}
+
+void CSearchDlg::UpdateCheckMarks() {
+    for (int command : kToggleCommands) {
+        auto* action = m_pMenuBar->findChild<QAction*>(QString::number(command));
+        if (action != nullptr)
+            action->setChecked(ToggleState(m_options, command).value_or(false));
+    }
+}
+
+void CSearchDlg::UpdateData(bool bSaveAndValidate) {
+    if (bSaveAndValidate) {
+        m_strFilter = m_comboFilter.currentText();
+        m_strFolder = m_comboLookIn.currentText();
+        m_strSearch = m_editSearch.toPlainText();
+        m_strReplace = m_editReplace.toPlainText();
+        m_options.m_bSearchOnly = ReadCheck(Control(kIdSearchOnly));
+        m_options.m_bIncludeSubdirs = ReadCheck(Control(kIdSubfolders));
+        return;
+    }
+    m_comboFilter.setEditText(m_strFilter);
+    m_comboLookIn.setEditText(m_strFolder);
+    m_editSearch.setPlainText(m_strSearch);
+    m_editReplace.setPlainText(m_strReplace);
+    ShowCheck(Control(kIdSearchOnly), m_options.m_bSearchOnly);
+    ShowCheck(Control(kIdSubfolders), m_options.m_bIncludeSubdirs);
+}
+
+void CSearchDlg::ShowPage() {
+    for (const ShowStep& step : ShowPageSteps(m_tabPages.currentIndex()))
+        Control(step.id)->setVisible(step.show);
+}
+
+void CSearchDlg::OnSearchOnly() {
+    UpdateData(true);
+    EnableReplaceBox();
+}
+
+void CSearchDlg::EnableReplaceBox() {
+    m_editReplace.setEnabled(ReplaceEnabled(m_options.m_bSearchOnly));
+}
+
+bool CSearchDlg::OnCommand(int id) {
+    if (!ToggleOption(m_options, id))
+        return false;
+    UpdateCheckMarks();
+    return true;
+}
+
+void CSearchDlg::OnOK() {
+    if (m_nRunState != kRunIdle)
+        return;
+    UpdateData(true);
+    accept();
+}
+
+void CSearchDlg::reject() {
+    OnOK();
+}
+
+void CSearchDlg::done(int result) {
+    SaveColumnWidths();
+    QDialog::done(result);
+}
+
+}  // namespace pellumar

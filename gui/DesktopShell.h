@@ -1,0 +1,13 @@
+#pragma once
+
+#include "Shell.h"
+
+namespace pellumar {
+
+// The desktop's own handlers (xdg-open on Linux).
+class DesktopShell final : public Shell {
+  public:
+    bool OpenDocument(const QString& path) override;
+};
+
+}  // namespace pellumar

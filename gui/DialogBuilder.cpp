@@ -1,0 +1,162 @@
+#include "DialogBuilder.h"
+#include "ResourceIds.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeView>
+
+namespace pellumar {
+namespace {
+
+using res::ControlKind;
+using res::ControlTemplate;
+
+// A group box whose mnemonic hands the focus to the control after it, which lies inside it
+// on the page but is not its child.
+class MnemonicGroupBox final : public QGroupBox {
+  public:
+    using QGroupBox::QGroupBox;
+    QWidget* m_pBuddy = nullptr;
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::Shortcut && m_pBuddy != nullptr) {
+            m_pBuddy->setFocus(Qt::ShortcutFocusReason);
+            return true;
+        }
+        return QGroupBox::event(event);
+    }
+};
+
+QWidget* CreateControl(const ControlTemplate& control, QWidget* client) {
+    const QString text = QString::fromUtf8(control.text);
+    switch (control.kind) {
+        case ControlKind::ListView:
+            return new QTreeView(client);
+        case ControlKind::TabControl:
+            return new QTabWidget(client);
+        case ControlKind::Label:
+            return new QLabel(text, client);
+        case ControlKind::ComboBox: {
+            auto* combo = new QComboBox(client);
+            combo->setEditable(true);
+            return combo;
+        }
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(text, client);
+            button->setDefault((control.style & res::kDefault) != 0);
+            return button;
+        }
+        case ControlKind::CheckBox:
+            return new QCheckBox(text, client);
+        case ControlKind::GroupBox:
+            return new MnemonicGroupBox(text, client);
+        case ControlKind::Edit:
+            return new QPlainTextEdit(client);
+        case ControlKind::Line: {
+            auto* line = new QFrame(client);
+            line->setFrameShape(QFrame::HLine);
+            line->setFrameShadow(QFrame::Sunken);
+            return line;
+        }
+        case ControlKind::Animation:
+            return new QWidget(client);
+    }
+    return new QWidget(client);
+}
+
+void Place(QWidget* widget, const ControlTemplate& control, BaseUnits units) {
+    PixelRect rect = ToPixels(control, units);
+    // A combo box's height in a template includes its drop-down list; the box itself is as
+    // high as its font needs.
+    if (control.kind == ControlKind::ComboBox)
+        rect.height = widget->sizeHint().height();
+    if (control.kind == ControlKind::Line)
+        rect.height = std::max(rect.height, 2);
+    widget->setGeometry(rect.x, rect.y, rect.width, rect.height);
+}
+
+// Mnemonics of labels and group boxes, and the tab order, which is the template's.
+void Connect(std::span<const ControlTemplate> controls, const std::vector<QWidget*>& widgets) {
+    QWidget* previous = nullptr;
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        if (TakesFocus(controls[i].kind)) {
+            if (previous != nullptr)
+                QWidget::setTabOrder(previous, widgets[i]);
+            previous = widgets[i];
+        }
+        const int buddy = BuddyIndex(controls, static_cast<int>(i));
+        if (buddy < 0)
+            continue;
+        if (auto* label = qobject_cast<QLabel*>(widgets[i]))
+            label->setBuddy(widgets[buddy]);
+        if (auto* group = dynamic_cast<MnemonicGroupBox*>(widgets[i]))
+            group->m_pBuddy = widgets[buddy];
+    }
+}
+
+}  // namespace
+
+BaseUnits BaseUnitsOf(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+QSize ClientSize(const res::DialogTemplate& dialog, BaseUnits units) {
+    const PixelRect rect = ToPixels(0, 0, dialog.cx, dialog.cy, units);
+    return {rect.width, rect.height};
+}
+
+ControlMap BuildControls(QWidget* client, const res::DialogTemplate& dialog,
+                         const ControlMap& provided) {
+    const BaseUnits units = BaseUnitsOf(client->font());
+    ControlMap controls;
+    std::vector<QWidget*> widgets;
+    for (const ControlTemplate& control : dialog.controls) {
+        auto given = provided.find(control.id);
+        QWidget* widget = given != provided.end() ? given->second : CreateControl(control, client);
+        widget->setParent(client);
+        Place(widget, control, units);
+        widget->setVisible((control.style & res::kHidden) == 0);
+        widget->setEnabled((control.style & res::kDisabled) == 0);
+        if (control.id != res::kIdNone) {
+            widget->setObjectName(QString::number(control.id));
+            controls[control.id] = widget;
+        }
+        widgets.push_back(widget);
+    }
+    Connect(dialog.controls, widgets);
+    return controls;
+}
+
+QMenuBar* BuildMenuBar(std::span<const res::MenuTemplate> menus, QWidget* parent,
+                       const std::function<void(int)>& onCommand) {
+    auto* bar = new QMenuBar(parent);
+    for (const res::MenuTemplate& menu : menus) {
+        QMenu* popup = bar->addMenu(QString::fromUtf8(menu.text));
+        for (const res::MenuItemTemplate& item : menu.items) {
+            if (item.id == 0) {
+                popup->addSeparator();
+                continue;
+            }
+            QAction* action = popup->addAction(QString::fromUtf8(item.text));
+            action->setObjectName(QString::number(item.id));
+            action->setCheckable(item.checked);
+            action->setChecked(item.checked);
+            QObject::connect(action, &QAction::triggered, bar,
+                             [onCommand, id = item.id] { onCommand(id); });
+        }
+    }
+    return bar;
+}
+
+}  // namespace pellumar

@@ -1,0 +1,86 @@
+#include "WindowRules.h"
+
+#include "ResourceIds.h"
+#include "SearchOptions.h"
+
+namespace pellumar {
+namespace {
+
+using namespace res;
+
+// The query page's controls in the order they are shown or hidden.
+constexpr int kQueryControls[] = {kIdSearchOnly,   kIdFilterLabel, kIdLookInLabel, kIdSearchGroup,
+                                  kIdReplaceGroup, kIdBrowse,      kIdLookIn,      kIdReplaceText,
+                                  kIdFilter,       kIdSubfolders,  kIdSearchText};
+
+struct Toggle {
+    int command;
+    std::int32_t SearchOptions::*option;
+};
+
+constexpr Toggle kToggles[] = {
+    {kCmdIgnoreCase, &SearchOptions::m_bIgnoreCase},
+    {kCmdSearchConfirmation, &SearchOptions::m_bSearchConfirmation},
+    {kCmdWantTab, &SearchOptions::m_bWantTab},
+    {kCmdHiddenFiles, &SearchOptions::m_bHiddenFiles},
+};
+
+const Toggle* FindToggle(int command) {
+    for (const Toggle& toggle : kToggles)
+        if (toggle.command == command)
+            return &toggle;
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<ShowStep> ShowPageSteps(int selected) {
+    const bool query = selected == kPageQuery;
+    std::vector<ShowStep> steps;
+    if (!query)
+        steps.push_back({kIdResults, true});
+    for (int id : kQueryControls)
+        steps.push_back({id, query});
+    if (query)
+        steps.push_back({kIdResults, false});
+    return steps;
+}
+
+ButtonStates ButtonsFor(std::int32_t runState) {
+    const bool idle = runState == kRunIdle;
+    return {idle, !idle};
+}
+
+bool ReplaceEnabled(std::int32_t searchOnly) {
+    return searchOnly == 0;
+}
+
+std::int32_t CheckBoxValue(std::int32_t stored) {
+    return stored < 0 || stored > 2 ? 0 : stored;
+}
+
+std::optional<bool> ToggleOption(SearchOptions& options, int command) {
+    const Toggle* toggle = FindToggle(command);
+    if (toggle == nullptr)
+        return std::nullopt;
+    std::int32_t& value = options.*toggle->option;
+    value = value == 0 ? 1 : 0;
+    return value != 0;
+}
+
+std::optional<bool> ToggleState(const SearchOptions& options, int command) {
+    const Toggle* toggle = FindToggle(command);
+    if (toggle == nullptr)
+        return std::nullopt;
+    return options.*toggle->option != 0;
+}
+
+std::string HelpFilePath(const std::string& executablePath) {
+    const std::size_t slash = executablePath.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = executablePath.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > nameStart;
+    return executablePath.substr(0, hasExtension ? dot : executablePath.size()) + ".TXT";
+}
+
+}  // namespace pellumar

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellumar {
+
+class SearchOptions;
+
+// The main window's run states.
+enum RunState : std::int32_t {
+    kRunIdle = 0,
+    kRunRunning = 1,
+    kRunClosePending = 123,
+};
+
+enum Page : int { kPageQuery = 0, kPageResults = 1 };
+
+// One step of showing a page: a control shown or hidden, in the order the steps come.
+struct ShowStep {
+    int id;
+    bool show;
+};
+
+// Showing page `selected`: the list is shown before the query controls are hidden, and hidden
+// after they are shown, so the page is never empty.
+std::vector<ShowStep> ShowPageSteps(int selected);
+
+struct ButtonStates {
+    bool start;
+    bool stop;
+};
+ButtonStates ButtonsFor(std::int32_t runState);
+
+// The replace box is enabled exactly when the search-only option is off.
+bool ReplaceEnabled(std::int32_t searchOnly);
+
+// What a check box shows for a stored value: 0 off, 1 on, 2 undecided; any other value
+// shows off and becomes 0.
+std::int32_t CheckBoxValue(std::int32_t stored);
+
+// Flips the option of a Settings menu toggle; its new state, or nothing for another command.
+std::optional<bool> ToggleOption(SearchOptions& options, int command);
+// The option behind a Settings menu toggle, or nothing for another command.
+std::optional<bool> ToggleState(const SearchOptions& options, int command);
+
+// The read-me text beside the executable: its name with the extension "TXT".
+std::string HelpFilePath(const std::string& executablePath);
+
+}  // namespace pellumar
