@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include "CSearchApp.h"
 #include "DialogLayout.h"
@@ -104,6 +108,25 @@ TEST(RulesTest, HelpOpensTheTextBesideTheExecutableWhenThereIsOne) {
     text.close();
     app.OnHelp();
     EXPECT_EQ(shell.m_opened, QStringList{folder.filePath("PellumarSearch.TXT")});
+}
+
+TEST(RulesTest, TheProgramRunsTheWindowUntilItClosesThenSavesUnderItsOwnName) {
+    QTemporaryDir folder;
+    QFile(folder.filePath("RunTest.TXT")).open(QIODevice::WriteOnly);
+    RecordingShell shell;
+    CSearchApp app(shell, folder.filePath("RunTest"));
+    QTimer::singleShot(0, [] {
+        QWidget* window = QApplication::activeModalWidget();
+        ASSERT_NE(window, nullptr);
+        QApplication::setActiveWindow(window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_F1);
+        window->close();
+    });
+    EXPECT_EQ(app.InitInstance(), 0);
+    EXPECT_EQ(shell.m_opened, QStringList{folder.filePath("RunTest.TXT")});
+    QSettings written("KVT", "RunTest");
+    EXPECT_EQ(written.value("Options/Column Two").toInt(), 160);
 }
 
 }  // namespace
