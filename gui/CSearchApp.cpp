@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include "CSearchDlg.h"
+#include "MessageBoxPrompter.h"
 #include "QtSettingsStore.h"
 #include "Shell.h"
 #include "WindowRules.h"
@@ -21,7 +22,9 @@ int CSearchApp::InitInstance() {
     QCoreApplication::setApplicationName(m_strAppName);
     QtSettingsStore store(kCompany, m_strAppName);
     {
-        CSearchDlg dialog(store);
+        MessageBoxPrompter prompter;
+        CSearchDlg dialog(store, prompter, m_shell);
+        prompter.SetOwner(&dialog);
         // F1 in any window of the program, with no Shift, Ctrl or Alt.
         QShortcut help(QKeySequence(Qt::Key_F1), &dialog);
         help.setContext(Qt::ApplicationShortcut);

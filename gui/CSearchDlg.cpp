@@ -4,12 +4,13 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 #include "Artwork.h"
 #include "DialogBuilder.h"
 #include "ResourceIds.h"
+#include "ResultsModel.h"
+#include "SearchEventBridge.h"
 #include "WindowRules.h"
 
 namespace pellumar {
@@ -20,7 +21,6 @@ using namespace res;
 constexpr std::int32_t SearchOptions::*kColumnWidths[] = {
     &SearchOptions::m_nColumnOne, &SearchOptions::m_nColumnTwo, &SearchOptions::m_nColumnThree,
     &SearchOptions::m_nColumnFour, &SearchOptions::m_nColumnFive};
-const char* const kColumnHeadings[] = {"Name", "Location", "Size", "Type", "Modified"};
 constexpr int kToggleCommands[] = {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdWantTab,
                                    kCmdHiddenFiles};
 
@@ -46,16 +46,22 @@ std::int32_t ReadCheck(QWidget* widget) {
 
 }  // namespace
 
-CSearchDlg::CSearchDlg(SettingsStore& store, QWidget* parent)
+CSearchDlg::CSearchDlg(SettingsStore& store, Prompter& prompter, Shell& shell, Sys& sys,
+                       QWidget* parent)
     : QDialog(parent),
       m_options(store),
       m_comboFilter(store),
       m_comboLookIn(store),
-      m_hIcon(ApplicationIcon()) {
+      m_hIcon(ApplicationIcon()),
+      m_prompter(prompter),
+      m_shell(shell),
+      m_sys(sys),
+      m_pBridge(std::make_unique<SearchEventBridge>(this)) {
     BuildWindow();
 }
 
 CSearchDlg::~CSearchDlg() {
+    EndWorker();
     SaveColumnWidths();
 }
 
@@ -105,8 +111,10 @@ void CSearchDlg::BuildWindow() {
     m_listResults.setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_listResults.setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listResults.setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(static_cast<QPushButton*>(Control(kIdOk)), &QPushButton::clicked, this,
-            &CSearchDlg::OnOK);
+    m_pResultsModel = new ResultsModel(this);
+    m_listResults.setModel(m_pResultsModel);
+    connect(&m_listResults, &QTreeView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
+    ConnectButtons();
     for (int id : {kIdSubfolders, kIdSearchOnly}) {
         auto* box = static_cast<QCheckBox*>(Control(id));
         // A click leaves an undecided box decided.
@@ -157,11 +165,6 @@ void CSearchDlg::SetUpRecentCombo(CRecentCombo& combo, const char* section, cons
 }
 
 void CSearchDlg::InsertColumns() {
-    m_pResultsModel = new QStandardItemModel(0, std::size(kColumnHeadings), this);
-    for (int column = 0; column < static_cast<int>(std::size(kColumnHeadings)); ++column)
-        m_pResultsModel->setHorizontalHeaderItem(column,
-                                                 new QStandardItem(kColumnHeadings[column]));
-    m_listResults.setModel(m_pResultsModel);
     QHeaderView* header = m_listResults.header();
     header->setStretchLastSection(false);
     header->setSectionsClickable(false);
@@ -173,7 +176,7 @@ void CSearchDlg::InsertColumns() {
 }
 
 void CSearchDlg::SaveColumnWidths() {
-    if (m_pResultsModel == nullptr)
+    if (!m_bInitialised)
         return;
     const QHeaderView* header = m_listResults.header();
     for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
@@ -225,22 +228,6 @@ bool CSearchDlg::OnCommand(int id) {
         return false;
     UpdateCheckMarks();
     return true;
-}
-
-void CSearchDlg::OnOK() {
-    if (m_nRunState != kRunIdle)
-        return;
-    UpdateData(true);
-    accept();
-}
-
-void CSearchDlg::reject() {
-    OnOK();
-}
-
-void CSearchDlg::done(int result) {
-    SaveColumnWidths();
-    QDialog::done(result);
 }
 
 }  // namespace pellumar

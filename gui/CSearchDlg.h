@@ -5,14 +5,26 @@
 #include <QTabWidget>
 #include <QTreeView>
 #include <map>
+#include <memory>
+#include <thread>
 
 #include "BusyAnimation.h"
 #include "CRecentCombo.h"
 #include "CTabEdit.h"
+#include "FileTypes.h"
 #include "SearchOptions.h"
+#include "SearchStopHandle.h"
+#include "Sys.h"
 
 class QMenuBar;
-class QStandardItemModel;
+
+namespace pellumar {
+class CFileException;
+class Prompter;
+class ResultsModel;
+class SearchEventBridge;
+class Shell;
+}  // namespace pellumar
 
 namespace pellumar {
 
@@ -22,9 +34,12 @@ class CSearchDlg : public QDialog {
     Q_OBJECT
 
   public:
-    explicit CSearchDlg(SettingsStore& store, QWidget* parent = nullptr);
-    // Destroys the members in reverse order: the folder list, then the filter list, then
-    // the options write themselves to the store.
+    // The prompts, the desktop and the system calls of the searches are the caller's, so
+    // that tests can answer, record and fail them.
+    CSearchDlg(SettingsStore& store, Prompter& prompter, Shell& shell, Sys& sys = DefaultSys(),
+               QWidget* parent = nullptr);
+    // Ends a search that still runs, then destroys the members in reverse order: the folder
+    // list, then the filter list, then the options write themselves to the store.
     ~CSearchDlg() override;
 
     int DoModal() { return exec(); }
@@ -40,12 +55,24 @@ class CSearchDlg : public QDialog {
     // The close logic of Close, File > Close, Esc and the window's close button.
     void OnOK();
 
+    void OnStart();
+    void OnStop();
+    void OnNewQuery();
+    void OnBrowseFolder();
+    void OnResultDblClk();
+    // The worker's notifications, on the window's thread; the error handlers return the reply.
+    void OnSearchFinished();
+    int OnSearchError(const char* operation, const CFileException& error);
+    int OnSearchErrorNoRetry(const char* operation, const CFileException& error);
+
     SearchOptions& Options() { return m_options; }
     std::int32_t RunState() const { return m_nRunState; }
     QWidget* Control(int id) const;
     QMenuBar* MenuBar() const { return m_pMenuBar; }
+    const ResultsModel& Results() const { return *m_pResultsModel; }
 
   protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void reject() override;
     void done(int result) override;
@@ -57,6 +84,14 @@ class CSearchDlg : public QDialog {
     void InsertColumns();
     void UpdateCheckMarks();
     void EnableReplaceBox();
+    void ConnectButtons();
+    void SetRunning();
+    void StartWorker(const std::string& strFolder);
+    void EndWorker();
+    void SetButtons();
+    // Adds the files reported so far; false when time ran out before all were added.
+    bool TakeFoundFiles(bool bAll);
+    void Close();
 
     SearchOptions m_options;
     CTabEdit m_editReplace;
@@ -72,10 +107,19 @@ class CSearchDlg : public QDialog {
     QString m_strReplace;
     QIcon m_hIcon;
     std::int32_t m_nRunState = 0;
+    // The current search's stop state; shared with the worker, so a stop is harmless after it
+    // has ended.
+    SearchStopHandle m_stop;
 
+    Prompter& m_prompter;
+    Shell& m_shell;
+    Sys& m_sys;
+    std::unique_ptr<SearchEventBridge> m_pBridge;
+    std::thread m_worker;  // joined when the search's end is handled
+    FileTypes m_fileTypes;
     std::map<int, QWidget*> m_controls;
     QMenuBar* m_pMenuBar = nullptr;
-    QStandardItemModel* m_pResultsModel = nullptr;
+    ResultsModel* m_pResultsModel = nullptr;
     bool m_bInitialised = false;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace pellumar {
 
@@ -10,6 +11,9 @@ class Shell {
     virtual ~Shell() = default;
     // Opens a file with the desktop's default handler for its type; false when it cannot.
     virtual bool OpenDocument(const QString& path) = 0;
+    // Starts a program with its arguments, each passed as it is, never through a shell.
+    virtual bool StartProgram(const QString& program, const QStringList& arguments,
+                              const QString& folder) = 0;
 };
 
 }  // namespace pellumar

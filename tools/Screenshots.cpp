@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "CSearchDlg.h"
+#include "DesktopShell.h"
+#include "MessageBoxPrompter.h"
 #include "MemorySettingsStore.h"
 #include "ResourceIds.h"
 
@@ -35,7 +37,9 @@ int main(int argc, char** argv) {
     pellumar::MemorySettingsStore store;
     store.WriteProfileString("Look In Folders MRU", "dir1", "/home/ann/projects");
     store.WriteProfileString("Filters MRU", "filter1", "*.txt");
-    pellumar::CSearchDlg dialog(store);
+    pellumar::MessageBoxPrompter prompter;
+    pellumar::DesktopShell shell;
+    pellumar::CSearchDlg dialog(store, prompter, shell);
     dialog.show();
     bool ok = Save(dialog, folder.filePath("query.png"));
     static_cast<QTabWidget*>(dialog.Control(pellumar::res::kIdTabPages))->setCurrentIndex(1);

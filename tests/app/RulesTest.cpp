@@ -2,23 +2,29 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include "AppDoubles.h"
 #include "CSearchApp.h"
 #include "DialogLayout.h"
 #include "MemorySettingsStore.h"
 #include "ResourceIds.h"
+#include "ResultsModel.h"
+#include "SearchFlow.h"
 #include "SearchOptions.h"
 #include "Shell.h"
+#include "StopState.h"
 #include "WindowRules.h"
 
 namespace pellumar {
 namespace {
 
 using namespace res;
+using test::RecordingShell;
 
 TEST(RulesTest, PagesShowTheirControlsWithTheListNeverAloneMissing) {
     const std::vector<ShowStep> query = ShowPageSteps(kPageQuery);
@@ -64,6 +70,45 @@ TEST(RulesTest, MenuTogglesFlipTheirOwnOptionOnly) {
     EXPECT_EQ(options.m_bSearchConfirmation, 1);
 }
 
+TEST(RulesTest, ClosingAndErrorRepliesFollowTheStateAndTheButton) {
+    EXPECT_EQ(CloseFor(kRunIdle), CloseStep::Close);
+    EXPECT_EQ(CloseFor(kRunClosePending), CloseStep::Ask);
+    EXPECT_EQ(CloseAfterYes(kRunIdle), CloseStep::Close);  // the end came meanwhile
+    EXPECT_EQ(CloseAfterYes(kRunRunning), CloseStep::StopAndWait);
+    EXPECT_EQ(SearchErrorReply(Prompter::kIdAbort), STOP_SEARCH);
+    EXPECT_EQ(SearchErrorReply(Prompter::kIdIgnore), STOP_FILE);
+    EXPECT_EQ(SearchErrorReply(Prompter::kIdCancel), STOP_NONE);  // anything else retries
+    EXPECT_EQ(SearchErrorNoRetryReply(Prompter::kIdCancel), STOP_SEARCH);
+    EXPECT_EQ(SearchErrorNoRetryReply(Prompter::kIdYes), STOP_FILE);
+    EXPECT_FALSE(NeedsConfirmation(1, ""));
+    EXPECT_FALSE(NeedsConfirmation(0, "x"));
+    EXPECT_TRUE(NeedsConfirmation(-2, "x"));
+}
+
+ResultRow Named(const char* name) {
+    return {{}, name, "/f", "", "", "", name};
+}
+
+TEST(RulesTest, ResultsKeepNameOrderAndTheSelectionFollowsItsRows) {
+    ResultsModel model;
+    QItemSelectionModel selection(&model);
+    model.AddRows({Named("b"), Named("D")});
+    selection.select(model.index(1, 0), QItemSelectionModel::Select);  // "D"
+    std::vector<ResultRow> batch;
+    for (const char* name : {"c", "B", "a", "b"})
+        batch.push_back(Named(name));
+    model.AddRows(std::move(batch));
+    QStringList names;
+    for (int i = 0; i < model.rowCount(); ++i)
+        names << model.Row(i).name;
+    EXPECT_EQ(names, QStringList({"a", "b", "B", "b", "c", "D"}));  // equal names: as they came
+    ASSERT_EQ(selection.selectedIndexes().size(), 1);
+    EXPECT_EQ(selection.selectedIndexes()[0].row(), 5);
+    EXPECT_EQ(model.headerData(4, Qt::Horizontal, Qt::DisplayRole), "Modified");
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
 TEST(RulesTest, DialogUnitsBecomePixelsFromTheFontsBaseUnits) {
     const BaseUnits units{7, 16};
     const PixelRect start = ToPixels(239, 7, 50, 14, units);
@@ -84,15 +129,6 @@ TEST(RulesTest, DialogUnitsBecomePixelsFromTheFontsBaseUnits) {
     EXPECT_EQ(BuddyIndex(controls, indexOf(kIdStart)), -1);
 }
 
-class RecordingShell final : public Shell {
-  public:
-    bool OpenDocument(const QString& path) override {
-        m_opened.push_back(path);
-        return true;
-    }
-    QStringList m_opened;
-};
-
 TEST(RulesTest, HelpOpensTheTextBesideTheExecutableWhenThereIsOne) {
     EXPECT_EQ(HelpFilePath("/opt/ps/PellumarSearch"), "/opt/ps/PellumarSearch.TXT");
     EXPECT_EQ(HelpFilePath("C:/Tools/PellumarSearch.exe"), "C:/Tools/PellumarSearch.TXT");
@@ -102,12 +138,12 @@ TEST(RulesTest, HelpOpensTheTextBesideTheExecutableWhenThereIsOne) {
     CSearchApp app(shell, folder.filePath("PellumarSearch"));
     EXPECT_EQ(app.ApplicationName(), "PellumarSearch");
     app.OnHelp();
-    EXPECT_TRUE(shell.m_opened.isEmpty());
+    EXPECT_TRUE(shell.m_calls.isEmpty());
     QFile text(folder.filePath("PellumarSearch.TXT"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.close();
     app.OnHelp();
-    EXPECT_EQ(shell.m_opened, QStringList{folder.filePath("PellumarSearch.TXT")});
+    EXPECT_EQ(shell.m_calls, QStringList{"open " + folder.filePath("PellumarSearch.TXT")});
 }
 
 TEST(RulesTest, TheProgramRunsTheWindowUntilItClosesThenSavesUnderItsOwnName) {
@@ -124,7 +160,7 @@ TEST(RulesTest, TheProgramRunsTheWindowUntilItClosesThenSavesUnderItsOwnName) {
         window->close();
     });
     EXPECT_EQ(app.InitInstance(), 0);
-    EXPECT_EQ(shell.m_opened, QStringList{folder.filePath("RunTest.TXT")});
+    EXPECT_EQ(shell.m_calls, QStringList{"open " + folder.filePath("RunTest.TXT")});
     QSettings written("KVT", "RunTest");
     EXPECT_EQ(written.value("Options/Column Two").toInt(), 160);
 }

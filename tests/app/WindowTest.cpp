@@ -12,6 +12,7 @@
 #include <QTreeView>
 #include <algorithm>
 
+#include "AppDoubles.h"
 #include "BusyAnimation.h"
 #include "CSearchDlg.h"
 #include "MemorySettingsStore.h"
@@ -32,7 +33,7 @@ class WindowTest : public ::testing::Test {
   protected:
     // Opens the window on the store as it is now, as a new run of the program would.
     CSearchDlg& Open() {
-        m_dialog = std::make_unique<CSearchDlg>(m_store);
+        m_dialog = std::make_unique<CSearchDlg>(m_store, m_prompter, m_shell);
         m_dialog->show();
         QApplication::setActiveWindow(m_dialog.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
@@ -56,6 +57,8 @@ class WindowTest : public ::testing::Test {
     }
 
     MemorySettingsStore m_store;
+    test::ScriptedPrompter m_prompter;
+    test::RecordingShell m_shell;
     std::unique_ptr<CSearchDlg> m_dialog;
 };
 

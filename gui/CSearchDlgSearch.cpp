@@ -1,0 +1,278 @@
+// The main window's side of a search: starting and stopping it, its notifications, closing
+// while it runs, New Query, Browse and opening a result.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QPushButton>
+
+#include "CSearchDlg.h"
+#include "CSearchThread.h"
+#include "Prompter.h"
+#include "ResourceIds.h"
+#include "ResultText.h"
+#include "ResultsModel.h"
+#include "SearchErrorText.h"
+#include "SearchEventBridge.h"
+#include "SearchFlow.h"
+#include "Shell.h"
+#include "WindowRules.h"
+
+namespace pellumar {
+namespace {
+
+using namespace res;
+
+// The longest the window spends adding found files before it lets other events in.
+constexpr qint64 kFoundBudgetMs = 30;
+constexpr std::size_t kFoundBatch = 256;
+
+std::string Bytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+QString Text(std::string_view bytes) {
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+}  // namespace
+
+void CSearchDlg::ConnectButtons() {
+    const std::pair<int, void (CSearchDlg::*)()> buttons[] = {
+        {kIdOk, &CSearchDlg::OnOK},
+        {kIdStart, &CSearchDlg::OnStart},
+        {kIdStop, &CSearchDlg::OnStop},
+        {kIdNewQuery, &CSearchDlg::OnNewQuery},
+        {kIdBrowse, &CSearchDlg::OnBrowseFolder}};
+    for (const auto& [id, handler] : buttons)
+        connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, handler);
+}
+
+void CSearchDlg::OnStart() {
+    UpdateData(true);
+    const std::string filter = Bytes(m_strFilter);
+    // Resolved before the folder becomes the current one, so that the worker enters the
+    // folder the user meant.
+    const std::string folder = AbsoluteFolder(Bytes(m_strFolder), m_sys);
+    const std::string search = Bytes(m_strSearch);
+    const QueryProblem problem =
+        CheckQuery(filter, folder, search, m_options.m_bSearchOnly != 0,
+                   [this](const std::string& path) { return m_sys.Chdir(path.c_str()) == 0; });
+    if (problem != QueryProblem::None) {
+        m_prompter.Ask(QString::fromUtf8(QueryProblemText(problem)),
+                       QString::fromUtf8(QueryProblemCaption(problem)), Prompter::kOk,
+                       Prompter::kExclamation);
+        Control(FocusFor(problem))->setFocus();
+        return;
+    }
+    if (NeedsConfirmation(m_options.m_bSearchConfirmation, search)) {
+        const std::string question =
+            ConfirmationText(search, Bytes(m_strReplace), m_options.m_bSearchOnly != 0);
+        if (m_prompter.Ask(QString::fromLocal8Bit(question), QStringLiteral("Search confirmation"),
+                           Prompter::kYesNo, Prompter::kNoIcon) != Prompter::kIdYes)
+            return;
+    }
+    m_comboLookIn.AddEntry(m_strFolder, true);
+    m_comboFilter.AddEntry(m_strFilter, false);
+    SetRunning();
+    StartWorker(folder);
+}
+
+void CSearchDlg::SetRunning() {
+    m_nRunState = kRunRunning;
+    SetButtons();
+    m_tabPages.setCurrentIndex(kPageResults);
+    ShowPage();
+    m_pResultsModel->Clear();
+    m_animate.Play();
+}
+
+void CSearchDlg::SetButtons() {
+    const ButtonStates states = ButtonsFor(m_nRunState);
+    Control(kIdStart)->setEnabled(states.start);
+    Control(kIdStop)->setEnabled(states.stop);
+}
+
+void CSearchDlg::StartWorker(const std::string& strFolder) {
+    EndWorker();
+    m_pBridge = std::make_unique<SearchEventBridge>(this);
+    auto worker = std::make_unique<CSearchThread>(
+        m_pBridge.get(), strFolder, Bytes(m_strFilter), Bytes(m_strSearch), Bytes(m_strReplace),
+        m_options.m_bIncludeSubdirs != 0, m_options.m_bSearchOnly != 0,
+        m_options.m_bHiddenFiles != 0, m_options.m_bIgnoreCase != 0, m_sys);
+    m_stop = worker->GetStopHandle();
+    m_worker = CSearchThread::Start(std::move(worker));
+}
+
+// Nothing of an ended or abandoned search may reach the window any more, and a worker that
+// waits for an answer is told to stop.
+void CSearchDlg::EndWorker() {
+    if (!m_worker.joinable())
+        return;
+    m_pBridge->Detach();
+    m_stop.RequestStopNow();
+    QCoreApplication::removePostedEvents(this, kEventSearchError);
+    QCoreApplication::removePostedEvents(this, kEventSearchErrorNoRetry);
+    m_worker.join();
+}
+
+void CSearchDlg::OnStop() {
+    m_stop.RequestStop();
+}
+
+bool CSearchDlg::event(QEvent* event) {
+    switch (static_cast<int>(event->type())) {
+        case kEventSearchFound:
+            if (!TakeFoundFiles(false))
+                QCoreApplication::postEvent(this, new QEvent(QEvent::Type(kEventSearchFound)));
+            return true;
+        case kEventSearchFinished:
+            // Every file reported before the end is listed before the end is handled.
+            if (!TakeFoundFiles(false)) {
+                QCoreApplication::postEvent(this, new QEvent(QEvent::Type(kEventSearchFinished)));
+                return true;
+            }
+            OnSearchFinished();
+            return true;
+        case kEventSearchError:
+        case kEventSearchErrorNoRetry: {
+            TakeFoundFiles(true);
+            auto* error = static_cast<SearchErrorEvent*>(event);
+            error->Answer(static_cast<int>(event->type()) == kEventSearchError
+                              ? OnSearchError(error->Operation(), error->Error())
+                              : OnSearchErrorNoRetry(error->Operation(), error->Error()));
+            return true;
+        }
+        default:
+            return QDialog::event(event);
+    }
+}
+
+bool CSearchDlg::TakeFoundFiles(bool bAll) {
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<ResultRow> rows;
+    bool done = false;
+    while (!done && (bAll || clock.elapsed() < kFoundBudgetMs)) {
+        std::deque<FoundFile> found = m_pBridge->TakeFound(kFoundBatch);
+        done = found.size() < kFoundBatch;
+        for (const FoundFile& file : found) {
+            const auto [name, folder] = SplitPath(file.path);
+            ResultRow row{{},
+                          Text(name),
+                          Text(folder),
+                          QString::fromStdString(FormatSize(file.info.FileSize())),
+                          {},
+                          QString::fromStdString(FormatTimeText(file.info.ftLastWriteTime)),
+                          QByteArray::fromStdString(file.path)};
+            const FileTypes::Type& type = m_fileTypes.Of(row.name);
+            row.icon = type.icon;
+            row.type = type.name;
+            rows.push_back(std::move(row));
+        }
+    }
+    m_pResultsModel->AddRows(std::move(rows));
+    return done;
+}
+
+void CSearchDlg::OnSearchFinished() {
+    if (m_worker.joinable())
+        m_worker.join();
+    const bool closePending = m_nRunState == kRunClosePending;
+    m_nRunState = kRunIdle;
+    SetButtons();
+    m_animate.Stop();
+    m_animate.ShowFirstFrame();
+    if (closePending)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+int CSearchDlg::OnSearchError(const char* operation, const CFileException& error) {
+    const int answer =
+        m_prompter.Ask(QString::fromLocal8Bit(FormatSearchErrorText(operation, error)),
+                       QString::fromUtf8(kSearchErrorCaption), Prompter::kAbortRetryIgnore,
+                       Prompter::kExclamation);
+    return SearchErrorReply(answer);
+}
+
+int CSearchDlg::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
+    const int answer = m_prompter.Ask(
+        QString::fromLocal8Bit(FormatSearchErrorNoRetryText(operation, error)),
+        QString::fromUtf8(kSearchErrorCaption), Prompter::kOkCancel, Prompter::kExclamation);
+    return SearchErrorNoRetryReply(answer);
+}
+
+void CSearchDlg::OnOK() {
+    if (CloseFor(m_nRunState) == CloseStep::Ask) {
+        if (m_prompter.Ask(
+                QStringLiteral("A search is in progress. Stop it and close the program?"),
+                QStringLiteral("Still Searching"), Prompter::kYesNo,
+                Prompter::kQuestion) != Prompter::kIdYes)
+            return;
+        // The end may have been handled while the question was open.
+        if (CloseAfterYes(m_nRunState) == CloseStep::StopAndWait) {
+            m_stop.RequestStop();
+            m_nRunState = kRunClosePending;
+            return;
+        }
+    }
+    Close();
+}
+
+void CSearchDlg::Close() {
+    UpdateData(true);
+    accept();
+}
+
+void CSearchDlg::reject() {
+    OnOK();
+}
+
+void CSearchDlg::done(int result) {
+    SaveColumnWidths();
+    QDialog::done(result);
+}
+
+void CSearchDlg::OnNewQuery() {
+    if (m_prompter.Ask(QStringLiteral("This will clear your current search. Are you sure?"),
+                       QStringLiteral("New Search"), Prompter::kYesNo,
+                       Prompter::kQuestion) != Prompter::kIdYes)
+        return;
+    const QueryTexts texts = NewQueryTexts();
+    m_strFolder = QString::fromUtf8(texts.folder);
+    m_strFilter = QString::fromUtf8(texts.filter);
+    m_strSearch = QString::fromUtf8(texts.search);
+    m_strReplace = QString::fromUtf8(texts.replace);
+    m_pResultsModel->Clear();
+    UpdateData(false);
+}
+
+void CSearchDlg::OnBrowseFolder() {
+    const QString folder = m_prompter.ChooseFolder(QStringLiteral("Choose a Folder"));
+    if (folder.isEmpty())
+        return;
+    m_comboLookIn.setEditText(folder);
+    m_comboLookIn.AddEntry(folder, true);
+}
+
+void CSearchDlg::OnResultDblClk() {
+    const QModelIndexList selected = m_listResults.selectionModel()->selectedRows();
+    if (selected.isEmpty() || m_options.m_nDoubleClickAction == 0)
+        return;
+    const int first = std::min_element(selected.begin(), selected.end(),
+                                       [](const QModelIndex& a, const QModelIndex& b) {
+                                           return a.row() < b.row();
+                                       })
+                          ->row();
+    const ResultRow& row = m_pResultsModel->Row(first);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    const QString path = QFile::decodeName(row.path);
+    if (m_options.m_nDoubleClickAction == 1)
+        m_shell.OpenDocument(path);
+    else
+        m_shell.StartProgram(QString::fromStdString(m_options.m_strFileViewer), {path},
+                             row.location.isEmpty() ? QStringLiteral("/") : row.location);
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace pellumar

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+#include "Prompter.h"
+#include "Shell.h"
+
+namespace pellumar::test {
+
+// Records what the program asks of the desktop.
+class RecordingShell final : public Shell {
+  public:
+    bool OpenDocument(const QString& path) override {
+        m_calls << "open " + path;
+        return true;
+    }
+    bool StartProgram(const QString& program, const QStringList& arguments,
+                      const QString& folder) override {
+        m_calls << "start " + program + " [" + arguments.join("|") + "] in " + folder;
+        return true;
+    }
+    QStringList m_calls;
+};
+
+// Answers the prompts from a script and records each as "caption: text".
+class ScriptedPrompter final : public Prompter {
+  public:
+    void Answer(std::initializer_list<int> answers) { m_answers.insert(m_answers.end(), answers); }
+    // Runs while a prompt is up, before it is answered.
+    void WhileAsking(std::function<void()> hook) { m_hook = std::move(hook); }
+
+    int Ask(const QString& text, const QString& caption, Buttons, Icon) override {
+        m_asked << caption + ": " + text;
+        if (m_hook)
+            m_hook();
+        if (m_answers.empty())
+            return kIdCancel;
+        const int answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    QString ChooseFolder(const QString& title) override {
+        m_asked << "choose: " + title;
+        return m_folder;
+    }
+
+    QStringList m_asked;
+    QString m_folder;
+
+  private:
+    std::deque<int> m_answers;
+    std::function<void()> m_hook;
+};
+
+}  // namespace pellumar::test

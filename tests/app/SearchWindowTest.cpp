@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeView>
+#include <filesystem>
+#include <future>
+#include <thread>
+
+#include "AppDoubles.h"
+#include "CSearchDlg.h"
+#include "FaultySys.h"
+#include "MemorySettingsStore.h"
+#include "ResourceIds.h"
+#include "ResultsModel.h"
+#include "SearchEventBridge.h"
+#include "TempTree.h"
+#include "WindowRules.h"
+
+namespace pellumar {
+namespace {
+
+using namespace res;
+using test::Op;
+using P = Prompter;
+
+class SearchWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_store.WriteProfileInt("Options", "Search Confirmation", 0);
+        m_dialog = std::make_unique<CSearchDlg>(m_store, m_prompter, m_shell, m_sys);
+        m_dialog->show();
+        QApplication::setActiveWindow(m_dialog.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+        m_store.ClearLog();
+    }
+    void TearDown() override {
+        m_dialog.reset();
+        std::filesystem::current_path(m_previousFolder);
+    }
+
+    void Query(const std::string& folder, const QString& filter, const QString& search,
+               const QString& replace = "") {
+        static_cast<QComboBox*>(Control(kIdLookIn))->setEditText(QString::fromStdString(folder));
+        static_cast<QComboBox*>(Control(kIdFilter))->setEditText(filter);
+        static_cast<QPlainTextEdit*>(Control(kIdSearchText))->setPlainText(search);
+        static_cast<QPlainTextEdit*>(Control(kIdReplaceText))->setPlainText(replace);
+    }
+    void SearchOnly(bool on) {
+        static_cast<QCheckBox*>(Control(kIdSearchOnly))->setChecked(on);
+        m_dialog->OnSearchOnly();
+    }
+    // Starts and waits for the end of the search.
+    void Run() {
+        m_dialog->OnStart();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return m_dialog->RunState() == kRunIdle; }, 10000));
+    }
+    // The worker stops at its first file until Release.
+    void HoldWorker() {
+        m_sys.Before(Op::Open, [future = m_hold.get_future().share()] { future.wait(); });
+    }
+    void Release() { m_hold.set_value(); }
+    QWidget* Control(int id) const { return m_dialog->Control(id); }
+    QStringList Listed() const {
+        QStringList rows;
+        const ResultsModel& model = m_dialog->Results();
+        for (int i = 0; i < model.rowCount(); ++i)
+            rows << model.Row(i).name + " in " + model.Row(i).location.mid(tree.Root().size());
+        return rows;
+    }
+    bool LogHas(const std::string& prefix) const {
+        for (const std::string& line : m_store.Log())
+            if (line.rfind(prefix, 0) == 0)
+                return true;
+        return false;
+    }
+
+    std::filesystem::path m_previousFolder = std::filesystem::current_path();
+    test::TempTree tree;
+    MemorySettingsStore m_store;
+    test::ScriptedPrompter m_prompter;
+    test::RecordingShell m_shell;
+    test::FaultySys m_sys;
+    std::promise<void> m_hold;
+    std::unique_ptr<CSearchDlg> m_dialog;
+};
+
+TEST_F(SearchWindowTest, EachFailedCheckTellsItsProblemAndMovesTheFocus) {
+    struct Case {
+        std::string folder;
+        QString filter, search, message;
+        int focus;
+    };
+    const Case cases[] = {
+        {"", "", "x", "No filter: Please type in a filter.", kIdFilter},
+        {"", "*.*", "x", "No folder to look in: Please type in a folder to search in.", kIdLookIn},
+        {tree.Path("missing"), "*.*", "x",
+         "Folder not found: Cannot find or access the specified "
+         "folder. Please type in a correct folder.",
+         kIdLookIn},
+        {tree.Root(), "*.*", "",
+         "Nothing to search for: The \"search for\" text box is empty. "
+         "Please type in text that you want to find.",
+         kIdSearchText},
+    };
+    for (const Case& c : cases) {
+        m_prompter.m_asked.clear();
+        Query(c.folder, c.filter, c.search);
+        m_dialog->OnStart();
+        EXPECT_EQ(m_prompter.m_asked, QStringList{c.message});
+        EXPECT_TRUE(Control(c.focus)->hasFocus()) << c.focus;
+        EXPECT_EQ(m_dialog->RunState(), kRunIdle);
+    }
+    EXPECT_TRUE(m_store.Log().empty());  // the recent lists were not touched
+}
+
+TEST_F(SearchWindowTest, NoToTheConfirmationLeavesEverythingAsItWas) {
+    m_dialog->Options().m_bSearchConfirmation = 1;
+    tree.Write("a.txt", "foo");
+    Query(tree.Root(), "*.*", "foo");
+    m_prompter.Answer({P::kIdNo});
+    m_dialog->OnStart();
+    EXPECT_EQ(m_prompter.m_asked,
+              QStringList{"Search confirmation: Are you sure you want to replace all occurences "
+                          "of 'foo' with nothing?"});
+    EXPECT_EQ(m_dialog->RunState(), kRunIdle);
+    EXPECT_FALSE(Control(kIdResults)->isVisible());
+    EXPECT_TRUE(m_store.Log().empty());
+    EXPECT_EQ(tree.Read("a.txt"), "foo");
+}
+
+TEST_F(SearchWindowTest, ASearchListsTheFilesByNameAndReturnsToIdle) {
+    tree.Write("b.txt", "a needle");
+    tree.Write("A.txt", "needle");
+    tree.Write("sub/a.txt", "NEEDLE");
+    tree.Write("c.txt", "nothing");
+    SearchOnly(true);
+    Query(tree.Root(), "*.txt", "needle");
+    Run();
+    EXPECT_EQ(Listed(), QStringList({"A.txt in ", "a.txt in /sub", "b.txt in "}));
+    EXPECT_EQ(m_dialog->Results().Row(2).size, "8b");
+    EXPECT_TRUE(Control(kIdResults)->isVisible());
+    EXPECT_TRUE(Control(kIdStart)->isEnabled());
+    EXPECT_FALSE(Control(kIdStop)->isEnabled());
+    EXPECT_TRUE(LogHas("string Look In Folders MRU/dir1=" + tree.Root()));
+    EXPECT_TRUE(LogHas("string Filters MRU/filter1=*.txt"));
+    // Listing only: an empty search text lists every file the filter takes, unconfirmed.
+    m_dialog->Options().m_bSearchConfirmation = 1;
+    Query(tree.Root(), "*.*", "");
+    Run();
+    EXPECT_EQ(m_dialog->Results().rowCount(), 4);
+    EXPECT_TRUE(m_prompter.m_asked.isEmpty());
+}
+
+TEST_F(SearchWindowTest, AReplacementFromTheWindowRewritesTheFiles) {
+    tree.Write("one.txt", "old old");
+    tree.Write("two.txt", "keep");
+    Query(tree.Root(), "*.*", "old", "new\nline");
+    Run();
+    EXPECT_EQ(tree.Read("one.txt"), "new\nline new\nline");
+    EXPECT_EQ(tree.Read("two.txt"), "keep");
+    EXPECT_EQ(Listed(), QStringList{"one.txt in "});
+}
+
+TEST_F(SearchWindowTest, StopEndsTheSearchAndKeepsTheList) {
+    for (int i = 0; i < 50; ++i)
+        tree.Write("f" + std::to_string(i) + ".txt", "x");
+    SearchOnly(true);
+    Query(tree.Root(), "*.*", "x");
+    HoldWorker();
+    m_dialog->OnStart();
+    EXPECT_FALSE(Control(kIdStart)->isEnabled());
+    m_dialog->OnStop();
+    Release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_dialog->RunState() == kRunIdle; }, 10000));
+    EXPECT_LE(m_dialog->Results().rowCount(), 1);
+    m_dialog->OnStop();  // after the end: harmless
+    EXPECT_TRUE(Control(kIdStart)->isEnabled());
+}
+
+TEST_F(SearchWindowTest, ClosingDuringASearchAsksAndClosesOnceItEnds) {
+    tree.Write("a.txt", "x");
+    SearchOnly(true);
+    Query(tree.Root(), "*.*", "x");
+    HoldWorker();
+    m_dialog->OnStart();
+    m_prompter.Answer({P::kIdNo, P::kIdYes});
+    m_dialog->close();
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_EQ(m_dialog->RunState(), kRunRunning);
+    m_dialog->close();
+    EXPECT_EQ(m_dialog->RunState(), kRunClosePending);
+    EXPECT_TRUE(m_dialog->isVisible());
+    Release();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !m_dialog->isVisible(); }, 10000));
+    EXPECT_EQ(m_prompter.m_asked.size(), 2);
+    EXPECT_EQ(m_prompter.m_asked[0],
+              "Still Searching: A search is in progress. Stop it and close the program?");
+}
+
+TEST_F(SearchWindowTest, AnEndThatComesWhileTheQuestionIsOpenClosesAtOnce) {
+    tree.Write("a.txt", "x");
+    SearchOnly(true);
+    Query(tree.Root(), "*.*", "x");
+    HoldWorker();
+    m_dialog->OnStart();
+    m_prompter.WhileAsking([this] {
+        Release();
+        QTest::qWaitFor([this] { return m_dialog->RunState() == kRunIdle; }, 10000);
+    });
+    m_prompter.Answer({P::kIdYes});
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+}
+
+TEST_F(SearchWindowTest, NewQueryEmptiesTheFieldsAndTheListWhenConfirmed) {
+    tree.Write("a.txt", "x");
+    SearchOnly(true);
+    Query(tree.Root(), "*.c", "x", "y");
+    Run();
+    m_prompter.Answer({P::kIdNo, P::kIdYes});
+    m_dialog->OnNewQuery();
+    EXPECT_EQ(static_cast<QComboBox*>(Control(kIdFilter))->currentText(), "*.c");
+    m_dialog->OnNewQuery();
+    EXPECT_EQ(m_prompter.m_asked.last(),
+              "New Search: This will clear your current search. Are you sure?");
+    EXPECT_EQ(static_cast<QComboBox*>(Control(kIdLookIn))->currentText(), "/");
+    EXPECT_EQ(static_cast<QComboBox*>(Control(kIdFilter))->currentText(), "*.*");
+    EXPECT_EQ(static_cast<QPlainTextEdit*>(Control(kIdSearchText))->toPlainText(), "");
+    EXPECT_EQ(m_dialog->Results().rowCount(), 0);
+    EXPECT_TRUE(static_cast<QCheckBox*>(Control(kIdSearchOnly))->isChecked());
+}
+
+TEST_F(SearchWindowTest, BrowsePutsTheChosenFolderAtTheHeadOfItsList) {
+    m_dialog->OnBrowseFolder();  // cancelled: nothing changes
+    EXPECT_TRUE(m_store.Log().empty());
+    m_prompter.m_folder = QString::fromStdString(tree.Root());
+    m_dialog->OnBrowseFolder();
+    EXPECT_EQ(m_prompter.m_asked.last(), "choose: Choose a Folder");
+    EXPECT_EQ(static_cast<QComboBox*>(Control(kIdLookIn))->currentText(), m_prompter.m_folder);
+    EXPECT_EQ(m_store.GetProfileString("Look In Folders MRU", "dir1", ""), tree.Root());
+}
+
+TEST_F(SearchWindowTest, TemporaryFileFailuresArePutToTheUser) {
+    tree.Write("a.txt", "old");
+    tree.Write("b.txt", "old");
+    Query(tree.Root(), "*.*", "old", "new");
+    m_sys.Fail(Op::CreateTemp, ENOSPC, 1);
+    m_prompter.Answer({P::kIdRetry});
+    Run();
+    ASSERT_EQ(m_prompter.m_asked.size(), 1);
+    EXPECT_TRUE(m_prompter.m_asked[0].startsWith(
+        "The Ovandrizer: Search Error: Cannot open the temporary file ("));
+    EXPECT_TRUE(m_prompter.m_asked[0].contains("): The disk is full"));
+    EXPECT_EQ(tree.Read("a.txt") + tree.Read("b.txt"), "newnew");
+    // Ignore skips one file, Abort ends the search; both leave the files whole.
+    for (int answer : {P::kIdIgnore, P::kIdAbort}) {
+        tree.Write("a.txt", "old");
+        tree.Write("b.txt", "old");
+        m_sys.Fail(Op::CreateTemp, EIO, 1);
+        m_prompter.Answer({answer});
+        Run();
+        const int rewritten = (tree.Read("a.txt") == "new") + (tree.Read("b.txt") == "new");
+        EXPECT_EQ(rewritten, answer == P::kIdIgnore ? 1 : 0);
+        EXPECT_TRUE(tree.TemporaryFiles().empty());
+    }
+    m_sys.Fail(Op::Fsync, EIO, 1);
+    m_prompter.Answer({P::kIdCancel});
+    tree.Write("a.txt", "old");
+    Run();
+    EXPECT_TRUE(m_prompter.m_asked.last().contains("Cannot close the output file"));
+    EXPECT_TRUE(m_prompter.m_asked.last().endsWith("or Cancelit?"));
+}
+
+TEST_F(SearchWindowTest, ADoubleClickOpensTheFirstSelectedFileAsTheOptionSays) {
+    tree.Write("b.txt", "x");
+    tree.Write("a.txt", "x");
+    SearchOnly(true);
+    Query(tree.Root(), "*.*", "x");
+    Run();
+    auto* list = static_cast<QTreeView*>(Control(kIdResults));
+    const auto select = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+    list->selectionModel()->select(m_dialog->Results().index(1, 0), select);
+    list->selectionModel()->select(m_dialog->Results().index(0, 0), select);
+    m_dialog->Options().m_nDoubleClickAction = 0;
+    m_dialog->OnResultDblClk();
+    EXPECT_TRUE(m_shell.m_calls.isEmpty());
+    m_dialog->Options().m_nDoubleClickAction = 1;
+    m_dialog->OnResultDblClk();
+    m_dialog->Options().m_nDoubleClickAction = 5;
+    m_dialog->Options().m_strFileViewer = "my viewer";
+    m_dialog->OnResultDblClk();
+    const QString path = QString::fromStdString(tree.Path("a.txt"));
+    EXPECT_EQ(m_shell.m_calls,
+              QStringList({"open " + path, "start my viewer [" + path + "] in " +
+                                               QString::fromStdString(tree.Root())}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SearchWindowTest, ManyFilesAreAllListedInOrderBeforeTheEnd) {
+    constexpr int kFiles = 2000;  // several batches
+    for (int i = kFiles; i > 0; --i)
+        tree.Write("d" + std::to_string(i % 7) + "/f" + std::to_string(i), "");
+    SearchOnly(true);
+    Query(tree.Root(), "*.*", "");
+    Run();
+    const ResultsModel& model = m_dialog->Results();
+    ASSERT_EQ(model.rowCount(), kFiles);
+    for (int i = 1; i < kFiles; ++i)
+        ASSERT_LE(model.Row(i - 1).name.compare(model.Row(i).name, Qt::CaseInsensitive), 0);
+}
+
+}  // namespace
+}  // namespace pellumar
