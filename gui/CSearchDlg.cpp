@@ -115,6 +115,9 @@ void CSearchDlg::BuildWindow() {
     m_listResults.setModel(m_pResultsModel);
     connect(&m_listResults, &QTreeView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
     ConnectButtons();
+    m_takeTimer.setSingleShot(true);
+    m_takeTimer.setInterval(0);
+    connect(&m_takeTimer, &QTimer::timeout, this, &CSearchDlg::ContinueTaking);
     for (int id : {kIdSubfolders, kIdSearchOnly}) {
         auto* box = static_cast<QCheckBox*>(Control(id));
         // A click leaves an undecided box decided.
@@ -148,6 +151,8 @@ void CSearchDlg::OnInitDialog() {
     EnableReplaceBox();
     m_animate.Open();
     m_animate.ShowFirstFrame();
+    // The type database loads once, here, rather than while the first results come in.
+    m_fileTypes.Of(QStringLiteral("a.txt"));
 }
 
 void CSearchDlg::SetUpRecentCombo(CRecentCombo& combo, const char* section, const char* format) {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeView>
 #include <map>
 #include <memory>
@@ -91,6 +92,7 @@ class CSearchDlg : public QDialog {
     void SetButtons();
     // Adds the files reported so far; false when time ran out before all were added.
     bool TakeFoundFiles(bool bAll);
+    void ContinueTaking();
     void Close();
 
     SearchOptions m_options;
@@ -117,6 +119,8 @@ class CSearchDlg : public QDialog {
     std::unique_ptr<SearchEventBridge> m_pBridge;
     std::thread m_worker;  // joined when the search's end is handled
     FileTypes m_fileTypes;
+    QTimer m_takeTimer;           // runs the next slice of found files after other events
+    bool m_bEndReported = false;  // the end came; handled once the files before it are listed
     std::map<int, QWidget*> m_controls;
     QMenuBar* m_pMenuBar = nullptr;
     ResultsModel* m_pResultsModel = nullptr;

@@ -24,7 +24,7 @@ namespace {
 using namespace res;
 
 // The longest the window spends adding found files before it lets other events in.
-constexpr qint64 kFoundBudgetMs = 30;
+constexpr qint64 kFoundBudgetMs = 15;
 constexpr std::size_t kFoundBatch = 256;
 
 std::string Bytes(const QString& text) {
@@ -80,6 +80,7 @@ void CSearchDlg::OnStart() {
 
 void CSearchDlg::SetRunning() {
     m_nRunState = kRunRunning;
+    m_bEndReported = false;
     SetButtons();
     m_tabPages.setCurrentIndex(kPageResults);
     ShowPage();
@@ -123,16 +124,12 @@ void CSearchDlg::OnStop() {
 bool CSearchDlg::event(QEvent* event) {
     switch (static_cast<int>(event->type())) {
         case kEventSearchFound:
-            if (!TakeFoundFiles(false))
-                QCoreApplication::postEvent(this, new QEvent(QEvent::Type(kEventSearchFound)));
+            ContinueTaking();
             return true;
         case kEventSearchFinished:
-            // Every file reported before the end is listed before the end is handled.
-            if (!TakeFoundFiles(false)) {
-                QCoreApplication::postEvent(this, new QEvent(QEvent::Type(kEventSearchFinished)));
-                return true;
-            }
-            OnSearchFinished();
+            // Handled once every file reported before it is listed.
+            m_bEndReported = true;
+            ContinueTaking();
             return true;
         case kEventSearchError:
         case kEventSearchErrorNoRetry: {
@@ -145,6 +142,19 @@ bool CSearchDlg::event(QEvent* event) {
         }
         default:
             return QDialog::event(event);
+    }
+}
+
+// Files are taken in slices, each followed by a turn of the event loop, so that the window
+// answers while thousands of files come in.
+void CSearchDlg::ContinueTaking() {
+    if (!TakeFoundFiles(false)) {
+        m_takeTimer.start();
+        return;
+    }
+    if (m_bEndReported) {
+        m_bEndReported = false;
+        OnSearchFinished();
     }
 }
 

@@ -10,7 +10,7 @@ const char* const kHeadings[] = {"Name", "Location", "Size", "Type", "Modified"}
 }  // namespace
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
 }
 
 int ResultsModel::columnCount(const QModelIndex& parent) const {
@@ -20,7 +20,7 @@ int ResultsModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
-    const ResultRow& row = m_rows[static_cast<std::size_t>(index.row())].row;
+    const ResultRow& row = Row(index.row());
     if (role == Qt::DecorationRole && index.column() == 0)
         return row.icon;
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
@@ -50,44 +50,56 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
 
 void ResultsModel::Clear() {
     beginResetModel();
-    m_rows.clear();
+    m_entries.clear();
+    m_order.clear();
     endResetModel();
 }
 
 void ResultsModel::AddRows(std::vector<ResultRow> rows) {
     if (rows.empty())
         return;
-    std::vector<Entry> added;
+    std::vector<quint32> added;
     added.reserve(rows.size());
-    for (ResultRow& row : rows)
-        added.push_back({std::move(row), m_nArrivals++});
+    for (ResultRow& row : rows) {
+        QString key = row.name.toCaseFolded();
+        added.push_back(static_cast<quint32>(m_entries.size()));
+        m_entries.push_back({std::move(row), std::move(key)});
+    }
     Merge(std::move(added));
 }
 
 // One pass for a whole batch: the batch is sorted, then merged with the rows already shown,
-// and the view's remembered rows (selection, current row) follow their rows.
-void ResultsModel::Merge(std::vector<Entry> added) {
-    auto before = [](const Entry& a, const Entry& b) {
-        const int order = a.row.name.compare(b.row.name, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a.arrival < b.arrival;
+// and the view's remembered rows (selection, current row) follow their rows. Equal names keep
+// their order of arrival, which is the order of their positions.
+void ResultsModel::Merge(std::vector<quint32> added) {
+    auto before = [this](quint32 a, quint32 b) {
+        const int order = m_entries[a].key.compare(m_entries[b].key);
+        return order != 0 ? order < 0 : a < b;
     };
     std::sort(added.begin(), added.end(), before);
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<Entry> merged;
-    merged.reserve(m_rows.size() + added.size());
-    std::vector<int> moved(m_rows.size());
-    auto old = m_rows.begin();
-    auto fresh = added.begin();
-    while (old != m_rows.end() || fresh != added.end()) {
-        if (fresh == added.end() || (old != m_rows.end() && !before(*fresh, *old))) {
-            moved[static_cast<std::size_t>(old - m_rows.begin())] = static_cast<int>(merged.size());
-            merged.push_back(std::move(*old++));
-        } else {
-            merged.push_back(std::move(*fresh++));
-        }
-    }
-    m_rows = std::move(merged);
     const QModelIndexList remembered = persistentIndexList();
+    std::vector<quint32> merged;
+    merged.reserve(m_order.size() + added.size());
+    std::vector<int> moved(remembered.isEmpty() ? 0 : m_order.size());
+    auto keep = [&](std::vector<quint32>::const_iterator from,
+                    std::vector<quint32>::const_iterator to) {
+        for (auto row = from; row != to; ++row) {
+            if (!moved.empty())
+                moved[row - m_order.begin()] = static_cast<int>(merged.size());
+            merged.push_back(*row);
+        }
+    };
+    // Each new row finds its place by binary search; the rows between are copied unseen.
+    auto old = m_order.cbegin();
+    for (quint32 fresh : added) {
+        const auto place = std::upper_bound(old, m_order.cend(), fresh, before);
+        keep(old, place);
+        merged.push_back(fresh);
+        old = place;
+    }
+    keep(old, m_order.cend());
+    m_order = std::move(merged);
     QModelIndexList now;
     for (const QModelIndex& index : remembered)
         now.push_back(createIndex(moved[static_cast<std::size_t>(index.row())], index.column()));

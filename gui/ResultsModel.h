@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QIcon>
+#include <deque>
 #include <vector>
 
 namespace pellumar {
@@ -30,7 +31,9 @@ class ResultsModel final : public QAbstractTableModel {
     // Adds rows, in the order they came, each at its place.
     void AddRows(std::vector<ResultRow> rows);
     void Clear();
-    const ResultRow& Row(int row) const { return m_rows.at(static_cast<std::size_t>(row)).row; }
+    const ResultRow& Row(int row) const {
+        return m_entries[m_order.at(static_cast<std::size_t>(row))].row;
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -40,12 +43,14 @@ class ResultsModel final : public QAbstractTableModel {
   private:
     struct Entry {
         ResultRow row;
-        quint64 arrival;
+        QString key;  // the name case-folded once, so that ordering compares plain text
     };
-    void Merge(std::vector<Entry> added);
+    void Merge(std::vector<quint32> added);
 
-    std::vector<Entry> m_rows;
-    quint64 m_nArrivals = 0;
+    // Rows stay where they were put, in order of arrival; the order of the list is kept as
+    // positions into them, so that a batch moves numbers, not rows.
+    std::deque<Entry> m_entries;
+    std::vector<quint32> m_order;
 };
 
 }  // namespace pellumar

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and runs every test: the plain build, then the engine tests
 # and the desktop program's settings and widgets under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the tests that stop searches
-# from other threads (and the command line) under ThreadSanitizer.
+# UndefinedBehaviorSanitizer, then the tests that stop searches from other threads, the
+# command line and searching from the window under ThreadSanitizer.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -16,6 +16,6 @@ echo "== address and undefined-behaviour sanitizers: engine, settings and widget
 "$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DPELLUMAR_SANITIZE=address,undefined
 (cd "$root/build-asan" && ctest --output-on-failure -L 'engine|app')
 
-echo "== thread sanitizer: stopping from other threads, command line"
+echo "== thread sanitizer: stopping from other threads, command line, searching from the window"
 "$root/scripts/build.sh" build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELLUMAR_SANITIZE=thread
-(cd "$root/build-tsan" && ctest --output-on-failure -L 'stop|cli')
+(cd "$root/build-tsan" && ctest --output-on-failure -L 'stop|cli|searchwindow')

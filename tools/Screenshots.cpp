@@ -8,8 +8,8 @@
 
 #include "CSearchDlg.h"
 #include "DesktopShell.h"
-#include "MessageBoxPrompter.h"
 #include "MemorySettingsStore.h"
+#include "MessageBoxPrompter.h"
 #include "ResourceIds.h"
 
 namespace {

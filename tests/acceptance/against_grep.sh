@@ -7,18 +7,10 @@ pellumar=${1:?usage: against_grep.sh PELLUMAR}
 source_tree=${ACCEPTANCE_TREE:-/usr/include}
 work=$(realpath "$(mktemp -d "${TMPDIR:-/tmp}/pellumar-acceptance-XXXXXX")")
 trap 'rm -rf "$work"' EXIT
-cp -a "$source_tree" "$work/tree"
+source "$(dirname "${BASH_SOURCE[0]}")/copy_tree.sh"
+copy_tree "$source_tree" "$work/tree"
 tree="$work/tree"
 failures=0
-
-# Links to files are rewritten where they lead: a link out of the copy would let the
-# replacements below change the original. Keep only the links that stay inside the copy.
-while IFS= read -r -d '' link; do
-    case "$(realpath -m -- "$link")" in
-        "$tree"/*) ;;
-        *) rm -f -- "$link" ;;
-    esac
-done < <(find "$tree" -type l -print0)
 
 compare() {  # name, pellumar case flag, grep flags, text
     local name=$1 case_flag=$2 grep_flags=$3 text=$4

@@ -211,7 +211,7 @@ TEST_F(SearchWindowTest, AnEndThatComesWhileTheQuestionIsOpenClosesAtOnce) {
     m_dialog->OnStart();
     m_prompter.WhileAsking([this] {
         Release();
-        QTest::qWaitFor([this] { return m_dialog->RunState() == kRunIdle; }, 10000);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return m_dialog->RunState() == kRunIdle; }, 10000));
     });
     m_prompter.Answer({P::kIdYes});
     QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
