@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <system_error>
 
 #include "CSearchDlg.h"
 #include "CSearchThread.h"
@@ -102,7 +103,12 @@ void CSearchDlg::StartWorker(const std::string& strFolder) {
         m_options.m_bIncludeSubdirs != 0, m_options.m_bSearchOnly != 0,
         m_options.m_bHiddenFiles != 0, m_options.m_bIgnoreCase != 0, m_sys);
     m_stop = worker->GetStopHandle();
-    m_worker = CSearchThread::Start(std::move(worker));
+    try {
+        m_worker = CSearchThread::Start(std::move(worker));
+    } catch (const std::system_error&) {
+        // No thread, so no end will be reported: the window goes back to idle at once.
+        OnSearchFinished();
+    }
 }
 
 // Nothing of an ended or abandoned search may reach the window any more, and a worker that
