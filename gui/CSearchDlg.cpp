@@ -7,6 +7,8 @@
 #include <QVBoxLayout>
 
 #include "Artwork.h"
+#include "CAboutDlg.h"
+#include "CActionDlg.h"
 #include "DialogBuilder.h"
 #include "ResourceIds.h"
 #include "ResultsModel.h"
@@ -229,10 +231,26 @@ void CSearchDlg::EnableReplaceBox() {
 }
 
 bool CSearchDlg::OnCommand(int id) {
-    if (!ToggleOption(m_options, id))
-        return false;
-    UpdateCheckMarks();
-    return true;
+    if (ToggleOption(m_options, id)) {
+        UpdateCheckMarks();
+        return true;
+    }
+    if (id == kCmdAbout) {
+        CAboutDlg about(m_shell, m_prompter, this);
+        about.DoModal();
+        return true;
+    }
+    if (id == kCmdDoubleClicking) {
+        CActionDlg action(m_prompter, this);
+        action.m_nAction = m_options.m_nDoubleClickAction;
+        action.m_strViewer = QString::fromStdString(m_options.m_strFileViewer);
+        action.DoModal();
+        // Both come back whichever button closed it; Cancel leaves them as they were.
+        m_options.m_nDoubleClickAction = action.m_nAction;
+        m_options.m_strFileViewer = action.m_strViewer.toStdString();
+        return true;
+    }
+    return false;
 }
 
 }  // namespace pellumar

@@ -8,6 +8,8 @@ namespace pellumar {
 class DesktopShell final : public Shell {
   public:
     bool OpenDocument(const QString& path) override;
+    bool OpenUrl(const QString& url) override;
+    QString HtmlHandlerCommand() override;
     bool StartProgram(const QString& program, const QStringList& arguments,
                       const QString& folder) override;
 };

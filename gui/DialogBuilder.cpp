@@ -1,16 +1,20 @@
 #include "DialogBuilder.h"
-#include "ResourceIds.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTreeView>
+
+#include "Artwork.h"
+#include "ResourceIds.h"
 
 namespace pellumar {
 namespace {
@@ -42,8 +46,21 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* client) {
             return new QTreeView(client);
         case ControlKind::TabControl:
             return new QTabWidget(client);
-        case ControlKind::Label:
-            return new QLabel(text, client);
+        case ControlKind::Label: {
+            auto* label = new QLabel(text, client);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setWordWrap((control.style & res::kWrap) != 0);
+            return label;
+        }
+        case ControlKind::Icon: {
+            auto* icon = new QLabel(client);
+            icon->setPixmap(res::ApplicationIcon().pixmap(32));
+            return icon;
+        }
+        case ControlKind::RadioButton:
+            return new QRadioButton(text, client);
+        case ControlKind::LineEdit:
+            return new QLineEdit(client);
         case ControlKind::ComboBox: {
             auto* combo = new QComboBox(client);
             combo->setEditable(true);
@@ -78,6 +95,13 @@ void Place(QWidget* widget, const ControlTemplate& control, BaseUnits units) {
     // high as its font needs.
     if (control.kind == ControlKind::ComboBox)
         rect.height = widget->sizeHint().height();
+    // Check boxes and radio buttons are never narrower than their text, whose width depends
+    // on the font's own proportions and the style's indicator.
+    if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::RadioButton)
+        rect.width = std::max(rect.width, widget->sizeHint().width());
+    // A one-line box is never lower than its font needs.
+    if (control.kind == ControlKind::LineEdit)
+        rect.height = std::max(rect.height, widget->sizeHint().height());
     if (control.kind == ControlKind::Line)
         rect.height = std::max(rect.height, 2);
     widget->setGeometry(rect.x, rect.y, rect.width, rect.height);
@@ -124,6 +148,11 @@ ControlMap BuildControls(QWidget* client, const res::DialogTemplate& dialog,
     for (const ControlTemplate& control : dialog.controls) {
         auto given = provided.find(control.id);
         QWidget* widget = given != provided.end() ? given->second : CreateControl(control, client);
+        // A label given ready-made still takes its text from the template.
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (given != provided.end() && label != nullptr && *control.text != '\0')
+            label->setText(QString::fromUtf8(control.text));
+
         widget->setParent(client);
         Place(widget, control, units);
         widget->setVisible((control.style & res::kHidden) == 0);

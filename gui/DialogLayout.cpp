@@ -22,6 +22,7 @@ bool TakesFocus(res::ControlKind kind) {
         case GroupBox:
         case Line:
         case Animation:
+        case Icon:
             return false;
         default:
             return true;

@@ -1,7 +1,11 @@
 #include "MessageBoxPrompter.h"
 
+#include "ActionRules.h"
+
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMessageBox>
+#include <QSortFilterProxyModel>
 
 namespace pellumar {
 namespace {
@@ -39,6 +43,25 @@ int AnswerOf(int button) {
     }
 }
 
+// Under the first filter, only the files that may be run, and the folders to reach them.
+class ProgramsOnly final : public QSortFilterProxyModel {
+  public:
+    void SetOn(bool on) {
+        m_bOn = on;
+        invalidateFilter();
+    }
+
+  protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = static_cast<QFileSystemModel*>(sourceModel());
+        const QModelIndex index = files->index(row, 0, parent);
+        return !m_bOn || files->isDir(index) || files->fileInfo(index).isExecutable();
+    }
+
+  private:
+    bool m_bOn = true;
+};
+
 }  // namespace
 
 int MessageBoxPrompter::Ask(const QString& text, const QString& caption, Buttons buttons,
@@ -48,6 +71,22 @@ int MessageBoxPrompter::Ask(const QString& text, const QString& caption, Buttons
                                                          : QMessageBox::NoIcon;
     QMessageBox box(shown, caption, text, ButtonsOf(buttons), m_pOwner);
     return AnswerOf(box.exec());
+}
+
+QString MessageBoxPrompter::ChooseProgram(QWidget* owner) {
+    QFileDialog chooser(owner);
+    chooser.setOption(QFileDialog::DontUseNativeDialog);  // so that the filter below applies
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = ProgramFilters();
+    chooser.setNameFilters(filters);
+    auto* proxy = new ProgramsOnly;
+    chooser.setProxyModel(proxy);  // the dialog owns it
+    QObject::connect(
+        &chooser, &QFileDialog::filterSelected, proxy,
+        [proxy, first = filters.first()](const QString& f) { proxy->SetOn(f == first); });
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return {};
+    return chooser.selectedFiles().first();
 }
 
 QString MessageBoxPrompter::ChooseFolder(const QString& title) {

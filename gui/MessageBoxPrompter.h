@@ -12,6 +12,7 @@ class MessageBoxPrompter final : public Prompter {
     void SetOwner(QWidget* owner) { m_pOwner = owner; }
     int Ask(const QString& text, const QString& caption, Buttons buttons, Icon icon) override;
     QString ChooseFolder(const QString& title) override;
+    QString ChooseProgram(QWidget* owner) override;
 
   private:
     QWidget* m_pOwner = nullptr;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace pellumar {
 
 // Message boxes and the folder chooser, as the window asks for them. Tests answer from a
@@ -24,6 +26,8 @@ class Prompter {
     virtual int Ask(const QString& text, const QString& caption, Buttons buttons, Icon icon) = 0;
     // A folder the user chose, or "" when none was.
     virtual QString ChooseFolder(const QString& title) = 0;
+    // A program file the user chose, or "" when none was.
+    virtual QString ChooseProgram(QWidget* owner) = 0;
 };
 
 }  // namespace pellumar

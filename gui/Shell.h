@@ -11,6 +11,10 @@ class Shell {
     virtual ~Shell() = default;
     // Opens a file with the desktop's default handler for its type; false when it cannot.
     virtual bool OpenDocument(const QString& path) = 0;
+    // Opens a web address with the desktop's handler; false when it cannot.
+    virtual bool OpenUrl(const QString& url) = 0;
+    // The command line of the desktop's web page handler, or "" when there is none.
+    virtual QString HtmlHandlerCommand() = 0;
     // Starts a program with its arguments, each passed as it is, never through a shell.
     virtual bool StartProgram(const QString& program, const QStringList& arguments,
                               const QString& folder) = 0;

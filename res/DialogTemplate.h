@@ -16,6 +16,9 @@ enum class ControlKind {
     Edit,
     Line,
     Animation,
+    Icon,         // the application's icon
+    RadioButton,  // radio buttons that follow each other form one group
+    LineEdit,     // a one-line edit box
 };
 
 // Style flags of a control.
@@ -24,6 +27,7 @@ enum ControlStyle : unsigned {
     kHidden = 1u << 0,    // created hidden
     kDisabled = 1u << 1,  // created disabled
     kDefault = 1u << 2,   // the default button, pressed by Enter
+    kWrap = 1u << 3,      // a label whose text wraps onto further lines
 };
 
 // One control: position and size in dialog units, where a unit is a quarter of the dialog
@@ -57,6 +61,8 @@ struct MenuTemplate {
 };
 
 const DialogTemplate& MainDialogTemplate();
+const DialogTemplate& AboutDialogTemplate();
+const DialogTemplate& ActionDialogTemplate();
 std::span<const MenuTemplate> MainMenuTemplate();
 // A text of the string table, or "" for an id it does not hold.
 const char* LoadString(int id);

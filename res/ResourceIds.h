@@ -22,7 +22,13 @@ enum ControlId : int {
     kIdNewQuery = 1014,
     kIdBrowse = 1015,
     kIdSearchOnly = 1018,
+    kIdLink = 1021,
     kIdAnimation = 1024,
+    kIdActionNothing = 1025,
+    kIdActionDefault = 1026,
+    kIdActionProgram = 1027,
+    kIdViewer = 1028,
+    kIdViewerBrowse = 1029,
     kIdNone = -1,
 };
 

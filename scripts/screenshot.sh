@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and writes a picture of each page of the main window to the
-# folder given (query.png, results.png). Needs no display; uses no settings of the user's.
+# Sets up the machine, builds, and writes a picture of each page of the main window and of
+# both small dialogs to the folder given (query.png, results.png, about.png, action.png).
+# Needs no display; uses no settings of the user's.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 [ $# -eq 1 ] || { echo "usage: $0 OUTPUT_FOLDER" >&2; exit 2; }

@@ -1,11 +1,14 @@
 // Takes a picture of each page of the main window, without a display:
 //   pellumar_screenshots OUTPUT_FOLDER
-// writes query.png and results.png there. Settings come from memory, never the user's own.
+// writes query.png, results.png, about.png and action.png there. Settings come from memory,
+// never the user's own.
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
 #include <cstdio>
 
+#include "CAboutDlg.h"
+#include "CActionDlg.h"
 #include "CSearchDlg.h"
 #include "DesktopShell.h"
 #include "MemorySettingsStore.h"
@@ -44,5 +47,14 @@ int main(int argc, char** argv) {
     bool ok = Save(dialog, folder.filePath("query.png"));
     static_cast<QTabWidget*>(dialog.Control(pellumar::res::kIdTabPages))->setCurrentIndex(1);
     ok = Save(dialog, folder.filePath("results.png")) && ok;
+    pellumar::CAboutDlg about(shell, prompter, &dialog);
+    about.show();
+    ok = Save(about, folder.filePath("about.png")) && ok;
+    pellumar::CActionDlg action(prompter, &dialog);
+    action.m_nAction = 2;
+    action.m_strViewer = "xdg-open";
+    action.OnInitDialog();
+    action.show();
+    ok = Save(action, folder.filePath("action.png")) && ok;
     return ok ? 0 : 1;
 }

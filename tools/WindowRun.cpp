@@ -26,6 +26,7 @@ class QuietPrompter final : public pellumar::Prompter {
   public:
     int Ask(const QString&, const QString&, Buttons, Icon) override { return kIdIgnore; }
     QString ChooseFolder(const QString&) override { return {}; }
+    QString ChooseProgram(QWidget*) override { return {}; }
 };
 
 }  // namespace

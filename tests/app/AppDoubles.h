@@ -17,12 +17,20 @@ class RecordingShell final : public Shell {
         m_calls << "open " + path;
         return true;
     }
+    bool OpenUrl(const QString& url) override {
+        m_calls << "url " + url;
+        return m_bUrlOpens;
+    }
+    QString HtmlHandlerCommand() override { return m_strHandler; }
     bool StartProgram(const QString& program, const QStringList& arguments,
                       const QString& folder) override {
         m_calls << "start " + program + " [" + arguments.join("|") + "] in " + folder;
-        return true;
+        return m_bProgramStarts;
     }
     QStringList m_calls;
+    bool m_bUrlOpens = true;
+    bool m_bProgramStarts = true;
+    QString m_strHandler;
 };
 
 // Answers the prompts from a script and records each as "caption: text".
@@ -46,9 +54,14 @@ class ScriptedPrompter final : public Prompter {
         m_asked << "choose: " + title;
         return m_folder;
     }
+    QString ChooseProgram(QWidget*) override {
+        m_asked << "choose a program";
+        return m_program;
+    }
 
     QStringList m_asked;
     QString m_folder;
+    QString m_program;
 
   private:
     std::deque<int> m_answers;

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace pellumar {
+
+// What a hyperlink label decides, on plain values.
+
+enum class LinkColor { Link, Visited, Hover };
+// Hover wins while the mouse is over the label; then a successful visit; then the link colour.
+LinkColor ColorFor(bool bOver, bool bVisited);
+
+// The URL and the text of a label: an empty URL is taken from the text, an empty text shows
+// the URL.
+std::pair<std::string, std::string> UrlAndText(const std::string& url, const std::string& text);
+
+struct LinkRect {
+    int left, top, right, bottom;
+};
+// The label's rectangle fitted to a text of cx by cy pixels: centred ones shrink (or grow) by
+// half the difference on each side, the halves truncated toward zero; right-aligned ones keep
+// their right edge; others their top-left corner.
+LinkRect FitRect(LinkRect window, int cx, int cy, bool bCenterVertically, bool bCenter,
+                 bool bRight);
+
+// The command that opens a URL with the web page handler: the handler's command up to its
+// first quoted placeholder ("%1", or "%u", "%U", "%f", "%F" of desktop entries), else up to
+// its first bare one, else whole; then a space and the URL.
+std::string FallbackCommand(const std::string& handlerCommand, const std::string& url);
+
+// The text of the box that tells why a link could not be opened, for a result code.
+std::string OpenErrorText(int code);
+
+// Result codes above this one mean the link was opened.
+constexpr int kOpenedAbove = 32;
+
+}  // namespace pellumar

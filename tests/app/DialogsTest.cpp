@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "AppDoubles.h"
+#include "CAboutDlg.h"
+#include "CActionDlg.h"
+#include "CSearchDlg.h"
+#include "LinkRules.h"
+#include "MemorySettingsStore.h"
+#include "ResourceIds.h"
+
+namespace pellumar {
+namespace {
+
+using namespace res;
+
+TEST(DialogsTest, LinkRulesOnPlainValues) {
+    using Pair = std::pair<std::string, std::string>;
+    EXPECT_EQ(UrlAndText("", "https://a.org"), Pair("https://a.org", "https://a.org"));
+    EXPECT_EQ(UrlAndText("https://a.org", ""), Pair("https://a.org", "https://a.org"));
+    EXPECT_EQ(UrlAndText("", ""), Pair("", ""));
+    auto fit = [](bool vcenter, bool center, bool right, int cx) {
+        const LinkRect r = FitRect({10, 20, 110, 40}, cx, 8, vcenter, center, right);
+        return std::vector<int>{r.left, r.top, r.right, r.bottom};
+    };
+    EXPECT_EQ(fit(false, false, false, 37), std::vector<int>({10, 20, 47, 28}));
+    EXPECT_EQ(fit(false, false, true, 37), std::vector<int>({73, 20, 110, 28}));
+    EXPECT_EQ(fit(false, true, false, 37), std::vector<int>({41, 20, 79, 28}));    // one wider
+    EXPECT_EQ(fit(true, true, false, 141), std::vector<int>({-10, 26, 130, 34}));  // one narrower
+    EXPECT_EQ(ColorFor(true, true), LinkColor::Hover);
+    EXPECT_EQ(ColorFor(false, true), LinkColor::Visited);
+    EXPECT_EQ(ColorFor(false, false), LinkColor::Link);
+    EXPECT_EQ(FallbackCommand("\"C:\\b.exe\" \"%1\" -x", "u"), "\"C:\\b.exe\"  u");
+    EXPECT_EQ(FallbackCommand("browser %1 -new", "u"), "browser  u");
+    EXPECT_EQ(FallbackCommand("firefox-esr %u", "u"), "firefox-esr  u");
+    EXPECT_EQ(FallbackCommand("browser", "u"), "browser u");
+    EXPECT_EQ(OpenErrorText(26), "Unable to open hyperlink:\n\nA sharing violation occurred. ");
+    EXPECT_EQ(OpenErrorText(1), "Unable to open hyperlink:\n\nUnknown Error (1) occurred.");
+    EXPECT_EQ(OpenErrorText(-7), "Unable to open hyperlink:\n\nUnknown Error (-7) occurred.");
+    for (int code : {0, 2, 3, 5, 8, 11, 27, 28, 29, 30, 31, 32})
+        EXPECT_EQ(OpenErrorText(code).find("Unknown"), std::string::npos) << code;
+}
+
+class LinkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_about = std::make_unique<CAboutDlg>(m_shell, m_prompter);
+        m_about->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_about.get()));
+    }
+    CUrlLabel& Link() { return m_about->Link(); }
+    void Move(QPoint at) { QTest::mouseMove(&Link(), at); }
+
+    test::RecordingShell m_shell;
+    test::ScriptedPrompter m_prompter;
+    std::unique_ptr<CAboutDlg> m_about;
+};
+
+TEST_F(LinkTest, TheAboutBoxShowsTheProgramAndAFittedLink) {
+    CUrlLabel& link = Link();
+    EXPECT_EQ(link.Url(), "https://pellumar-search.example.org/");
+    EXPECT_EQ(link.toolTip(), link.Url());
+    EXPECT_TRUE(link.font().underline());
+    EXPECT_EQ(link.size(), link.fontMetrics().size(Qt::TextSingleLine, link.text()));
+    EXPECT_EQ(link.cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(link.TextColor(), QColor(0, 0, 238));
+    EXPECT_EQ(m_about->windowTitle(), "About PellumarSearch");
+    EXPECT_TRUE(m_about->findChildren<QLabel*>().size() >= 5);
+}
+
+TEST_F(LinkTest, HoverAndVisitChooseTheColour) {
+    CUrlLabel& link = Link();
+    link.SetHoverCursor(std::nullopt);
+    EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
+    Move({2, 2});
+    EXPECT_TRUE(link.IsOver());
+    EXPECT_EQ(link.TextColor(), QColor(238, 0, 0));
+    EXPECT_EQ(QWidget::mouseGrabber(), &link);
+    QTest::mouseClick(&link, Qt::LeftButton, {}, {2, 2});
+    EXPECT_EQ(m_shell.m_calls, QStringList{"url " + link.Url()});
+    EXPECT_TRUE(link.IsVisited());
+    Move({link.width() + 20, 2});
+    EXPECT_FALSE(link.IsOver());
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(link.TextColor(), QColor(85, 26, 139));
+    // Losing the grab to another window ends the hover as well.
+    Move({2, 2});
+    link.releaseMouse();
+    QEvent ungrab(QEvent::UngrabMouse);
+    QApplication::sendEvent(&link, &ungrab);
+    EXPECT_FALSE(link.IsOver());
+    link.SetTextColors(Qt::blue, Qt::green);
+    EXPECT_FALSE(link.IsOver());
+    EXPECT_EQ(link.TextColor(), QColor(Qt::green));
+}
+
+TEST_F(LinkTest, AFailedClickTriesTheWebHandlerThenTellsWhy) {
+    CUrlLabel& link = Link();
+    m_shell.m_bUrlOpens = false;
+    m_shell.m_strHandler = "firefox-esr %u";
+    QTest::mouseClick(&link, Qt::LeftButton, {}, {2, 2});
+    EXPECT_EQ(m_shell.m_calls.last(), "start firefox-esr [" + link.Url() + "] in ");
+    EXPECT_TRUE(link.IsVisited());
+    m_shell.m_strHandler.clear();
+    QTest::mouseClick(&link, Qt::LeftButton, {}, {2, 2});
+    EXPECT_FALSE(link.IsVisited());
+    EXPECT_TRUE(m_prompter.m_asked.last().endsWith(
+        "Unable to open hyperlink:\n\nThere is no application associated\nwith the given "
+        "filename extension."));
+    m_shell.m_strHandler = "browser \"%1\"";
+    m_shell.m_bProgramStarts = false;
+    QTest::mouseClick(&link, Qt::LeftButton, {}, {2, 2});
+    EXPECT_TRUE(m_prompter.m_asked.last().endsWith("The specified file was not found."));
+}
+
+// The action dialog opened with `action`, before it runs.
+struct ActionDialog {
+    explicit ActionDialog(int action, const QString& viewer = "kate") : dialog(prompter) {
+        dialog.m_nAction = action;
+        dialog.m_strViewer = viewer;
+        dialog.OnInitDialog();
+        dialog.show();
+    }
+    QRadioButton* Radio(int id) { return static_cast<QRadioButton*>(dialog.Control(id)); }
+    bool Enabled() {
+        const bool edit = dialog.Control(kIdViewer)->isEnabled();
+        EXPECT_EQ(edit, dialog.Control(kIdViewerBrowse)->isEnabled());
+        return edit;
+    }
+    QLineEdit* Viewer() { return static_cast<QLineEdit*>(dialog.Control(kIdViewer)); }
+
+    test::ScriptedPrompter prompter;
+    CActionDlg dialog;
+};
+
+TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwo) {
+    for (int action : {0, 1, 2, 5}) {
+        ActionDialog opened(action);
+        EXPECT_EQ(opened.Enabled(), action == 2) << action;
+        EXPECT_EQ(opened.Viewer()->text(), "kate");
+        for (int id : {kIdActionNothing, kIdActionDefault, kIdActionProgram})
+            EXPECT_EQ(opened.Radio(id)->isChecked(), id - kIdActionNothing == action);
+    }
+    ActionDialog opened(0);
+    QTest::mouseClick(opened.Radio(kIdActionProgram), Qt::LeftButton);
+    EXPECT_TRUE(opened.Enabled());
+    QTest::mouseClick(opened.Radio(kIdActionDefault), Qt::LeftButton);
+    EXPECT_FALSE(opened.Enabled());
+    EXPECT_EQ(opened.Viewer()->text(), "kate");
+}
+
+TEST(DialogsTest, OkReadsTheDialogAndCancelLeavesTheFields) {
+    ActionDialog none(9);
+    QTest::mouseClick(none.dialog.Control(kIdOk), Qt::LeftButton);
+    EXPECT_EQ(none.dialog.m_nAction, -1);
+    ActionDialog typed(1);
+    QTest::mouseClick(typed.Radio(kIdActionProgram), Qt::LeftButton);
+    typed.Viewer()->setText("");
+    QTest::mouseClick(typed.dialog.Control(kIdOk), Qt::LeftButton);
+    EXPECT_EQ(typed.dialog.m_nAction, 2);
+    EXPECT_EQ(typed.dialog.m_strViewer, "");
+    ActionDialog browsed(2);
+    browsed.prompter.m_program = "/opt/My Viewer/view";
+    QTest::mouseClick(browsed.Radio(kIdActionNothing), Qt::LeftButton);
+    browsed.dialog.OnBrowse();
+    EXPECT_EQ(browsed.Viewer()->text(), "/opt/My Viewer/view");
+    EXPECT_TRUE(browsed.Radio(kIdActionNothing)->isChecked());  // as the user left it
+    QTest::mouseClick(browsed.dialog.Control(kIdCancel), Qt::LeftButton);
+    EXPECT_EQ(browsed.dialog.m_nAction, 2);
+    EXPECT_EQ(browsed.dialog.m_strViewer, "kate");
+}
+
+TEST(DialogsTest, TheSettingsMenuCopiesTheChoiceIntoTheOptions) {
+    MemorySettingsStore store;
+    test::ScriptedPrompter prompter;
+    test::RecordingShell shell;
+    CSearchDlg window(store, prompter, shell);
+    window.show();
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<CActionDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        static_cast<QRadioButton*>(dialog->Control(kIdActionProgram))->click();
+        static_cast<QLineEdit*>(dialog->Control(kIdViewer))->setText("gedit");
+        static_cast<QPushButton*>(dialog->Control(kIdOk))->click();
+    });
+    EXPECT_TRUE(window.OnCommand(kCmdDoubleClicking));
+    EXPECT_EQ(window.Options().m_nDoubleClickAction, 2);
+    EXPECT_EQ(window.Options().m_strFileViewer, "gedit");
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    EXPECT_TRUE(window.OnCommand(kCmdAbout));
+}
+
+}  // namespace
+}  // namespace pellumar
