@@ -46,6 +46,7 @@ int AnswerOf(int button) {
 // Under the first filter, only the files that may be run, and the folders to reach them.
 class ProgramsOnly final : public QSortFilterProxyModel {
   public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
     void SetOn(bool on) {
         m_bOn = on;
         invalidateFilter();
@@ -79,8 +80,8 @@ QString MessageBoxPrompter::ChooseProgram(QWidget* owner) {
     chooser.setFileMode(QFileDialog::ExistingFile);
     const QStringList filters = ProgramFilters();
     chooser.setNameFilters(filters);
-    auto* proxy = new ProgramsOnly;
-    chooser.setProxyModel(proxy);  // the dialog owns it
+    auto* proxy = new ProgramsOnly(&chooser);
+    chooser.setProxyModel(proxy);
     QObject::connect(
         &chooser, &QFileDialog::filterSelected, proxy,
         [proxy, first = filters.first()](const QString& f) { proxy->SetOn(f == first); });
