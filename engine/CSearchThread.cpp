@@ -48,6 +48,7 @@ CSearchThread::CSearchThread(ISearchNotify* pNotify, std::string strFolder, std:
             }
         }
     }
+    m_finder = LiteralFinder(m_strSearch, m_bIgnoreCase);
 }
 
 CSearchThread::~CSearchThread() = default;

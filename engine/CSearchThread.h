@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ISearchNotify.h"
+#include "LiteralFinder.h"
 #include "SearchProgress.h"
 #include "SearchStopHandle.h"
 #include "StopState.h"
@@ -51,6 +52,9 @@ class CSearchThread {
     // 0, or the error that kept the file from being opened or read.
     int ProcessFile(const std::string& strPath);
 
+    // The scan that picks out candidates many bytes at a time is the one used; the shift-table
+    // scan stays as the reference it must agree with, match for match.
+    void UseShiftTableScan(bool bOn) { m_bShiftTableScan = bOn; }
     void BuildShiftTable();
     const std::array<int32_t, 256>& GetShiftTable() const { return m_nShift; }
     const std::string& GetSearchText() const { return m_strSearch; }
@@ -77,6 +81,8 @@ class CSearchThread {
     int ScanFile(const std::string& strPath, int fd, const struct stat& st,
                  const FileInformation& info);
     void ScanView(ScanState& state);
+    void ScanShiftTable(ScanState& state, uint64_t& E);
+    void ScanCandidates(ScanState& state, uint64_t& E);
     bool ReplaceMatch(ScanState& state, uint64_t E, uint64_t s);
     bool OpenTemporary(ScanState& state);
     void WriteOut(ScanState& state, const void* pData, size_t nSize);
@@ -86,6 +92,8 @@ class CSearchThread {
 
     std::shared_ptr<std::atomic<int>> m_nStop;  // the UI thread stores only STOP_SEARCH
     std::array<int32_t, 256> m_nShift;
+    LiteralFinder m_finder;
+    bool m_bShiftTableScan = false;
     ISearchNotify* m_pNotify;
     std::string m_strFolder;
     std::string m_strFilter;

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -139,21 +140,60 @@ int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct sta
     return 0;
 }
 
-// The shift-table scan. It may be left by a jump when the mapped file shrinks: it holds no
-// object with a destructor, and everything it owns lives in the caller's `state`.
+// The scan. It may be left by a jump when the mapped file shrinks: it holds no object with a
+// destructor, and everything it owns lives in the caller's `state`.
 void CSearchThread::ScanView(ScanState& state) {
+    uint64_t E = 0;  // just after the last accepted match
+    if (m_bShiftTableScan) {
+        ScanShiftTable(state, E);
+    } else {
+        ScanCandidates(state, E);
+    }
+    if (state.temp.IsOpen() && E != state.n && CurrentStop() == STOP_NONE) {
+        WriteOut(state, state.T + E, static_cast<size_t>(state.n - E));
+    }
+}
+
+// Candidates are looked for in blocks, and the stop state is read before each, so that a stop
+// ends even the scan of a huge file at once.
+void CSearchThread::ScanCandidates(ScanState& state, uint64_t& E) {
+    constexpr uint64_t kBlock = 4096;
+    const uint64_t m = m_strSearch.size();
+    const uint64_t starts = state.n - m + 1;  // the file is at least as long as the text
+    for (uint64_t s = 0; s < starts;) {
+        if (CurrentStop() != STOP_NONE) {
+            state.found = false;
+            return;
+        }
+        const uint64_t end = std::min(starts, s + kBlock);
+        const uint64_t at =
+            m_finder.Find(state.T, static_cast<size_t>(s), static_cast<size_t>(end));
+        if (at == end) {
+            s = end;
+            continue;
+        }
+        state.found = true;
+        if (m_bSearchOnly || !ReplaceMatch(state, E, at)) {
+            return;
+        }
+        E = at + m;
+        s = E;
+    }
+}
+
+// The reference scan: one position at a time, by the shift table.
+void CSearchThread::ScanShiftTable(ScanState& state, uint64_t& E) {
     const unsigned char* T = state.T;
     const uint64_t n = state.n;
     const auto* P = reinterpret_cast<const unsigned char*>(m_strSearch.data());
     const uint64_t m = m_strSearch.size();
     const bool ignoreCase = m_bIgnoreCase;
     uint64_t i = m - 1;
-    uint64_t E = 0;  // just after the last accepted match
     while (i < n) {
         const unsigned char c = ignoreCase ? kUpper.map[T[i]] : T[i];
         if (CurrentStop() != STOP_NONE) {
             state.found = false;
-            break;
+            return;
         }
         const int32_t t = m_nShift[c];
         if (t > 0) {
@@ -164,14 +204,11 @@ void CSearchThread::ScanView(ScanState& state) {
         if (s >= E && RestMatches(T + s, P, m, ignoreCase)) {
             state.found = true;
             if (m_bSearchOnly || !ReplaceMatch(state, E, s)) {
-                break;
+                return;
             }
             E = i + 1;
         }
         i += static_cast<uint64_t>(-t);
-    }
-    if (state.temp.IsOpen() && E != n && CurrentStop() == STOP_NONE) {
-        WriteOut(state, T + E, static_cast<size_t>(n - E));
     }
 }
 

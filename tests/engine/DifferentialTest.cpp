@@ -1,0 +1,87 @@
+// The scan that picks out candidates many bytes at a time against the shift-table scan, which
+// is the reference: on random texts, every length of text to find from 1 to 64, both case
+// modes, matches at the edges of the blocks the fast scan works in. Both rewrite the same file;
+// the results must be the same bytes.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "CSearchThread.h"
+#include "LiteralFinder.h"
+#include "RecordingSink.h"
+#include "TempTree.h"
+
+namespace pellumar::test {
+namespace {
+
+class DifferentialTest : public ::testing::Test {
+  protected:
+    // The file after replacing every match by "<>", with one scan or the other.
+    std::string Replaced(const std::string& text, const std::string& pattern, bool ignoreCase,
+                         bool reference) {
+        tree.Write("f", text);
+        RecordingSink sink(tree.Root());
+        CSearchThread worker(&sink, tree.Root(), "*.*", pattern, "<>", false, false, true,
+                             ignoreCase);
+        worker.UseShiftTableScan(reference);
+        worker.Run();
+        return tree.Read("f");
+    }
+    void ExpectSame(const std::string& text, const std::string& pattern, bool ignoreCase) {
+        const std::string fast = Replaced(text, pattern, ignoreCase, false);
+        const std::string reference = Replaced(text, pattern, ignoreCase, true);
+        ASSERT_EQ(fast, reference) << "pattern of " << pattern.size() << " bytes, ignore case "
+                                   << ignoreCase << ", text of " << text.size() << " bytes";
+    }
+
+    TempTree tree;
+    std::mt19937 random{20051107};
+};
+
+TEST_F(DifferentialTest, EveryLengthBothCasesRandomTexts) {
+    // Few distinct bytes, so that partial matches abound; letters in both cases, a NUL, 0xFF
+    // and the bytes that OR-ing 0x20 would confuse with letters.
+    const std::string alphabet = std::string("aAbB@`[{\xff\xdf", 10) + '\0';
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    for (std::size_t length = 1; length <= 64; ++length) {
+        for (int round = 0; round < 3; ++round) {
+            std::string text(std::uniform_int_distribution<std::size_t>(0, 300)(random), ' ');
+            for (char& c : text)
+                c = alphabet[pick(random)];
+            std::string pattern(length, ' ');
+            const bool fromText = text.size() >= length && round != 2;
+            const std::size_t at = fromText ? random() % (text.size() - length + 1) : 0;
+            for (std::size_t j = 0; j < length; ++j)
+                pattern[j] = fromText ? text[at + j] : alphabet[pick(random)];
+            for (bool ignoreCase : {false, true})
+                ExpectSame(text, pattern, ignoreCase);
+        }
+    }
+}
+
+TEST_F(DifferentialTest, MatchesAtTheEdgesOfBlocksAndBuffers) {
+    for (std::size_t length : {1u, 2u, 3u, 15u, 16u, 17u}) {
+        const std::string pattern(length, 'x');
+        for (std::size_t before :
+             {std::size_t{0}, std::size_t{1}, std::size_t{14}, std::size_t{15}, std::size_t{16},
+              std::size_t{4095}, std::size_t{4096}, 4097 - length}) {
+            std::string text = std::string(before, 'y') + pattern + "X" + std::string(length, 'X');
+            for (bool ignoreCase : {false, true})
+                ExpectSame(text, pattern, ignoreCase);
+        }
+    }
+}
+
+TEST_F(DifferentialTest, TheFinderReadsNothingPastItsEnd) {
+    // The last possible start is found with the text ending exactly at the buffer's end.
+    const std::string text = "....abc";
+    const LiteralFinder finder("ABC", true);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    EXPECT_EQ(finder.Find(bytes, 0, text.size() - 2), 4u);
+    EXPECT_EQ(finder.Find(bytes, 0, 4), 4u);  // none before the end of the range
+    EXPECT_EQ(LiteralFinder("abc", false).Find(bytes, 0, 5), 4u);
+    EXPECT_EQ(LiteralFinder("aBc", false).Find(bytes, 0, 5), 5u);
+}
+
+}  // namespace
+}  // namespace pellumar::test
