@@ -1,15 +1,22 @@
 #include "CliQueue.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace pellumar::cli {
 
 void CliQueue::Push(CliEvent event) {
+    bool wake;
     {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
+        const bool urgent = event.kind != CliEvent::Found;
+        m_nUrgent += urgent ? 1 : 0;
+        wake = urgent || std::exchange(m_bWaitingForAny, false);
         m_queue.push_back(std::move(event));
     }
-    m_ready.notify_one();
+    if (wake) {
+        m_ready.notify_one();
+    }
 }
 
 void CliQueue::OnSearchFound(std::string path, FileInformation info) {
@@ -48,8 +55,16 @@ void CliQueue::OnSearchFinished(int result) {
 }
 
 std::deque<CliEvent> CliQueue::Take(std::chrono::milliseconds timeout) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
     std::unique_lock<std::mutex> lock(m_mutexQueue);
-    m_ready.wait_for(lock, timeout, [this] { return !m_queue.empty(); });
+    m_ready.wait_until(lock, std::min(m_lastTake + kCollectFound, start + timeout),
+                       [this] { return m_nUrgent > 0; });
+    m_bWaitingForAny = m_queue.empty();
+    m_ready.wait_until(lock, start + timeout, [this] { return !m_queue.empty(); });
+    m_bWaitingForAny = false;
+    m_nUrgent = 0;
+    m_lastTake = Clock::now();
     return std::exchange(m_queue, {});
 }
 

@@ -38,6 +38,7 @@ CSearchThread::CSearchThread(ISearchNotify* pNotify, std::string strFolder, std:
       m_bHidden(bHidden),
       m_bIgnoreCase(bIgnoreCase),
       m_sys(sys),
+      m_uidUser(sys.Geteuid()),
       m_filter(m_strFilter),
       m_pProgress(std::make_shared<SearchProgress>()) {
     m_nShift.fill(0);  // entry 0 at 0: the table is not built yet
@@ -193,7 +194,7 @@ void CSearchThread::HandleEntry(DIR* pDir, const struct dirent& entry, const std
         }
     } else if (type == DT_REG && wantFile) {
         // Anything that is not a regular file (FIFO, socket, device) is never opened.
-        ProcessFile(strPrefix + name);
+        ProcessFile(dirfd(pDir), name, strPrefix + name);
     }
 }
 

@@ -51,6 +51,7 @@ class CSearchThread {
     int SearchFolder(const std::string& strFolder);
     // 0, or the error that kept the file from being opened or read.
     int ProcessFile(const std::string& strPath);
+    int ProcessFile(int dirfd, const char* name, const std::string& strPath);
 
     // The scan that picks out candidates many bytes at a time is the one used; the shift-table
     // scan stays as the reference it must agree with, match for match.
@@ -78,9 +79,12 @@ class CSearchThread {
                      std::vector<std::string>* pSubfolders);
     void WalkSubfolders(const std::string& strPrefix, const std::vector<std::string>& subfolders);
 
+    int ListFile(int dirfd, const char* name, const std::string& strPath);
+    bool MayRead(int dirfd, const char* name, const struct stat& st);
     int ScanFile(const std::string& strPath, int fd, const struct stat& st,
                  const FileInformation& info);
     void ScanView(ScanState& state);
+    bool Require(ScanState& state, uint64_t offset);
     void ScanShiftTable(ScanState& state, uint64_t& E);
     void ScanCandidates(ScanState& state, uint64_t& E);
     bool ReplaceMatch(ScanState& state, uint64_t E, uint64_t s);
@@ -106,6 +110,7 @@ class CSearchThread {
     bool m_bIgnoreCase;
 
     Sys& m_sys;
+    uid_t m_uidUser;  // the effective user, who lists and opens the files
     WildcardFilter m_filter;
     std::shared_ptr<SearchProgress> m_pProgress;
     std::vector<unsigned char> m_readBuffer;  // reused for every small file of the search

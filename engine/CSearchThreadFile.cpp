@@ -69,22 +69,32 @@ constexpr int kChangedMeanwhile = -1;
 }  // namespace
 
 struct CSearchThread::ScanState {
-    ScanState(Sys& sys, const std::string& path, const struct stat& st, const unsigned char* text,
-              uint64_t size)
-        : strPath(path), stOpened(st), T(text), n(size), temp(sys) {}
+    ScanState(Sys& sys, const std::string& path, const struct stat& st, FileView& fileView)
+        : strPath(path), stOpened(st), view(fileView), T(view.Data()), n(view.Size()), temp(sys) {}
 
     const std::string& strPath;
     const struct stat& stOpened;  // the file as it was when opened
     std::string strTarget;        // the file that is rewritten: the path, or a link's target
+    FileView& view;
     const unsigned char* T;
     uint64_t n;
     bool found = false;
+    int readError = 0;  // the rest of a read file could not be read
     TempFile temp;
 };
 
 int CSearchThread::ProcessFile(const std::string& strPath) {
+    return ProcessFile(AT_FDCWD, strPath.c_str(), strPath);
+}
+
+// The walk opens each file by its name in the folder it lists, which spares the system the
+// lookup of every folder on the path.
+int CSearchThread::ProcessFile(int dirfd, const char* name, const std::string& strPath) {
     m_pProgress->FileExamined();
-    const int raw = m_sys.Open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (m_bListOnly) {
+        return ListFile(dirfd, name, strPath);
+    }
+    const int raw = m_sys.OpenAt(dirfd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (raw < 0) {
         return errno;
     }
@@ -96,13 +106,36 @@ int CSearchThread::ProcessFile(const std::string& strPath) {
     if (!S_ISREG(st.st_mode)) {
         return 0;
     }
-    const FileInformation info = FileInformationFromStat(st, LeafName(strPath));
-    if (m_bListOnly) {
-        fd.Reset();
-        m_pNotify->OnSearchFound(strPath, info);
+    return ScanFile(strPath, fd.Get(), st, FileInformationFromStat(st, LeafName(strPath)));
+}
+
+// A listed file is never read, so it is not opened either: its information and whether it could
+// be opened are told by the system without one, at a third of the cost.
+int CSearchThread::ListFile(int dirfd, const char* name, const std::string& strPath) {
+    struct stat st;
+    if (m_sys.FstatAt(dirfd, name, &st, 0) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(st.st_mode)) {
         return 0;
     }
-    return ScanFile(strPath, fd.Get(), st, info);
+    if (!MayRead(dirfd, name, st)) {
+        return EACCES;
+    }
+    m_pNotify->OnSearchFound(strPath, FileInformationFromStat(st, LeafName(strPath)));
+    return 0;
+}
+
+// The owner's read bit decides for the owner, whatever the access lists say; the system is asked
+// only about the files of others. The superuser reads every file.
+bool CSearchThread::MayRead(int dirfd, const char* name, const struct stat& st) {
+    if (m_uidUser == 0) {
+        return true;
+    }
+    if (st.st_uid == m_uidUser) {
+        return (st.st_mode & S_IRUSR) != 0;
+    }
+    return m_sys.FaccessAt(dirfd, name, R_OK, AT_EACCESS) == 0;
 }
 
 int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct stat& st,
@@ -118,7 +151,7 @@ int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct sta
     if (m_nShift[0] == 0) {
         BuildShiftTable();
     }
-    ScanState state(m_sys, strPath, st, view.Data(), n);
+    ScanState state(m_sys, strPath, st, view);
     bool completed = true;
     if (view.IsMapped()) {
         auto scan = [this, &state] { ScanView(state); };
@@ -127,9 +160,9 @@ int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct sta
         ScanView(state);
     }
     view.Close();
-    if (!completed) {
+    if (!completed || state.readError != 0) {
         state.temp.Discard();  // the file shrank under the scan: skipped, as it now is
-        return EIO;
+        return completed ? state.readError : EIO;
     }
     if (state.temp.IsOpen()) {
         PutInPlace(state);
@@ -145,27 +178,41 @@ int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct sta
 void CSearchThread::ScanView(ScanState& state) {
     uint64_t E = 0;  // just after the last accepted match
     if (m_bShiftTableScan) {
+        if (!Require(state, state.n)) {
+            return;
+        }
         ScanShiftTable(state, E);
     } else {
         ScanCandidates(state, E);
     }
-    if (state.temp.IsOpen() && E != state.n && CurrentStop() == STOP_NONE) {
+    if (state.temp.IsOpen() && E != state.n && CurrentStop() == STOP_NONE &&
+        Require(state, state.n)) {
         WriteOut(state, state.T + E, static_cast<size_t>(state.n - E));
     }
 }
 
 // Candidates are looked for in blocks, and the stop state is read before each, so that a stop
-// ends even the scan of a huge file at once.
+// ends even the scan of a huge file at once. The pages of a mapped file are given back behind
+// the scan, so that memory does not grow with the file.
 void CSearchThread::ScanCandidates(ScanState& state, uint64_t& E) {
     constexpr uint64_t kBlock = 4096;
+    constexpr uint64_t kReleaseStride = 8 << 20;
     const uint64_t m = m_strSearch.size();
     const uint64_t starts = state.n - m + 1;  // the file is at least as long as the text
+    uint64_t releaseAt = kReleaseStride;
     for (uint64_t s = 0; s < starts;) {
         if (CurrentStop() != STOP_NONE) {
             state.found = false;
             return;
         }
+        if (s >= releaseAt) {
+            state.view.ReleaseBefore(s);
+            releaseAt = s + kReleaseStride;
+        }
         const uint64_t end = std::min(starts, s + kBlock);
+        if (!Require(state, end + m - 1)) {
+            return;
+        }
         const uint64_t at =
             m_finder.Find(state.T, static_cast<size_t>(s), static_cast<size_t>(end));
         if (at == end) {
@@ -179,6 +226,19 @@ void CSearchThread::ScanCandidates(ScanState& state, uint64_t& E) {
         E = at + m;
         s = E;
     }
+}
+
+// Whether the bytes before `offset` are in view; once they could not be read, the scan ends and
+// the file is skipped, whatever a later read would give.
+bool CSearchThread::Require(ScanState& state, uint64_t offset) {
+    if (state.readError == 0) {
+        state.readError = state.view.Require(offset);
+    }
+    if (state.readError != 0) {
+        state.found = false;
+        return false;
+    }
+    return true;
 }
 
 // The reference scan: one position at a time, by the shift table.

@@ -1,32 +1,39 @@
 #include "FileView.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 
 namespace pellumar {
 
 int FileView::Open(int fd, uint64_t size) {
     Close();
+    m_fd = fd;
+    m_size = size;
     if (size <= kReadLimit) {
-        return ReadAll(fd, size);
+        if (m_buffer.size() < size) {
+            m_buffer.resize(static_cast<size_t>(size));
+        }
+        m_data = m_buffer.data();
+        return ReadRange(0, std::min(size, kHead));
     }
     void* address = m_sys.Mmap(static_cast<size_t>(size), fd);
     if (address == nullptr) {
         return errno ? errno : ENOMEM;
     }
     m_data = static_cast<const unsigned char*>(address);
-    m_size = size;
+    m_available = size;
     m_mapped = true;
     return 0;
 }
 
-int FileView::ReadAll(int fd, uint64_t size) {
-    if (m_buffer.size() < size) {
-        m_buffer.resize(static_cast<size_t>(size));
-    }
-    uint64_t done = 0;
-    while (done < size) {
-        const ssize_t got = m_sys.Pread(fd, m_buffer.data() + done,
-                                        static_cast<size_t>(size - done), static_cast<off_t>(done));
+int FileView::ReadRange(uint64_t from, uint64_t to) {
+    uint64_t done = from;
+    while (done < to) {
+        const ssize_t got = m_sys.Pread(m_fd, m_buffer.data() + done,
+                                        static_cast<size_t>(to - done), static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -37,10 +44,21 @@ int FileView::ReadAll(int fd, uint64_t size) {
             return EIO;  // the file shrank since its size was read
         }
         done += static_cast<uint64_t>(got);
+        m_available = done;
     }
-    m_data = m_buffer.data();
-    m_size = size;
     return 0;
+}
+
+void FileView::ReleaseBefore(uint64_t offset) {
+    static const auto page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    const uint64_t end = std::min(offset, m_size) / page * page;
+    if (!m_mapped || end <= m_released) {
+        return;
+    }
+    // Only a hint: should it fail, the pages simply stay.
+    m_sys.Madvise(const_cast<unsigned char*>(m_data) + m_released,
+                  static_cast<size_t>(end - m_released), MADV_DONTNEED);
+    m_released = end;
 }
 
 void FileView::Close() {
@@ -49,7 +67,10 @@ void FileView::Close() {
     }
     m_data = nullptr;
     m_size = 0;
+    m_available = 0;
     m_mapped = false;
+    m_released = 0;
+    m_fd = -1;
 }
 
 }  // namespace pellumar

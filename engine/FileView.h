@@ -9,32 +9,47 @@ namespace pellumar {
 
 // A read-only view of a whole file: small files are read into a buffer that the search reuses,
 // large ones are mapped, so the memory the program allocates never grows with the file.
+// A small file is read in two steps, its head first, as most searches that find the text in a
+// file find it near the start and need no more.
 class FileView {
   public:
     // Files up to this size are read; larger ones are mapped.
     static constexpr uint64_t kReadLimit = 4 << 20;
+    // The part of a read file that is read first.
+    static constexpr uint64_t kHead = 64 << 10;
 
     FileView(Sys& sys, std::vector<unsigned char>& buffer) : m_sys(sys), m_buffer(buffer) {}
     FileView(const FileView&) = delete;
     FileView& operator=(const FileView&) = delete;
     ~FileView() { Close(); }
 
-    // Views the first `size` bytes of the open file: 0, or the error that prevented it.
+    // Views the first `size` bytes of the open file, which stays open while it is viewed: 0, or
+    // the error that prevented it.
     int Open(int fd, uint64_t size);
+    // Makes the bytes before `offset` available: 0, or the error that prevented it.
+    int Require(uint64_t offset) { return offset <= m_available ? 0 : ReadRest(); }
     void Close();
+    // Lets the system take back the mapped pages before `offset`: the scan has passed them, and
+    // should they be needed again they are read back from the file.
+    void ReleaseBefore(uint64_t offset);
 
     const unsigned char* Data() const { return m_data; }
     uint64_t Size() const { return m_size; }
+    uint64_t Available() const { return m_available; }
     bool IsMapped() const { return m_mapped; }
 
   private:
-    int ReadAll(int fd, uint64_t size);
+    int ReadRange(uint64_t from, uint64_t to);
+    int ReadRest() { return ReadRange(m_available, m_size); }
 
     Sys& m_sys;
     std::vector<unsigned char>& m_buffer;
     const unsigned char* m_data = nullptr;
     uint64_t m_size = 0;
+    uint64_t m_available = 0;  // the bytes before it are in view
+    int m_fd = -1;
     bool m_mapped = false;
+    uint64_t m_released = 0;  // the mapped pages before this offset were given back
 };
 
 }  // namespace pellumar

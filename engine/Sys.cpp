@@ -13,6 +13,9 @@ namespace pellumar {
 int Sys::Open(const char* path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
 }
+int Sys::OpenAt(int dirfd, const char* name, int flags) {
+    return ::openat(dirfd, name, flags);
+}
 int Sys::Close(int fd) {
     return ::close(fd);
 }
@@ -60,6 +63,15 @@ void* Sys::Mmap(size_t length, int fd) {
 
 int Sys::Munmap(void* address, size_t length) {
     return ::munmap(address, length);
+}
+int Sys::FaccessAt(int dirfd, const char* name, int mode, int flags) {
+    return ::faccessat(dirfd, name, mode, flags);
+}
+uid_t Sys::Geteuid() {
+    return ::geteuid();
+}
+int Sys::Madvise(void* address, size_t length, int advice) {
+    return ::madvise(address, length, advice);
 }
 int Sys::Chdir(const char* path) {
     return ::chdir(path);

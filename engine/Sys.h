@@ -15,6 +15,7 @@ class Sys {
     virtual ~Sys() = default;
 
     virtual int Open(const char* path, int flags, mode_t mode = 0);
+    virtual int OpenAt(int dirfd, const char* name, int flags);
     virtual int Close(int fd);
     virtual int Fstat(int fd, struct stat* st);
     virtual int Stat(const char* path, struct stat* st);
@@ -28,8 +29,11 @@ class Sys {
     virtual int Rename(const char* from, const char* to);
     virtual int Unlink(const char* path);
     virtual int Access(const char* path, int mode);
+    virtual int FaccessAt(int dirfd, const char* name, int mode, int flags);
+    virtual uid_t Geteuid();
     virtual void* Mmap(size_t length, int fd);  // read-only, private, whole length from 0
     virtual int Munmap(void* address, size_t length);
+    virtual int Madvise(void* address, size_t length, int advice);
     virtual int Chdir(const char* path);
     virtual char* Getcwd(char* buffer, size_t size);
     virtual char* Realpath(const char* path, char* resolved);

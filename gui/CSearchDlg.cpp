@@ -114,6 +114,7 @@ void CSearchDlg::BuildWindow() {
     m_listResults.setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listResults.setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pResultsModel = new ResultsModel(this);
+    m_pResultsModel->SetFileTypes(&m_fileTypes);
     m_listResults.setModel(m_pResultsModel);
     connect(&m_listResults, &QTreeView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
     ConnectButtons();

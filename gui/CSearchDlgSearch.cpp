@@ -174,17 +174,8 @@ bool CSearchDlg::TakeFoundFiles(bool bAll) {
         done = found.size() < kFoundBatch;
         for (const FoundFile& file : found) {
             const auto [name, folder] = SplitPath(file.path);
-            ResultRow row{{},
-                          Text(name),
-                          Text(folder),
-                          QString::fromStdString(FormatSize(file.info.FileSize())),
-                          {},
-                          QString::fromStdString(FormatTimeText(file.info.ftLastWriteTime)),
-                          QByteArray::fromStdString(file.path)};
-            const FileTypes::Type& type = m_fileTypes.Of(row.name);
-            row.icon = type.icon;
-            row.type = type.name;
-            rows.push_back(std::move(row));
+            rows.push_back({Text(name), Text(folder), file.info.FileSize(),
+                            file.info.ftLastWriteTime, QByteArray::fromStdString(file.path)});
         }
     }
     m_pResultsModel->AddRows(std::move(rows));

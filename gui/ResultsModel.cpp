@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ResultText.h"
+
 namespace pellumar {
 namespace {
 
@@ -20,25 +22,31 @@ int ResultsModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
-    const ResultRow& row = Row(index.row());
+    const Entry& entry = EntryAt(index.row());
     if (role == Qt::DecorationRole && index.column() == 0)
-        return row.icon;
+        return TypeOf(entry).icon;
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     switch (index.column()) {
         case 0:
-            return row.name;
+            return entry.row.name;
         case 1:
-            return row.location;
+            return entry.row.location;
         case 2:
-            return row.size;
+            return QString::fromStdString(FormatSize(entry.row.size));
         case 3:
-            return row.type;
+            return TypeOf(entry).name;
         case 4:
-            return row.modified;
+            return QString::fromStdString(FormatTimeText(entry.row.modified));
         default:
             return {};
     }
+}
+
+const FileTypes::Type& ResultsModel::TypeOf(const Entry& entry) const {
+    if (!entry.type)
+        entry.type = m_pTypes ? m_pTypes->Of(entry.row.name) : FileTypes::Type{};
+    return *entry.type;
 }
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -63,7 +71,7 @@ void ResultsModel::AddRows(std::vector<ResultRow> rows) {
     for (ResultRow& row : rows) {
         QString key = row.name.toCaseFolded();
         added.push_back(static_cast<quint32>(m_entries.size()));
-        m_entries.push_back({std::move(row), std::move(key)});
+        m_entries.push_back({std::move(row), std::move(key), std::nullopt});
     }
     Merge(std::move(added));
 }

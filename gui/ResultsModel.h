@@ -4,36 +4,40 @@
 #include <QByteArray>
 #include <QIcon>
 #include <deque>
+#include <optional>
 #include <vector>
+
+#include "FileInformation.h"
+#include "FileTypes.h"
 
 namespace pellumar {
 
-// One found file as the list shows it, with the path as the engine gave it, so that a name
-// that is not valid text still opens.
+// One found file, with the path as the engine gave it, so that a name that is not valid text
+// still opens.
 struct ResultRow {
-    QIcon icon;
     QString name;
     QString location;
-    QString size;
-    QString type;
-    QString modified;
+    uint64_t size = 0;
+    FILETIME modified{};
     QByteArray path;
 };
 
 // The results: five columns, rows kept in order of their names without regard to case, rows
-// with equal names in the order they came.
+// with equal names in the order they came. The texts of size, type and time, and the icon, are
+// made only for the rows that are shown: a search may list a hundred thousand files.
 class ResultsModel final : public QAbstractTableModel {
     Q_OBJECT
 
   public:
     using QAbstractTableModel::QAbstractTableModel;
 
+    // Where the types and icons come from; without it, rows show neither.
+    void SetFileTypes(FileTypes* pTypes) { m_pTypes = pTypes; }
+
     // Adds rows, in the order they came, each at its place.
     void AddRows(std::vector<ResultRow> rows);
     void Clear();
-    const ResultRow& Row(int row) const {
-        return m_entries[m_order.at(static_cast<std::size_t>(row))].row;
-    }
+    const ResultRow& Row(int row) const { return EntryAt(row).row; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,13 +48,17 @@ class ResultsModel final : public QAbstractTableModel {
     struct Entry {
         ResultRow row;
         QString key;  // the name case-folded once, so that ordering compares plain text
+        mutable std::optional<FileTypes::Type> type;  // told when the row is first shown
     };
+    const Entry& EntryAt(int row) const { return m_entries[m_order.at(static_cast<size_t>(row))]; }
+    const FileTypes::Type& TypeOf(const Entry& entry) const;
     void Merge(std::vector<quint32> added);
 
     // Rows stay where they were put, in order of arrival; the order of the list is kept as
     // positions into them, so that a batch moves numbers, not rows.
     std::deque<Entry> m_entries;
     std::vector<quint32> m_order;
+    FileTypes* m_pTypes = nullptr;
 };
 
 }  // namespace pellumar

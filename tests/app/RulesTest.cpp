@@ -73,7 +73,7 @@ TEST(RulesTest, AnEndDuringTheCloseQuestionClosesAndUnknownButtonsRetry) {
 }
 
 ResultRow Named(const char* name) {
-    return {{}, name, "/f", "", "", "", name};
+    return {name, "/f", 0, {}, name};
 }
 
 TEST(RulesTest, ResultsKeepNameOrderAndTheSelectionFollowsItsRows) {

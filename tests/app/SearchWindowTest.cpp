@@ -143,7 +143,7 @@ TEST_F(SearchWindowTest, ASearchListsTheFilesByNameAndReturnsToIdle) {
     Query(tree.Root(), "*.txt", "needle");
     Run();
     EXPECT_EQ(Listed(), QStringList({"A.txt in ", "a.txt in /sub", "b.txt in "}));
-    EXPECT_EQ(m_dialog->Results().Row(2).size, "8b");
+    EXPECT_EQ(m_dialog->Results().index(2, 2).data(), "8b");
     EXPECT_TRUE(Control(kIdResults)->isVisible());
     EXPECT_TRUE(Control(kIdStart)->isEnabled());
     EXPECT_FALSE(Control(kIdStop)->isEnabled());

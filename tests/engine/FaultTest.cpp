@@ -110,6 +110,44 @@ TEST(FaultTest, FilesThatCannotBeReadAreSkippedWithoutAPrompt) {
     }
 }
 
+// A file read in parts (its head, then the rest) that cannot be read to its end, whether its
+// first match was in the head or not, or that another program shortens between the two reads.
+TEST(FaultTest, FileWhoseRestCannotBeReadIsLeftAsItWas) {
+    const std::string tail(100 << 10, 't');
+    for (const std::string& content : {"old " + tail + " old", "x " + tail + " old"}) {
+        for (const bool shrink : {false, true}) {
+            TempTree tree;
+            tree.Write("a", content);
+            tree.Write("sub/b", "old");
+            FaultySys sys;
+            if (shrink) {
+                sys.Before(Op::Pread, [&] {
+                    sys.Before(Op::Pread, [&] { ::truncate(tree.Path("a").c_str(), 70 << 10); });
+                });
+            } else {
+                sys.FailLater(Op::Pread, 1, EIO);
+            }
+            RecordingSink sink(tree.Root());
+            RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+            EXPECT_EQ(sink.Others(), Lines{"finished 0"});
+            EXPECT_EQ(sink.Found(), Lines{"sub/b"});
+            EXPECT_TRUE(tree.Read("a") == (shrink ? content.substr(0, 70 << 10) : content));
+            EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+        }
+    }
+}
+
+// A search that finds the text in a file's head reads no further.
+TEST(FaultTest, SearchFoundInTheHeadReadsOnlyTheHead) {
+    TempTree tree;
+    tree.Write("a", "needle" + std::string(1 << 20, 'x'));
+    FaultySys sys;
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "*.*", "needle", "", true, true}, sink, sys);
+    EXPECT_EQ(sink.Found(), Lines{"a"});
+    EXPECT_EQ(sys.Calls(Op::Pread), 1);
+}
+
 TEST(FaultTest, FileShrinkingUnderTheScanIsSkippedAndTheSearchGoesOn) {
     TempTree tree;
     tree.Write("big", "old " + std::string(8 << 20, 'x') + " old");

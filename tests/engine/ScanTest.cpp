@@ -83,10 +83,12 @@ TEST(ScanTest, SearchOnlyReportsTheInformationReadAndSkipsShortFiles) {
 }
 
 TEST(ScanTest, LargeMappedFileIsRewrittenExactly) {
-    // Larger than what is read into memory, so the file is mapped; matches straddle the
-    // temporary file's buffer, and a partial match ends the file.
-    std::string content, expected;
-    for (int i = 0; content.size() <= FileView::kReadLimit + 300000; ++i) {
+    // Larger than what is read into memory, so the file is mapped; the first match comes after
+    // megabytes whose pages the scan gave back, matches straddle the temporary file's buffer,
+    // and a partial match ends the file.
+    std::string content(17 << 20, '-');
+    std::string expected = content;
+    for (int i = 0; content.size() <= 2 * FileView::kReadLimit + (17 << 20); ++i) {
         const std::string filler = "line " + std::to_string(i) + " of filler ";
         content += filler + "TARGET\n";
         expected += filler + "replacement-of-another-length\n";

@@ -108,13 +108,27 @@ TEST(WalkTest, StartingFolderIsResolvedOnceOrFinishesWithOneWhenGone) {
 
 TEST(WalkTest, FoldersAndFilesThatCannotBeOpenedAreSkippedSilently) {
     TempTree tree;
-    for (const char* path : {"a/x", "locked/y", "locked/deep/z", "b/w", "b/unreadable"}) {
+    for (const char* path :
+         {"a/x", "locked/y", "locked/deep/z", "b/w", "b/unreadable", "b/theirs"}) {
         tree.Write(path, "");
     }
+    // Files are listed without being opened: their owner's read bit, or the system, decides.
+    ASSERT_EQ(::chmod(tree.Path("b/unreadable").c_str(), 0200), 0);
+    struct stat st;
+    ASSERT_EQ(::stat(tree.Path("b/w").c_str(), &st), 0);
     FaultySys sys;
+    sys.ActAs(st.st_uid == 0 ? 4242 : st.st_uid);
+    if (st.st_uid == 0) {  // as the superuser, hand the files to the user acted as
+        for (const char* path : {"a/x", "b/w", "b/unreadable"})
+            ASSERT_EQ(::chown(tree.Path(path).c_str(), 4242, 4242), 0);
+    }
     sys.Fail(Op::Chdir, EACCES, -1, "/locked");
-    sys.Fail(Op::Open, EACCES, -1, "/unreadable");
+    sys.Fail(Op::Access, EACCES, -1, "theirs");
     EXPECT_EQ(Sorted(List(tree, {}, sys)), (Lines{"a/x", "b/w"}));
+    EXPECT_EQ(sys.Calls(Op::Access), 1);  // only about the file of another user
+    FaultySys superuser;
+    superuser.ActAs(0);
+    EXPECT_EQ(List(tree, {}, superuser).size(), 6u);
     FaultySys unlisted;
     unlisted.Fail(Op::Opendir, EMFILE, 1);  // the first folder cannot be listed
     EXPECT_EQ(List(tree, {"", "*", "", "", false}, unlisted), Lines{});

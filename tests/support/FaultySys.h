@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -38,6 +39,8 @@ class FaultySys : public Sys {
     void Fail(Op op, int error, int times = 1, std::string where = "") {
         m_faults[op] = {error, times, std::move(where)};
     }
+    // The call of `op` after the next `pass` calls fails once with `error`.
+    void FailLater(Op op, int pass, int error) { m_faults[op] = {error, 1, "", pass}; }
     // Runs `hook` just before the next call of `op`.
     void Before(Op op, std::function<void()> hook) { m_hooks[op] = std::move(hook); }
     void LimitWrites(size_t most) { m_nWriteLimit = most; }  // each write takes at most this
@@ -53,6 +56,9 @@ class FaultySys : public Sys {
             m_tempFds.insert(fd);
         }
         return fd;
+    }
+    int OpenAt(int dirfd, const char* name, int flags) override {
+        return Enter(Op::Open, name) ? -1 : Sys::OpenAt(dirfd, name, flags);
     }
     int Close(int fd) override {
         const bool fail = m_tempFds.erase(fd) != 0 && Enter(Op::CloseTemp);
@@ -73,6 +79,11 @@ class FaultySys : public Sys {
     int Access(const char* p, int m) override {
         return Enter(Op::Access, p) ? -1 : Sys::Access(p, m);
     }
+    int FaccessAt(int dirfd, const char* name, int mode, int flags) override {
+        return Enter(Op::Access, name) ? -1 : Sys::FaccessAt(dirfd, name, mode, flags);
+    }
+    void ActAs(uid_t user) { m_user = user; }
+    uid_t Geteuid() override { return m_user ? *m_user : Sys::Geteuid(); }
     void* Mmap(size_t n, int fd) override { return Enter(Op::Mmap) ? nullptr : Sys::Mmap(n, fd); }
     ssize_t Pread(int fd, void* b, size_t n, off_t o) override {
         return Enter(Op::Pread) ? -1 : Sys::Pread(fd, b, n, o);
@@ -90,6 +101,7 @@ class FaultySys : public Sys {
         int error;
         int times;
         std::string where;
+        int pass = 0;  // calls that succeed before the fault takes effect
     };
 
     // Counts the call and runs its hook; true, with errno set, when the call is to fail.
@@ -103,6 +115,10 @@ class FaultySys : public Sys {
             path.find(it->second.where) == std::string::npos) {
             return false;
         }
+        if (it->second.pass > 0) {
+            --it->second.pass;
+            return false;
+        }
         it->second.times -= it->second.times > 0;
         errno = it->second.error;
         return true;
@@ -113,6 +129,7 @@ class FaultySys : public Sys {
     std::map<Op, int> m_calls;
     std::set<int> m_tempFds;
     size_t m_nWriteLimit = 0;
+    std::optional<uid_t> m_user;
 };
 
 }  // namespace pellumar::test
