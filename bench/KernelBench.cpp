@@ -37,13 +37,13 @@ const std::string& Text() {
 // A text of `length` bytes found nowhere in Text(), made of letters that are everywhere in it,
 // so that its first and last bytes pick out many candidates.
 std::string Rare(size_t length) {
-    std::string pattern = "eftnai";
-    while (pattern.size() < length) {
-        pattern += "teofsaindx"[pattern.size() % 10];
-    }
-    pattern.resize(length);
     if (length == 1) {
-        pattern = "~";  // one byte is either everywhere or nowhere: nowhere, as a rare text
+        return "~";  // one byte is either everywhere or nowhere: nowhere, as a rare text
+    }
+    const std::string letters = "eftnaiteofsaindx";
+    std::string pattern;
+    for (size_t i = 0; i < length; ++i) {
+        pattern += letters[i % letters.size()];
     }
     return pattern;
 }

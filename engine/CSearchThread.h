@@ -81,6 +81,8 @@ class CSearchThread {
 
     int ListFile(int dirfd, const char* name, const std::string& strPath);
     bool MayRead(int dirfd, const char* name, const struct stat& st);
+    int SearchFile(const std::string& strPath, int fd);
+    int ScanWhole(ScanState& state);
     int ScanFile(const std::string& strPath, int fd, const struct stat& st,
                  const FileInformation& info);
     void ScanView(ScanState& state);

@@ -99,6 +99,9 @@ int CSearchThread::ProcessFile(int dirfd, const char* name, const std::string& s
         return errno;
     }
     UniqueFd fd(m_sys, raw);
+    if (m_bSearchOnly) {
+        return SearchFile(strPath, fd.Get());
+    }
     struct stat st;
     if (m_sys.Fstat(fd.Get(), &st) != 0) {
         return errno;  // nothing is known of the file: it is skipped
@@ -148,27 +151,76 @@ int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct sta
     if (const int error = view.Open(fd, n)) {
         return error;
     }
-    if (m_nShift[0] == 0) {
-        BuildShiftTable();
-    }
     ScanState state(m_sys, strPath, st, view);
-    bool completed = true;
-    if (view.IsMapped()) {
-        auto scan = [this, &state] { ScanView(state); };
-        completed = ReadFaultGuard::Run(view.Data(), static_cast<size_t>(n), scan);
-    } else {
-        ScanView(state);
-    }
-    view.Close();
-    if (!completed || state.readError != 0) {
-        state.temp.Discard();  // the file shrank under the scan: skipped, as it now is
-        return completed ? state.readError : EIO;
+    if (const int error = ScanWhole(state)) {
+        return error;
     }
     if (state.temp.IsOpen()) {
         PutInPlace(state);
     }
     if (state.found) {
         m_pNotify->OnSearchFound(strPath, info);
+    }
+    return 0;
+}
+
+// Searching only, the size of most files is learnt from reading them, and the information of a
+// file is read only when it is reported: most files are not, and this spares a call for each.
+int CSearchThread::SearchFile(const std::string& strPath, int fd) {
+    FileView view(m_sys, m_readBuffer);
+    if (const int error = view.OpenHead(fd)) {
+        return error;
+    }
+    struct stat st {};
+    bool known = false;  // whether `st` holds the file's information
+    if (!view.SizeKnown()) {
+        if (m_sys.Fstat(fd, &st) != 0) {
+            return errno;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            return 0;
+        }
+        known = true;
+        if (const int error = view.SetSize(static_cast<uint64_t>(st.st_size))) {
+            return error;
+        }
+    }
+    if (view.Size() < m_strSearch.size()) {
+        return 0;
+    }
+    ScanState state(m_sys, strPath, st, view);
+    if (const int error = ScanWhole(state)) {
+        return error;
+    }
+    if (!state.found) {
+        return 0;
+    }
+    if (!known && m_sys.Fstat(fd, &st) != 0) {
+        return errno;
+    }
+    if (S_ISREG(st.st_mode)) {  // else a device that read like a short file
+        m_pNotify->OnSearchFound(strPath, FileInformationFromStat(st, LeafName(strPath)));
+    }
+    return 0;
+}
+
+// Scans the viewed file: 0, or the error that kept it from being read to the end the scan
+// needed, in which case nothing of it is put in place.
+int CSearchThread::ScanWhole(ScanState& state) {
+    if (m_nShift[0] == 0) {
+        BuildShiftTable();
+    }
+    bool completed = true;
+    if (state.view.IsMapped()) {
+        auto scan = [this, &state] { ScanView(state); };
+        completed = ReadFaultGuard::Run(state.T, static_cast<size_t>(state.n), scan);
+    } else {
+        ScanView(state);
+    }
+    state.view.Close();
+    if (!completed || state.readError != 0) {
+        state.temp.Discard();  // the file shrank under the scan: skipped, as it now is
+        return completed ? state.readError : EIO;
     }
     return 0;
 }

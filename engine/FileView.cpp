@@ -11,25 +11,51 @@ namespace pellumar {
 int FileView::Open(int fd, uint64_t size) {
     Close();
     m_fd = fd;
-    m_size = size;
-    if (size <= kReadLimit) {
-        if (m_buffer.size() < size) {
-            m_buffer.resize(static_cast<size_t>(size));
-        }
-        m_data = m_buffer.data();
-        return ReadRange(0, std::min(size, kHead));
+    return SetSize(size);
+}
+
+int FileView::OpenHead(int fd) {
+    Close();
+    m_fd = fd;
+    if (m_buffer.size() < kHead) {
+        m_buffer.resize(kHead);
     }
-    void* address = m_sys.Mmap(static_cast<size_t>(size), fd);
+    m_data = m_buffer.data();
+    m_size = kHead;
+    const int error = ReadRange(0, kHead, true);
+    m_bSizeKnown = m_available < kHead;
+    m_size = m_available;
+    return error;
+}
+
+int FileView::SetSize(uint64_t size) {
+    m_bSizeKnown = true;
+    if (size > kReadLimit) {
+        return Map(size);
+    }
+    if (m_buffer.size() < size) {
+        m_buffer.resize(static_cast<size_t>(size));  // keeps the head already read
+    }
+    m_data = m_buffer.data();
+    m_size = size;
+    m_available = std::min(m_available, size);
+    return ReadRange(m_available, std::min(size, kHead));
+}
+
+int FileView::Map(uint64_t size) {
+    void* address = m_sys.Mmap(static_cast<size_t>(size), m_fd);
     if (address == nullptr) {
         return errno ? errno : ENOMEM;
     }
     m_data = static_cast<const unsigned char*>(address);
+    m_size = size;
     m_available = size;
     m_mapped = true;
     return 0;
 }
 
-int FileView::ReadRange(uint64_t from, uint64_t to) {
+// Reads [from, to) into the buffer; the file ending first is an error unless `bUntilEnd`.
+int FileView::ReadRange(uint64_t from, uint64_t to, bool bUntilEnd) {
     uint64_t done = from;
     while (done < to) {
         const ssize_t got = m_sys.Pread(m_fd, m_buffer.data() + done,
@@ -41,7 +67,7 @@ int FileView::ReadRange(uint64_t from, uint64_t to) {
             return errno ? errno : EIO;
         }
         if (got == 0) {
-            return EIO;  // the file shrank since its size was read
+            return bUntilEnd ? 0 : EIO;  // else the file shrank since its size was read
         }
         done += static_cast<uint64_t>(got);
         m_available = done;
@@ -68,6 +94,7 @@ void FileView::Close() {
     m_data = nullptr;
     m_size = 0;
     m_available = 0;
+    m_bSizeKnown = false;
     m_mapped = false;
     m_released = 0;
     m_fd = -1;

@@ -26,6 +26,12 @@ class FileView {
     // Views the first `size` bytes of the open file, which stays open while it is viewed: 0, or
     // the error that prevented it.
     int Open(int fd, uint64_t size);
+    // Views the open file, of a size not yet known, by reading its head: 0, or the error. When
+    // the file ended within the head, Size() is its size; otherwise SetSize must follow.
+    int OpenHead(int fd);
+    bool SizeKnown() const { return m_bSizeKnown; }
+    // The whole size of a file opened by its head: 0, or the error that prevented viewing it.
+    int SetSize(uint64_t size);
     // Makes the bytes before `offset` available: 0, or the error that prevented it.
     int Require(uint64_t offset) { return offset <= m_available ? 0 : ReadRest(); }
     void Close();
@@ -39,7 +45,8 @@ class FileView {
     bool IsMapped() const { return m_mapped; }
 
   private:
-    int ReadRange(uint64_t from, uint64_t to);
+    int ReadRange(uint64_t from, uint64_t to, bool bUntilEnd = false);
+    int Map(uint64_t size);
     int ReadRest() { return ReadRange(m_available, m_size); }
 
     Sys& m_sys;
@@ -47,6 +54,7 @@ class FileView {
     const unsigned char* m_data = nullptr;
     uint64_t m_size = 0;
     uint64_t m_available = 0;  // the bytes before it are in view
+    bool m_bSizeKnown = false;
     int m_fd = -1;
     bool m_mapped = false;
     uint64_t m_released = 0;  // the mapped pages before this offset were given back
