@@ -116,6 +116,7 @@ class CSearchThread {
     WildcardFilter m_filter;
     std::shared_ptr<SearchProgress> m_pProgress;
     std::vector<unsigned char> m_readBuffer;  // reused for every small file of the search
+    std::vector<char> m_writeBuffer;          // reused for every temporary file
     std::vector<FolderId> m_folderStack;      // the folders on the current path of the walk
 };
 

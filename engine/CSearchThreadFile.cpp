@@ -69,8 +69,14 @@ constexpr int kChangedMeanwhile = -1;
 }  // namespace
 
 struct CSearchThread::ScanState {
-    ScanState(Sys& sys, const std::string& path, const struct stat& st, FileView& fileView)
-        : strPath(path), stOpened(st), view(fileView), T(view.Data()), n(view.Size()), temp(sys) {}
+    ScanState(Sys& sys, const std::string& path, const struct stat& st, FileView& fileView,
+              std::vector<char>& writeBuffer)
+        : strPath(path),
+          stOpened(st),
+          view(fileView),
+          T(view.Data()),
+          n(view.Size()),
+          temp(sys, writeBuffer) {}
 
     const std::string& strPath;
     const struct stat& stOpened;  // the file as it was when opened
@@ -151,7 +157,7 @@ int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct sta
     if (const int error = view.Open(fd, n)) {
         return error;
     }
-    ScanState state(m_sys, strPath, st, view);
+    ScanState state(m_sys, strPath, st, view, m_writeBuffer);
     if (const int error = ScanWhole(state)) {
         return error;
     }
@@ -188,7 +194,7 @@ int CSearchThread::SearchFile(const std::string& strPath, int fd) {
     if (view.Size() < m_strSearch.size()) {
         return 0;
     }
-    ScanState state(m_sys, strPath, st, view);
+    ScanState state(m_sys, strPath, st, view, m_writeBuffer);
     if (const int error = ScanWhole(state)) {
         return error;
     }

@@ -70,6 +70,9 @@ int Sys::FaccessAt(int dirfd, const char* name, int mode, int flags) {
 uid_t Sys::Geteuid() {
     return ::geteuid();
 }
+gid_t Sys::Getegid() {
+    return ::getegid();
+}
 int Sys::Madvise(void* address, size_t length, int advice) {
     return ::madvise(address, length, advice);
 }

@@ -31,6 +31,7 @@ class Sys {
     virtual int Access(const char* path, int mode);
     virtual int FaccessAt(int dirfd, const char* name, int mode, int flags);
     virtual uid_t Geteuid();
+    virtual gid_t Getegid();
     virtual void* Mmap(size_t length, int fd);  // read-only, private, whole length from 0
     virtual int Munmap(void* address, size_t length);
     virtual int Madvise(void* address, size_t length, int advice);

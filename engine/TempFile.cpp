@@ -31,7 +31,7 @@ std::string NameIn(const std::string& folder, unsigned number) {
 
 }  // namespace
 
-TempFile::TempFile(Sys& sys) : m_sys(sys) {}
+TempFile::TempFile(Sys& sys, std::vector<char>& buffer) : m_sys(sys), m_buffer(buffer) {}
 
 int TempFile::Create(const std::string& folder, const struct stat& like, bool bRetry) {
     Discard();
@@ -55,14 +55,16 @@ int TempFile::Create(const std::string& folder, const struct stat& like, bool bR
         Discard();
         return error;
     }
-    m_buffer.resize(kBufferSize);
+    if (m_buffer.size() < kBufferSize) {
+        m_buffer.resize(kBufferSize);
+    }
     m_nUsed = 0;
     return 0;
 }
 
 int TempFile::SetPermissions(const struct stat& like) {
     mode_t mode = like.st_mode & 07777;
-    if (like.st_uid != ::geteuid() || like.st_gid != ::getegid()) {
+    if (like.st_uid != m_sys.Geteuid() || like.st_gid != m_sys.Getegid()) {
         if (m_sys.Fchown(m_fd, like.st_uid, like.st_gid) != 0) {
             // Never hand set-id bits to a file that another owner now holds.
             mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);

@@ -14,7 +14,8 @@ namespace pellumar {
 // when its owner goes away, unless it was put in place.
 class TempFile {
   public:
-    explicit TempFile(Sys& sys);
+    // `buffer` is the write buffer, kept by the caller so that one serves every file.
+    TempFile(Sys& sys, std::vector<char>& buffer);
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile() { Discard(); }
@@ -50,7 +51,7 @@ class TempFile {
     unsigned m_nNumber = 0;  // the number in the last name tried
     bool m_bExists = false;  // a file of ours stands at m_strPath
     std::string m_strPath;
-    std::vector<char> m_buffer;
+    std::vector<char>& m_buffer;
     size_t m_nUsed = 0;
 };
 
