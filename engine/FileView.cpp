@@ -57,10 +57,11 @@ int FileView::Map(uint64_t size) {
 // Reads [from, to) into the buffer; the file ending first is an error unless `bUntilEnd`.
 int FileView::ReadRange(uint64_t from, uint64_t to, bool bUntilEnd) {
     uint64_t done = from;
+    int interrupted = 0;
     while (done < to) {
         const ssize_t got = m_sys.Pread(m_fd, m_buffer.data() + done,
                                         static_cast<size_t>(to - done), static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
+        if (got < 0 && errno == EINTR && ++interrupted < kInterruptedRetries) {
             continue;
         }
         if (got < 0) {

@@ -43,6 +43,10 @@ class Sys {
     virtual int Closedir(DIR* dir);
 };
 
+// An interrupted call is made again, but not forever: interruptions that never end are reported
+// as the error they are rather than hanging the search.
+constexpr int kInterruptedRetries = 100;
+
 // The process-wide layer that calls the system directly.
 Sys& DefaultSys();
 

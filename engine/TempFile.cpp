@@ -14,6 +14,7 @@ namespace pellumar {
 namespace {
 
 constexpr size_t kBufferSize = 256 * 1024;
+constexpr int kDeleteAttempts = 3;
 constexpr unsigned kNameCount = 0x10000;
 
 // The next number to try for a name; shared by all searches of the process.
@@ -95,9 +96,10 @@ size_t TempFile::Write(const void* data, size_t size, int* error) {
 int TempFile::FlushBuffer() {
     size_t done = 0;
     int error = 0;
+    int interrupted = 0;
     while (done < m_nUsed) {
         const ssize_t written = m_sys.Write(m_fd, m_buffer.data() + done, m_nUsed - done);
-        if (written < 0 && errno == EINTR) {
+        if (written < 0 && errno == EINTR && ++interrupted < kInterruptedRetries) {
             continue;
         }
         if (written <= 0) {
@@ -141,10 +143,11 @@ void TempFile::Discard() {
         m_sys.Close(m_fd);
         m_fd = -1;
     }
-    if (m_bExists) {
-        m_sys.Unlink(m_strPath.c_str());
-        m_bExists = false;
+    // A failed delete is tried again: a passing fault should leave nothing behind.
+    for (int attempt = 0; m_bExists && attempt < kDeleteAttempts; ++attempt) {
+        m_bExists = m_sys.Unlink(m_strPath.c_str()) != 0 && errno != ENOENT;
     }
+    m_bExists = false;
     m_nUsed = 0;
 }
 

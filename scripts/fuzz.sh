@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # The targets rewrite files many thousand times a second: in memory where the machine allows.
 [ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
-for target in scan; do
+for target in scan wildcard; do
     mkdir -p "$work/$target"
     cp "$root/tests/fuzz/seeds/$target/"* "$work/$target/"
     echo "== fuzzing $target for $seconds s"

@@ -100,6 +100,28 @@ TEST(ScanTest, LargeMappedFileIsRewrittenExactly) {
     EXPECT_TRUE(tree.Read("f") == expected + "TARG");
 }
 
+// A search text of a megabyte and a replacement of ten, a match on the very last byte, and the
+// empty file, which never matches.
+TEST(ScanTest, HugeTextsAndTheEdgesOfAFile) {
+    std::string search;
+    for (int i = 0; search.size() < (1u << 20); ++i)
+        search += std::to_string(i * 7919) + ",";
+    const std::string replacement(10 << 20, 'R');
+    TempTree tree;
+    tree.Write("huge", "x" + search + "y" + search);
+    tree.Write("empty", "");
+    tree.Write("last", std::string(5000, '.') + "Z");
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "*.*", search, replacement}, sink);
+    EXPECT_TRUE(tree.Read("huge") == "x" + replacement + "y" + replacement);
+    EXPECT_EQ(sink.Found(), Lines{"huge"});
+    RecordingSink last(tree.Root());
+    RunSearch({tree.Root(), "*.*", "z", "W", true, false, true, true}, last);
+    EXPECT_EQ(tree.Read("last"), std::string(5000, '.') + "W");
+    EXPECT_EQ(tree.Read("empty"), "");
+    EXPECT_EQ(last.Found(), Lines{"last"});
+}
+
 TEST(ScanTest, FilesOfFourGigabytesAndMoreAreScannedWhole) {
     TempTree tree;
     tree.Write("huge", "");

@@ -29,7 +29,9 @@ enum class Op {
     Pread,
     Fstat,
     Chdir,
-    Opendir
+    Opendir,
+    Unlink,
+    Madvise
 };
 
 class FaultySys : public Sys {
@@ -91,6 +93,10 @@ class FaultySys : public Sys {
     int Fstat(int fd, struct stat* st) override {
         return Enter(Op::Fstat) ? -1 : Sys::Fstat(fd, st);
     }
+    int Madvise(void* a, size_t n, int advice) override {
+        return Enter(Op::Madvise) ? -1 : Sys::Madvise(a, n, advice);
+    }
+    int Unlink(const char* p) override { return Enter(Op::Unlink, p) ? -1 : Sys::Unlink(p); }
     int Chdir(const char* p) override { return Enter(Op::Chdir, p) ? -1 : Sys::Chdir(p); }
     DIR* Opendir(const char* p) override {
         return Enter(Op::Opendir, p) ? nullptr : Sys::Opendir(p);
