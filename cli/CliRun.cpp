@@ -235,7 +235,7 @@ int RunCli(const std::vector<std::string>& args) {
         return 0;
     }
     if (options->bVersion) {
-        std::puts("pellumar 1.1.0");
+        std::puts("pellumar " PELLUMAR_VERSION);
         return 0;
     }
     InstallSignals();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and runs every test three times: in the plain build, under
 # AddressSanitizer with UndefinedBehaviorSanitizer, and under ThreadSanitizer; then a short
-# run of each fuzz target.
+# run of each fuzz target, and the checks of the installed tree and the Debian package.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -21,3 +21,6 @@ echo "== thread sanitizer: every test"
 
 echo "== fuzzing: a short run of each fuzz target from its seeds"
 "$root/scripts/fuzz.sh" 25
+
+echo "== the installed tree and the Debian package"
+"$root/scripts/package_check.sh" build-test

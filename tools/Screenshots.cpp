@@ -3,8 +3,14 @@
 // writes query.png, results.png, about.png and action.png there. Settings come from memory,
 // never the user's own.
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "CAboutDlg.h"
@@ -14,6 +20,7 @@
 #include "MemorySettingsStore.h"
 #include "MessageBoxPrompter.h"
 #include "ResourceIds.h"
+#include "WindowRules.h"
 
 namespace {
 
@@ -22,6 +29,31 @@ bool Save(QWidget& window, const QString& path) {
     const bool saved = window.grab().save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;
+}
+
+// A few files to find, so that the results page shows rows.
+void MakeSamples(const QDir& top) {
+    const char* files[] = {"notes.txt",    "Plan.md",        "src/main.c", "src/parser.c",
+                           "src/parser.h", "doc/manual.txt", "build.sh"};
+    for (const char* name : files) {
+        top.mkpath(QFileInfo(top.filePath(name)).path());
+        QFile file(top.filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("/* TODO: the parser should say where the input ended. */\n");
+    }
+}
+
+// Searches the samples from the window and waits for the end.
+void Search(pellumar::CSearchDlg& dialog, const QString& folder) {
+    using namespace pellumar;
+    static_cast<QComboBox*>(dialog.Control(res::kIdLookIn))->setEditText(folder);
+    static_cast<QComboBox*>(dialog.Control(res::kIdFilter))->setEditText("*.*");
+    static_cast<QPlainTextEdit*>(dialog.Control(res::kIdSearchText))->setPlainText("TODO");
+    dialog.OnStart();
+    QElapsedTimer clock;
+    clock.start();
+    while (dialog.RunState() != kRunIdle && clock.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 }  // namespace
@@ -33,11 +65,16 @@ int main(int argc, char** argv) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    // Absolute: the search moves the process's current folder.
+    const QDir folder(QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath());
     if (!folder.mkpath("."))
         return 1;
 
+    QTemporaryDir samples;
+    MakeSamples(QDir(samples.path()));
     pellumar::MemorySettingsStore store;
+    store.WriteProfileInt("Options", "Search Confirmation", 0);
+    store.WriteProfileInt("Options", "Search Only", 1);
     store.WriteProfileString("Look In Folders MRU", "dir1", "/home/ann/projects");
     store.WriteProfileString("Filters MRU", "filter1", "*.txt");
     pellumar::MessageBoxPrompter prompter;
@@ -45,6 +82,7 @@ int main(int argc, char** argv) {
     pellumar::CSearchDlg dialog(store, prompter, shell);
     dialog.show();
     bool ok = Save(dialog, folder.filePath("query.png"));
+    Search(dialog, samples.path());
     static_cast<QTabWidget*>(dialog.Control(pellumar::res::kIdTabPages))->setCurrentIndex(1);
     ok = Save(dialog, folder.filePath("results.png")) && ok;
     pellumar::CAboutDlg about(shell, prompter, &dialog);
