@@ -1,5 +1,6 @@
 #include "CAboutDlg.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 #include "Artwork.h"
@@ -19,6 +20,11 @@ CAboutDlg::CAboutDlg(Shell& shell, Prompter& prompter, QWidget* parent)
     m_link.SetHoverCursor(res::LinkCursor());
     m_link.SetTextColors(QColor(0, 0, 238), QColor(85, 26, 139), QColor(238, 0, 0));
     controls.at(res::kIdOk)->setFocus();
+    // The version line keeps the template's text; the full version record is at hand on it.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->text().startsWith(QStringLiteral("PellumarSearch version")))
+            label->setToolTip(QStringLiteral("Version " PELLUMAR_VERSION));
+    }
 }
 
 CAboutDlg::~CAboutDlg() = default;

@@ -65,6 +65,10 @@ TEST_F(LinkTest, TheAboutBoxShowsTheProgramAndAFittedLink) {
     EXPECT_EQ(link.TextColor(), QColor(0, 0, 238));
     EXPECT_EQ(m_about->windowTitle(), "About PellumarSearch");
     EXPECT_TRUE(m_about->findChildren<QLabel*>().size() >= 5);
+    QStringList tips;
+    for (const QLabel* label : m_about->findChildren<QLabel*>())
+        tips << label->toolTip();
+    EXPECT_TRUE(tips.contains("Version 1.1.0.2"));
 }
 
 TEST_F(LinkTest, HoverAndVisitChooseTheColour) {
