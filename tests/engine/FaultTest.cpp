@@ -126,23 +126,6 @@ TEST(FaultTest, WriteGivenUpWithPositionsLeftIsNotReported) {
     EXPECT_TRUE(tree.Read("a") == kBig + " and a tail");
 }
 
-TEST(FaultTest, AbortOrCancelEndsTheWholeSearch) {
-    for (const Op op : {Op::CreateTemp, Op::Write, Op::Fsync}) {
-        TempTree tree;
-        tree.Write("a", kBig);
-        tree.Write("sub/b", "old");
-        FaultySys sys;
-        sys.Fail(op, EIO, -1);
-        RecordingSink sink(tree.Root());
-        sink.Reply({STOP_SEARCH});
-        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-        EXPECT_EQ(sink.Others().size(), 2u);
-        EXPECT_TRUE(tree.Read("a") == kBig);
-        EXPECT_EQ(tree.Read("sub/b"), "old");
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
-    }
-}
-
 TEST(FaultTest, FilesThatCannotBeReadAreSkippedWithoutAPrompt) {
     for (const Op op : {Op::Open, Op::Fstat, Op::Pread, Op::Mmap}) {
         TempTree tree;
