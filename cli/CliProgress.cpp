@@ -1,9 +1,8 @@
 #include "CliProgress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <cstdio>
+
+#include "CliPlatform.h"
 
 namespace pellumar::cli {
 
@@ -29,9 +28,7 @@ void CliProgress::Draw(uint64_t examined, uint64_t found, const std::string& fol
         return;
     }
     m_last = now;
-    struct winsize size {};
-    const size_t width =
-        (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) ? size.ws_col : 80;
+    const size_t width = StandardErrorWidth();
     std::fprintf(stderr, "\r\033[K%s", FormatProgressLine(examined, found, folder, width).c_str());
     std::fflush(stderr);
     m_bShown = true;

@@ -11,6 +11,7 @@
 
 #include "CSearchThread.h"
 #include "CliOptions.h"
+#include "CliPlatform.h"
 #include "CliProgress.h"
 #include "CliPrompt.h"
 #include "CliQueue.h"
@@ -30,18 +31,6 @@ void OnSignal(int signal) {
     if (const SearchStopHandle* stop = g_stop.load()) {
         stop->RequestStopNow();
     }
-}
-
-void InstallSignals() {
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = OnSignal;
-    action.sa_flags = SA_RESETHAND;  // no restart: a waiting read ends; a second signal kills
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-    }
-    std::signal(SIGPIPE, SIG_IGN);  // a closed output ends the search cleanly, not the process
 }
 
 void Fail(const std::string& message) {
@@ -89,7 +78,7 @@ bool CliSession::Validate() {
     m_options.strFolder = AbsoluteFolder(m_options.strFolder);
     const QueryProblem problem = CheckQuery(
         m_options.strFilter, m_options.strFolder, m_options.strSearch, m_options.SearchesOnly(),
-        [](const std::string& folder) { return ::chdir(folder.c_str()) == 0; });
+        [](const std::string& folder) { return MakeCurrentFolder(folder); });
     if (problem != QueryProblem::None) {
         Fail(QueryProblemText(problem));
         return false;
@@ -238,7 +227,7 @@ int RunCli(const std::vector<std::string>& args) {
         std::puts("pellumar " PELLUMAR_VERSION);
         return 0;
     }
-    InstallSignals();
+    InstallStopSignals(OnSignal);
     return CliSession(std::move(*options)).Run();
 }
 

@@ -63,7 +63,9 @@ int CauseFromErrno(int error) {
         case EDEADLK:
             return CAUSE_LOCK_VIOLATION;
         case ENOSPC:
+#ifdef EDQUOT  // not every C library knows quotas
         case EDQUOT:
+#endif
         case EFBIG:
             return CAUSE_DISK_FULL;
         default:

@@ -1,24 +1,26 @@
 #include "CSearchThread.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "FolderListing.h"
 #include "SearchQuery.h"
 
 namespace pellumar {
 
 namespace {
 
-std::string WithSlash(const std::string& folder) {
-    return (!folder.empty() && folder.back() == '/') ? folder : folder + '/';
+std::string WithSeparator(const std::string& folder) {
+    return (!folder.empty() && folder.back() == kSeparator) ? folder : folder + kSeparator;
 }
 
-bool IsDots(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+uint32_t SkipMask(bool bHidden) {
+    uint32_t mask = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                    FILE_ATTRIBUTE_DEVICE;
+    if (!bHidden) {
+        mask |= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    }
+    return mask;
 }
 
 }  // namespace
@@ -37,9 +39,9 @@ CSearchThread::CSearchThread(ISearchNotify* pNotify, std::string strFolder, std:
       m_bListOnly(m_strSearch.empty()),
       m_bHidden(bHidden),
       m_bIgnoreCase(bIgnoreCase),
-      m_sys(sys),
-      m_uidUser(sys.Geteuid()),
+      m_fs(sys),
       m_filter(m_strFilter),
+      m_nSkipMask(SkipMask(bHidden)),
       m_pProgress(std::make_shared<SearchProgress>()) {
     m_nShift.fill(0);  // entry 0 at 0: the table is not built yet
     if (m_bIgnoreCase) {
@@ -65,7 +67,7 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 }
 
 int CSearchThread::Run() {
-    const int result = SearchFolder(AbsoluteFolder(m_strFolder, m_sys));
+    const int result = SearchFolder(AbsoluteFolder(m_strFolder, m_fs.GetSys()));
     m_pNotify->OnSearchFinished(result);
     return result;
 }
@@ -110,11 +112,10 @@ void CSearchThread::StoreReply(int nReply) {
 }
 
 int CSearchThread::EnterFolder(const std::string& strFolder) {
-    struct stat st;
-    if (m_sys.Chdir(strFolder.c_str()) != 0 || m_sys.Stat(".", &st) != 0) {
+    FolderId id;
+    if (!m_fs.EnterFolder(strFolder, id)) {
         return kCannotEnter;
     }
-    const FolderId id{st.st_dev, st.st_ino};
     if (std::find(m_folderStack.begin(), m_folderStack.end(), id) != m_folderStack.end()) {
         return kAlreadyOnPath;  // a link back up the tree
     }
@@ -132,16 +133,16 @@ int CSearchThread::SearchFolder(const std::string& strFolder) {
             break;
     }
     m_pProgress->SetFolder(strFolder);
-    const std::string prefix = WithSlash(strFolder);
+    const std::string prefix = WithSeparator(strFolder);
     std::vector<std::string> subfolders;
     bool stopped;
-    if (m_filter.Folder().empty()) {
-        stopped = EnumerateFiles(".", prefix, m_bSubfolders ? &subfolders : nullptr);
+    if (FileSystem::kListsOnce && m_filter.Folder().empty()) {
+        stopped = EnumerateFiles(&m_filter, prefix, m_bSubfolders ? &subfolders : nullptr);
     } else {
-        stopped = m_filter.IsUsable() &&
-                  EnumerateFiles(m_filter.Folder(), prefix + m_filter.Folder(), nullptr);
+        stopped =
+            m_filter.IsUsable() && EnumerateFiles(&m_filter, prefix + m_filter.Folder(), nullptr);
         if (!stopped && m_bSubfolders) {
-            stopped = EnumerateFiles(".", prefix, &subfolders);
+            stopped = EnumerateFiles(nullptr, prefix, &subfolders);
         }
     }
     if (!stopped) {
@@ -153,48 +154,32 @@ int CSearchThread::SearchFolder(const std::string& strFolder) {
 
 // Handles the files of one folder and, when asked, collects its subfolders. True when the walk
 // left the folder because the search is to end.
-bool CSearchThread::EnumerateFiles(const std::string& strDir, const std::string& strPrefix,
+bool CSearchThread::EnumerateFiles(const WildcardFilter* pFilter, const std::string& strPrefix,
                                    std::vector<std::string>* pSubfolders) {
-    const auto close = [this](DIR* dir) { m_sys.Closedir(dir); };
-    const std::unique_ptr<DIR, decltype(close)> dir(m_sys.Opendir(strDir.c_str()), close);
-    if (!dir) {
+    FolderListing listing(m_fs, pFilter, pSubfolders != nullptr);
+    if (!listing.IsOpen()) {
         return false;
     }
-    while (const struct dirent* entry = m_sys.Readdir(dir.get())) {
+    FolderEntry entry;
+    while (listing.Next(entry)) {
         if (StopBeforeEntry()) {
             return true;
         }
-        HandleEntry(dir.get(), *entry, strPrefix, pSubfolders);
+        HandleEntry(listing, entry, strPrefix, pSubfolders);
     }
     return false;
 }
 
-void CSearchThread::HandleEntry(DIR* pDir, const struct dirent& entry, const std::string& strPrefix,
+// Subfolders are entered whatever their attributes; files only when they have none of the mask.
+void CSearchThread::HandleEntry(const FolderListing& listing, const FolderEntry& entry,
+                                const std::string& strPrefix,
                                 std::vector<std::string>* pSubfolders) {
-    const char* name = entry.d_name;
-    if (IsDots(name)) {
-        return;
-    }
-    const bool wantFile = (pSubfolders == nullptr || m_filter.Folder().empty()) &&
-                          m_filter.Matches(name) && (m_bHidden || name[0] != '.');
-    if (!wantFile && pSubfolders == nullptr) {
-        return;
-    }
-    unsigned char type = entry.d_type;
-    if (type == DT_LNK || type == DT_UNKNOWN) {
-        struct stat st;
-        if (m_sys.FstatAt(dirfd(pDir), name, &st, 0) != 0) {
-            return;  // a dangling link, or gone
-        }
-        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-    }
-    if (type == DT_DIR) {
+    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         if (pSubfolders != nullptr) {
-            pSubfolders->push_back(name);
+            pSubfolders->push_back(entry.name);
         }
-    } else if (type == DT_REG && wantFile) {
-        // Anything that is not a regular file (FIFO, socket, device) is never opened.
-        ProcessFile(dirfd(pDir), name, strPrefix + name);
+    } else if (entry.matches && (entry.attributes & m_nSkipMask) == 0) {
+        ProcessFile(&listing, entry.name, strPrefix + entry.name);
     }
 }
 

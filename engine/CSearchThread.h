@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -10,17 +8,20 @@
 #include <thread>
 #include <vector>
 
+#include "FileSystem.h"
 #include "ISearchNotify.h"
 #include "LiteralFinder.h"
 #include "SearchProgress.h"
 #include "SearchStopHandle.h"
 #include "StopState.h"
-#include "Sys.h"
 #include "WildcardFilter.h"
 
 namespace pellumar {
 
 class TempFile;
+class UniqueFile;
+class FolderListing;
+struct FolderEntry;
 
 // One search request and the worker that runs it on a thread of its own: it walks the folder
 // tree, scans (and, when replacing, rewrites) each file that passes the filter, and reports to
@@ -51,7 +52,7 @@ class CSearchThread {
     int SearchFolder(const std::string& strFolder);
     // 0, or the error that kept the file from being opened or read.
     int ProcessFile(const std::string& strPath);
-    int ProcessFile(int dirfd, const char* name, const std::string& strPath);
+    int ProcessFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
 
     // The scan that picks out candidates many bytes at a time is the one used; the shift-table
     // scan stays as the reference it must agree with, match for match.
@@ -62,29 +63,22 @@ class CSearchThread {
 
   private:
     struct ScanState;
-    struct FolderId {
-        dev_t dev;
-        ino_t ino;
-        bool operator==(const FolderId&) const = default;
-    };
 
     bool StopBeforeEntry();
     int CurrentStop() const { return m_nStop->load(std::memory_order_relaxed); }
     void StoreReply(int nReply);
     enum { kEntered, kCannotEnter, kAlreadyOnPath };
     int EnterFolder(const std::string& strFolder);
-    bool EnumerateFiles(const std::string& strDir, const std::string& strPrefix,
+    bool EnumerateFiles(const WildcardFilter* pFilter, const std::string& strPrefix,
                         std::vector<std::string>* pSubfolders);
-    void HandleEntry(DIR* pDir, const struct dirent& entry, const std::string& strPrefix,
-                     std::vector<std::string>* pSubfolders);
+    void HandleEntry(const FolderListing& listing, const FolderEntry& entry,
+                     const std::string& strPrefix, std::vector<std::string>* pSubfolders);
     void WalkSubfolders(const std::string& strPrefix, const std::vector<std::string>& subfolders);
 
-    int ListFile(int dirfd, const char* name, const std::string& strPath);
-    bool MayRead(int dirfd, const char* name, const struct stat& st);
-    int SearchFile(const std::string& strPath, int fd);
+    int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
+    int SearchFile(const std::string& strPath, NativeHandle file);
     int ScanWhole(ScanState& state);
-    int ScanFile(const std::string& strPath, int fd, const struct stat& st,
-                 const FileInformation& info);
+    int ScanFile(const std::string& strPath, UniqueFile& file, const FileStatus& status);
     void ScanView(ScanState& state);
     bool Require(ScanState& state, uint64_t offset);
     void ScanShiftTable(ScanState& state, uint64_t& E);
@@ -93,7 +87,6 @@ class CSearchThread {
     bool OpenTemporary(ScanState& state);
     void WriteOut(ScanState& state, const void* pData, size_t nSize);
     void PutInPlace(ScanState& state);
-    int CheckReplaceable(const ScanState& state);
     void ReportReplaceFailure(const ScanState& state, int nError);
 
     std::shared_ptr<std::atomic<int>> m_nStop;  // the UI thread stores only STOP_SEARCH
@@ -111,9 +104,9 @@ class CSearchThread {
     bool m_bHidden;
     bool m_bIgnoreCase;
 
-    Sys& m_sys;
-    uid_t m_uidUser;  // the effective user, who lists and opens the files
+    FileSystem m_fs;
     WildcardFilter m_filter;
+    uint32_t m_nSkipMask;  // entries with any of these attributes are not processed
     std::shared_ptr<SearchProgress> m_pProgress;
     std::vector<unsigned char> m_readBuffer;  // reused for every small file of the search
     std::vector<char> m_writeBuffer;          // reused for every temporary file

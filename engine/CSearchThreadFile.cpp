@@ -1,17 +1,13 @@
 // The per-file step of the worker: open, scan, rewrite through a temporary file, report.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "CSearchThread.h"
 #include "FileView.h"
+#include "FolderListing.h"
 #include "ReadFaultGuard.h"
 #include "TempFile.h"
-#include "UniqueFd.h"
+#include "UniqueFile.h"
 
 namespace pellumar {
 
@@ -45,42 +41,38 @@ bool RestMatches(const unsigned char* candidate, const unsigned char* P, uint64_
 }
 
 std::string LeafName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t at = path.find_last_of(kSeparators);
+    return at == std::string::npos ? path : path.substr(at + 1);
 }
 
+// The folder that holds `path`; a root keeps its separator ("/", "C:\\").
 std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
+    const size_t at = path.find_last_of(kSeparators);
+    if (at == std::string::npos) {
         return ".";
     }
-    return slash == 0 ? "/" : path.substr(0, slash);
+    std::string folder = path.substr(0, at);
+    if (folder.empty() || folder.back() == ':') {
+        folder += path[at];
+    }
+    return folder;
 }
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-// The identity check found the file changed by another program since it was opened.
-constexpr int kChangedMeanwhile = -1;
 
 }  // namespace
 
 struct CSearchThread::ScanState {
-    ScanState(Sys& sys, const std::string& path, const struct stat& st, FileView& fileView,
+    ScanState(FileSystem& fs, const std::string& path, const FileStatus& status, FileView& fileView,
               std::vector<char>& writeBuffer)
         : strPath(path),
-          stOpened(st),
+          opened(status),
           view(fileView),
           T(view.Data()),
           n(view.Size()),
-          temp(sys, writeBuffer) {}
+          temp(fs, writeBuffer) {}
 
     const std::string& strPath;
-    const struct stat& stOpened;  // the file as it was when opened
-    std::string strTarget;        // the file that is rewritten: the path, or a link's target
+    const FileStatus& opened;  // the file as it was when opened
+    std::string strTarget;     // the file that is rewritten: the path, or a link's target
     FileView& view;
     const unsigned char* T;
     uint64_t n;
@@ -90,77 +82,61 @@ struct CSearchThread::ScanState {
 };
 
 int CSearchThread::ProcessFile(const std::string& strPath) {
-    return ProcessFile(AT_FDCWD, strPath.c_str(), strPath);
+    return ProcessFile(nullptr, strPath.c_str(), strPath);
 }
 
-// The walk opens each file by its name in the folder it lists, which spares the system the
-// lookup of every folder on the path.
-int CSearchThread::ProcessFile(int dirfd, const char* name, const std::string& strPath) {
+int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
+                               const std::string& strPath) {
     m_pProgress->FileExamined();
     if (m_bListOnly) {
-        return ListFile(dirfd, name, strPath);
+        return ListFile(pWhere, name, strPath);
     }
-    const int raw = m_sys.OpenAt(dirfd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (raw < 0) {
-        return errno;
+    UniqueFile file(m_fs);
+    if (const int error = m_fs.Open(pWhere, name, strPath, *file.Receive())) {
+        return error;
     }
-    UniqueFd fd(m_sys, raw);
     if (m_bSearchOnly) {
-        return SearchFile(strPath, fd.Get());
+        return SearchFile(strPath, file.Get());
     }
-    struct stat st;
-    if (m_sys.Fstat(fd.Get(), &st) != 0) {
-        return errno;  // nothing is known of the file: it is skipped
+    FileStatus status;
+    if (const int error = m_fs.Status(file.Get(), status)) {
+        return error;  // nothing is known of the file: it is skipped
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!status.IsRegular()) {
         return 0;
     }
-    return ScanFile(strPath, fd.Get(), st, FileInformationFromStat(st, LeafName(strPath)));
+    return ScanFile(strPath, file, status);
 }
 
-// A listed file is never read, so it is not opened either: its information and whether it could
-// be opened are told by the system without one, at a third of the cost.
-int CSearchThread::ListFile(int dirfd, const char* name, const std::string& strPath) {
-    struct stat st;
-    if (m_sys.FstatAt(dirfd, name, &st, 0) != 0) {
-        return errno;
+// A listed file is never read: what is reported is its status and that it could be opened.
+int CSearchThread::ListFile(const FolderListing* pWhere, const char* name,
+                            const std::string& strPath) {
+    FileStatus status;
+    if (const int error = m_fs.StatusUnopened(pWhere, name, strPath, status)) {
+        return error;
     }
-    if (!S_ISREG(st.st_mode)) {
-        return 0;
+    if (status.IsRegular()) {
+        m_pNotify->OnSearchFound(strPath, status.Information(LeafName(strPath)));
     }
-    if (!MayRead(dirfd, name, st)) {
-        return EACCES;
-    }
-    m_pNotify->OnSearchFound(strPath, FileInformationFromStat(st, LeafName(strPath)));
     return 0;
 }
 
-// The owner's read bit decides for the owner, whatever the access lists say; the system is asked
-// only about the files of others. The superuser reads every file.
-bool CSearchThread::MayRead(int dirfd, const char* name, const struct stat& st) {
-    if (m_uidUser == 0) {
-        return true;
-    }
-    if (st.st_uid == m_uidUser) {
-        return (st.st_mode & S_IRUSR) != 0;
-    }
-    return m_sys.FaccessAt(dirfd, name, R_OK, AT_EACCESS) == 0;
-}
-
-int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct stat& st,
-                            const FileInformation& info) {
-    const auto n = static_cast<uint64_t>(st.st_size);
+int CSearchThread::ScanFile(const std::string& strPath, UniqueFile& file,
+                            const FileStatus& status) {
+    const uint64_t n = status.Size();
     if (n < m_strSearch.size()) {
         return 0;
     }
-    FileView view(m_sys, m_readBuffer);
-    if (const int error = view.Open(fd, n)) {
+    const FileInformation info = status.Information(LeafName(strPath));
+    FileView view(m_fs, m_readBuffer);
+    if (const int error = view.Open(file.Get(), n)) {
         return error;
     }
-    ScanState state(m_sys, strPath, st, view, m_writeBuffer);
+    ScanState state(m_fs, strPath, status, view, m_writeBuffer);
     if (const int error = ScanWhole(state)) {
         return error;
     }
+    file.Reset();  // a file that is still open cannot be replaced on every system
     if (state.temp.IsOpen()) {
         PutInPlace(state);
     }
@@ -172,40 +148,42 @@ int CSearchThread::ScanFile(const std::string& strPath, int fd, const struct sta
 
 // Searching only, the size of most files is learnt from reading them, and the information of a
 // file is read only when it is reported: most files are not, and this spares a call for each.
-int CSearchThread::SearchFile(const std::string& strPath, int fd) {
-    FileView view(m_sys, m_readBuffer);
-    if (const int error = view.OpenHead(fd)) {
+int CSearchThread::SearchFile(const std::string& strPath, NativeHandle file) {
+    FileView view(m_fs, m_readBuffer);
+    if (const int error = view.OpenHead(file)) {
         return error;
     }
-    struct stat st {};
-    bool known = false;  // whether `st` holds the file's information
+    FileStatus status;
+    bool known = false;  // whether `status` holds the file's status
     if (!view.SizeKnown()) {
-        if (m_sys.Fstat(fd, &st) != 0) {
-            return errno;
+        if (const int error = m_fs.Status(file, status)) {
+            return error;
         }
-        if (!S_ISREG(st.st_mode)) {
+        if (!status.IsRegular()) {
             return 0;
         }
         known = true;
-        if (const int error = view.SetSize(static_cast<uint64_t>(st.st_size))) {
+        if (const int error = view.SetSize(status.Size())) {
             return error;
         }
     }
     if (view.Size() < m_strSearch.size()) {
         return 0;
     }
-    ScanState state(m_sys, strPath, st, view, m_writeBuffer);
+    ScanState state(m_fs, strPath, status, view, m_writeBuffer);
     if (const int error = ScanWhole(state)) {
         return error;
     }
     if (!state.found) {
         return 0;
     }
-    if (!known && m_sys.Fstat(fd, &st) != 0) {
-        return errno;
+    if (!known) {
+        if (const int error = m_fs.Status(file, status)) {
+            return error;
+        }
     }
-    if (S_ISREG(st.st_mode)) {  // else a device that read like a short file
-        m_pNotify->OnSearchFound(strPath, FileInformationFromStat(st, LeafName(strPath)));
+    if (status.IsRegular()) {  // else a device that read like a short file
+        m_pNotify->OnSearchFound(strPath, status.Information(LeafName(strPath)));
     }
     return 0;
 }
@@ -344,22 +322,14 @@ bool CSearchThread::ReplaceMatch(ScanState& state, uint64_t E, uint64_t s) {
 }
 
 bool CSearchThread::OpenTemporary(ScanState& state) {
-    state.strTarget = state.strPath;
-    struct stat link;
-    if (m_sys.Lstat(state.strPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        // A link stays a link: its target is rewritten, beside the target.
-        char resolved[PATH_MAX];
-        if (m_sys.Realpath(state.strPath.c_str(), resolved) != nullptr) {
-            state.strTarget = resolved;
-        }
-    }
+    state.strTarget = m_fs.TargetOf(state.strPath);
     const std::string folder = FolderOf(state.strTarget);
     for (bool retry = false;; retry = true) {
-        const int error = state.temp.Create(folder, state.stOpened, retry);
+        const int error = state.temp.Create(folder, state.opened, retry);
         if (error == 0) {
             return true;
         }
-        const CFileException record{CauseFromErrno(error), error, state.temp.Path()};
+        const CFileException record{FileSystem::Cause(error), error, state.temp.Path()};
         StoreReply(m_pNotify->OnSearchError(kOpenTemporary, record));
         if (CurrentStop() != STOP_NONE) {
             return false;
@@ -396,7 +366,7 @@ void CSearchThread::PutInPlace(ScanState& state) {
         state.temp.Discard();
         return;
     }
-    int error = CheckReplaceable(state);
+    int error = m_fs.CheckReplaceable(state.strTarget, state.opened);
     if (error == 0) {
         error = state.temp.RenameOver(state.strTarget);
     }
@@ -406,25 +376,12 @@ void CSearchThread::PutInPlace(ScanState& state) {
     }
 }
 
-// Whether the file may take its new content: still writable by the user, and still the file
-// that was opened, unchanged.
-int CSearchThread::CheckReplaceable(const ScanState& state) {
-    if (m_sys.Access(state.strTarget.c_str(), W_OK) != 0) {
-        return errno;
-    }
-    struct stat now;
-    if (m_sys.Stat(state.strTarget.c_str(), &now) != 0) {
-        return errno;
-    }
-    return SameFile(now, state.stOpened) ? 0 : kChangedMeanwhile;
-}
-
 void CSearchThread::ReportReplaceFailure(const ScanState& state, int nError) {
     CFileException record;
-    if (nError == kChangedMeanwhile) {
+    if (nError == FileSystem::kChangedMeanwhile) {
         record.m_cause = CAUSE_SHARING_VIOLATION;  // another program used the file meanwhile
     } else {
-        record.m_cause = CauseFromErrno(nError);
+        record.m_cause = FileSystem::Cause(nError);
         record.m_lOsError = nError;
     }
     record.m_strFileName = state.strPath;

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <string_view>
 
-struct stat;
-
 namespace pellumar {
 
 // A 64-bit count of 100-nanosecond intervals since 1 January 1601 UTC, in two halves.
@@ -15,15 +13,19 @@ struct FILETIME {
     uint64_t Ticks() const { return (uint64_t{dwHighDateTime} << 32) | dwLowDateTime; }
 };
 
+// The system's own header defines these with the same values where it is included first.
+#ifndef FILE_ATTRIBUTE_HIDDEN
 enum : uint32_t {
     FILE_ATTRIBUTE_READONLY = 0x1,
     FILE_ATTRIBUTE_HIDDEN = 0x2,
     FILE_ATTRIBUTE_SYSTEM = 0x4,
     FILE_ATTRIBUTE_DIRECTORY = 0x10,
+    FILE_ATTRIBUTE_DEVICE = 0x40,
     FILE_ATTRIBUTE_NORMAL = 0x80,
     FILE_ATTRIBUTE_TEMPORARY = 0x100,
     FILE_ATTRIBUTE_OFFLINE = 0x1000,
 };
+#endif
 
 // What is known of a file when it was opened; carried with every found-file report.
 struct FileInformation {
@@ -43,8 +45,5 @@ struct FileInformation {
 
 // Seconds and nanoseconds since 1970 as 100-nanosecond ticks since 1601.
 FILETIME FileTimeFromUnix(int64_t seconds, int64_t nanoseconds);
-
-// Fills the record from fstat's answer; the name decides the hidden attribute.
-FileInformation FileInformationFromStat(const struct stat& st, std::string_view name);
 
 }  // namespace pellumar

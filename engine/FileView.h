@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Sys.h"
+#include "FileSystem.h"
 
 namespace pellumar {
 
@@ -18,17 +18,17 @@ class FileView {
     // The part of a read file that is read first.
     static constexpr uint64_t kHead = 64 << 10;
 
-    FileView(Sys& sys, std::vector<unsigned char>& buffer) : m_sys(sys), m_buffer(buffer) {}
+    FileView(FileSystem& fs, std::vector<unsigned char>& buffer) : m_fs(fs), m_buffer(buffer) {}
     FileView(const FileView&) = delete;
     FileView& operator=(const FileView&) = delete;
     ~FileView() { Close(); }
 
     // Views the first `size` bytes of the open file, which stays open while it is viewed: 0, or
     // the error that prevented it.
-    int Open(int fd, uint64_t size);
+    int Open(NativeHandle file, uint64_t size);
     // Views the open file, of a size not yet known, by reading its head: 0, or the error. When
     // the file ended within the head, Size() is its size; otherwise SetSize must follow.
-    int OpenHead(int fd);
+    int OpenHead(NativeHandle file);
     bool SizeKnown() const { return m_bSizeKnown; }
     // The whole size of a file opened by its head: 0, or the error that prevented viewing it.
     int SetSize(uint64_t size);
@@ -49,13 +49,13 @@ class FileView {
     int Map(uint64_t size);
     int ReadRest() { return ReadRange(m_available, m_size); }
 
-    Sys& m_sys;
+    FileSystem& m_fs;
     std::vector<unsigned char>& m_buffer;
     const unsigned char* m_data = nullptr;
     uint64_t m_size = 0;
     uint64_t m_available = 0;  // the bytes before it are in view
     bool m_bSizeKnown = false;
-    int m_fd = -1;
+    NativeHandle m_file = kNoHandle;
     bool m_mapped = false;
     uint64_t m_released = 0;  // the mapped pages before this offset were given back
 };

@@ -1,9 +1,9 @@
 #include "ResultText.h"
 
-#include <locale.h>
-
 #include <cstdio>
-#include <ctime>
+
+#include "LocalTime.h"
+#include "NativeTypes.h"
 
 namespace pellumar {
 
@@ -26,19 +26,11 @@ std::string FormatTimeText(const FILETIME& ftUtc) {
     constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
     const auto seconds =
         static_cast<int64_t>(ftUtc.Ticks() / kTicksPerSecond) - kSecondsFrom1601To1970;
-    const auto when = static_cast<time_t>(seconds);
-    struct tm local;
-    if (localtime_r(&when, &local) == nullptr) {
-        return {};
-    }
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
-    char text[128];
-    const size_t length = strftime_l(text, sizeof text, "%x %I:%M%p", &local, cLocale);
-    return std::string(text, length);
+    return FormatLocalTime(seconds, "%x %I:%M%p");
 }
 
 std::pair<std::string_view, std::string_view> SplitPath(std::string_view path) {
-    const size_t slash = path.rfind('/');
+    const size_t slash = path.find_last_of(kSeparators);
     if (slash == std::string_view::npos) {
         return {path, {}};
     }

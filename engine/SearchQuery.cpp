@@ -1,23 +1,6 @@
 #include "SearchQuery.h"
 
-#include <climits>
-
 namespace pellumar {
-
-std::string AbsoluteFolder(const std::string& strFolder, Sys& sys) {
-    if (strFolder.empty() || strFolder.front() == '/') {
-        return strFolder;
-    }
-    char cwd[PATH_MAX];
-    if (sys.Getcwd(cwd, sizeof cwd) == nullptr) {
-        return strFolder;
-    }
-    std::string path = cwd;
-    if (path.back() != '/') {
-        path += '/';
-    }
-    return path + strFolder;
-}
 
 QueryProblem CheckQuery(const std::string& strFilter, const std::string& strFolder,
                         const std::string& strSearch, bool bSearchOnly,

@@ -11,6 +11,9 @@ namespace pellumar {
 // empty one as it is.
 std::string AbsoluteFolder(const std::string& strFolder, Sys& sys = DefaultSys());
 
+// Makes the folder the process's current folder; false when it cannot be entered.
+bool MakeCurrentFolder(const std::string& strFolder, Sys& sys = DefaultSys());
+
 // What is wrong with a query before it may start, in the order the checks run.
 enum class QueryProblem { None, NoFilter, NoFolder, FolderNotFound, NothingToSearch };
 

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "Sys.h"
+#include "FileSystem.h"
 
 namespace pellumar {
 
@@ -15,16 +13,14 @@ namespace pellumar {
 class TempFile {
   public:
     // `buffer` is the write buffer, kept by the caller so that one serves every file.
-    TempFile(Sys& sys, std::vector<char>& buffer);
+    TempFile(FileSystem& fs, std::vector<char>& buffer) : m_fs(fs), m_buffer(buffer) {}
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile() { Discard(); }
 
-    // Creates a new file "pel" + four hexadecimal digits + ".tmp" in `folder`, exclusively, with
-    // the permission bits (and, where the program may set them, the owner) of `like`.
-    // 0 or the error; Path() then names the file that was tried. A retry tries the same name
-    // first.
-    int Create(const std::string& folder, const struct stat& like, bool bRetry = false);
+    // Creates a new temporary file in `folder` with the access rights of `like`: 0 or the
+    // error; Path() then names the file that was tried. A retry tries the same name first.
+    int Create(const std::string& folder, const FileStatus& like, bool bRetry = false);
 
     // Takes bytes into the buffered stream; returns how many it took. When writing out fails,
     // *error holds the reason and the bytes not taken may be offered again.
@@ -33,22 +29,20 @@ class TempFile {
     // Writes out what is buffered, flushes it to the disk and closes: 0 or the error.
     int Close();
 
-    // Takes the place of `target` in one rename: 0 or the error.
+    // Takes the place of `target` in one step: 0 or the error.
     int RenameOver(const std::string& target);
 
     // Closes and deletes the file, if there is one.
     void Discard();
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_handle != kNoHandle; }
     const std::string& Path() const { return m_strPath; }
 
   private:
     int FlushBuffer();
-    int SetPermissions(const struct stat& like);
 
-    Sys& m_sys;
-    int m_fd = -1;
-    unsigned m_nNumber = 0;  // the number in the last name tried
+    FileSystem& m_fs;
+    NativeHandle m_handle = kNoHandle;
     bool m_bExists = false;  // a file of ours stands at m_strPath
     std::string m_strPath;
     std::vector<char>& m_buffer;

@@ -1,5 +1,7 @@
 #include "WildcardFilter.h"
 
+#include "NativeTypes.h"
+
 namespace pellumar {
 
 namespace {
@@ -10,9 +12,9 @@ unsigned char Fold(unsigned char c) {
 
 }  // namespace
 
-WildcardFilter::WildcardFilter(std::string_view filter) {
+WildcardFilter::WildcardFilter(std::string_view filter) : m_strText(filter) {
     m_bUsable = !filter.empty() && filter.size() <= kMaxLength;
-    const size_t slash = filter.rfind('/');
+    const size_t slash = filter.find_last_of(kSeparators);
     if (slash == std::string_view::npos) {
         m_strPattern = filter;
     } else {

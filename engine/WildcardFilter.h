@@ -20,11 +20,14 @@ class WildcardFilter {
     // The folder part, relative to the walked folder; empty when there is none.
     const std::string& Folder() const { return m_strFolder; }
     bool Matches(std::string_view name) const;
+    // The filter as it was given.
+    const std::string& Text() const { return m_strText; }
 
     // The matcher on its own.
     static bool Match(std::string_view pattern, std::string_view name);
 
   private:
+    std::string m_strText;
     std::string m_strFolder;
     std::string m_strPattern;
     bool m_bUsable = true;

@@ -58,7 +58,7 @@ void CSearchDlg::OnStart() {
     const std::string search = Bytes(m_strSearch);
     const QueryProblem problem =
         CheckQuery(filter, folder, search, m_options.m_bSearchOnly != 0,
-                   [this](const std::string& path) { return m_sys.Chdir(path.c_str()) == 0; });
+                   [this](const std::string& path) { return MakeCurrentFolder(path, m_sys); });
     if (problem != QueryProblem::None) {
         m_prompter.Ask(QString::fromUtf8(QueryProblemText(problem)),
                        QString::fromUtf8(QueryProblemCaption(problem)), Prompter::kOk,

@@ -50,7 +50,11 @@ int SearchErrorNoRetryReply(int answer) {
 }
 
 QueryTexts NewQueryTexts() {
+#ifdef _WIN32
+    return {"C:\\", "*.*", "", ""};
+#else
     return {"/", "*.*", "", ""};
+#endif
 }
 
 }  // namespace pellumar

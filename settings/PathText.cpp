@@ -1,12 +1,10 @@
 #include "PathText.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include <QString>
 #include <QStringDecoder>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace pellumar {
@@ -77,13 +75,9 @@ std::string PathComparand(const std::string& text, const std::string& currentFol
 }
 
 std::string CurrentFolder() {
-    std::vector<char> buffer(4096);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE || buffer.size() > (1u << 20))
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    return error ? std::string() : current.string();
 }
 
 bool IsSamePath(const std::string& first, const std::string& second) {

@@ -39,7 +39,12 @@ TEST(TextsTest, SizeTimeAndPathTextsOfTheResults) {
                               {5ULL << 30, "5.00GB"}}) {
         EXPECT_EQ(FormatSize(size), text);
     }
-    ::setenv("TZ", "UTC", 1);
+#ifdef _WIN32
+    _putenv_s("TZ", "UTC0");
+    _tzset();
+#else
+    ::setenv("TZ", "UTC0", 1);
+#endif
     EXPECT_EQ(FormatTimeText(FileTimeFromUnix(1110204300, 0)), "03/07/05 02:05PM");
     EXPECT_EQ(FormatTimeText(FileTimeFromUnix(1110153600, 0)), "03/07/05 12:00AM");
     using Split = std::pair<std::string_view, std::string_view>;

@@ -1,6 +1,9 @@
 #include "RecordingSink.h"
 
+#include <algorithm>
 #include <regex>
+
+#include "NativeTypes.h"
 
 namespace pellumar::test {
 
@@ -11,9 +14,13 @@ void RecordingSink::Reply(std::initializer_list<int> replies, int fallback) {
 }
 
 void RecordingSink::Record(const std::string& line) {
-    static const std::regex temporary("pel[0-9A-F]{4}\\.tmp");
+    static const std::regex temporary("pel[0-9A-F]{1,4}\\.tmp", std::regex::icase);
     std::string text = std::regex_replace(line, temporary, "pel*.tmp");
-    const std::string root = m_strRoot + "/";
+    std::string root = m_strRoot + kSeparator;
+    if (kSeparator != '/' && !m_strRoot.empty()) {  // relative paths are written with '/'
+        std::replace(text.begin(), text.end(), kSeparator, '/');
+        std::replace(root.begin(), root.end(), kSeparator, '/');
+    }
     for (size_t at; !m_strRoot.empty() && (at = text.find(root)) != std::string::npos;) {
         text.erase(at, root.size());
     }

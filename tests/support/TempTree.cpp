@@ -1,42 +1,52 @@
 #include "TempTree.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <regex>
 #include <stdexcept>
+
+#include "NativeTypes.h"
 
 namespace fs = std::filesystem;
 
 namespace pellumar::test {
 
 TempTree::TempTree() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/pellumar-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    std::random_device random;
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && m_strRoot.empty(); ++attempt) {
+        const fs::path root = base / ("pellumar-test-" + std::to_string(random()));
+        if (fs::create_directory(root)) {
+            m_strRoot = root.string();
+        }
     }
-    m_strRoot = pattern;
+    if (m_strRoot.empty()) {
+        throw std::runtime_error("no folder for the test tree");
+    }
 }
 
 TempTree::~TempTree() {
     // The walk leaves the process inside the tree: step out first.
-    if (::chdir("/") == 0) {
-        std::error_code error;
-        fs::remove_all(m_strRoot, error);
-    }
+    std::error_code error;
+    fs::current_path(fs::temp_directory_path(), error);
+    fs::remove_all(m_strRoot, error);
+}
+
+std::string TempTree::Path(const std::string& relative) const {
+    std::string path = m_strRoot + kSeparator + relative;
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(m_strRoot.size()), path.end(), '/',
+                 kSeparator);
+    return path;
 }
 
 void TempTree::Write(const std::string& relative, const std::string& bytes, mode_t mode) const {
     const fs::path path = Path(relative);
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    ::chmod(path.c_str(), mode);
+    fs::permissions(path, static_cast<fs::perms>(mode));
 }
 
 std::string TempTree::Read(const std::string& relative) const {
@@ -45,15 +55,16 @@ std::string TempTree::Read(const std::string& relative) const {
 }
 
 mode_t TempTree::Mode(const std::string& relative) const {
-    struct stat st;
-    return ::stat(Path(relative).c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+    std::error_code error;
+    const fs::file_status status = fs::status(Path(relative), error);
+    return error ? 0 : static_cast<mode_t>(status.permissions() & fs::perms::mask);
 }
 
 std::vector<std::string> TempTree::Files() const {
     std::vector<std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(m_strRoot)) {
         if (entry.is_regular_file() && !entry.is_symlink()) {
-            files.push_back(fs::relative(entry.path(), m_strRoot).string());
+            files.push_back(fs::relative(entry.path(), m_strRoot).generic_string());
         }
     }
     std::sort(files.begin(), files.end());
@@ -61,7 +72,7 @@ std::vector<std::string> TempTree::Files() const {
 }
 
 std::vector<std::string> TempTree::TemporaryFiles() const {
-    static const std::regex name("(.*/)?pel[0-9A-F]{4}\\.tmp");
+    static const std::regex name("(.*/)?pel[0-9A-F]{1,4}\\.tmp", std::regex::icase);
     std::vector<std::string> files = Files();
     std::erase_if(files, [](const std::string& file) { return !std::regex_match(file, name); });
     return files;

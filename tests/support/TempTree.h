@@ -16,14 +16,15 @@ class TempTree {
     ~TempTree();
 
     const std::string& Root() const { return m_strRoot; }
-    std::string Path(const std::string& relative) const { return m_strRoot + "/" + relative; }
+    // The path of a file given relative to the root with '/', in the system's own form.
+    std::string Path(const std::string& relative) const;
 
     // Writes a file, making its folders, with the given permission bits.
     void Write(const std::string& relative, const std::string& bytes, mode_t mode = 0644) const;
     // The file's bytes, or "<missing>".
     std::string Read(const std::string& relative) const;
     mode_t Mode(const std::string& relative) const;
-    // Every regular file below the root, relative and sorted; links are not followed.
+    // Every regular file below the root, relative with '/' and sorted; links are not followed.
     std::vector<std::string> Files() const;
     // The files whose name is that of a temporary file of the engine.
     std::vector<std::string> TemporaryFiles() const;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <utility>
+
+#include "FileSystem.h"
+
+namespace pellumar {
+
+// Owns one open file and closes it through the platform layer.
+class UniqueFile {
+  public:
+    explicit UniqueFile(FileSystem& fs, NativeHandle handle = kNoHandle)
+        : m_fs(&fs), m_handle(handle) {}
+    UniqueFile(const UniqueFile&) = delete;
+    UniqueFile& operator=(const UniqueFile&) = delete;
+    ~UniqueFile() { Reset(); }
+
+    NativeHandle Get() const { return m_handle; }
+    NativeHandle* Receive() { return &m_handle; }  // for an open that fills it in
+
+    // Closes now; 0, or the error that closing reported.
+    int Reset() {
+        if (m_handle == kNoHandle) {
+            return 0;
+        }
+        return m_fs->Close(std::exchange(m_handle, kNoHandle));
+    }
+
+  private:
+    FileSystem* m_fs;
+    NativeHandle m_handle;
+};
+
+}  // namespace pellumar

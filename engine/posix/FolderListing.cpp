@@ -1,0 +1,71 @@
+#include "FolderListing.h"
+
+#include "WildcardFilter.h"
+
+namespace pellumar {
+
+namespace {
+
+bool IsDots(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+}  // namespace
+
+FolderListing::FolderListing(FileSystem& fs, const WildcardFilter* pFilter, bool bFolders)
+    : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
+    const bool inFilterFolder = pFilter != nullptr && !pFilter->Folder().empty();
+    m_pDir = m_sys.Opendir(inFilterFolder ? pFilter->Folder().c_str() : ".");
+}
+
+FolderListing::~FolderListing() {
+    if (m_pDir != nullptr) {
+        m_sys.Closedir(m_pDir);
+    }
+}
+
+bool FolderListing::Next(FolderEntry& entry) {
+    while (const struct dirent* raw = m_sys.Readdir(m_pDir)) {
+        if (!IsDots(raw->d_name) && Describe(*raw, entry)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Fills in the entry; false when it is of no use. The type is asked of the system only when
+// the listing does not tell it, and only for entries that may be used.
+bool FolderListing::Describe(const struct dirent& raw, FolderEntry& entry) {
+    const char* name = raw.d_name;
+    const bool matches = m_pFilter != nullptr && m_pFilter->Matches(name);
+    if (!matches && !m_bFolders) {
+        return false;
+    }
+    unsigned char type = raw.d_type;
+    if (type == DT_LNK || type == DT_UNKNOWN) {
+        struct stat st;
+        if (m_sys.FstatAt(Fd(), name, &st, 0) != 0) {
+            return false;  // a dangling link, or gone
+        }
+        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+    }
+    const bool folder = type == DT_DIR;
+    if (!matches && !folder) {
+        return false;
+    }
+    // Anything that is not a regular file (FIFO, socket, device) is never opened.
+    entry.attributes = 0;
+    if (folder) {
+        entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    } else if (type != DT_REG) {
+        entry.attributes = FILE_ATTRIBUTE_DEVICE;
+    }
+    if (name[0] == '.') {
+        entry.attributes |= FILE_ATTRIBUTE_HIDDEN;
+    }
+    entry.name = name;
+    entry.matches = matches;
+    return true;
+}
+
+}  // namespace pellumar
