@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and runs every test three times: in the plain build, under
-# AddressSanitizer with UndefinedBehaviorSanitizer, and under ThreadSanitizer; then a short
-# run of each fuzz target, and the checks of the installed tree and the Debian package.
+# AddressSanitizer with UndefinedBehaviorSanitizer, and under ThreadSanitizer; the engine's
+# tests also cross-built for Windows and run under Wine; then a short run of each fuzz target,
+# and the checks of the installed tree and the Debian package.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -10,6 +11,9 @@ jobs=$(nproc)
 echo "== plain build"
 "$root/scripts/build.sh" build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd "$root/build-test" && ctest --output-on-failure -j "$jobs")
+
+echo "== Windows: the engine, its tests and pellumar.exe, cross-built and run under Wine"
+"$root/scripts/windows.sh" "$root/build-test/cli/pellumar"
 
 echo "== address and undefined-behaviour sanitizers: every test"
 "$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DPELLUMAR_SANITIZE=address,undefined

@@ -1,0 +1,38 @@
+#include "CliPlatform.h"
+
+#include <csignal>
+#include <initializer_list>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace pellumar::cli {
+
+namespace {
+
+void (*g_handler)(int) = nullptr;  // set once, before any signal can come
+
+// The C library resets a handled signal to its default, so a second one ends the process.
+void OnSignal(int signal) {
+    g_handler(signal);
+}
+
+}  // namespace
+
+void InstallStopSignals(void (*handler)(int)) {
+    g_handler = handler;
+    for (int signal : {SIGINT, SIGTERM, SIGBREAK}) {
+        std::signal(signal, OnSignal);
+    }
+}
+
+size_t StandardErrorWidth() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) {
+        return 80;
+    }
+    const int width = info.srWindow.Right - info.srWindow.Left + 1;
+    return width > 0 ? static_cast<size_t>(width) : 80;
+}
+
+}  // namespace pellumar::cli

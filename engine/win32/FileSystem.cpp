@@ -1,0 +1,227 @@
+#include "FileSystem.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "CFileException.h"
+#include "FolderListing.h"
+#include "SearchQuery.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace pellumar {
+
+namespace {
+
+// Reads and writes are made in parts no larger than one call can count.
+constexpr uint64_t kLargestCall = 1u << 30;
+
+int LastErrorOr(DWORD fallback) {
+    const DWORD error = Sys::LastError();
+    return static_cast<int>(error != 0 ? error : fallback);
+}
+
+NativeHandle Valid(Sys::Handle handle) {
+    return handle == Sys::InvalidHandle() ? kNoHandle : handle;
+}
+
+}  // namespace
+
+FileSystem::FileSystem(Sys& sys) : m_sys(sys) {}
+
+// A folder that cannot be named is given a name of its own, so that it is never taken for one
+// already on the path.
+bool FileSystem::EnterFolder(const std::string& path, FolderId& id) {
+    if (!m_sys.SetCurrentDirectoryA(path.c_str())) {
+        return false;
+    }
+    const NativeHandle folder =
+        Valid(m_sys.CreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    FileInformation info;
+    if (folder != kNoHandle && m_sys.GetFileInformationByHandle(folder, &info)) {
+        id = {info.dwVolumeSerialNumber,
+              (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    } else {
+        id = {UINT64_MAX, ++m_state.unnamedFolders};
+    }
+    if (folder != kNoHandle) {
+        m_sys.CloseHandle(folder);
+    }
+    return true;
+}
+
+// Opened with no sharing: no other program may open the file while it is searched, and a file
+// that another program holds is skipped.
+int FileSystem::Open(const FolderListing* /*where*/, const char* /*name*/, const std::string& path,
+                     NativeHandle& handle) {
+    handle = Valid(
+        m_sys.CreateFileA(path.c_str(), GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+    return handle == kNoHandle ? LastErrorOr(ERROR_OPEN_FAILED) : 0;
+}
+
+int FileSystem::Status(NativeHandle handle, FileStatus& status) {
+    return m_sys.GetFileInformationByHandle(handle, &status.info) ? 0
+                                                                  : LastErrorOr(ERROR_READ_FAULT);
+}
+
+// A listed file is opened as a searched one is, so that the same files are listed.
+int FileSystem::StatusUnopened(const FolderListing* where, const char* name,
+                               const std::string& path, FileStatus& status) {
+    NativeHandle handle = kNoHandle;
+    int error = Open(where, name, path, handle);
+    if (error == 0) {
+        error = Status(handle, status);
+        Close(handle);
+    }
+    return error;
+}
+
+int FileSystem::Close(NativeHandle handle) {
+    return m_sys.CloseHandle(handle) ? 0 : LastErrorOr(ERROR_INVALID_HANDLE);
+}
+
+// The end of the file reads as nothing.
+int FileSystem::ReadAt(NativeHandle handle, void* buffer, size_t size, uint64_t offset,
+                       size_t& got) {
+    uint32_t read = 0;
+    const auto part = static_cast<uint32_t>(std::min<uint64_t>(size, kLargestCall));
+    if (!m_sys.ReadFile(handle, buffer, part, offset, &read) &&
+        Sys::LastError() != ERROR_HANDLE_EOF) {
+        return LastErrorOr(ERROR_READ_FAULT);
+    }
+    got = read;
+    return 0;
+}
+
+// The view keeps the mapping alive; the mapping's own handle is not needed past this call.
+int FileSystem::Map(NativeHandle handle, uint64_t /*size*/, const unsigned char*& data) {
+    const NativeHandle mapping = m_sys.CreateFileMappingA(handle);
+    if (mapping == kNoHandle) {
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    const void* view = m_sys.MapViewOfFile(mapping);
+    const int error = view == nullptr ? LastErrorOr(ERROR_NOT_ENOUGH_MEMORY) : 0;
+    m_sys.CloseHandle(mapping);
+    data = static_cast<const unsigned char*>(view);
+    return error;
+}
+
+void FileSystem::Unmap(const unsigned char* data, uint64_t /*size*/) {
+    m_sys.UnmapViewOfFile(data);
+}
+
+// The system trims the pages of a mapped file from the working set on its own.
+uint64_t FileSystem::Release(const unsigned char* /*data*/, uint64_t from, uint64_t /*to*/) {
+    return from;
+}
+
+std::string FileSystem::TargetOf(const std::string& path) {
+    return path;
+}
+
+// The system chooses a free name from the prefix and creates the file empty; it is then opened
+// for writing, created or truncated, others may read but not write. A retry opens the same name.
+int FileSystem::CreateTemporary(const std::string& folder, const FileStatus& /*like*/, bool bRetry,
+                                std::string& path, NativeHandle& handle, bool& bCreated) {
+    bCreated = false;
+    if (!bRetry || path.empty()) {
+        char name[MAX_PATH] = {};
+        if (m_sys.GetTempFileNameA(folder.c_str(), "pellu", name) == 0) {
+            path = folder;
+            return LastErrorOr(ERROR_CANNOT_MAKE);
+        }
+        path = name;
+        bCreated = true;
+    }
+    handle = Valid(m_sys.CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL));
+    if (handle == kNoHandle) {
+        return LastErrorOr(ERROR_OPEN_FAILED);
+    }
+    bCreated = true;
+    return 0;
+}
+
+int FileSystem::WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written) {
+    uint32_t done = 0;
+    const auto part = static_cast<uint32_t>(std::min<uint64_t>(size, kLargestCall));
+    if (!m_sys.WriteFile(handle, data, part, &done)) {
+        written = done;
+        return LastErrorOr(ERROR_WRITE_FAULT);
+    }
+    written = done;
+    return done == 0 ? ERROR_WRITE_FAULT : 0;
+}
+
+int FileSystem::FlushAndClose(NativeHandle handle) {
+    int error = m_sys.FlushFileBuffers(handle) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+    if (!m_sys.CloseHandle(handle) && error == 0) {
+        error = LastErrorOr(ERROR_WRITE_FAULT);
+    }
+    return error;
+}
+
+// A read-only file is left as it is; so is one that another program changed since it was read.
+int FileSystem::CheckReplaceable(const std::string& target, const FileStatus& opened) {
+    FileInformation now;
+    if (!m_sys.GetFileAttributesExA(target.c_str(), &now)) {
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    }
+    if ((now.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const bool same = now.FileSize() == opened.info.FileSize() &&
+                      now.ftLastWriteTime.Ticks() == opened.info.ftLastWriteTime.Ticks();
+    return same ? 0 : kChangedMeanwhile;
+}
+
+// The new content takes the file's place in one step, and the file keeps its attributes. When
+// the system has already taken the old file away but could not move the new one in, the move is
+// made here; should that fail too, the temporary file is the only copy and is kept.
+int FileSystem::Replace(const std::string& temporary, const std::string& target, bool& bKept) {
+    bKept = false;
+    if (m_sys.ReplaceFileA(target.c_str(), temporary.c_str())) {
+        return 0;
+    }
+    const DWORD error = Sys::LastError();
+    if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+        return LastErrorOr(ERROR_UNABLE_TO_REMOVE_REPLACED);
+    }
+    if (m_sys.MoveFileExA(temporary.c_str(), target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return 0;
+    }
+    bKept = true;
+    return LastErrorOr(static_cast<DWORD>(error));
+}
+
+int FileSystem::Delete(const std::string& path) {
+    if (m_sys.DeleteFileA(path.c_str()) || Sys::LastError() == ERROR_FILE_NOT_FOUND) {
+        return 0;
+    }
+    return LastErrorOr(ERROR_ACCESS_DENIED);
+}
+
+int FileSystem::Cause(int error) {
+    return CauseFromWin32Error(error);
+}
+
+bool MakeCurrentFolder(const std::string& strFolder, Sys& sys) {
+    return sys.SetCurrentDirectoryA(strFolder.c_str());
+}
+
+std::string AbsoluteFolder(const std::string& strFolder, Sys& sys) {
+    if (strFolder.empty()) {
+        return strFolder;
+    }
+    char full[MAX_PATH];
+    const uint32_t length = sys.GetFullPathNameA(strFolder.c_str(), sizeof full, full);
+    if (length == 0 || length >= sizeof full) {
+        return strFolder;
+    }
+    return std::string(full, length);
+}
+
+}  // namespace pellumar

@@ -1,0 +1,119 @@
+// Rewriting on Windows: the system names the temporary file, the Win32 error of a failed step
+// gives the prompt its cause, and the new content replaces the file without ever losing it.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "FaultyWin32Sys.h"
+#include "RecordingSink.h"
+#include "TempTree.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace pellumar {
+namespace {
+
+using namespace test;
+
+std::string LeafOf(const std::string& path) {
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
+TEST(Win32RewriteTest, TheSystemNamesTheTemporaryFileInTheFilesFolder) {
+    TempTree tree;
+    tree.Write("top.txt", "old");
+    tree.Write("sub/low.txt", "old old");
+    tree.Write("sub/none.txt", "nothing");
+    FaultyWin32Sys sys;
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+    EXPECT_EQ(tree.Read("top.txt"), "new");
+    EXPECT_EQ(tree.Read("sub/low.txt"), "new new");
+    ASSERT_EQ(sys.TempNames().size(), 2u);  // none for the file without a match
+    const std::regex name("pel[0-9a-f]{1,4}\\.tmp", std::regex::icase);
+    EXPECT_TRUE(std::regex_match(LeafOf(sys.TempNames()[0]), name)) << sys.TempNames()[0];
+    EXPECT_EQ(sys.TempNames()[1].rfind(tree.Path("sub\\pel"), 0), 0u) << sys.TempNames()[1];
+    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+}
+
+TEST(Win32RewriteTest, AFailedOpenOfTheTemporaryFileIsPromptedWithTheCauseOfItsCode) {
+    const std::pair<DWORD, int> cases[] = {
+        {ERROR_SHARING_VIOLATION, 11}, {ERROR_DISK_FULL, 13},          {ERROR_ACCESS_DENIED, 5},
+        {ERROR_PATH_NOT_FOUND, 3},     {ERROR_TOO_MANY_OPEN_FILES, 4}, {ERROR_INVALID_FUNCTION, 1},
+    };
+    for (const auto& [code, cause] : cases) {
+        TempTree tree;
+        tree.Write("f.txt", "old");
+        FaultyWin32Sys sys;
+        sys.Fail(WinOp::CreateTemp, code);
+        RecordingSink sink(tree.Root());
+        sink.Reply({STOP_FILE});
+        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        EXPECT_EQ(sink.Others()[0], "error open the temporary file (pel*.tmp) cause " +
+                                        std::to_string(cause) + " os " + std::to_string(code) +
+                                        " -> 2");
+        EXPECT_EQ(tree.Read("f.txt"), "old");
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});  // the name it reserved is given back
+    }
+}
+
+// Writes are buffered: a file larger than the buffer meets the failed write, a small one meets
+// it when the rest is flushed at the close.
+TEST(Win32RewriteTest, FailedWritesAndFlushesLeaveTheFileAndNoTemporaryFile) {
+    const std::string large = "old" + std::string(600 << 10, '.') + "old";
+    for (const bool bLarge : {true, false}) {
+        TempTree tree;
+        tree.Write("f.txt", bLarge ? large : "old");
+        FaultyWin32Sys sys;
+        sys.Fail(WinOp::Write, ERROR_DISK_FULL);
+        RecordingSink sink(tree.Root());
+        sink.Reply({STOP_SEARCH});
+        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        const std::string prompt = bLarge ? "error write to the temporary file (pel*.tmp) cause 1"
+                                          : "noretry close the output file (pel*.tmp) cause 13";
+        EXPECT_EQ(sink.Others()[0].rfind(prompt + " os 112 -> 1", 0), 0u) << sink.Others()[0];
+        EXPECT_EQ(tree.Read("f.txt"), bLarge ? large : "old");
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+    }
+}
+
+TEST(Win32RewriteTest, AReadOnlyFileIsLeftAsItIsAndTheUserTold) {
+    TempTree tree;
+    tree.Write("locked.txt", "old", 0444);
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "*.*", "old", "new"}, sink);
+    EXPECT_EQ(tree.Read("locked.txt"), "old");
+    EXPECT_EQ(sink.Others()[0], "noretry replace the file (locked.txt) cause 5 os 5 -> 2");
+    EXPECT_EQ(sink.Found(), Lines{"locked.txt"});
+    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+}
+
+// The system may take the old file away and then fail to move the new one in: the move is made
+// again, and when that fails too, the temporary file is the content and stays.
+TEST(Win32RewriteTest, NewContentThatCouldNotBeMovedInIsNeverLost) {
+    for (const bool moveFails : {false, true}) {
+        TempTree tree;
+        tree.Write("f.txt", "old");
+        FaultyWin32Sys sys;
+        sys.Before(WinOp::Replace, [&] { DeleteFileA(tree.Path("f.txt").c_str()); });
+        sys.Fail(WinOp::Replace, ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+        if (moveFails) {
+            sys.Fail(WinOp::Move, ERROR_ACCESS_DENIED);
+        }
+        RecordingSink sink(tree.Root());
+        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        if (moveFails) {
+            ASSERT_EQ(tree.TemporaryFiles().size(), 1u);
+            EXPECT_EQ(tree.Read(tree.TemporaryFiles()[0]), "new");
+            EXPECT_EQ(sink.Others()[0], "noretry replace the file (f.txt) cause 5 os 5 -> 2");
+        } else {
+            EXPECT_EQ(tree.Read("f.txt"), "new");
+            EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellumar
