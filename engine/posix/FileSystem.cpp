@@ -36,6 +36,11 @@ bool SameFile(const struct stat& a, const struct stat& b) {
            a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
+// The folder that a name of a listing is relative to: the listed one, or else the current one.
+int FolderFd(const FolderListing* where) {
+    return where ? dirfd(where->State().dir) : AT_FDCWD;
+}
+
 int ErrnoOr(int fallback) {
     return errno ? errno : fallback;
 }
@@ -82,7 +87,7 @@ bool FileSystem::EnterFolder(const std::string& path, FolderId& id) {
 // lookup of every folder on the path. A FIFO is opened without waiting for a writer.
 int FileSystem::Open(const FolderListing* where, const char* name, const std::string& path,
                      NativeHandle& handle) {
-    handle = m_sys.OpenAt(where ? where->Fd() : AT_FDCWD, where ? name : path.c_str(),
+    handle = m_sys.OpenAt(FolderFd(where), where ? name : path.c_str(),
                           O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     return handle < 0 ? ErrnoOr(EIO) : 0;
 }
@@ -95,7 +100,7 @@ int FileSystem::Status(NativeHandle handle, FileStatus& status) {
 // opened are told by the system without one, at a third of the cost.
 int FileSystem::StatusUnopened(const FolderListing* where, const char* name,
                                const std::string& path, FileStatus& status) {
-    const int dirfd = where ? where->Fd() : AT_FDCWD;
+    const int dirfd = FolderFd(where);
     const char* relative = where ? name : path.c_str();
     if (m_sys.FstatAt(dirfd, relative, &status.st, 0) != 0) {
         return ErrnoOr(EIO);

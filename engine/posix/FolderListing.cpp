@@ -4,29 +4,25 @@
 
 namespace pellumar {
 
-namespace {
-
-bool IsDots(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-}  // namespace
-
 FolderListing::FolderListing(FileSystem& fs, const WildcardFilter* pFilter, bool bFolders)
     : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
     const bool inFilterFolder = pFilter != nullptr && !pFilter->Folder().empty();
-    m_pDir = m_sys.Opendir(inFilterFolder ? pFilter->Folder().c_str() : ".");
+    m_state.dir = m_sys.Opendir(inFilterFolder ? pFilter->Folder().c_str() : ".");
 }
 
 FolderListing::~FolderListing() {
-    if (m_pDir != nullptr) {
-        m_sys.Closedir(m_pDir);
+    if (IsOpen()) {
+        m_sys.Closedir(m_state.dir);
     }
 }
 
+bool FolderListing::IsOpen() const {
+    return m_state.dir != nullptr;
+}
+
 bool FolderListing::Next(FolderEntry& entry) {
-    while (const struct dirent* raw = m_sys.Readdir(m_pDir)) {
-        if (!IsDots(raw->d_name) && Describe(*raw, entry)) {
+    while ((m_state.current = m_sys.Readdir(m_state.dir)) != nullptr) {
+        if (!IsDots(m_state.current->d_name) && Describe(entry)) {
             return true;
         }
     }
@@ -35,7 +31,8 @@ bool FolderListing::Next(FolderEntry& entry) {
 
 // Fills in the entry; false when it is of no use. The type is asked of the system only when
 // the listing does not tell it, and only for entries that may be used.
-bool FolderListing::Describe(const struct dirent& raw, FolderEntry& entry) {
+bool FolderListing::Describe(FolderEntry& entry) {
+    const struct dirent& raw = *m_state.current;
     const char* name = raw.d_name;
     const bool matches = m_pFilter != nullptr && m_pFilter->Matches(name);
     if (!matches && !m_bFolders) {
@@ -44,7 +41,7 @@ bool FolderListing::Describe(const struct dirent& raw, FolderEntry& entry) {
     unsigned char type = raw.d_type;
     if (type == DT_LNK || type == DT_UNKNOWN) {
         struct stat st;
-        if (m_sys.FstatAt(Fd(), name, &st, 0) != 0) {
+        if (m_sys.FstatAt(dirfd(m_state.dir), name, &st, 0) != 0) {
             return false;  // a dangling link, or gone
         }
         type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;

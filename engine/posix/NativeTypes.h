@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -19,6 +20,12 @@ constexpr std::string_view kSeparators = "/";
 
 // One listing of a folder serves both its files and its subfolders.
 constexpr bool kOneListingPerFolder = true;
+
+// An open folder listing, and the entry it is at.
+struct ListingState {
+    DIR* dir = nullptr;
+    const struct dirent* current = nullptr;
+};
 
 // What the file system layer keeps between calls.
 struct PlatformState {

@@ -1,35 +1,29 @@
 #include "FolderListing.h"
 
-#include <cstring>
-
 #include "WildcardFilter.h"
 
 namespace pellumar {
 
-namespace {
-
-bool IsDots(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
-
-}  // namespace
-
 FolderListing::FolderListing(FileSystem& fs, const WildcardFilter* pFilter, bool bFolders)
-    : m_sys(fs.GetSys()), m_bFiles(pFilter != nullptr), m_bFolders(bFolders) {
+    : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
     // The filter goes to the system as it was typed: the matching is the system's own.
-    m_find = m_sys.FindFirstFileA(pFilter ? pFilter->Text().c_str() : "*.*", &m_data);
-    m_bPending = IsOpen();
+    m_state.find = m_sys.FindFirstFileA(pFilter ? pFilter->Text().c_str() : "*.*", &m_state.data);
+    m_state.pending = IsOpen();
 }
 
 FolderListing::~FolderListing() {
     if (IsOpen()) {
-        m_sys.FindClose(m_find);
+        m_sys.FindClose(m_state.find);
     }
 }
 
+bool FolderListing::IsOpen() const {
+    return m_state.find != Sys::InvalidHandle();
+}
+
 bool FolderListing::Next(FolderEntry& entry) {
-    while (m_bPending || (IsOpen() && m_sys.FindNextFileA(m_find, &m_data))) {
-        m_bPending = false;
+    while (m_state.pending || (IsOpen() && m_sys.FindNextFileA(m_state.find, &m_state.data))) {
+        m_state.pending = false;
         if (Describe(entry)) {
             return true;
         }
@@ -37,14 +31,17 @@ bool FolderListing::Next(FolderEntry& entry) {
     return false;
 }
 
+// The system has matched the name already: every file it lists passes the filter.
 bool FolderListing::Describe(FolderEntry& entry) {
-    const bool folder = (m_data.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (IsDots(m_data.name) || (folder ? !m_bFolders : !m_bFiles)) {
+    const Sys::FindData& data = m_state.data;
+    const bool files = m_pFilter != nullptr;
+    const bool folder = (data.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (IsDots(data.name) || (folder ? !m_bFolders : !files)) {
         return false;
     }
-    entry.name = m_data.name;
-    entry.attributes = m_data.attributes;
-    entry.matches = m_bFiles;
+    entry.name = data.name;
+    entry.attributes = data.attributes;
+    entry.matches = files;
     return true;
 }
 

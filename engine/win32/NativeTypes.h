@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "FileInformation.h"
+#include "Sys.h"
 
 namespace pellumar {
 
@@ -17,6 +18,13 @@ constexpr std::string_view kSeparators = "\\/";
 
 // The system matches the filter: files and subfolders are listed apart.
 constexpr bool kOneListingPerFolder = false;
+
+// An open folder listing, and the entry it has read but not yet handed out.
+struct ListingState {
+    Sys::Handle find = nullptr;
+    Sys::FindData data;
+    bool pending = false;
+};
 
 // What the file system layer keeps between calls.
 struct PlatformState {

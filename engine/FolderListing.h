@@ -1,0 +1,39 @@
+#pragma once
+
+#include "FileSystem.h"
+
+namespace pellumar {
+
+class WildcardFilter;
+
+// The entries of the current folder that the walk has a use for: the files that pass the filter
+// (in the filter's folder, when it names one) and, when asked for, the subfolders. Where the
+// system matches filters itself, it is given the filter as it was typed.
+class FolderListing {
+  public:
+    // Without a filter, every subfolder of the current folder and no file.
+    FolderListing(FileSystem& fs, const WildcardFilter* pFilter, bool bFolders);
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+    ~FolderListing();
+
+    bool IsOpen() const;
+    // The next entry of use; false at the end.
+    bool Next(FolderEntry& entry);
+    // The platform's own record of the listing, for the file system layer.
+    const ListingState& State() const { return m_state; }
+
+  private:
+    static bool IsDots(const char* name) {
+        return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+    }
+    // Fills in the entry from the current raw one; false when it is of no use.
+    bool Describe(FolderEntry& entry);
+
+    Sys& m_sys;
+    const WildcardFilter* m_pFilter;
+    bool m_bFolders;
+    ListingState m_state;
+};
+
+}  // namespace pellumar
