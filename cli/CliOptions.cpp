@@ -21,6 +21,7 @@ const std::map<std::string, std::pair<Flag, bool>>& Switches() {
         {"--long", {&CliOptions::bLong, true}},
         {"--null", {&CliOptions::bNull, true}},
         {"--quiet", {&CliOptions::bQuiet, true}},
+        {"--no-messages", {&CliOptions::bMessages, false}},
         {"--help", {&CliOptions::bHelp, true}},
         {"--version", {&CliOptions::bVersion, true}},
     };
@@ -94,12 +95,15 @@ const char* CliUsage() {
            "                [--replace TEXT | --search-only]\n"
            "                [--subfolders | --no-subfolders] [--hidden | --no-hidden]\n"
            "                [--ignore-case | --match-case] [--yes] [--on-error ask|abort|skip]\n"
-           "                [--long] [--null] [--quiet]\n"
+           "                [--long] [--null] [--quiet] [--no-messages]\n"
            "\n"
            "Searches every file below DIR whose name matches PATTERN (default \"*.*\", every\n"
            "file) for TEXT and prints the path of each file that holds it. With --replace,\n"
            "every occurrence is replaced in place. No --search lists every matching file.\n"
-           "Exit status: 0 files were reported, 1 none, 2 error or aborted, 130 interrupted.\n";
+           "Each file or folder that cannot be read or changed is named on standard error\n"
+           "(not with --no-messages). --no-hidden leaves out dot-files and dot-folders.\n"
+           "Exit status: 0 files were reported, 1 none, 2 an error, a file or folder passed\n"
+           "over, or aborted; 130 interrupted.\n";
 }
 
 }  // namespace pellumar::cli

@@ -24,6 +24,7 @@ struct CliOptions {
     bool bLong = false;
     bool bNull = false;
     bool bQuiet = false;
+    bool bMessages = true;  // name each file or folder that could not be read or changed
     bool bHelp = false;
     bool bVersion = false;
 

@@ -9,7 +9,7 @@ void CliQueue::Push(CliEvent event) {
     bool wake;
     {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
-        const bool urgent = event.kind != CliEvent::Found;
+        const bool urgent = event.kind != CliEvent::Found && event.kind != CliEvent::Skipped;
         m_nUrgent += urgent ? 1 : 0;
         wake = urgent || std::exchange(m_bWaitingForAny, false);
         m_queue.push_back(std::move(event));
@@ -24,6 +24,15 @@ void CliQueue::OnSearchFound(std::string path, FileInformation info) {
     event.kind = CliEvent::Found;
     event.path = std::move(path);
     event.info = info;
+    Push(std::move(event));
+}
+
+void CliQueue::OnSearchSkipped(const std::string& path, SkipKind kind, int error) {
+    CliEvent event;
+    event.kind = CliEvent::Skipped;
+    event.path = path;
+    event.skip = kind;
+    event.skipError = error;
     Push(std::move(event));
 }
 

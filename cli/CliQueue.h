@@ -12,8 +12,10 @@ namespace pellumar::cli {
 
 // One notification on its way from the worker to the main thread.
 struct CliEvent {
-    enum Kind { Found, Error, ErrorNoRetry, Finished } kind = Finished;
-    std::string path;
+    enum Kind { Found, Skipped, Error, ErrorNoRetry, Finished } kind = Finished;
+    std::string path;                  // Found, Skipped
+    SkipKind skip = SkipKind::Unread;  // Skipped
+    int skipError = 0;                 // Skipped
     FileInformation info;
     const char* operation = nullptr;        // Error kinds: valid until answered
     const CFileException* error = nullptr;  // Error kinds: valid until answered
@@ -33,6 +35,7 @@ class CliQueue : public ISearchNotify {
     int OnSearchError(const char* operation, const CFileException& error) override;
     int OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
     void OnSearchFinished(int result) override;
+    void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
 
     // Main thread: waits up to `timeout` for events and takes all that are queued.
     std::deque<CliEvent> Take(std::chrono::milliseconds timeout);
@@ -45,8 +48,8 @@ class CliQueue : public ISearchNotify {
 
     std::mutex m_mutexQueue;
     std::condition_variable m_ready;
-    std::deque<CliEvent> m_queue;   // guarded by m_mutexQueue; the worker pushes, main takes
-    int m_nUrgent = 0;              // guarded by m_mutexQueue: queued events other than found files
+    std::deque<CliEvent> m_queue;  // guarded by m_mutexQueue; the worker pushes, main takes
+    int m_nUrgent = 0;  // guarded by m_mutexQueue: queued events other than found or skipped files
     bool m_bWaitingForAny = false;  // guarded by m_mutexQueue; main sets it, either clears it
     std::chrono::steady_clock::time_point m_lastTake;  // main thread only
 };

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "CSearchThread.h"
 #include "CliOptions.h"
@@ -23,11 +24,20 @@ namespace pellumar::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_signal = 0;               // written by the signal handler
+// Stop signals reach only the main thread, one at a time: the first stops the search cleanly;
+// the second ends the program once the results already reported are written out; a third, while
+// that writing is stuck, ends it at once.
+volatile std::sig_atomic_t g_signal = 0;               // written by the signal handler: the first
+volatile std::sig_atomic_t g_nSignals = 0;             // written by the signal handler
 std::atomic<const SearchStopHandle*> g_stop{nullptr};  // written by the main thread
 
 void OnSignal(int signal) {
-    g_signal = signal;
+    g_nSignals = g_nSignals + 1;
+    if (g_nSignals == 1) {
+        g_signal = signal;
+    } else if (g_nSignals > 2) {
+        EndBySignal(signal);
+    }
     if (const SearchStopHandle* stop = g_stop.load()) {
         stop->RequestStopNow();
     }
@@ -51,8 +61,10 @@ class CliSession {
     bool Validate();
     bool Confirm();
     int Search();
+    [[noreturn]] void EndNow(CliQueue& queue);
     void Handle(CliEvent& event);
     void Report(const CliEvent& event);
+    void NameSkipped(const CliEvent& event);
     int Answer(const CliEvent& event);
     int ExitStatus() const;
 
@@ -65,6 +77,8 @@ class CliSession {
     bool m_bFinished = false;
     bool m_bAborted = false;
     bool m_bOutputBroken = false;
+    bool m_bPassedOver = false;   // a file or folder could not be read or changed
+    std::string m_strNotChanged;  // its found report, should one follow, is not listed
 };
 
 int CliSession::Run() {
@@ -112,16 +126,24 @@ int CliSession::Search() {
     auto worker = std::make_unique<CSearchThread>(
         &queue, m_options.strFolder, m_options.strFilter, m_options.strSearch, m_options.strReplace,
         m_options.bSubfolders, m_options.SearchesOnly(), m_options.bHidden, m_options.bIgnoreCase);
+    worker->LeaveOutHiddenFolders(!m_options.bHidden);
     m_stop = worker->GetStopHandle();
     const std::shared_ptr<const SearchProgress> progress = worker->GetProgress();
     g_stop.store(&m_stop);
     if (g_signal) {
         m_stop.RequestStopNow();  // interrupted before the handle was published
     }
-    std::thread thread = CSearchThread::Start(std::move(worker));
+    std::thread thread;
+    {
+        const StopSignalsHeldForNewThreads held;
+        thread = CSearchThread::Start(std::move(worker));
+    }
     while (!m_bFinished) {
         for (CliEvent& event : queue.Take(std::chrono::milliseconds(100))) {
             Handle(event);
+        }
+        if (g_nSignals > 1) {
+            EndNow(queue);
         }
         if (!m_bFinished) {
             m_progress.Draw(progress->FilesExamined(), m_nFound, progress->Folder());
@@ -136,10 +158,28 @@ int CliSession::Search() {
     return ExitStatus();
 }
 
+// Writes out what the worker has reported, and ends. The worker may be in the middle of a file:
+// that file is either as it was or completely new, and its temporary file may stay.
+void CliSession::EndNow(CliQueue& queue) {
+    for (const CliEvent& event : queue.Take(std::chrono::milliseconds(0))) {
+        if (event.kind == CliEvent::Found) {
+            Report(event);
+        } else if (event.kind == CliEvent::Skipped) {
+            NameSkipped(event);
+        }
+    }
+    m_progress.Clear();
+    std::fflush(stdout);
+    EndBySignal(g_signal);
+}
+
 void CliSession::Handle(CliEvent& event) {
     switch (event.kind) {
         case CliEvent::Found:
             Report(event);
+            break;
+        case CliEvent::Skipped:
+            NameSkipped(event);
             break;
         case CliEvent::Error:
         case CliEvent::ErrorNoRetry:
@@ -153,6 +193,9 @@ void CliSession::Handle(CliEvent& event) {
 }
 
 void CliSession::Report(const CliEvent& event) {
+    if (event.path == std::exchange(m_strNotChanged, {})) {
+        return;  // it holds the text, but it was not changed
+    }
     ++m_nFound;
     if (m_bOutputBroken) {
         return;
@@ -172,13 +215,36 @@ void CliSession::Report(const CliEvent& event) {
     }
 }
 
+// As grep names what it could not read: "pellumar: PATH: REASON".
+void CliSession::NameSkipped(const CliEvent& event) {
+    m_bPassedOver = true;
+    std::string reason = FileSystem::ErrorText(event.skipError);
+    if (event.skip == SkipKind::NotChanged) {
+        m_strNotChanged = event.path;
+        reason = "not changed: " + reason;
+    }
+    if (!m_options.bMessages) {
+        return;
+    }
+    m_progress.Clear();
+    std::fprintf(stderr, "pellumar: ");
+    std::fwrite(event.path.data(), 1, event.path.size(), stderr);
+    std::fprintf(stderr, ": %s\n", reason.c_str());
+}
+
 int CliSession::Answer(const CliEvent& event) {
     const bool retryable = event.kind == CliEvent::Error;
     const std::string text = retryable
                                  ? FormatSearchErrorText(event.operation, *event.error)
                                  : FormatSearchErrorNoRetryText(event.operation, *event.error);
     m_progress.Clear();
-    std::fprintf(stderr, "pellumar: %s\n", text.c_str());
+    const std::string& replacing = event.error->m_strReplacing;
+    std::fputs("pellumar: ", stderr);
+    if (!replacing.empty()) {  // the prompt names the temporary file: name the file as well
+        std::fwrite(replacing.data(), 1, replacing.size(), stderr);
+        std::fputs(": ", stderr);
+    }
+    std::fprintf(stderr, "%s\n", text.c_str());
     int reply;
     if (m_onError == OnError::Ask) {
         std::optional<int> choice;
@@ -203,7 +269,7 @@ int CliSession::ExitStatus() const {
     if (g_signal) {
         return 128 + g_signal;
     }
-    if (m_bAborted || m_bOutputBroken || m_nResult != 0) {
+    if (m_bAborted || m_bOutputBroken || m_bPassedOver || m_nResult != 0) {
         return 2;
     }
     return m_nFound > 0 ? 0 : 1;

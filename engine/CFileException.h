@@ -29,6 +29,8 @@ struct CFileException {
     int m_cause = CAUSE_NONE;
     long m_lOsError = -1;  // the system's error code, or -1 when there is none
     std::string m_strFileName;
+    // Not the framework's: the file whose rewrite failed, when that is not m_strFileName.
+    std::string m_strReplacing;
 
     static const char* GetCauseText(int cause);
 };

@@ -14,6 +14,21 @@ std::string WithSeparator(const std::string& folder) {
     return (!folder.empty() && folder.back() == kSeparator) ? folder : folder + kSeparator;
 }
 
+std::string WithoutSeparator(const std::string& path) {
+    return (path.size() > 1 && path.back() == kSeparator) ? path.substr(0, path.size() - 1) : path;
+}
+
+// Owns a folder the walk has opened.
+struct OpenedFolder {
+    explicit OpenedFolder(FileSystem& fileSystem) : fs(fileSystem) {}
+    OpenedFolder(const OpenedFolder&) = delete;
+    OpenedFolder& operator=(const OpenedFolder&) = delete;
+    ~OpenedFolder() { fs.CloseFolder(state); }
+
+    FileSystem& fs;
+    FolderState state;
+};
+
 uint32_t SkipMask(bool bHidden) {
     uint32_t mask = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                     FILE_ATTRIBUTE_DEVICE;
@@ -37,7 +52,6 @@ CSearchThread::CSearchThread(ISearchNotify* pNotify, std::string strFolder, std:
       m_bSubfolders(bSubfolders),
       m_bSearchOnly(bSearchOnly),
       m_bListOnly(m_strSearch.empty()),
-      m_bHidden(bHidden),
       m_bIgnoreCase(bIgnoreCase),
       m_fs(sys),
       m_filter(m_strFilter),
@@ -111,85 +125,146 @@ void CSearchThread::StoreReply(int nReply) {
     }
 }
 
-int CSearchThread::EnterFolder(const std::string& strFolder) {
-    FolderId id;
-    if (!m_fs.EnterFolder(strFolder, id)) {
-        return kCannotEnter;
-    }
-    if (std::find(m_folderStack.begin(), m_folderStack.end(), id) != m_folderStack.end()) {
-        return kAlreadyOnPath;  // a link back up the tree
-    }
-    m_folderStack.push_back(id);
-    return kEntered;
+void CSearchThread::Skip(const std::string& strPath, int nError) {
+    m_pNotify->OnSearchSkipped(strPath, SkipKind::Unread, nError);
 }
 
 int CSearchThread::SearchFolder(const std::string& strFolder) {
-    switch (EnterFolder(strFolder)) {
-        case kCannotEnter:
-            return 1;
-        case kAlreadyOnPath:
-            return 0;
-        default:
-            break;
+    const int result = SearchFolder(nullptr, strFolder, strFolder);
+    WalkLinkedFolders();
+    return result;
+}
+
+// Each folder is walked once, whatever links lead to it again: link cycles end, and links that
+// fan out cost no more than the folders they lead to.
+int CSearchThread::SearchFolder(const FolderState* pParent, const std::string& name,
+                                const std::string& strFolder) {
+    OpenedFolder folder(m_fs);
+    FileId id;
+    int error = m_fs.OpenFolder(pParent, name, strFolder, folder.state, id);
+    if (error == 0 && !m_foldersWalked.insert(id).second) {
+        return 0;
+    }
+    if (error == 0) {
+        error = m_fs.MakeCurrent(folder.state);
+    }
+    if (error != 0) {
+        Skip(strFolder, error);
+        return 1;
     }
     m_pProgress->SetFolder(strFolder);
     const std::string prefix = WithSeparator(strFolder);
     std::vector<std::string> subfolders;
     bool stopped;
     if (FileSystem::kListsOnce && m_filter.Folder().empty()) {
-        stopped = EnumerateFiles(&m_filter, prefix, m_bSubfolders ? &subfolders : nullptr);
-    } else {
         stopped =
-            m_filter.IsUsable() && EnumerateFiles(&m_filter, prefix + m_filter.Folder(), nullptr);
+            EnumerateFiles(folder.state, &m_filter, prefix, m_bSubfolders ? &subfolders : nullptr);
+    } else {
+        stopped = m_filter.IsUsable() &&
+                  EnumerateFiles(folder.state, &m_filter, prefix + m_filter.Folder(), nullptr);
         if (!stopped && m_bSubfolders) {
-            stopped = EnumerateFiles(nullptr, prefix, &subfolders);
+            stopped = EnumerateFiles(folder.state, nullptr, prefix, &subfolders);
         }
     }
     if (!stopped) {
-        WalkSubfolders(prefix, subfolders);
+        WalkSubfolders(folder.state, prefix, subfolders);
     }
-    m_folderStack.pop_back();
     return 0;
 }
 
-// Handles the files of one folder and, when asked, collects its subfolders. True when the walk
-// left the folder because the search is to end.
-bool CSearchThread::EnumerateFiles(const WildcardFilter* pFilter, const std::string& strPrefix,
+// Handles the files of one folder and, when asked, collects its subfolders. Files reached
+// through links come after the folder's own files, and folders reached through links wait until
+// the rest of the tree is walked, so that a file is reported under its own name rather than a
+// link's. True when the walk left the folder because the search is to end.
+bool CSearchThread::EnumerateFiles(const FolderState& folder, const WildcardFilter* pFilter,
+                                   const std::string& strPrefix,
                                    std::vector<std::string>* pSubfolders) {
-    FolderListing listing(m_fs, pFilter, pSubfolders != nullptr);
+    FolderListing listing(m_fs, folder, pFilter, pSubfolders != nullptr);
     if (!listing.IsOpen()) {
+        // Most folders have no folder of the filter's name.
+        const bool noFilterFolder = pFilter != nullptr && !pFilter->Folder().empty() &&
+                                    FileSystem::IsMissing(listing.Error());
+        if (listing.Error() != 0 && !noFilterFolder) {
+            Skip(WithoutSeparator(strPrefix), listing.Error());
+        }
         return false;
     }
+    std::vector<Linked> linkedFiles;
     FolderEntry entry;
     while (listing.Next(entry)) {
         if (StopBeforeEntry()) {
             return true;
         }
-        HandleEntry(listing, entry, strPrefix, pSubfolders);
+        if (!entry.link || entry.error != 0) {
+            HandleEntry(listing, entry, strPrefix, pSubfolders);
+        } else if (IsWanted(entry, pSubfolders != nullptr)) {
+            const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            (isFolder ? m_linkedFolders : linkedFiles)
+                .push_back({strPrefix + entry.name, entry.attributes, entry.matches});
+        }
+    }
+    if (listing.Error() != 0) {
+        Skip(WithoutSeparator(strPrefix), listing.Error());
+    }
+    for (const Linked& file : linkedFiles) {
+        if (StopBeforeEntry()) {
+            return true;
+        }
+        const char* name = file.path.c_str() + strPrefix.size();
+        if (const int error = ProcessFile(&listing, name, file.path)) {
+            Skip(file.path, error);
+        }
     }
     return false;
 }
 
-// Subfolders are entered whatever their attributes; files only when they have none of the mask.
+// Subfolders are entered whatever their attributes, unless hidden folders are left out; files
+// only when they pass the filter and have none of the mask.
+bool CSearchThread::IsWanted(const FolderEntry& entry, bool bFolders) const {
+    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return bFolders &&
+               !(m_bSkipHiddenFolders && (entry.attributes & FILE_ATTRIBUTE_HIDDEN) != 0);
+    }
+    return entry.matches && (entry.attributes & m_nSkipMask) == 0;
+}
+
 void CSearchThread::HandleEntry(const FolderListing& listing, const FolderEntry& entry,
                                 const std::string& strPrefix,
                                 std::vector<std::string>* pSubfolders) {
+    if (!IsWanted(entry, pSubfolders != nullptr)) {
+        return;
+    }
     if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        if (pSubfolders != nullptr) {
-            pSubfolders->push_back(entry.name);
-        }
-    } else if (entry.matches && (entry.attributes & m_nSkipMask) == 0) {
-        ProcessFile(&listing, entry.name, strPrefix + entry.name);
+        pSubfolders->push_back(entry.name);
+        return;
+    }
+    const std::string path = strPrefix + entry.name;
+    const int error = entry.error != 0 ? entry.error : ProcessFile(&listing, entry.name, path);
+    if (error != 0) {
+        Skip(path, error);
     }
 }
 
-void CSearchThread::WalkSubfolders(const std::string& strPrefix,
+// The folders that links lead to, once the tree itself has been walked: a folder that is in the
+// tree is then walked under its own name, and not again through the link.
+void CSearchThread::WalkLinkedFolders() {
+    for (size_t i = 0; i < m_linkedFolders.size(); ++i) {  // a folder walked here may add more
+        if (StopBeforeEntry()) {
+            break;
+        }
+        const std::string path = m_linkedFolders[i].path;
+        SearchFolder(nullptr, path, path);
+    }
+    m_linkedFolders.clear();
+}
+
+void CSearchThread::WalkSubfolders(const FolderState& folder, const std::string& strPrefix,
                                    const std::vector<std::string>& subfolders) {
     for (const std::string& name : subfolders) {
         if (StopBeforeEntry()) {
             return;
         }
-        SearchFolder(strPrefix + name);
+        SearchFolder(&folder, name, strPrefix + name);
     }
 }
 

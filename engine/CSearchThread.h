@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "FileSystem.h"
@@ -48,6 +49,9 @@ class CSearchThread {
     SearchStopHandle GetStopHandle() const { return SearchStopHandle(m_nStop); }
     std::shared_ptr<const SearchProgress> GetProgress() const { return m_pProgress; }
 
+    // Leaves out folders whose names begin with a dot, as it does hidden files.
+    void LeaveOutHiddenFolders(bool bOn) { m_bSkipHiddenFolders = bOn; }
+
     // 0 when the folder was walked (to its end or until a stop), 1 when it cannot be entered.
     int SearchFolder(const std::string& strFolder);
     // 0, or the error that kept the file from being opened or read.
@@ -63,31 +67,48 @@ class CSearchThread {
 
   private:
     struct ScanState;
+    struct Attempt;
+    // An entry reached through a link.
+    struct Linked {
+        std::string path;
+        uint32_t attributes;
+        bool matches;
+    };
 
     bool StopBeforeEntry();
     int CurrentStop() const { return m_nStop->load(std::memory_order_relaxed); }
     void StoreReply(int nReply);
-    enum { kEntered, kCannotEnter, kAlreadyOnPath };
-    int EnterFolder(const std::string& strFolder);
-    bool EnumerateFiles(const WildcardFilter* pFilter, const std::string& strPrefix,
-                        std::vector<std::string>* pSubfolders);
+    void Skip(const std::string& strPath, int nError);
+
+    int SearchFolder(const FolderState* pParent, const std::string& name,
+                     const std::string& strFolder);
+    bool EnumerateFiles(const FolderState& folder, const WildcardFilter* pFilter,
+                        const std::string& strPrefix, std::vector<std::string>* pSubfolders);
     void HandleEntry(const FolderListing& listing, const FolderEntry& entry,
                      const std::string& strPrefix, std::vector<std::string>* pSubfolders);
-    void WalkSubfolders(const std::string& strPrefix, const std::vector<std::string>& subfolders);
+    bool IsWanted(const FolderEntry& entry, bool bFolders) const;
+    void WalkSubfolders(const FolderState& folder, const std::string& strPrefix,
+                        const std::vector<std::string>& subfolders);
+    void WalkLinkedFolders();
 
     int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     int SearchFile(const std::string& strPath, NativeHandle file);
     int ScanWhole(ScanState& state);
-    int ScanFile(const std::string& strPath, UniqueFile& file, const FileStatus& status);
+    int RewriteFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
+                    UniqueFile& file, FileStatus status);
+    int ScanOnce(Attempt& attempt, UniqueFile& file, const FileStatus& status);
     void ScanView(ScanState& state);
     bool Require(ScanState& state, uint64_t offset);
     void ScanShiftTable(ScanState& state, uint64_t& E);
     void ScanCandidates(ScanState& state, uint64_t& E);
-    bool ReplaceMatch(ScanState& state, uint64_t E, uint64_t s);
+
+    bool ReplaceMatch(ScanState& state, uint64_t s);
+    bool BeginRewrite(ScanState& state);
     bool OpenTemporary(ScanState& state);
     void WriteOut(ScanState& state, const void* pData, size_t nSize);
     void PutInPlace(ScanState& state);
-    void ReportReplaceFailure(const ScanState& state, int nError);
+    void GiveUpRewrite(ScanState& state, int nError);
+    void ReportReplaceFailure(const std::string& strPath, int nError);
 
     std::shared_ptr<std::atomic<int>> m_nStop;  // the UI thread stores only STOP_SEARCH
     std::array<int32_t, 256> m_nShift;
@@ -101,7 +122,6 @@ class CSearchThread {
     bool m_bSubfolders;
     bool m_bSearchOnly;
     bool m_bListOnly;
-    bool m_bHidden;
     bool m_bIgnoreCase;
 
     FileSystem m_fs;
@@ -110,7 +130,11 @@ class CSearchThread {
     std::shared_ptr<SearchProgress> m_pProgress;
     std::vector<unsigned char> m_readBuffer;  // reused for every small file of the search
     std::vector<char> m_writeBuffer;          // reused for every temporary file
-    std::vector<FolderId> m_folderStack;      // the folders on the current path of the walk
+    bool m_bSkipHiddenFolders = false;
+    std::unordered_set<FileId, FileIdHash> m_foldersWalked;  // each folder is walked once
+    std::vector<Linked> m_linkedFolders;  // waiting until the tree itself is walked
+    // Replacing, the files scanned and the new ones made: none is rewritten twice.
+    std::unordered_set<FileId, FileIdHash> m_filesSeen;
 };
 
 }  // namespace pellumar

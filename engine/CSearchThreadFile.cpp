@@ -1,22 +1,15 @@
-// The per-file step of the worker: open, scan, rewrite through a temporary file, report.
+// The per-file step of the worker: open, scan, report; the rewrite itself is beside it.
 #include <algorithm>
 #include <cerrno>
 
-#include "CSearchThread.h"
-#include "FileView.h"
+#include "CSearchThreadScan.h"
 #include "FolderListing.h"
 #include "ReadFaultGuard.h"
-#include "TempFile.h"
 #include "UniqueFile.h"
 
 namespace pellumar {
 
 namespace {
-
-constexpr const char* kOpenTemporary = "open the temporary file";
-constexpr const char* kWriteTemporary = "write to the temporary file";
-constexpr const char* kCloseOutput = "close the output file";
-constexpr const char* kReplaceFile = "replace the file";
 
 // ASCII upper-casing; every other byte stays as it is.
 struct UpperTable {
@@ -45,41 +38,25 @@ std::string LeafName(const std::string& path) {
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
-// The folder that holds `path`; a root keeps its separator ("/", "C:\\").
-std::string FolderOf(const std::string& path) {
-    const size_t at = path.find_last_of(kSeparators);
-    if (at == std::string::npos) {
-        return ".";
+// Whether a name is one this program gives its temporary files: "pel", one to four hexadecimal
+// digits and ".tmp", as the system's own temporary names are on every platform.
+bool IsTemporaryName(std::string_view name) {
+    const auto lower = [](char c) { return static_cast<char>(c | 0x20); };
+    if (name.size() < 8 || name.size() > 11 || lower(name[0]) != 'p' || lower(name[1]) != 'e' ||
+        lower(name[2]) != 'l') {
+        return false;
     }
-    std::string folder = path.substr(0, at);
-    if (folder.empty() || folder.back() == ':') {
-        folder += path[at];
-    }
-    return folder;
+    const std::string_view digits = name.substr(3, name.size() - 7);
+    const std::string_view tail = name.substr(name.size() - 4);
+    return digits.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos &&
+           tail[0] == '.' && lower(tail[1]) == 't' && lower(tail[2]) == 'm' &&
+           lower(tail[3]) == 'p';
 }
 
+// How often a file that other programs keep changing is read before it is given up.
+constexpr int kReadings = 3;
+
 }  // namespace
-
-struct CSearchThread::ScanState {
-    ScanState(FileSystem& fs, const std::string& path, const FileStatus& status, FileView& fileView,
-              std::vector<char>& writeBuffer)
-        : strPath(path),
-          opened(status),
-          view(fileView),
-          T(view.Data()),
-          n(view.Size()),
-          temp(fs, writeBuffer) {}
-
-    const std::string& strPath;
-    const FileStatus& opened;  // the file as it was when opened
-    std::string strTarget;     // the file that is rewritten: the path, or a link's target
-    FileView& view;
-    const unsigned char* T;
-    uint64_t n;
-    bool found = false;
-    int readError = 0;  // the rest of a read file could not be read
-    TempFile temp;
-};
 
 int CSearchThread::ProcessFile(const std::string& strPath) {
     return ProcessFile(nullptr, strPath.c_str(), strPath);
@@ -92,8 +69,16 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
         return ListFile(pWhere, name, strPath);
     }
     UniqueFile file(m_fs);
-    if (const int error = m_fs.Open(pWhere, name, strPath, *file.Receive())) {
-        return error;
+    const int opened = m_fs.Open(pWhere, name, strPath, *file.Receive());
+    // Another run's temporary file is passed over: it is held while it is written, and it is
+    // gone once in place.
+    if (IsTemporaryName(LeafName(strPath)) &&
+        (FileSystem::IsMissing(opened) ||
+         (opened == 0 && m_fs.IsAnotherRunsTemporary(pWhere, name, strPath, file.Get())))) {
+        return 0;
+    }
+    if (opened != 0) {
+        return opened;
     }
     if (m_bSearchOnly) {
         return SearchFile(strPath, file.Get());
@@ -105,7 +90,10 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
     if (!status.IsRegular()) {
         return 0;
     }
-    return ScanFile(strPath, file, status);
+    if (!m_filesSeen.insert(status.Id()).second) {
+        return 0;  // reached again, through a link or another name: its text is replaced once
+    }
+    return RewriteFile(pWhere, name, strPath, file, status);
 }
 
 // A listed file is never read: what is reported is its status and that it could be opened.
@@ -121,28 +109,74 @@ int CSearchThread::ListFile(const FolderListing* pWhere, const char* name,
     return 0;
 }
 
-int CSearchThread::ScanFile(const std::string& strPath, UniqueFile& file,
-                            const FileStatus& status) {
+// Scans the file and puts new content in its place. Should another program change the file
+// meanwhile, it is read again, so that its change stays and this one is made on top of it.
+int CSearchThread::RewriteFile(const FolderListing* pWhere, const char* name,
+                               const std::string& strPath, UniqueFile& file, FileStatus status) {
+    Attempt attempt{pWhere, name, strPath};
+    for (int reading = 1;; ++reading) {
+        if (const int error = ScanOnce(attempt, file, status)) {
+            return error;
+        }
+        if (!attempt.changedMeanwhile) {
+            break;
+        }
+        attempt.changedMeanwhile = false;
+        file.Reset();
+        int error = FileSystem::kChangedMeanwhile;
+        if (reading < kReadings) {
+            error = m_fs.Open(pWhere, name, strPath, *file.Receive());
+        }
+        if (error == 0) {
+            error = m_fs.Status(file.Get(), status);
+        }
+        if (error == 0 && !status.IsRegular()) {
+            error = FileSystem::kChangedMeanwhile;
+        }
+        if (error != 0) {
+            attempt.failure = error;
+            ReportReplaceFailure(strPath, error);
+            break;
+        }
+        m_filesSeen.insert(status.Id());
+    }
+    if (attempt.failure != 0) {
+        m_pNotify->OnSearchSkipped(strPath, SkipKind::NotChanged, attempt.failure);
+    }
+    if (attempt.found) {
+        m_pNotify->OnSearchFound(strPath, status.Information(LeafName(strPath)));
+    }
+    return 0;
+}
+
+// One reading of a file that is being replaced: 0, or the error that kept it from being read.
+int CSearchThread::ScanOnce(Attempt& attempt, UniqueFile& file, const FileStatus& status) {
+    attempt.found = false;
     const uint64_t n = status.Size();
     if (n < m_strSearch.size()) {
         return 0;
     }
-    const FileInformation info = status.Information(LeafName(strPath));
     FileView view(m_fs, m_readBuffer);
     if (const int error = view.Open(file.Get(), n)) {
         return error;
     }
-    ScanState state(m_fs, strPath, status, view, m_writeBuffer);
+    ScanState state(m_fs, attempt.strPath, status, view, m_writeBuffer);
+    state.pWhere = attempt.pWhere;
+    state.name = attempt.name;
+    state.file = file.Get();
     if (const int error = ScanWhole(state)) {
         return error;
     }
-    file.Reset();  // a file that is still open cannot be replaced on every system
+    if (!FileSystem::kKeepsOpen) {
+        file.Reset();  // where a file that is still open cannot be replaced
+        state.file = kNoHandle;
+    }
     if (state.temp.IsOpen()) {
         PutInPlace(state);
     }
-    if (state.found) {
-        m_pNotify->OnSearchFound(strPath, info);
-    }
+    attempt.found = state.found;
+    attempt.failure = state.failure;
+    attempt.changedMeanwhile = state.changedMeanwhile;
     return 0;
 }
 
@@ -204,7 +238,7 @@ int CSearchThread::ScanWhole(ScanState& state) {
     state.view.Close();
     if (!completed || state.readError != 0) {
         state.temp.Discard();  // the file shrank under the scan: skipped, as it now is
-        return completed ? state.readError : EIO;
+        return completed ? state.readError : FileSystem::kShrankMeanwhile;
     }
     return 0;
 }
@@ -221,9 +255,9 @@ void CSearchThread::ScanView(ScanState& state) {
     } else {
         ScanCandidates(state, E);
     }
-    if (state.temp.IsOpen() && E != state.n && CurrentStop() == STOP_NONE &&
+    if (state.temp.IsOpen() && state.written != state.n && CurrentStop() == STOP_NONE &&
         Require(state, state.n)) {
-        WriteOut(state, state.T + E, static_cast<size_t>(state.n - E));
+        WriteOut(state, state.T + state.written, static_cast<size_t>(state.n - state.written));
     }
 }
 
@@ -256,7 +290,7 @@ void CSearchThread::ScanCandidates(ScanState& state, uint64_t& E) {
             continue;
         }
         state.found = true;
-        if (m_bSearchOnly || !ReplaceMatch(state, E, at)) {
+        if (m_bSearchOnly || !ReplaceMatch(state, at)) {
             return;
         }
         E = at + m;
@@ -299,93 +333,13 @@ void CSearchThread::ScanShiftTable(ScanState& state, uint64_t& E) {
         const uint64_t s = i + 1 - m;  // the candidate's start; never inside the previous match
         if (s >= E && RestMatches(T + s, P, m, ignoreCase)) {
             state.found = true;
-            if (m_bSearchOnly || !ReplaceMatch(state, E, s)) {
+            if (m_bSearchOnly || !ReplaceMatch(state, s)) {
                 return;
             }
             E = i + 1;
         }
         i += static_cast<uint64_t>(-t);
     }
-}
-
-// Writes the unchanged stretch before an accepted match and the replacement; false when the
-// temporary file could not be had.
-bool CSearchThread::ReplaceMatch(ScanState& state, uint64_t E, uint64_t s) {
-    if (!state.temp.IsOpen() && !OpenTemporary(state)) {
-        return false;
-    }
-    if (s > E) {
-        WriteOut(state, state.T + E, static_cast<size_t>(s - E));
-    }
-    WriteOut(state, m_strReplace.data(), m_strReplace.size());
-    return true;
-}
-
-bool CSearchThread::OpenTemporary(ScanState& state) {
-    state.strTarget = m_fs.TargetOf(state.strPath);
-    const std::string folder = FolderOf(state.strTarget);
-    for (bool retry = false;; retry = true) {
-        const int error = state.temp.Create(folder, state.opened, retry);
-        if (error == 0) {
-            return true;
-        }
-        const CFileException record{FileSystem::Cause(error), error, state.temp.Path()};
-        StoreReply(m_pNotify->OnSearchError(kOpenTemporary, record));
-        if (CurrentStop() != STOP_NONE) {
-            return false;
-        }
-    }
-}
-
-void CSearchThread::WriteOut(ScanState& state, const void* pData, size_t nSize) {
-    const char* bytes = static_cast<const char*>(pData);
-    size_t done = 0;
-    while (done < nSize && CurrentStop() == STOP_NONE) {
-        int error = 0;
-        done += state.temp.Write(bytes + done, nSize - done, &error);
-        if (error != 0) {
-            const CFileException record{CAUSE_GENERIC, error, state.temp.Path()};
-            StoreReply(m_pNotify->OnSearchError(kWriteTemporary, record));
-        }
-    }
-}
-
-void CSearchThread::PutInPlace(ScanState& state) {
-    if (CurrentStop() != STOP_NONE) {
-        state.temp.Discard();
-        return;
-    }
-    if (const int error = state.temp.Close()) {
-        // A failed flush is never trusted again: the new content is given up.
-        const CFileException record{CAUSE_DISK_FULL, error, state.temp.Path()};
-        StoreReply(m_pNotify->OnSearchErrorNoRetry(kCloseOutput, record));
-        state.temp.Discard();
-        return;
-    }
-    if (CurrentStop() != STOP_NONE) {
-        state.temp.Discard();
-        return;
-    }
-    int error = m_fs.CheckReplaceable(state.strTarget, state.opened);
-    if (error == 0) {
-        error = state.temp.RenameOver(state.strTarget);
-    }
-    if (error != 0) {
-        state.temp.Discard();
-        ReportReplaceFailure(state, error);
-    }
-}
-
-void CSearchThread::ReportReplaceFailure(const ScanState& state, int nError) {
-    CFileException record;
-    if (nError == FileSystem::kChangedMeanwhile) {
-        record.m_cause = CAUSE_SHARING_VIOLATION;  // another program used the file meanwhile
-    } else {
-        record.m_cause = FileSystem::Cause(nError);
-        record.m_lOsError = nError;
-    }
-    record.m_strFileName = state.strPath;
-    StoreReply(m_pNotify->OnSearchErrorNoRetry(kReplaceFile, record));
 }
 
 }  // namespace pellumar

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "NativeTypes.h"
@@ -11,11 +12,10 @@ namespace pellumar {
 
 class FolderListing;
 
-// Names a folder, so that the walk never enters a folder that is already on its path.
-struct FolderId {
-    uint64_t volume = 0;
-    uint64_t index = 0;
-    bool operator==(const FolderId&) const = default;
+struct FileIdHash {
+    size_t operator()(const FileId& id) const noexcept {
+        return static_cast<size_t>(id.index * 0x9E3779B97F4A7C15ull ^ id.volume);
+    }
 };
 
 // One entry of a folder that the walk has a use for.
@@ -23,24 +23,37 @@ struct FolderEntry {
     const char* name = nullptr;  // valid until the next entry
     uint32_t attributes = 0;     // FILE_ATTRIBUTE_ values; DEVICE for anything not a file
     bool matches = false;        // the name passes the filter
+    bool link = false;           // reached through a symbolic link
+    int error = 0;               // what the entry leads to could not be told: why
 };
 
 // The operations the search needs from the system, in its own terms, over the system-call layer
-// in which tests inject failures. Each returns 0 or the system's error code. There is one
-// implementation for each platform, chosen at build time.
+// in which tests inject failures. Each returns 0 or the system's error code, or one of the
+// engine's own codes below. There is one implementation for each platform, chosen at build time.
 class FileSystem {
   public:
     explicit FileSystem(Sys& sys);
 
     // Whether one listing of a folder serves both its files and its subfolders.
     static constexpr bool kListsOnce = kOneListingPerFolder;
-    // The identity check found the file changed by another program since it was opened.
-    static constexpr int kChangedMeanwhile = -1;
+    // Whether the searched file stays open until its new content is in place.
+    static constexpr bool kKeepsOpen = kKeepsFileOpenWhileReplacing;
+
+    // The engine's own reasons, beside the system's error codes.
+    static constexpr int kChangedMeanwhile = -1;  // another program changed or replaced the file
+    static constexpr int kShrankMeanwhile = -2;   // the file grew shorter while it was read
+    static constexpr int kLockedElsewhere = -3;   // another program held the file's lock too long
+    static constexpr int kGaveUp = -4;            // the search was stopped while waiting
 
     Sys& GetSys() { return m_sys; }
 
-    // Makes the folder current and names it; false when it cannot be entered.
-    bool EnterFolder(const std::string& path, FolderId& id);
+    // Opens a folder, by its name in `parent`, or by `path` when there is no parent, and names
+    // it. Nothing is entered yet.
+    int OpenFolder(const FolderState* parent, const std::string& name, const std::string& path,
+                   FolderState& folder, FileId& id);
+    // Makes an opened folder the process's current one.
+    int MakeCurrent(const FolderState& folder);
+    void CloseFolder(FolderState& folder);
 
     // A file of the listing `where` (by its path when there is no listing), opened for reading.
     int Open(const FolderListing* where, const char* name, const std::string& path,
@@ -58,27 +71,52 @@ class FileSystem {
     // now ends. Only a hint.
     uint64_t Release(const unsigned char* data, uint64_t from, uint64_t to);
 
-    // The file that a rewrite of `path` changes: the path, or a link's target.
-    std::string TargetOf(const std::string& path);
-    // Creates a new temporary file in `folder` with the access rights of `like`; a retry tries
-    // `path` again first. `path` names the file tried; `bCreated` tells whether one now exists.
-    int CreateTemporary(const std::string& folder, const FileStatus& like, bool bRetry,
-                        std::string& path, NativeHandle& handle, bool& bCreated);
-    int WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written);
-    // Flushes the file to the disk and closes it, even when the flush fails.
-    int FlushAndClose(NativeHandle handle);
-    // Whether `target` may take new content: still writable, and still as it was opened.
-    int CheckReplaceable(const std::string& target, const FileStatus& opened);
-    // Puts the temporary file in the target's place in one step. `bKept` is set when the
-    // temporary file must stay, as it then holds the only copy of the content.
-    int Replace(const std::string& temporary, const std::string& target, bool& bKept);
-    // Deletes a file; one that is already gone is no error.
-    int Delete(const std::string& path);
+    // Where new content for the opened file goes: its own name or, for a link, its target's,
+    // resolved through every link without ever replacing one. kChangedMeanwhile when that name
+    // no longer leads to the opened file.
+    int ResolveTarget(const FolderListing* where, const char* name, const std::string& path,
+                      const FileStatus& opened, RewriteTarget& target);
+    void ReleaseTarget(RewriteTarget& target);
+    // Holds the advisory lock of an open file until it is closed, so that two runs of this
+    // program never rewrite one file at once. Waits while another holds it, until `giveUp` says
+    // so (kGaveUp) or for a few seconds (kLockedElsewhere).
+    int Lock(NativeHandle file, const std::function<bool()>& giveUp);
+    // Whether an opened file named like a temporary file belongs to another run of this program:
+    // that run holds its lock until the file is in place, and its name then leads elsewhere.
+    bool IsAnotherRunsTemporary(const FolderListing* where, const char* name,
+                                const std::string& path, NativeHandle file);
+    // Whether the target may take new content: writable, and still the file as it was opened.
+    int CheckReplaceable(const RewriteTarget& target, NativeHandle file, const FileStatus& opened);
 
-    // The cause code of the prompts for a system error code.
+    // Creates a new temporary file beside the target, with the access rights (and attributes)
+    // of `source`, as `like` describes it; a retry tries `name` again first. `name` is the name
+    // tried; `bCreated` tells whether a file of that name now exists.
+    int CreateTemporary(const RewriteTarget& target, NativeHandle source, const FileStatus& like,
+                        bool bRetry, std::string& name, NativeHandle& handle, bool& bCreated);
+    // The path of a name beside the target, as messages show it.
+    std::string PathBeside(const RewriteTarget& target, const std::string& name) const;
+    int WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written);
+    // Flushes what was written to the file to the disk.
+    int Flush(NativeHandle handle);
+    // Puts the temporary file in the target's place in one step, provided that the target is
+    // still the file as it was opened (kChangedMeanwhile otherwise). `bKept` is set when the
+    // temporary file must stay, as it then holds content that exists nowhere else.
+    int Replace(const RewriteTarget& target, const std::string& temporary, NativeHandle source,
+                const FileStatus& opened, bool& bKept);
+    // Deletes a file beside the target; one that is already gone is no error.
+    int Delete(const RewriteTarget& target, const std::string& name);
+
+    // The cause code of the prompts for an error code.
     static int Cause(int error);
+    // Whether an error says that nothing of that name exists.
+    static bool IsMissing(int error);
+    // What an error code means, in words.
+    static std::string ErrorText(int error);
 
   private:
+    static int CauseOfSystemError(int error);
+    static std::string SystemErrorText(int error);
+
     Sys& m_sys;
     PlatformState m_state;
 };

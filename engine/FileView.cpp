@@ -60,7 +60,9 @@ int FileView::ReadRange(uint64_t from, uint64_t to, bool bUntilEnd) {
             return error;
         }
         if (got == 0) {
-            return bUntilEnd ? 0 : EIO;  // else the file shrank since its size was read
+            return bUntilEnd
+                       ? 0
+                       : FileSystem::kShrankMeanwhile;  // else it shrank since its size was read
         }
         done += got;
         m_available = done;

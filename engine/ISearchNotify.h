@@ -7,6 +7,12 @@
 
 namespace pellumar {
 
+// Why a file or folder was passed over.
+enum class SkipKind {
+    Unread,      // it could not be read (a folder: entered or listed)
+    NotChanged,  // it holds the text, but its new content could not take its place
+};
+
 // The engine's only output. The worker calls these on its own thread, in the order of events.
 // A binding must keep that order when it hands them to another thread.
 class ISearchNotify {
@@ -28,6 +34,12 @@ class ISearchNotify {
     // The last notification of a search: 0 when the walk ran, 1 when the starting folder could
     // not be made the current folder.
     virtual void OnSearchFinished(int result) = 0;
+
+    // A file or folder was passed over, for the reason `error` (FileSystem::ErrorText tells it
+    // in words). Not-regular files and names already walked are passed over without this. A
+    // file not changed is told before its found report, if it has one. The window keeps its
+    // silence about these; the worker does not wait.
+    virtual void OnSearchSkipped(const std::string& /*path*/, SkipKind /*kind*/, int /*error*/) {}
 };
 
 }  // namespace pellumar

@@ -1,5 +1,7 @@
 #include "SearchQuery.h"
 
+#include "WildcardFilter.h"
+
 namespace pellumar {
 
 QueryProblem CheckQuery(const std::string& strFilter, const std::string& strFolder,
@@ -7,6 +9,9 @@ QueryProblem CheckQuery(const std::string& strFilter, const std::string& strFold
                         const std::function<bool(const std::string&)>& makeCurrent) {
     if (strFilter.empty()) {
         return QueryProblem::NoFilter;
+    }
+    if (WildcardFilter::LeavesFolder(strFilter)) {
+        return QueryProblem::FilterOutside;
     }
     if (strFolder.empty()) {
         return QueryProblem::NoFolder;
@@ -24,6 +29,9 @@ const char* QueryProblemText(QueryProblem problem) {
     switch (problem) {
         case QueryProblem::NoFilter:
             return "Please type in a filter.";
+        case QueryProblem::FilterOutside:
+            return "The filter may name only folders inside the folder to look in. Please type in "
+                   "a filter without \"..\" and without a leading \"/\".";
         case QueryProblem::NoFolder:
             return "Please type in a folder to search in.";
         case QueryProblem::FolderNotFound:
@@ -41,6 +49,8 @@ const char* QueryProblemCaption(QueryProblem problem) {
     switch (problem) {
         case QueryProblem::NoFilter:
             return "No filter";
+        case QueryProblem::FilterOutside:
+            return "Filter outside the folder";
         case QueryProblem::NoFolder:
             return "No folder to look in";
         case QueryProblem::FolderNotFound:

@@ -15,10 +15,18 @@ std::string AbsoluteFolder(const std::string& strFolder, Sys& sys = DefaultSys()
 bool MakeCurrentFolder(const std::string& strFolder, Sys& sys = DefaultSys());
 
 // What is wrong with a query before it may start, in the order the checks run.
-enum class QueryProblem { None, NoFilter, NoFolder, FolderNotFound, NothingToSearch };
+enum class QueryProblem {
+    None,
+    NoFilter,
+    FilterOutside,  // the filter's folder part leads outside the folder to look in
+    NoFolder,
+    FolderNotFound,
+    NothingToSearch
+};
 
-// Runs the checks in order: filter, folder, making the folder current (through `makeCurrent`,
-// which is not called when an earlier check fails), search text unless only searching.
+// Runs the checks in order: filter (given, and inside the folder), folder, making the folder
+// current (through `makeCurrent`, which is not called when an earlier check fails), search text
+// unless only searching.
 QueryProblem CheckQuery(const std::string& strFilter, const std::string& strFolder,
                         const std::string& strSearch, bool bSearchOnly,
                         const std::function<bool(const std::string&)>& makeCurrent);

@@ -13,9 +13,18 @@ constexpr int kDeleteAttempts = 3;
 
 }  // namespace
 
-int TempFile::Create(const std::string& folder, const FileStatus& like, bool bRetry) {
+int TempFile::Create(const RewriteTarget& target, NativeHandle source, const FileStatus& like,
+                     bool bRetry) {
     Discard();
-    const int error = m_fs.CreateTemporary(folder, like, bRetry, m_strPath, m_handle, m_bExists);
+    m_pTarget = &target;
+    int error = m_fs.CreateTemporary(target, source, like, bRetry, m_strName, m_handle, m_bExists);
+    FileStatus created;
+    if (error == 0 && (error = m_fs.Status(m_handle, created)) == 0) {
+        m_id = created.Id();
+        // Held until the file is in place or deleted: another run passes over a file of this
+        // name that is held.
+        m_fs.Lock(m_handle, [] { return true; });
+    }
     if (error != 0) {
         Discard();
         return error;
@@ -60,37 +69,47 @@ int TempFile::FlushBuffer() {
     return error;
 }
 
-int TempFile::Close() {
+int TempFile::Complete() {
     if (!IsOpen()) {
         return 0;
     }
-    const int error = FlushBuffer();
-    const NativeHandle handle = std::exchange(m_handle, kNoHandle);
-    if (error != 0) {
-        m_fs.Close(handle);
-        return error;
+    int error = FlushBuffer();
+    if (error == 0) {
+        error = m_fs.Flush(m_handle);
     }
-    return m_fs.FlushAndClose(handle);
-}
-
-int TempFile::RenameOver(const std::string& target) {
-    bool kept = false;
-    const int error = m_fs.Replace(m_strPath, target, kept);
-    if (error == 0 || kept) {
-        m_bExists = false;  // in place, or the only copy of the content: never deleted
+    if (!FileSystem::kKeepsOpen) {
+        const int closed = m_fs.Close(std::exchange(m_handle, kNoHandle));
+        error = error != 0 ? error : closed;
     }
     return error;
 }
 
+std::string TempFile::Path() const {
+    return m_pTarget ? m_fs.PathBeside(*m_pTarget, m_strName) : m_strName;
+}
+
+int TempFile::RenameOver(NativeHandle source, const FileStatus& opened) {
+    bool kept = false;
+    const int error = m_fs.Replace(*m_pTarget, m_strName, source, opened, kept);
+    if (error == 0 || kept) {
+        m_bExists = false;  // in place, or the only copy of the content: never deleted
+        if (IsOpen()) {
+            m_fs.Close(std::exchange(m_handle, kNoHandle));  // its content is on the disk
+        }
+    }
+    return error;
+}
+
+// Deleted before it is closed, so that no other run finds it unlocked under its name.
 void TempFile::Discard() {
+    // A failed delete is tried again: a passing fault should leave nothing behind.
+    for (int attempt = 0; m_bExists && attempt < kDeleteAttempts; ++attempt) {
+        m_bExists = m_fs.Delete(*m_pTarget, m_strName) != 0;
+    }
+    m_bExists = false;
     if (IsOpen()) {
         m_fs.Close(std::exchange(m_handle, kNoHandle));
     }
-    // A failed delete is tried again: a passing fault should leave nothing behind.
-    for (int attempt = 0; m_bExists && attempt < kDeleteAttempts; ++attempt) {
-        m_bExists = m_fs.Delete(m_strPath) != 0;
-    }
-    m_bExists = false;
     m_nUsed = 0;
 }
 

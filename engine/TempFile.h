@@ -18,33 +18,43 @@ class TempFile {
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile() { Discard(); }
 
-    // Creates a new temporary file in `folder` with the access rights of `like`: 0 or the
-    // error; Path() then names the file that was tried. A retry tries the same name first.
-    int Create(const std::string& folder, const FileStatus& like, bool bRetry = false);
+    // Creates a new temporary file beside `target` with the access rights and attributes of
+    // `source`, which `like` describes: 0 or the error; Path() then names the file that was
+    // tried. A retry tries the same name first. The target must outlive the temporary file.
+    int Create(const RewriteTarget& target, NativeHandle source, const FileStatus& like,
+               bool bRetry = false);
 
     // Takes bytes into the buffered stream; returns how many it took. When writing out fails,
     // *error holds the reason and the bytes not taken may be offered again.
     size_t Write(const void* data, size_t size, int* error);
 
-    // Writes out what is buffered, flushes it to the disk and closes: 0 or the error.
-    int Close();
+    // Writes out what is buffered and flushes it to the disk: 0 or the error. Where a file that
+    // is open cannot take another's place, it is closed as well; elsewhere it stays open, and
+    // locked, until it is in place.
+    int Complete();
 
-    // Takes the place of `target` in one step: 0 or the error.
-    int RenameOver(const std::string& target);
+    // Takes the target's place in one step, provided that it is still the file `source` as
+    // `opened` describes it: 0 or the error.
+    int RenameOver(NativeHandle source, const FileStatus& opened);
 
-    // Closes and deletes the file, if there is one.
+    // Deletes and closes the file, if there is one.
     void Discard();
 
     bool IsOpen() const { return m_handle != kNoHandle; }
-    const std::string& Path() const { return m_strPath; }
+    // The temporary file's path, as messages show it.
+    std::string Path() const;
+    // Names the new file, which keeps its name when it is put in place.
+    FileId Id() const { return m_id; }
 
   private:
     int FlushBuffer();
 
     FileSystem& m_fs;
     NativeHandle m_handle = kNoHandle;
-    bool m_bExists = false;  // a file of ours stands at m_strPath
-    std::string m_strPath;
+    bool m_bExists = false;  // a file of ours stands at m_strName
+    const RewriteTarget* m_pTarget = nullptr;
+    std::string m_strName;  // beside the target
+    FileId m_id;
     std::vector<char>& m_buffer;
     size_t m_nUsed = 0;
 };

@@ -21,9 +21,28 @@ WildcardFilter::WildcardFilter(std::string_view filter) : m_strText(filter) {
         m_strFolder = filter.substr(0, slash + 1);
         m_strPattern = filter.substr(slash + 1);
     }
-    if (m_strPattern.empty()) {
+    if (m_strPattern.empty() || LeavesFolder(filter)) {
         m_bUsable = false;
     }
+}
+
+bool WildcardFilter::LeavesFolder(std::string_view filter) {
+    const size_t slash = filter.find_last_of(kSeparators);
+    if (slash == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view folder = filter.substr(0, slash + 1);
+    if (IsAbsolutePath(folder)) {
+        return true;
+    }
+    for (size_t start = 0; start < folder.size();) {
+        const size_t end = folder.find_first_of(kSeparators, start);
+        if (IsParentName(folder.substr(start, end - start))) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 bool WildcardFilter::Matches(std::string_view name) const {

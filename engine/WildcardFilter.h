@@ -15,6 +15,10 @@ class WildcardFilter {
 
     explicit WildcardFilter(std::string_view filter);
 
+    // Whether the filter's folder part would lead outside the walked folder: it is absolute, or
+    // one of its parts is "..". Such a filter finds nothing.
+    static bool LeavesFolder(std::string_view filter);
+
     // Whether the filter can find anything at all.
     bool IsUsable() const { return m_bUsable; }
     // The folder part, relative to the walked folder; empty when there is none.

@@ -10,6 +10,7 @@ namespace pellumar {
 int FocusFor(QueryProblem problem) {
     switch (problem) {
         case QueryProblem::NoFilter:
+        case QueryProblem::FilterOutside:
             return res::kIdFilter;
         case QueryProblem::NoFolder:
         case QueryProblem::FolderNotFound:

@@ -1,5 +1,6 @@
 #include "CliPlatform.h"
 
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -9,16 +10,51 @@
 
 namespace pellumar::cli {
 
+namespace {
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t StopSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kStopSignals) {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+
+}  // namespace
+
+// No restart: a waiting read ends. The handler never runs twice at once.
 void InstallStopSignals(void (*handler)(int)) {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = handler;
-    action.sa_flags = SA_RESETHAND;  // no restart: a waiting read ends; a second signal kills
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    action.sa_mask = StopSignalSet();
+    for (int signal : kStopSignals) {
         sigaction(signal, &action, nullptr);
     }
     std::signal(SIGPIPE, SIG_IGN);  // a closed output ends the search cleanly, not the process
+}
+
+void EndBySignal(int signal) {
+    std::signal(signal, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    std::raise(signal);
+    ::_exit(128 + signal);
+}
+
+StopSignalsHeldForNewThreads::StopSignalsHeldForNewThreads() {
+    const sigset_t set = StopSignalSet();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+StopSignalsHeldForNewThreads::~StopSignalsHeldForNewThreads() {
+    const sigset_t set = StopSignalSet();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 size_t StandardErrorWidth() {

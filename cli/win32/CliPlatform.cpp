@@ -1,6 +1,7 @@
 #include "CliPlatform.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <initializer_list>
 
 #define WIN32_LEAN_AND_MEAN
@@ -12,8 +13,9 @@ namespace {
 
 void (*g_handler)(int) = nullptr;  // set once, before any signal can come
 
-// The C library resets a handled signal to its default, so a second one ends the process.
+// The C library resets a handled signal to its default: the handler is set again for the next.
 void OnSignal(int signal) {
+    std::signal(signal, OnSignal);
     g_handler(signal);
 }
 
@@ -25,6 +27,14 @@ void InstallStopSignals(void (*handler)(int)) {
         std::signal(signal, OnSignal);
     }
 }
+
+void EndBySignal(int signal) {
+    std::_Exit(128 + signal);
+}
+
+// The system runs each handler on a thread of its own: nothing to hold.
+StopSignalsHeldForNewThreads::StopSignalsHeldForNewThreads() = default;
+StopSignalsHeldForNewThreads::~StopSignalsHeldForNewThreads() = default;
 
 size_t StandardErrorWidth() {
     CONSOLE_SCREEN_BUFFER_INFO info;

@@ -1,6 +1,7 @@
 #include "FileSystem.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <thread>
 
 #include "CFileException.h"
 #include "FolderListing.h"
@@ -19,21 +22,36 @@ namespace pellumar {
 namespace {
 
 constexpr unsigned kNameCount = 0x10000;
+// The most links a target is followed through, as the system itself allows.
+constexpr int kMostLinks = 40;
+// How long a lock that another program holds is waited for, and how often it is asked for.
+constexpr auto kLockWait = std::chrono::seconds(10);
+constexpr auto kLockPoll = std::chrono::milliseconds(5);
 
 // The next number to try for a temporary name; shared by all searches of the process.
 std::atomic<unsigned> g_nextName{static_cast<unsigned>(
     std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid())};
 
-std::string TemporaryName(const std::string& folder, unsigned number) {
+std::string TemporaryName(unsigned number) {
     char name[16];
     std::snprintf(name, sizeof name, "pel%04X.tmp", number & 0xFFFF);
-    return (!folder.empty() && folder.back() == '/') ? folder + name : folder + "/" + name;
+    return name;
 }
 
+bool SameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Same inode, and its content not changed: size and modification time as they were.
+bool SameContent(const struct stat& a, const struct stat& b) {
+    return SameInode(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// As SameContent, and neither its owner nor its access rights changed either.
 bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+    return SameContent(a, b) && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
 // The folder that a name of a listing is relative to: the listed one, or else the current one.
@@ -57,30 +75,65 @@ bool MayRead(Sys& sys, uid_t user, int dirfd, const char* name, const struct sta
     return sys.FaccessAt(dirfd, name, R_OK, AT_EACCESS) == 0;
 }
 
-// The temporary file takes the access rights of the file it replaces, and its owner and group
-// where the program may set them.
-int SetPermissions(Sys& sys, int fd, const struct stat& like) {
+// The temporary file takes the owner and group of the file it replaces where the program may set
+// them, then its access lists (or bits) and its other extended attributes. Should the access
+// lists not come along, the file is not replaced: it would become more open than it was.
+int CopyPermissions(Sys& sys, int from, int to, const struct stat& like) {
     mode_t mode = like.st_mode & 07777;
     if (like.st_uid != sys.Geteuid() || like.st_gid != sys.Getegid()) {
-        if (sys.Fchown(fd, like.st_uid, like.st_gid) != 0) {
+        if (sys.Fchown(to, like.st_uid, like.st_gid) != 0) {
             // Never hand set-id bits to a file that another owner now holds.
             mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
         }
     }
-    return sys.Fchmod(fd, mode) == 0 ? 0 : ErrnoOr(EIO);
+    if (sys.PermCopy(from, to) != 0 || sys.Fchmod(to, mode) != 0 || sys.AttrCopy(from, to) != 0) {
+        return ErrnoOr(EIO);
+    }
+    return 0;
+}
+
+std::string Joined(const std::string& folder, const std::string& name) {
+    return (!folder.empty() && folder.back() == '/') ? folder + name : folder + "/" + name;
+}
+
+// The folder part of a path, without its last separator unless it is the root.
+std::string FolderPart(const std::string& path, size_t slash) {
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 }  // namespace
 
 FileSystem::FileSystem(Sys& sys) : m_sys(sys), m_state{sys.Geteuid()} {}
 
-bool FileSystem::EnterFolder(const std::string& path, FolderId& id) {
-    struct stat st;
-    if (m_sys.Chdir(path.c_str()) != 0 || m_sys.Stat(".", &st) != 0) {
-        return false;
+// Opened only as a place, so that a folder that may be entered but not listed is still entered.
+int FileSystem::OpenFolder(const FolderState* parent, const std::string& name,
+                           const std::string& path, FolderState& folder, FileId& id) {
+    const int fd =
+        m_sys.OpenAt(parent ? parent->fd : AT_FDCWD, parent ? name.c_str() : path.c_str(),
+                     O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return ErrnoOr(EIO);
     }
+    struct stat st;
+    if (m_sys.Fstat(fd, &st) != 0) {
+        const int error = ErrnoOr(EIO);
+        m_sys.Close(fd);
+        return error;
+    }
+    folder.fd = fd;
     id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-    return true;
+    return 0;
+}
+
+int FileSystem::MakeCurrent(const FolderState& folder) {
+    return m_sys.Fchdir(folder.fd) == 0 ? 0 : ErrnoOr(EIO);
+}
+
+void FileSystem::CloseFolder(FolderState& folder) {
+    if (folder.fd >= 0) {
+        m_sys.Close(folder.fd);
+        folder.fd = -1;
+    }
 }
 
 // The walk opens each file by its name in the folder it lists, which spares the system the
@@ -155,29 +208,133 @@ uint64_t FileSystem::Release(const unsigned char* data, uint64_t from, uint64_t 
     return end;
 }
 
-// A link stays a link: its target is rewritten, beside the target.
-std::string FileSystem::TargetOf(const std::string& path) {
-    struct stat link;
-    if (m_sys.Lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        char resolved[PATH_MAX];
-        if (m_sys.Realpath(path.c_str(), resolved) != nullptr) {
-            return resolved;
+// A link stays a link: each one is read and followed from its own folder, so that neither a long
+// path nor a folder renamed meanwhile can lead elsewhere, and the last name reached must be the
+// opened file itself.
+int FileSystem::ResolveTarget(const FolderListing* where, const char* name, const std::string& path,
+                              const FileStatus& opened, RewriteTarget& target) {
+    ReleaseTarget(target);
+    const size_t slash = path.find_last_of('/');
+    target.folderPath = slash == std::string::npos ? "." : FolderPart(path, slash);
+    target.name = where ? name : path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (where) {
+        target.folder = FolderFd(where);
+    } else {
+        target.ownedFolder =
+            m_sys.OpenAt(AT_FDCWD, target.folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (target.ownedFolder < 0) {
+            return ErrnoOr(EIO);
         }
+        target.folder = target.ownedFolder;
     }
-    return path;
+    for (int links = 0;; ++links) {
+        struct stat st;
+        if (m_sys.FstatAt(target.folder, target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            return errno == ENOENT ? kChangedMeanwhile : ErrnoOr(EIO);
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            return SameFile(st, opened.st) ? 0 : kChangedMeanwhile;
+        }
+        if (links == kMostLinks) {
+            return ELOOP;
+        }
+        char text[PATH_MAX];
+        const ssize_t length =
+            m_sys.ReadlinkAt(target.folder, target.name.c_str(), text, sizeof text);
+        if (length < 0 || static_cast<size_t>(length) >= sizeof text) {
+            return length < 0 ? ErrnoOr(EIO) : ENAMETOOLONG;
+        }
+        const std::string link(text, static_cast<size_t>(length));
+        const size_t at = link.find_last_of('/');
+        if (at == std::string::npos) {
+            target.name = link;
+            continue;
+        }
+        if (at + 1 == link.size()) {
+            return ENOTDIR;  // names a folder, not the opened file
+        }
+        const std::string folder = FolderPart(link, at);
+        const int fd =
+            m_sys.OpenAt(target.folder, folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            return ErrnoOr(EIO);
+        }
+        if (target.ownedFolder >= 0) {
+            m_sys.Close(target.ownedFolder);
+        }
+        target.folder = target.ownedFolder = fd;
+        target.folderPath = link[0] == '/' ? folder : Joined(target.folderPath, folder);
+        target.name = link.substr(at + 1);
+    }
 }
 
-// Names are "pel", four hexadecimal digits and ".tmp", created exclusively.
-int FileSystem::CreateTemporary(const std::string& folder, const FileStatus& like, bool bRetry,
-                                std::string& path, NativeHandle& handle, bool& bCreated) {
+void FileSystem::ReleaseTarget(RewriteTarget& target) {
+    if (target.ownedFolder >= 0) {
+        m_sys.Close(target.ownedFolder);
+    }
+    target = RewriteTarget();
+}
+
+// Where the system has no such locks (some network file systems), the identity checks alone
+// stand guard.
+int FileSystem::Lock(NativeHandle file, const std::function<bool()>& giveUp) {
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    for (int interrupted = 0;;) {
+        if (m_sys.Flock(file, LOCK_EX | LOCK_NB) == 0) {
+            return 0;
+        }
+        if (errno == EINTR && ++interrupted < kInterruptedRetries) {
+            continue;
+        }
+        if (errno != EWOULDBLOCK) {
+            return (errno == ENOLCK || errno == EOPNOTSUPP || errno == EBADF) ? 0 : ErrnoOr(EIO);
+        }
+        if (giveUp()) {
+            return kGaveUp;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return kLockedElsewhere;
+        }
+        std::this_thread::sleep_for(kLockPoll);
+    }
+}
+
+bool FileSystem::IsAnotherRunsTemporary(const FolderListing* where, const char* name,
+                                        const std::string& path, NativeHandle file) {
+    if (m_sys.Flock(file, LOCK_SH | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK;
+    }
+    m_sys.Flock(file, LOCK_UN);
+    struct stat opened, named;
+    return m_sys.Fstat(file, &opened) != 0 ||
+           m_sys.FstatAt(FolderFd(where), where ? name : path.c_str(), &named, 0) != 0 ||
+           !SameInode(opened, named);
+}
+
+int FileSystem::CheckReplaceable(const RewriteTarget& target, NativeHandle file,
+                                 const FileStatus& opened) {
+    if (m_sys.FaccessAt(target.folder, target.name.c_str(), W_OK, AT_EACCESS) != 0) {
+        return ErrnoOr(EACCES);
+    }
+    struct stat now;
+    if (m_sys.Fstat(file, &now) != 0) {
+        return ErrnoOr(EIO);
+    }
+    return SameFile(now, opened.st) ? 0 : kChangedMeanwhile;
+}
+
+// Names are "pel", four hexadecimal digits and ".tmp", created exclusively beside the target.
+int FileSystem::CreateTemporary(const RewriteTarget& target, NativeHandle source,
+                                const FileStatus& like, bool bRetry, std::string& name,
+                                NativeHandle& handle, bool& bCreated) {
     bCreated = false;
     int error = EEXIST;
     for (unsigned attempt = 0; attempt < kNameCount && error == EEXIST; ++attempt) {
-        if (!bRetry || attempt > 0 || path.empty()) {
-            path = TemporaryName(folder, g_nextName.fetch_add(1, std::memory_order_relaxed));
+        if (!bRetry || attempt > 0 || name.empty()) {
+            name = TemporaryName(g_nextName.fetch_add(1, std::memory_order_relaxed));
         }
-        handle =
-            m_sys.Open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        handle = m_sys.OpenAt(target.folder, name.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         error = handle < 0 ? ErrnoOr(EIO) : 0;
     }
     if (error != 0) {
@@ -185,7 +342,11 @@ int FileSystem::CreateTemporary(const std::string& folder, const FileStatus& lik
         return error;
     }
     bCreated = true;
-    return SetPermissions(m_sys, handle, like.st);
+    return CopyPermissions(m_sys, source, handle, like.st);
+}
+
+std::string FileSystem::PathBeside(const RewriteTarget& target, const std::string& name) const {
+    return Joined(target.folderPath, name);
 }
 
 int FileSystem::WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written) {
@@ -204,40 +365,67 @@ int FileSystem::WriteSome(NativeHandle handle, const void* data, size_t size, si
     }
 }
 
-int FileSystem::FlushAndClose(NativeHandle handle) {
-    int error = m_sys.Fsync(handle) == 0 ? 0 : ErrnoOr(EIO);
-    if (m_sys.Close(handle) != 0 && error == 0) {
-        error = ErrnoOr(EIO);
-    }
-    return error;
+int FileSystem::Flush(NativeHandle handle) {
+    return m_sys.Fsync(handle) == 0 ? 0 : ErrnoOr(EIO);
 }
 
-int FileSystem::CheckReplaceable(const std::string& target, const FileStatus& opened) {
-    if (m_sys.Access(target.c_str(), W_OK) != 0) {
-        return ErrnoOr(EACCES);
-    }
+// The names are exchanged in one step, and what then stands at the temporary name is checked:
+// should it not be the file that was read (a program that takes no lock replaced it a moment
+// ago), the names are exchanged back, so that program's content stays. Where the file system
+// cannot exchange names, the last check is made just before a plain rename.
+int FileSystem::Replace(const RewriteTarget& target, const std::string& temporary,
+                        NativeHandle source, const FileStatus& opened, bool& bKept) {
+    bKept = false;
+    const char* name = target.name.c_str();
     struct stat now;
-    if (m_sys.Stat(target.c_str(), &now) != 0) {
+    if (m_sys.FstatAt(target.folder, name, &now, AT_SYMLINK_NOFOLLOW) != 0) {
         return ErrnoOr(EIO);
     }
-    return SameFile(now, opened.st) ? 0 : kChangedMeanwhile;
+    if (!SameContent(now, opened.st)) {
+        return kChangedMeanwhile;
+    }
+    const int folder = target.folder;
+    if (m_sys.RenameAt(folder, temporary.c_str(), folder, name, RENAME_EXCHANGE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            return ErrnoOr(EIO);
+        }
+        return m_sys.RenameAt(folder, temporary.c_str(), folder, name, 0) == 0 ? 0 : ErrnoOr(EIO);
+    }
+    struct stat displaced, read;
+    const bool same =
+        m_sys.FstatAt(folder, temporary.c_str(), &displaced, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameContent(displaced, opened.st) && m_sys.Fstat(source, &read) == 0 &&
+        SameContent(read, opened.st);
+    if (!same) {
+        if (m_sys.RenameAt(folder, temporary.c_str(), folder, name, RENAME_EXCHANGE) != 0) {
+            bKept = true;  // the other program's content now stands at the temporary name
+            return ErrnoOr(EIO);
+        }
+        return kChangedMeanwhile;
+    }
+    // The old content is gone with its last name; a failed delete only leaves it behind.
+    for (int attempt = 0; attempt < 3 && Delete(target, temporary) != 0; ++attempt) {
+    }
+    return 0;
 }
 
-// One rename: at every moment the target holds either its old or its new content.
-int FileSystem::Replace(const std::string& temporary, const std::string& target, bool& bKept) {
-    bKept = false;
-    return m_sys.Rename(temporary.c_str(), target.c_str()) == 0 ? 0 : ErrnoOr(EIO);
-}
-
-int FileSystem::Delete(const std::string& path) {
-    if (m_sys.Unlink(path.c_str()) == 0 || errno == ENOENT) {
+int FileSystem::Delete(const RewriteTarget& target, const std::string& name) {
+    if (m_sys.UnlinkAt(target.folder, name.c_str()) == 0 || errno == ENOENT) {
         return 0;
     }
     return ErrnoOr(EIO);
 }
 
-int FileSystem::Cause(int error) {
+int FileSystem::CauseOfSystemError(int error) {
     return CauseFromErrno(error);
+}
+
+bool FileSystem::IsMissing(int error) {
+    return error == ENOENT || error == ENOTDIR;
+}
+
+std::string FileSystem::SystemErrorText(int error) {
+    return std::strerror(error);
 }
 
 bool MakeCurrentFolder(const std::string& strFolder, Sys& sys) {

@@ -1,13 +1,28 @@
 #include "FolderListing.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
+
 #include "WildcardFilter.h"
 
 namespace pellumar {
 
-FolderListing::FolderListing(FileSystem& fs, const WildcardFilter* pFilter, bool bFolders)
+FolderListing::FolderListing(FileSystem& fs, const FolderState& folder,
+                             const WildcardFilter* pFilter, bool bFolders)
     : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
     const bool inFilterFolder = pFilter != nullptr && !pFilter->Folder().empty();
-    m_state.dir = m_sys.Opendir(inFilterFolder ? pFilter->Folder().c_str() : ".");
+    const int fd = m_sys.OpenAt(folder.fd, inFilterFolder ? pFilter->Folder().c_str() : ".",
+                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        m_nError = errno ? errno : EIO;
+        return;
+    }
+    m_state.dir = m_sys.Fdopendir(fd);
+    if (m_state.dir == nullptr) {
+        m_nError = errno ? errno : EIO;
+        m_sys.Close(fd);
+    }
 }
 
 FolderListing::~FolderListing() {
@@ -21,16 +36,22 @@ bool FolderListing::IsOpen() const {
 }
 
 bool FolderListing::Next(FolderEntry& entry) {
-    while ((m_state.current = m_sys.Readdir(m_state.dir)) != nullptr) {
+    for (;;) {
+        errno = 0;  // the end of the listing and a failure to read it look alike but for this
+        m_state.current = m_sys.Readdir(m_state.dir);
+        if (m_state.current == nullptr) {
+            m_nError = errno;
+            return false;
+        }
         if (!IsDots(m_state.current->d_name) && Describe(entry)) {
             return true;
         }
     }
-    return false;
 }
 
 // Fills in the entry; false when it is of no use. The type is asked of the system only when
-// the listing does not tell it, and only for entries that may be used.
+// the listing does not tell it, and only for entries that may be used. An entry whose type
+// cannot be told (a dangling link) is handed on with the reason when its name passes the filter.
 bool FolderListing::Describe(FolderEntry& entry) {
     const struct dirent& raw = *m_state.current;
     const char* name = raw.d_name;
@@ -39,12 +60,20 @@ bool FolderListing::Describe(FolderEntry& entry) {
         return false;
     }
     unsigned char type = raw.d_type;
+    entry.link = type == DT_LNK;
+    entry.error = 0;
     if (type == DT_LNK || type == DT_UNKNOWN) {
         struct stat st;
         if (m_sys.FstatAt(dirfd(m_state.dir), name, &st, 0) != 0) {
-            return false;  // a dangling link, or gone
+            if (!matches) {
+                return false;
+            }
+            entry.error = errno ? errno : EIO;
         }
-        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        type = entry.error != 0      ? DT_UNKNOWN
+               : S_ISDIR(st.st_mode) ? DT_DIR
+               : S_ISREG(st.st_mode) ? DT_REG
+                                     : DT_UNKNOWN;
     }
     const bool folder = type == DT_DIR;
     if (!matches && !folder) {
@@ -54,7 +83,7 @@ bool FolderListing::Describe(FolderEntry& entry) {
     entry.attributes = 0;
     if (folder) {
         entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
-    } else if (type != DT_REG) {
+    } else if (type != DT_REG && entry.error == 0) {
         entry.attributes = FILE_ATTRIBUTE_DEVICE;
     }
     if (name[0] == '.') {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "FileInformation.h"
@@ -17,14 +18,47 @@ constexpr NativeHandle kNoHandle = -1;
 // The separator the walk puts between a folder and a name, and every one a filter may use.
 constexpr char kSeparator = '/';
 constexpr std::string_view kSeparators = "/";
+// Whether a path names its place from the root rather than from the current folder.
+constexpr bool IsAbsolutePath(std::string_view path) {
+    return !path.empty() && path.front() == '/';
+}
+// Whether a part of a path names the folder above.
+constexpr bool IsParentName(std::string_view part) {
+    return part == "..";
+}
 
 // One listing of a folder serves both its files and its subfolders.
 constexpr bool kOneListingPerFolder = true;
+
+// The file being rewritten stays open, and locked, until its new content is in place.
+constexpr bool kKeepsFileOpenWhileReplacing = true;
+
+// Names a file or a folder: its device and inode.
+struct FileId {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileId&) const = default;
+};
 
 // An open folder listing, and the entry it is at.
 struct ListingState {
     DIR* dir = nullptr;
     const struct dirent* current = nullptr;
+};
+
+// A folder the walk is in: names of its entries are opened relative to it, so that neither a
+// long path nor a folder renamed meanwhile leads anywhere else.
+struct FolderState {
+    int fd = -1;
+};
+
+// Where a rewrite puts the new content: a name in a folder, both as the system resolved them
+// when the rewrite began (a link's target, for a link).
+struct RewriteTarget {
+    int folder = -1;         // the folder's descriptor
+    int ownedFolder = -1;    // the same, when the target owns it and must close it
+    std::string folderPath;  // the folder, as messages show it
+    std::string name;        // the file's name in the folder
 };
 
 // What the file system layer keeps between calls.
@@ -39,6 +73,11 @@ struct FileStatus {
 
     bool IsRegular() const { return S_ISREG(st.st_mode); }
     uint64_t Size() const { return static_cast<uint64_t>(st.st_size); }
+    FileId Id() const {
+        return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    }
+    // Whether no other name than the one searched leads to the file's content.
+    bool HasOneName() const { return st.st_nlink <= 1; }
     // The name decides the hidden attribute.
     FileInformation Information(std::string_view name) const;
 };

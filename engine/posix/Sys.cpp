@@ -1,20 +1,18 @@
 #include "Sys.h"
 
+#include <acl/libacl.h>
+#include <attr/libattr.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 
 namespace pellumar {
 
-int Sys::Open(const char* path, int flags, mode_t mode) {
-    return ::open(path, flags, mode);
-}
-int Sys::OpenAt(int dirfd, const char* name, int flags) {
-    return ::openat(dirfd, name, flags);
+int Sys::OpenAt(int dirfd, const char* name, int flags, mode_t mode) {
+    return ::openat(dirfd, name, flags, mode);
 }
 int Sys::Close(int fd) {
     return ::close(fd);
@@ -22,14 +20,11 @@ int Sys::Close(int fd) {
 int Sys::Fstat(int fd, struct stat* st) {
     return ::fstat(fd, st);
 }
-int Sys::Stat(const char* path, struct stat* st) {
-    return ::stat(path, st);
-}
-int Sys::Lstat(const char* path, struct stat* st) {
-    return ::lstat(path, st);
-}
 int Sys::FstatAt(int dirfd, const char* name, struct stat* st, int flags) {
     return ::fstatat(dirfd, name, st, flags);
+}
+ssize_t Sys::ReadlinkAt(int dirfd, const char* name, char* buffer, size_t size) {
+    return ::readlinkat(dirfd, name, buffer, size);
 }
 ssize_t Sys::Pread(int fd, void* buffer, size_t size, off_t offset) {
     return ::pread(fd, buffer, size, offset);
@@ -46,23 +41,22 @@ int Sys::Fchmod(int fd, mode_t mode) {
 int Sys::Fchown(int fd, uid_t owner, gid_t group) {
     return ::fchown(fd, owner, group);
 }
-int Sys::Rename(const char* from, const char* to) {
-    return ::rename(from, to);
+int Sys::PermCopy(int from, int to) {
+    return ::perm_copy_fd(nullptr, from, nullptr, to, nullptr);
 }
-int Sys::Unlink(const char* path) {
-    return ::unlink(path);
+int Sys::AttrCopy(int from, int to) {
+    // The attributes that carry permissions are copied with them; every other one is here.
+    return ::attr_copy_fd(nullptr, from, nullptr, to, attr_copy_check_permissions, nullptr);
 }
-int Sys::Access(const char* path, int mode) {
-    return ::access(path, mode);
+int Sys::Flock(int fd, int operation) {
+    return ::flock(fd, operation);
 }
-
-void* Sys::Mmap(size_t length, int fd) {
-    void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
-    return address == MAP_FAILED ? nullptr : address;
+int Sys::RenameAt(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+    return flags == 0 ? ::renameat(fromDir, from, toDir, to)
+                      : ::renameat2(fromDir, from, toDir, to, flags);
 }
-
-int Sys::Munmap(void* address, size_t length) {
-    return ::munmap(address, length);
+int Sys::UnlinkAt(int dirfd, const char* name) {
+    return ::unlinkat(dirfd, name, 0);
 }
 int Sys::FaccessAt(int dirfd, const char* name, int mode, int flags) {
     return ::faccessat(dirfd, name, mode, flags);
@@ -73,20 +67,29 @@ uid_t Sys::Geteuid() {
 gid_t Sys::Getegid() {
     return ::getegid();
 }
+
+void* Sys::Mmap(size_t length, int fd) {
+    void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+    return address == MAP_FAILED ? nullptr : address;
+}
+
+int Sys::Munmap(void* address, size_t length) {
+    return ::munmap(address, length);
+}
 int Sys::Madvise(void* address, size_t length, int advice) {
     return ::madvise(address, length, advice);
 }
 int Sys::Chdir(const char* path) {
     return ::chdir(path);
 }
+int Sys::Fchdir(int fd) {
+    return ::fchdir(fd);
+}
 char* Sys::Getcwd(char* buffer, size_t size) {
     return ::getcwd(buffer, size);
 }
-char* Sys::Realpath(const char* path, char* resolved) {
-    return ::realpath(path, resolved);
-}
-DIR* Sys::Opendir(const char* path) {
-    return ::opendir(path);
+DIR* Sys::Fdopendir(int fd) {
+    return ::fdopendir(fd);
 }
 struct dirent* Sys::Readdir(DIR* dir) {
     return ::readdir(dir);

@@ -14,21 +14,24 @@ class Sys {
   public:
     virtual ~Sys() = default;
 
-    virtual int Open(const char* path, int flags, mode_t mode = 0);
-    virtual int OpenAt(int dirfd, const char* name, int flags);
+    virtual int OpenAt(int dirfd, const char* name, int flags, mode_t mode = 0);
     virtual int Close(int fd);
     virtual int Fstat(int fd, struct stat* st);
-    virtual int Stat(const char* path, struct stat* st);
-    virtual int Lstat(const char* path, struct stat* st);
     virtual int FstatAt(int dirfd, const char* name, struct stat* st, int flags);
+    virtual ssize_t ReadlinkAt(int dirfd, const char* name, char* buffer, size_t size);
     virtual ssize_t Pread(int fd, void* buffer, size_t size, off_t offset);
     virtual ssize_t Write(int fd, const void* data, size_t size);
     virtual int Fsync(int fd);
     virtual int Fchmod(int fd, mode_t mode);
     virtual int Fchown(int fd, uid_t owner, gid_t group);
-    virtual int Rename(const char* from, const char* to);
-    virtual int Unlink(const char* path);
-    virtual int Access(const char* path, int mode);
+    // The access lists of `from`, or its permission bits where it has none, given to `to`.
+    virtual int PermCopy(int from, int to);
+    // The extended attributes of `from` that are not permissions, given to `to`.
+    virtual int AttrCopy(int from, int to);
+    virtual int Flock(int fd, int operation);
+    // rename(2) relative to folders; `flags` as renameat2(2) takes them.
+    virtual int RenameAt(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
+    virtual int UnlinkAt(int dirfd, const char* name);
     virtual int FaccessAt(int dirfd, const char* name, int mode, int flags);
     virtual uid_t Geteuid();
     virtual gid_t Getegid();
@@ -36,9 +39,9 @@ class Sys {
     virtual int Munmap(void* address, size_t length);
     virtual int Madvise(void* address, size_t length, int advice);
     virtual int Chdir(const char* path);
+    virtual int Fchdir(int fd);
     virtual char* Getcwd(char* buffer, size_t size);
-    virtual char* Realpath(const char* path, char* resolved);
-    virtual DIR* Opendir(const char* path);
+    virtual DIR* Fdopendir(int fd);  // takes the descriptor over
     virtual struct dirent* Readdir(DIR* dir);
     virtual int Closedir(DIR* dir);
 };

@@ -30,27 +30,33 @@ NativeHandle Valid(Sys::Handle handle) {
 
 FileSystem::FileSystem(Sys& sys) : m_sys(sys) {}
 
-// A folder that cannot be named is given a name of its own, so that it is never taken for one
-// already on the path.
-bool FileSystem::EnterFolder(const std::string& path, FolderId& id) {
+// A folder is opened by entering it, as the system's listings take the current folder. A folder
+// that cannot be named is given a name of its own, so that it is never taken for one walked.
+int FileSystem::OpenFolder(const FolderState* /*parent*/, const std::string& /*name*/,
+                           const std::string& path, FolderState& /*folder*/, FileId& id) {
     if (!m_sys.SetCurrentDirectoryA(path.c_str())) {
-        return false;
+        return LastErrorOr(ERROR_PATH_NOT_FOUND);
     }
     const NativeHandle folder =
         Valid(m_sys.CreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
-    FileInformation info;
-    if (folder != kNoHandle && m_sys.GetFileInformationByHandle(folder, &info)) {
-        id = {info.dwVolumeSerialNumber,
-              (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    FileStatus status;
+    if (folder != kNoHandle && m_sys.GetFileInformationByHandle(folder, &status.info)) {
+        id = status.Id();
     } else {
         id = {UINT64_MAX, ++m_state.unnamedFolders};
     }
     if (folder != kNoHandle) {
         m_sys.CloseHandle(folder);
     }
-    return true;
+    return 0;
 }
+
+int FileSystem::MakeCurrent(const FolderState& /*folder*/) {
+    return 0;
+}
+
+void FileSystem::CloseFolder(FolderState& /*folder*/) {}
 
 // Opened with no sharing: no other program may open the file while it is searched, and a file
 // that another program holds is skipped.
@@ -117,31 +123,86 @@ uint64_t FileSystem::Release(const unsigned char* /*data*/, uint64_t from, uint6
     return from;
 }
 
-std::string FileSystem::TargetOf(const std::string& path) {
-    return path;
+// A path is its own target: links are not resolved here.
+int FileSystem::ResolveTarget(const FolderListing* /*where*/, const char* /*name*/,
+                              const std::string& path, const FileStatus& /*opened*/,
+                              RewriteTarget& target) {
+    const size_t at = path.find_last_of(kSeparators);
+    if (at == std::string::npos) {
+        target = {".", path};
+        return 0;
+    }
+    target.folderPath = path.substr(0, at);
+    if (target.folderPath.empty() || target.folderPath.back() == ':') {
+        target.folderPath += path[at];  // a root keeps its separator ("\\", "C:\\")
+    }
+    target.name = path.substr(at + 1);
+    return 0;
+}
+
+void FileSystem::ReleaseTarget(RewriteTarget& target) {
+    target = RewriteTarget();
+}
+
+// No other program may open a file that is opened without sharing: no lock is needed.
+int FileSystem::Lock(NativeHandle /*file*/, const std::function<bool()>& /*giveUp*/) {
+    return 0;
+}
+
+// Files are opened without sharing: no other run can hold one that is opened here.
+bool FileSystem::IsAnotherRunsTemporary(const FolderListing* /*where*/, const char* /*name*/,
+                                        const std::string& /*path*/, NativeHandle /*file*/) {
+    return false;
+}
+
+// A read-only file is left as it is; so is one that another program changed since it was read.
+int FileSystem::CheckReplaceable(const RewriteTarget& target, NativeHandle /*file*/,
+                                 const FileStatus& opened) {
+    FileInformation now;
+    if (!m_sys.GetFileAttributesExA(PathBeside(target, target.name).c_str(), &now)) {
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    }
+    if ((now.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const bool same = now.FileSize() == opened.info.FileSize() &&
+                      now.ftLastWriteTime.Ticks() == opened.info.ftLastWriteTime.Ticks();
+    return same ? 0 : kChangedMeanwhile;
 }
 
 // The system chooses a free name from the prefix and creates the file empty; it is then opened
 // for writing, created or truncated, others may read but not write. A retry opens the same name.
-int FileSystem::CreateTemporary(const std::string& folder, const FileStatus& /*like*/, bool bRetry,
-                                std::string& path, NativeHandle& handle, bool& bCreated) {
+int FileSystem::CreateTemporary(const RewriteTarget& target, NativeHandle /*source*/,
+                                const FileStatus& /*like*/, bool bRetry, std::string& name,
+                                NativeHandle& handle, bool& bCreated) {
     bCreated = false;
-    if (!bRetry || path.empty()) {
-        char name[MAX_PATH] = {};
-        if (m_sys.GetTempFileNameA(folder.c_str(), "pellu", name) == 0) {
-            path = folder;
+    if (!bRetry || name.empty()) {
+        char full[MAX_PATH] = {};
+        if (m_sys.GetTempFileNameA(target.folderPath.c_str(), "pellu", full) == 0) {
+            name.clear();
             return LastErrorOr(ERROR_CANNOT_MAKE);
         }
-        path = name;
+        const std::string path = full;
+        name = path.substr(path.find_last_of(kSeparators) + 1);
         bCreated = true;
     }
-    handle = Valid(m_sys.CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL));
+    handle = Valid(m_sys.CreateFileA(PathBeside(target, name).c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
     if (handle == kNoHandle) {
         return LastErrorOr(ERROR_OPEN_FAILED);
     }
     bCreated = true;
     return 0;
+}
+
+// The folder alone when there is no name yet.
+std::string FileSystem::PathBeside(const RewriteTarget& target, const std::string& name) const {
+    const std::string& folder = target.folderPath;
+    if (name.empty()) {
+        return folder;
+    }
+    const bool separated = !folder.empty() && kSeparators.find(folder.back()) != std::string::npos;
+    return separated ? folder + name : folder + kSeparator + name;
 }
 
 int FileSystem::WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written) {
@@ -155,33 +216,18 @@ int FileSystem::WriteSome(NativeHandle handle, const void* data, size_t size, si
     return done == 0 ? ERROR_WRITE_FAULT : 0;
 }
 
-int FileSystem::FlushAndClose(NativeHandle handle) {
-    int error = m_sys.FlushFileBuffers(handle) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
-    if (!m_sys.CloseHandle(handle) && error == 0) {
-        error = LastErrorOr(ERROR_WRITE_FAULT);
-    }
-    return error;
-}
-
-// A read-only file is left as it is; so is one that another program changed since it was read.
-int FileSystem::CheckReplaceable(const std::string& target, const FileStatus& opened) {
-    FileInformation now;
-    if (!m_sys.GetFileAttributesExA(target.c_str(), &now)) {
-        return LastErrorOr(ERROR_FILE_NOT_FOUND);
-    }
-    if ((now.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    const bool same = now.FileSize() == opened.info.FileSize() &&
-                      now.ftLastWriteTime.Ticks() == opened.info.ftLastWriteTime.Ticks();
-    return same ? 0 : kChangedMeanwhile;
+int FileSystem::Flush(NativeHandle handle) {
+    return m_sys.FlushFileBuffers(handle) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
 }
 
 // The new content takes the file's place in one step, and the file keeps its attributes. When
 // the system has already taken the old file away but could not move the new one in, the move is
 // made here; should that fail too, the temporary file is the only copy and is kept.
-int FileSystem::Replace(const std::string& temporary, const std::string& target, bool& bKept) {
+int FileSystem::Replace(const RewriteTarget& where, const std::string& temporaryName,
+                        NativeHandle /*source*/, const FileStatus& /*opened*/, bool& bKept) {
     bKept = false;
+    const std::string target = PathBeside(where, where.name);
+    const std::string temporary = PathBeside(where, temporaryName);
     if (m_sys.ReplaceFileA(target.c_str(), temporary.c_str())) {
         return 0;
     }
@@ -197,15 +243,25 @@ int FileSystem::Replace(const std::string& temporary, const std::string& target,
     return LastErrorOr(static_cast<DWORD>(error));
 }
 
-int FileSystem::Delete(const std::string& path) {
-    if (m_sys.DeleteFileA(path.c_str()) || Sys::LastError() == ERROR_FILE_NOT_FOUND) {
+int FileSystem::Delete(const RewriteTarget& target, const std::string& name) {
+    if (m_sys.DeleteFileA(PathBeside(target, name).c_str()) ||
+        Sys::LastError() == ERROR_FILE_NOT_FOUND) {
         return 0;
     }
     return LastErrorOr(ERROR_ACCESS_DENIED);
 }
 
-int FileSystem::Cause(int error) {
+int FileSystem::CauseOfSystemError(int error) {
     return CauseFromWin32Error(error);
+}
+
+bool FileSystem::IsMissing(int error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// The system's own texts would come in the user's language: the prompts' sentences stand in.
+std::string FileSystem::SystemErrorText(int error) {
+    return CFileException::GetCauseText(CauseFromWin32Error(error));
 }
 
 bool MakeCurrentFolder(const std::string& strFolder, Sys& sys) {

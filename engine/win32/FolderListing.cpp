@@ -4,7 +4,10 @@
 
 namespace pellumar {
 
-FolderListing::FolderListing(FileSystem& fs, const WildcardFilter* pFilter, bool bFolders)
+// The folder listed is the current one. A listing that cannot start finds nothing, as it does
+// when nothing matches.
+FolderListing::FolderListing(FileSystem& fs, const FolderState& /*folder*/,
+                             const WildcardFilter* pFilter, bool bFolders)
     : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
     // The filter goes to the system as it was typed: the matching is the system's own.
     m_state.find = m_sys.FindFirstFileA(pFilter ? pFilter->Text().c_str() : "*.*", &m_state.data);

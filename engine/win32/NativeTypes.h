@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "FileInformation.h"
@@ -15,9 +16,39 @@ constexpr NativeHandle kNoHandle = nullptr;
 // The separator the walk puts between a folder and a name, and every one a filter may use.
 constexpr char kSeparator = '\\';
 constexpr std::string_view kSeparators = "\\/";
+// Whether a path names its place from a root or a drive rather than from the current folder
+// ("\\x", "C:\\x", and "C:x", which is relative to the drive's own current folder).
+constexpr bool IsAbsolutePath(std::string_view path) {
+    return !path.empty() && (path.front() == '\\' || path.front() == '/' ||
+                             path.find(':') != std::string_view::npos);
+}
+// Whether a part of a path names the folder above: the system drops the dots and spaces that
+// end a name, so that "..." and ".. " do as ".." does.
+constexpr bool IsParentName(std::string_view part) {
+    return part.find_first_not_of(". ") == std::string_view::npos && part.find("..") == 0;
+}
 
 // The system matches the filter: files and subfolders are listed apart.
 constexpr bool kOneListingPerFolder = false;
+
+// A file that is still open cannot be replaced: it is closed first.
+constexpr bool kKeepsFileOpenWhileReplacing = false;
+
+// Names a file or a folder: its volume's serial number and its index there.
+struct FileId {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+// A folder the walk is in: the current folder, which is all the system's listings need.
+struct FolderState {};
+
+// Where a rewrite puts the new content: a name in a folder.
+struct RewriteTarget {
+    std::string folderPath;
+    std::string name;
+};
 
 // An open folder listing, and the entry it has read but not yet handed out.
 struct ListingState {
@@ -37,6 +68,11 @@ struct FileStatus {
 
     bool IsRegular() const { return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0; }
     uint64_t Size() const { return info.FileSize(); }
+    FileId Id() const {
+        return {info.dwVolumeSerialNumber,
+                (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    }
+    bool HasOneName() const { return info.nNumberOfLinks <= 1; }
     FileInformation Information(std::string_view /*name*/) const { return info; }
 };
 

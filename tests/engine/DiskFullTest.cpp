@@ -67,7 +67,9 @@ TEST(DiskFullTest, FilesLargerThanTheFreeSpaceStayAsTheyWereAndTheSearchGoesOn) 
     const std::string prompt = "noretry close the output file (disk/pel*.tmp) cause 13 os 28 -> 2";
     const std::string promptSub =
         "noretry close the output file (disk/sub/pel*.tmp) cause 13 os 28 -> 2";
-    EXPECT_EQ(sink.Others(), (Lines{prompt, promptSub, "finished 0"}));
+    EXPECT_EQ(sink.Others(),
+              (Lines{prompt, "not changed disk/a: No space left on device", promptSub,
+                     "not changed disk/sub/b: No space left on device", "finished 0"}));
     EXPECT_TRUE(tree.Read("disk/a") == big);
     EXPECT_TRUE(tree.Read("disk/sub/b") == big);
     EXPECT_EQ(tree.Read("disk/sub/tiny"), "new");  // the search went on after each Ignore

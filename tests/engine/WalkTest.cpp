@@ -1,9 +1,12 @@
-// The folder walk: order, filter, hidden files, links, odd names, folders that cannot be entered.
+// The folder walk: order, filter, hidden files and folders, links, odd names, deep trees, and
+// folders and files that cannot be read.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "FaultySys.h"
@@ -21,13 +24,15 @@ Lines Sorted(Lines lines) {
     return lines;
 }
 
-// Lists (search text empty, search only) and checks that nothing but the end was told.
-Lines List(const TempTree& tree, Request request, Sys& sys = DefaultSys()) {
+// Lists (search text empty, search only) and checks that nothing but `told` and the end was
+// told, in any order.
+Lines List(const TempTree& tree, Request request, Sys& sys = DefaultSys(), Lines told = {}) {
     RecordingSink sink(tree.Root());
     request.folder = tree.Root();
     request.searchOnly = true;
     EXPECT_EQ(RunSearch(request, sink, sys), 0);
-    EXPECT_EQ(sink.Others(), Lines{"finished 0"});
+    told.push_back("finished 0");
+    EXPECT_EQ(Sorted(sink.Others()), Sorted(told));
     return sink.Found();
 }
 
@@ -81,7 +86,7 @@ TEST(WalkTest, OddNamesAreFoundAndRewrittenByteForByte) {
     }
 }
 
-TEST(WalkTest, FifosDanglingLinksAndLinkCyclesAreHarmless) {
+TEST(WalkTest, FifosDanglingLinksAndLinkCyclesAreHarmlessAndBrokenLinksAreNamed) {
     TempTree tree;
     tree.Write("top/a", "");
     tree.Write("other/b", "");
@@ -91,7 +96,12 @@ TEST(WalkTest, FifosDanglingLinksAndLinkCyclesAreHarmless) {
     fs::create_symlink("..", tree.Path("top/up"));
     fs::create_symlink(".", tree.Path("top/self"));
     fs::create_symlink("../other", tree.Path("top/side"));
-    EXPECT_EQ(Sorted(List(tree, {"", "*"})), (Lines{"other/b", "top/a", "top/side/b"}));
+    fs::create_symlink("loop", tree.Path("top/loop"));
+    // "other" is walked under its own name, never again through "top/side".
+    EXPECT_EQ(Sorted(List(tree, {"", "*"}, DefaultSys(),
+                          {"skipped top/dangling: No such file or directory",
+                           "skipped top/loop: Too many levels of symbolic links"})),
+              (Lines{"other/b", "top/a"}));
     // Handed over by path, as a file replaced by one of these between listing and opening
     // would be: a pipe fails to read, devices that read like files are never reported.
     RecordingSink sink(tree.Root());
@@ -105,16 +115,16 @@ TEST(WalkTest, FifosDanglingLinksAndLinkCyclesAreHarmless) {
 TEST(WalkTest, StartingFolderIsResolvedOnceOrFinishesWithOneWhenGone) {
     TempTree tree;
     tree.Write("rel/a", "");
-    RecordingSink gone;
+    RecordingSink gone(tree.Root());
     EXPECT_EQ(RunSearch({tree.Path("gone"), "*.*", "x"}, gone), 1);
-    EXPECT_EQ(gone.Others(), Lines{"finished 1"});
+    EXPECT_EQ(gone.Others(), (Lines{"skipped gone: No such file or directory", "finished 1"}));
     ASSERT_EQ(::chdir(tree.Root().c_str()), 0);
     RecordingSink relative(tree.Root());
     RunSearch({"rel/", "*.*", "", "", true, true}, relative);
     EXPECT_EQ(relative.Found(), Lines{"rel/a"});  // absolute, and no double slash
 }
 
-TEST(WalkTest, FoldersAndFilesThatCannotBeOpenedAreSkippedSilently) {
+TEST(WalkTest, FoldersAndFilesThatCannotBeOpenedAreSkippedAndNamed) {
     TempTree tree;
     for (const char* path :
          {"a/x", "locked/y", "locked/deep/z", "b/w", "b/unreadable", "b/theirs"}) {
@@ -130,16 +140,140 @@ TEST(WalkTest, FoldersAndFilesThatCannotBeOpenedAreSkippedSilently) {
         for (const char* path : {"a/x", "b/w", "b/unreadable"})
             ASSERT_EQ(::chown(tree.Path(path).c_str(), 4242, 4242), 0);
     }
-    sys.Fail(Op::Chdir, EACCES, -1, "/locked");
+    sys.Fail(Op::OpenFolder, EACCES, -1, "locked");
     sys.Fail(Op::Access, EACCES, -1, "theirs");
-    EXPECT_EQ(Sorted(List(tree, {}, sys)), (Lines{"a/x", "b/w"}));
+    EXPECT_EQ(
+        Sorted(List(tree, {}, sys,
+                    {"skipped locked: Permission denied", "skipped b/unreadable: Permission denied",
+                     "skipped b/theirs: Permission denied"})),
+        (Lines{"a/x", "b/w"}));
     EXPECT_EQ(sys.Calls(Op::Access), 1);  // only about the file of another user
     FaultySys superuser;
     superuser.ActAs(0);
     EXPECT_EQ(List(tree, {}, superuser).size(), 6u);
+    // The starting folder may be entered but not listed; a listing that fails half-way.
     FaultySys unlisted;
-    unlisted.Fail(Op::Opendir, EMFILE, 1);  // the first folder cannot be listed
-    EXPECT_EQ(List(tree, {"", "*", "", "", false}, unlisted), Lines{});
+    unlisted.Fail(Op::Opendir, EMFILE, 1);
+    EXPECT_EQ(List(tree, {"", "*", "", "", false}, unlisted,
+                   {"skipped " + tree.Root() + ": Too many open files"}),
+              Lines{});
+}
+
+TEST(WalkTest, EachFolderAndFileIsReachedOnceWhateverLinksLeadThere) {
+    TempTree tree;
+    tree.Write("real.txt", "version=v1\n");
+    tree.Write("lib/conf.txt", "v1\n");
+    fs::create_symlink("real.txt", tree.Path("alias.txt"));
+    fs::create_symlink("lib", tree.Path("alias_dir"));
+    fs::create_symlink("lib", tree.Path("a_dir"));
+    ASSERT_EQ(::link(tree.Path("lib/conf.txt").c_str(), tree.Path("hard.txt").c_str()), 0);
+    // Searching, every name of a file is reported, but a folder is walked under one name: its
+    // own, not a link's.
+    RecordingSink search(tree.Root());
+    RunSearch({tree.Root(), "*.*", "v1", "", true, true}, search);
+    EXPECT_EQ(Sorted(search.Found()), (Lines{"alias.txt", "hard.txt", "lib/conf.txt", "real.txt"}));
+    // Replacing, each file is rewritten once: "v1.1" never becomes "v1.1.1".
+    RecordingSink replace(tree.Root());
+    RunSearch({tree.Root(), "*.*", "v1", "v1.1"}, replace);
+    EXPECT_EQ(tree.Read("real.txt"), "version=v1.1\n");
+    // The name reached first is rewritten; the other one keeps the old content.
+    EXPECT_EQ(Sorted({tree.Read("lib/conf.txt"), tree.Read("hard.txt")}),
+              (Lines{"v1\n", "v1.1\n"}));
+    EXPECT_EQ(replace.Found().size(), 2u);
+    EXPECT_TRUE(fs::is_symlink(tree.Path("alias.txt")));
+    EXPECT_EQ(replace.Others(), Lines{"finished 0"});
+}
+
+// Links that fan out without a cycle, each level holding two links to the next: walking every
+// path would take 2^24 folders.
+TEST(WalkTest, LinksFanningOutCostNoMoreThanTheFoldersTheyReach) {
+    TempTree tree;
+    constexpr int kLevels = 24;
+    for (int level = 0; level < kLevels; ++level) {
+        const std::string name = "l" + std::to_string(level);
+        tree.Write(name + "/f.txt", "v1");
+        if (level + 1 < kLevels) {
+            const std::string next = "../l" + std::to_string(level + 1);
+            fs::create_symlink(next, tree.Path(name + "/a"));
+            fs::create_symlink(next, tree.Path(name + "/b"));
+        }
+    }
+    FaultySys sys;
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "*.*", "v1", "v1.1"}, sink, sys);
+    EXPECT_EQ(sink.Found().size(), static_cast<size_t>(kLevels));
+    EXPECT_EQ(tree.Read("l23/f.txt"), "v1.1");
+    EXPECT_LE(sys.Calls(Op::OpenFolder), 4 * kLevels);
+}
+
+// Folders nested beyond the longest path the system takes, with a link inside that leads up.
+TEST(WalkTest, FoldersDeeperThanTheLongestPathAreWalkedAndRewritten) {
+    TempTree tree;
+    tree.Write("deep/top.txt", "old");
+    int fd = ::open(tree.Path("deep").c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string name(49, 'd');
+    for (int level = 0; level < 90; ++level) {  // 90 * 50 bytes: beyond PATH_MAX
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+        const int inner = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = inner;
+    }
+    const int file = ::openat(fd, "needle.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(file, "old", 3), 3);
+    ::close(file);
+    std::string up;
+    for (int level = 0; level < 90; ++level) {
+        up += "../";
+    }
+    ASSERT_EQ(::symlinkat((up + "top.txt").c_str(), fd, "up.txt"), 0);
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Path("deep"), "*.txt", "old", "new"}, sink);
+    EXPECT_EQ(sink.Found().size(), 2u);  // the link's target is rewritten once, as top.txt
+    EXPECT_EQ(sink.Others(), Lines{"finished 0"});
+    char bytes[4] = {};
+    const int again = ::openat(fd, "needle.txt", O_RDONLY);
+    ASSERT_EQ(::read(again, bytes, 3), 3);
+    ::close(again);
+    EXPECT_STREQ(bytes, "new");
+    EXPECT_EQ(tree.Read("deep/top.txt"), "new");
+    struct stat link;
+    EXPECT_EQ(::fstatat(fd, "up.txt", &link, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    ::close(fd);
+    // The tree cannot be removed by path: it is taken apart from the inside.
+    EXPECT_EQ(std::system(
+                  ("cd " + tree.Path("deep") + " && mv " + name + " ../x && rm -rf ../x").c_str()),
+              0);
+}
+
+// A filter's folder part names folders below the walked one, never above it or elsewhere.
+TEST(WalkTest, FilterThatLeadsOutsideTheFolderFindsNothing) {
+    TempTree tree;
+    tree.Write("victim.txt", "v1");
+    for (const char* sub : {"inside/a/x.txt", "inside/b/x.txt", "inside/c/x.txt"}) {
+        tree.Write(sub, "");
+    }
+    for (const std::string filter : {"../*.txt", "a/../../*.txt", "/etc/host*", "//etc/*"}) {
+        RecordingSink sink(tree.Root());
+        RunSearch({tree.Path("inside"), filter, "v1", "v1.1"}, sink);
+        EXPECT_EQ(sink.Found(), Lines{}) << filter;
+    }
+    EXPECT_EQ(tree.Read("victim.txt"), "v1");
+}
+
+TEST(WalkTest, HiddenFoldersAreLeftOutOnlyWhenAsked) {
+    TempTree tree;
+    for (const char* path : {".git/HEAD", ".git/refs/main", "src/.cache/x", "src/a", ".profile"}) {
+        tree.Write(path, "v1");
+    }
+    Request noHidden{tree.Root(), "*", "", "", true, true, false};
+    RecordingSink files(tree.Root());
+    RunSearch(noHidden, files);
+    EXPECT_EQ(Sorted(files.Found()),
+              (Lines{".git/HEAD", ".git/refs/main", "src/.cache/x", "src/a"}));
+    RecordingSink folders(tree.Root());
+    RunSearch(noHidden, folders, DefaultSys(), true);
+    EXPECT_EQ(folders.Found(), Lines{"src/a"});
 }
 
 }  // namespace

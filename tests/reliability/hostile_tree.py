@@ -3,7 +3,8 @@
 link cycles, links to themselves and to nowhere, folders and files it may not read, read-only
 files and folders, FIFOs, sockets and devices, names with newlines and invalid UTF-8, folders
 nested deeper than PATH_MAX, and 100,000 empty files in one folder. It must finish, list what it
-may, change nothing it may not, and prompt where a file cannot be rewritten.
+may, name on standard error what it may not read or change (but never a FIFO, socket or device),
+change nothing it may not, and prompt where a file cannot be rewritten.
 
     hostile_tree.py PELLUMAR"""
 import os, shutil, socket, stat, subprocess, sys, tempfile
@@ -94,8 +95,12 @@ def main():
         before = {name: open(f"{root}/{name}", "rb").read() if os.access(f"{root}/{name}", os.R_OK)
                   else None for name in ("plain", "read-only-file", "read-only-folder/inside")}
 
-        code, found, _ = run(pellumar, root, "--search-only")
-        expect(code == 0, f"listing finished (exit {code})")
+        code, found, errors = run(pellumar, root, "--search-only")
+        expect(code == 2, f"listing finished, with files passed over (exit {code})")
+        named = {line.split(": ")[1][len(root) + 1:] for line in errors.splitlines()
+                 if line.startswith("pellumar: ")}
+        expect(named == {"no-read", "no-exec", "unreadable", "dangling", "self-link"},
+               f"each file or folder that cannot be read is named once ({sorted(named)})")
         expect(sum(1 for p in found if p.startswith("many/")) == 100000,
                "the 100,000 empty files are all listed")
         expect(not any(p.startswith(("no-read/", "no-exec/")) or p == "unreadable" for p in found),
@@ -104,17 +109,22 @@ def main():
                "no FIFO, socket, device or broken link listed")
 
         code, found, _ = run(pellumar, root, "--search-only", "--search", "needle")
-        expect(code == 0, f"search finished (exit {code})")
+        expect(code == 2, f"search finished, with files passed over (exit {code})")
         names = {os.fsencode(p).split(b"/")[-1] for p in found}
         expect(all(name in names for name in odd), "names with a newline or invalid UTF-8 found")
         expect("deep/shallow" in found, "the reachable file below the deep folders found")
         expect("cycle/inner" in found, "a file inside a link cycle found")
-        expect(not any(p.endswith("needle-deep") for p in found),
-               "folders whose path is too long to be made current skipped silently")
+        expect(any(p.endswith("needle-deep") for p in found),
+               "a file in folders nested deeper than PATH_MAX found")
 
         code, found, errors = run(pellumar, root, "--search", "needle", "--replace", "pin", "--yes")
         expect("open the temporary file" in errors, "a read-only folder prompts for the temporary file")
         expect("replace the file" in errors, "a read-only file prompts before it would be replaced")
+        for name in ("read-only-file", "read-only-folder/inside"):
+            expect(f"{root}/{name}: not changed: Permission denied" in errors,
+                   f"{name} named as not changed")
+            expect(name not in found, f"{name} not listed as replaced")
+        expect(code == 2, f"replacement with files not changed ends with 2 (exit {code})")
         after = {name: open(f"{root}/{name}", "rb").read() if os.access(f"{root}/{name}", os.R_OK)
                  else None for name in before}
         expect(after["read-only-file"] == before["read-only-file"], "the read-only file unchanged")

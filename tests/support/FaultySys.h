@@ -7,7 +7,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "Sys.h"
@@ -15,13 +14,13 @@
 namespace pellumar::test {
 
 // The system calls tests make fail. Temporary-file calls are told apart from those on the
-// searched files: a create is an open with O_CREAT, and a close is on a descriptor it returned.
+// searched files: a create is an open with O_CREAT. Folders are opened with O_DIRECTORY.
 enum class Op {
     Open,
+    OpenFolder,
     CreateTemp,
     Write,
     Fsync,
-    CloseTemp,
     Fchmod,
     Rename,
     Access,
@@ -31,7 +30,12 @@ enum class Op {
     Chdir,
     Opendir,
     Unlink,
-    Madvise
+    Madvise,
+    Lock,
+    PermCopy,
+    AttrCopy,
+    Readlink,
+    StatAt
 };
 
 class FaultySys : public Sys {
@@ -48,26 +52,13 @@ class FaultySys : public Sys {
     void LimitWrites(size_t most) { m_nWriteLimit = most; }  // each write takes at most this
     int Calls(Op op) { return m_calls[op]; }
 
-    int Open(const char* path, int flags, mode_t mode) override {
+    int OpenAt(int dirfd, const char* name, int flags, mode_t mode) override {
         const bool create = (flags & O_CREAT) != 0;
-        if (Enter(create ? Op::CreateTemp : Op::Open, path)) {
+        const Op op = create ? Op::CreateTemp : (flags & O_DIRECTORY) ? Op::OpenFolder : Op::Open;
+        if (Enter(op, name)) {
             return -1;
         }
-        const int fd = Sys::Open(path, flags, mode);
-        if (create && fd >= 0) {
-            m_tempFds.insert(fd);
-        }
-        return fd;
-    }
-    int OpenAt(int dirfd, const char* name, int flags) override {
-        return Enter(Op::Open, name) ? -1 : Sys::OpenAt(dirfd, name, flags);
-    }
-    int Close(int fd) override {
-        const bool fail = m_tempFds.erase(fd) != 0 && Enter(Op::CloseTemp);
-        const int error = errno;
-        const int result = Sys::Close(fd);  // the descriptor is gone either way
-        errno = error;
-        return fail ? -1 : result;
+        return Sys::OpenAt(dirfd, name, flags, mode);
     }
     ssize_t Write(int fd, const void* data, size_t size) override {
         size = m_nWriteLimit ? std::min(size, m_nWriteLimit) : size;
@@ -75,11 +66,23 @@ class FaultySys : public Sys {
     }
     int Fsync(int fd) override { return Enter(Op::Fsync) ? -1 : Sys::Fsync(fd); }
     int Fchmod(int fd, mode_t m) override { return Enter(Op::Fchmod) ? -1 : Sys::Fchmod(fd, m); }
-    int Rename(const char* a, const char* b) override {
-        return Enter(Op::Rename, b) ? -1 : Sys::Rename(a, b);
+    int RenameAt(int fromDir, const char* a, int toDir, const char* b, unsigned flags) override {
+        return Enter(Op::Rename, b) ? -1 : Sys::RenameAt(fromDir, a, toDir, b, flags);
     }
-    int Access(const char* p, int m) override {
-        return Enter(Op::Access, p) ? -1 : Sys::Access(p, m);
+    int PermCopy(int from, int to) override {
+        return Enter(Op::PermCopy) ? -1 : Sys::PermCopy(from, to);
+    }
+    int AttrCopy(int from, int to) override {
+        return Enter(Op::AttrCopy) ? -1 : Sys::AttrCopy(from, to);
+    }
+    int Flock(int fd, int operation) override {
+        return Enter(Op::Lock) ? -1 : Sys::Flock(fd, operation);
+    }
+    ssize_t ReadlinkAt(int dirfd, const char* name, char* buffer, size_t size) override {
+        return Enter(Op::Readlink, name) ? -1 : Sys::ReadlinkAt(dirfd, name, buffer, size);
+    }
+    int FstatAt(int dirfd, const char* name, struct stat* st, int flags) override {
+        return Enter(Op::StatAt, name) ? -1 : Sys::FstatAt(dirfd, name, st, flags);
     }
     int FaccessAt(int dirfd, const char* name, int mode, int flags) override {
         return Enter(Op::Access, name) ? -1 : Sys::FaccessAt(dirfd, name, mode, flags);
@@ -96,11 +99,12 @@ class FaultySys : public Sys {
     int Madvise(void* a, size_t n, int advice) override {
         return Enter(Op::Madvise) ? -1 : Sys::Madvise(a, n, advice);
     }
-    int Unlink(const char* p) override { return Enter(Op::Unlink, p) ? -1 : Sys::Unlink(p); }
-    int Chdir(const char* p) override { return Enter(Op::Chdir, p) ? -1 : Sys::Chdir(p); }
-    DIR* Opendir(const char* p) override {
-        return Enter(Op::Opendir, p) ? nullptr : Sys::Opendir(p);
+    int UnlinkAt(int dirfd, const char* name) override {
+        return Enter(Op::Unlink, name) ? -1 : Sys::UnlinkAt(dirfd, name);
     }
+    int Chdir(const char* p) override { return Enter(Op::Chdir, p) ? -1 : Sys::Chdir(p); }
+    int Fchdir(int fd) override { return Enter(Op::Chdir) ? -1 : Sys::Fchdir(fd); }
+    DIR* Fdopendir(int fd) override { return Enter(Op::Opendir) ? nullptr : Sys::Fdopendir(fd); }
 
   private:
     struct Fault {
@@ -133,7 +137,6 @@ class FaultySys : public Sys {
     std::map<Op, Fault> m_faults;
     std::map<Op, std::function<void()>> m_hooks;
     std::map<Op, int> m_calls;
-    std::set<int> m_tempFds;
     size_t m_nWriteLimit = 0;
     std::optional<uid_t> m_user;
 };

@@ -41,6 +41,11 @@ void RecordingSink::OnSearchFound(std::string path, FileInformation info) {
     Record("found " + path);
 }
 
+void RecordingSink::OnSearchSkipped(const std::string& path, SkipKind kind, int error) {
+    Record(std::string(kind == SkipKind::Unread ? "skipped " : "not changed ") + path + ": " +
+           FileSystem::ErrorText(error));
+}
+
 int RecordingSink::Ask(const char* kind, const char* operation, const CFileException& error) {
     int reply;
     {

@@ -27,6 +27,8 @@ class RecordingSink : public ISearchNotify {
     int OnSearchError(const char* operation, const CFileException& error) override;
     int OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
     void OnSearchFinished(int result) override { Record("finished " + std::to_string(result)); }
+    // "skipped PATH: REASON", or "not changed PATH: REASON".
+    void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
 
     Lines Found() const { return Select(true); }    // the paths of the "found" lines, in order
     Lines Others() const { return Select(false); }  // every other line
@@ -59,10 +61,12 @@ struct Request {
 };
 
 // Runs the search on the calling thread; returns its result.
-inline int RunSearch(const Request& r, ISearchNotify& sink, Sys& sys = DefaultSys()) {
-    return CSearchThread(&sink, r.folder, r.filter, r.search, r.replace, r.subfolders, r.searchOnly,
-                         r.hidden, r.ignoreCase, sys)
-        .Run();
+inline int RunSearch(const Request& r, ISearchNotify& sink, Sys& sys = DefaultSys(),
+                     bool bNoHiddenFolders = false) {
+    CSearchThread worker(&sink, r.folder, r.filter, r.search, r.replace, r.subfolders, r.searchOnly,
+                         r.hidden, r.ignoreCase, sys);
+    worker.LeaveOutHiddenFolders(bNoHiddenFolders);
+    return worker.Run();
 }
 
 }  // namespace pellumar::test
