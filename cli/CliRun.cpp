@@ -12,6 +12,7 @@
 
 #include "CSearchThread.h"
 #include "CliOptions.h"
+#include "CliOutput.h"
 #include "CliPlatform.h"
 #include "CliProgress.h"
 #include "CliPrompt.h"
@@ -76,7 +77,7 @@ class CliSession {
     int m_nResult = 0;
     bool m_bFinished = false;
     bool m_bAborted = false;
-    bool m_bOutputBroken = false;
+    CliOutput m_output{STDOUT_FILENO};
     bool m_bPassedOver = false;   // a file or folder could not be read or changed
     std::string m_strNotChanged;  // its found report, should one follow, is not listed
 };
@@ -142,6 +143,9 @@ int CliSession::Search() {
         for (CliEvent& event : queue.Take(std::chrono::milliseconds(100))) {
             Handle(event);
         }
+        if (!m_output.Flush()) {
+            m_stop.RequestStopNow();  // nobody reads the results any more: end the search
+        }
         if (g_nSignals > 1) {
             EndNow(queue);
         }
@@ -152,9 +156,7 @@ int CliSession::Search() {
     thread.join();
     g_stop.store(nullptr);
     m_progress.Clear();
-    if (std::fflush(stdout) != 0) {
-        m_bOutputBroken = true;
-    }
+    m_output.Flush();
     return ExitStatus();
 }
 
@@ -169,7 +171,7 @@ void CliSession::EndNow(CliQueue& queue) {
         }
     }
     m_progress.Clear();
-    std::fflush(stdout);
+    m_output.Flush();
     EndBySignal(g_signal);
 }
 
@@ -197,22 +199,18 @@ void CliSession::Report(const CliEvent& event) {
         return;  // it holds the text, but it was not changed
     }
     ++m_nFound;
-    if (m_bOutputBroken) {
+    if (m_output.IsBroken()) {
         return;
     }
     m_progress.Clear();
     if (m_options.bLong) {
-        std::fputs(FormatSize(event.info.FileSize()).c_str(), stdout);
-        std::fputc('\t', stdout);
-        std::fputs(FormatTimeText(event.info.ftLastWriteTime).c_str(), stdout);
-        std::fputc('\t', stdout);
+        m_output.Add(FormatSize(event.info.FileSize()));
+        m_output.Add("\t");
+        m_output.Add(FormatTimeText(event.info.ftLastWriteTime));
+        m_output.Add("\t");
     }
-    std::fwrite(event.path.data(), 1, event.path.size(), stdout);
-    std::fputc(m_options.bNull ? '\0' : '\n', stdout);
-    if (std::ferror(stdout)) {
-        m_bOutputBroken = true;  // nobody reads the results any more: end the search
-        m_stop.RequestStopNow();
-    }
+    m_output.Add(event.path);
+    m_output.Add(m_options.bNull ? std::string_view("\0", 1) : std::string_view("\n"));
 }
 
 // As grep names what it could not read: "pellumar: PATH: REASON".
@@ -269,7 +267,7 @@ int CliSession::ExitStatus() const {
     if (g_signal) {
         return 128 + g_signal;
     }
-    if (m_bAborted || m_bOutputBroken || m_bPassedOver || m_nResult != 0) {
+    if (m_bAborted || m_output.IsBroken() || m_bPassedOver || m_nResult != 0) {
         return 2;
     }
     return m_nFound > 0 ? 0 : 1;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -91,6 +92,7 @@ class CSearchThread {
                         const std::vector<std::string>& subfolders);
     void WalkLinkedFolders();
 
+    bool SeeFile(const FileStatus& status);
     int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     int SearchFile(const std::string& strPath, NativeHandle file);
     int ScanWhole(ScanState& state);
@@ -107,6 +109,7 @@ class CSearchThread {
     bool OpenTemporary(ScanState& state);
     void WriteOut(ScanState& state, const void* pData, size_t nSize);
     void PutInPlace(ScanState& state);
+    void DiscardOnStop(ScanState& state);
     void GiveUpRewrite(ScanState& state, int nError);
     void ReportReplaceFailure(const std::string& strPath, int nError);
 
@@ -133,8 +136,8 @@ class CSearchThread {
     bool m_bSkipHiddenFolders = false;
     std::unordered_set<FileId, FileIdHash> m_foldersWalked;  // each folder is walked once
     std::vector<Linked> m_linkedFolders;  // waiting until the tree itself is walked
-    // Replacing, the files scanned and the new ones made: none is rewritten twice.
-    std::unordered_set<FileId, FileIdHash> m_filesSeen;
+    // Replacing, the files scanned and the new ones made, as they were: none is rewritten twice.
+    std::unordered_map<FileId, FileVersion, FileIdHash> m_filesSeen;
 };
 
 }  // namespace pellumar

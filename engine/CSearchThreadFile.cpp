@@ -84,16 +84,28 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
         return SearchFile(strPath, file.Get());
     }
     FileStatus status;
-    if (const int error = m_fs.Status(file.Get(), status)) {
+    if (const int error = m_fs.StatusAndGeneration(file.Get(), status)) {
         return error;  // nothing is known of the file: it is skipped
     }
-    if (!status.IsRegular()) {
+    if (!status.IsRegular() || !SeeFile(status)) {
         return 0;
     }
-    if (!m_filesSeen.insert(status.Id()).second) {
-        return 0;  // reached again, through a link or another name: its text is replaced once
-    }
     return RewriteFile(pWhere, name, strPath, file, status);
+}
+
+// False for a file reached again, through a link or another name, as this search left it: its
+// text is replaced once. A file that another program changed since, or a new file that the
+// system gave the number of one deleted since, is a file to search.
+bool CSearchThread::SeeFile(const FileStatus& status) {
+    const auto [seen, isNew] = m_filesSeen.try_emplace(status.Id(), status.Version());
+    if (isNew) {
+        return true;
+    }
+    if (seen->second == status.Version()) {
+        return false;
+    }
+    seen->second = status.Version();
+    return true;
 }
 
 // A listed file is never read: what is reported is its status and that it could be opened.
@@ -128,7 +140,7 @@ int CSearchThread::RewriteFile(const FolderListing* pWhere, const char* name,
             error = m_fs.Open(pWhere, name, strPath, *file.Receive());
         }
         if (error == 0) {
-            error = m_fs.Status(file.Get(), status);
+            error = m_fs.StatusAndGeneration(file.Get(), status);
         }
         if (error == 0 && !status.IsRegular()) {
             error = FileSystem::kChangedMeanwhile;
@@ -138,7 +150,7 @@ int CSearchThread::RewriteFile(const FolderListing* pWhere, const char* name,
             ReportReplaceFailure(strPath, error);
             break;
         }
-        m_filesSeen.insert(status.Id());
+        m_filesSeen[status.Id()] = status.Version();
     }
     if (attempt.failure != 0) {
         m_pNotify->OnSearchSkipped(strPath, SkipKind::NotChanged, attempt.failure);

@@ -100,9 +100,11 @@ void CSearchThread::WriteOut(ScanState& state, const void* pData, size_t nSize) 
     }
 }
 
+// A stop that comes before the new content is in place leaves the file as it was; unless an
+// answer to a prompt made the stop, the file is then not reported either.
 void CSearchThread::PutInPlace(ScanState& state) {
     if (CurrentStop() != STOP_NONE) {
-        state.temp.Discard();
+        DiscardOnStop(state);
         return;
     }
     if (const int error = state.temp.Complete()) {
@@ -114,7 +116,7 @@ void CSearchThread::PutInPlace(ScanState& state) {
         return;
     }
     if (CurrentStop() != STOP_NONE) {
-        state.temp.Discard();
+        DiscardOnStop(state);
         return;
     }
     int error = m_fs.CheckReplaceable(state.target, state.file, state.opened);
@@ -123,7 +125,7 @@ void CSearchThread::PutInPlace(ScanState& state) {
     }
     if (error == 0) {
         // The new file is never scanned again; the old one, when no other name keeps it, is gone.
-        m_filesSeen.insert(state.temp.Id());
+        m_filesSeen[state.temp.Written().Id()] = state.temp.Written().Version();
         if (state.opened.HasOneName()) {
             m_filesSeen.erase(state.opened.Id());
         }
@@ -136,6 +138,13 @@ void CSearchThread::PutInPlace(ScanState& state) {
     }
     GiveUpRewrite(state, error);
     ReportReplaceFailure(state.strPath, error);
+}
+
+void CSearchThread::DiscardOnStop(ScanState& state) {
+    state.temp.Discard();
+    if (state.failure == 0) {
+        state.found = false;
+    }
 }
 
 // The file stays as it was; the first reason is the one told.

@@ -59,6 +59,9 @@ class FileSystem {
     int Open(const FolderListing* where, const char* name, const std::string& path,
              NativeHandle& handle);
     int Status(NativeHandle handle, FileStatus& status);
+    // The status, with the file's generation where the file system tells it: enough to tell
+    // the file from a later one that is given its number.
+    int StatusAndGeneration(NativeHandle handle, FileStatus& status);
     // The status of a file that is not opened, and whether it could be read: 0, or the error
     // that an open would meet.
     int StatusUnopened(const FolderListing* where, const char* name, const std::string& path,

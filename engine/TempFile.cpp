@@ -18,9 +18,7 @@ int TempFile::Create(const RewriteTarget& target, NativeHandle source, const Fil
     Discard();
     m_pTarget = &target;
     int error = m_fs.CreateTemporary(target, source, like, bRetry, m_strName, m_handle, m_bExists);
-    FileStatus created;
-    if (error == 0 && (error = m_fs.Status(m_handle, created)) == 0) {
-        m_id = created.Id();
+    if (error == 0 && (error = m_fs.StatusAndGeneration(m_handle, m_written)) == 0) {
         // Held until the file is in place or deleted: another run passes over a file of this
         // name that is held.
         m_fs.Lock(m_handle, [] { return true; });
@@ -77,6 +75,9 @@ int TempFile::Complete() {
     if (error == 0) {
         error = m_fs.Flush(m_handle);
     }
+    if (error == 0) {
+        error = m_fs.StatusAndGeneration(m_handle, m_written);
+    }
     if (!FileSystem::kKeepsOpen) {
         const int closed = m_fs.Close(std::exchange(m_handle, kNoHandle));
         error = error != 0 ? error : closed;
@@ -100,8 +101,12 @@ int TempFile::RenameOver(NativeHandle source, const FileStatus& opened) {
     return error;
 }
 
-// Deleted before it is closed, so that no other run finds it unlocked under its name.
+// Deleted before it is closed, so that no other run finds it unlocked under its name; where a
+// file that is open cannot be deleted, closed first.
 void TempFile::Discard() {
+    if (!FileSystem::kKeepsOpen && IsOpen()) {
+        m_fs.Close(std::exchange(m_handle, kNoHandle));
+    }
     // A failed delete is tried again: a passing fault should leave nothing behind.
     for (int attempt = 0; m_bExists && attempt < kDeleteAttempts; ++attempt) {
         m_bExists = m_fs.Delete(*m_pTarget, m_strName) != 0;

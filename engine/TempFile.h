@@ -43,8 +43,8 @@ class TempFile {
     bool IsOpen() const { return m_handle != kNoHandle; }
     // The temporary file's path, as messages show it.
     std::string Path() const;
-    // Names the new file, which keeps its name when it is put in place.
-    FileId Id() const { return m_id; }
+    // The new file as it was completed, which it stays when it is put in place.
+    const FileStatus& Written() const { return m_written; }
 
   private:
     int FlushBuffer();
@@ -54,7 +54,7 @@ class TempFile {
     bool m_bExists = false;  // a file of ours stands at m_strName
     const RewriteTarget* m_pTarget = nullptr;
     std::string m_strName;  // beside the target
-    FileId m_id;
+    FileStatus m_written;
     std::vector<char>& m_buffer;
     size_t m_nUsed = 0;
 };

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
@@ -55,6 +56,21 @@ StopSignalsHeldForNewThreads::StopSignalsHeldForNewThreads() {
 StopSignalsHeldForNewThreads::~StopSignalsHeldForNewThreads() {
     const sigset_t set = StopSignalSet();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
 }
 
 size_t StandardErrorWidth() {

@@ -1,5 +1,8 @@
 #include "CliPlatform.h"
 
+#include <io.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <initializer_list>
@@ -35,6 +38,22 @@ void EndBySignal(int signal) {
 // The system runs each handler on a thread of its own: nothing to hold.
 StopSignalsHeldForNewThreads::StopSignalsHeldForNewThreads() = default;
 StopSignalsHeldForNewThreads::~StopSignalsHeldForNewThreads() = default;
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const unsigned part = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
+        const int written = ::_write(fd, data, part);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
 
 size_t StandardErrorWidth() {
     CONSOLE_SCREEN_BUFFER_INFO info;

@@ -149,6 +149,17 @@ int FileSystem::Status(NativeHandle handle, FileStatus& status) {
     return m_sys.Fstat(handle, &status.st) == 0 ? 0 : ErrnoOr(EIO);
 }
 
+int FileSystem::StatusAndGeneration(NativeHandle handle, FileStatus& status) {
+    status.generation = 0;
+    if (m_sys.Fstat(handle, &status.st) != 0) {
+        return ErrnoOr(EIO);
+    }
+    if (S_ISREG(status.st.st_mode) && m_sys.Generation(handle, &status.generation) != 0) {
+        status.generation = 0;  // not told here: size and times must do
+    }
+    return 0;
+}
+
 // A listed file is never read, so it is not opened either: its status and whether it could be
 // opened are told by the system without one, at a third of the cost.
 int FileSystem::StatusUnopened(const FolderListing* where, const char* name,

@@ -40,6 +40,15 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 
+// Tells one file that had an identity from another that has it now: the system gives a number
+// that a deleted file had to a new one, but not its generation, nor mostly its size and times.
+struct FileVersion {
+    uint32_t generation = 0;  // 0 where the file system does not tell it
+    int64_t size = 0;
+    int64_t modified = 0;  // nanoseconds
+    bool operator==(const FileVersion&) const = default;
+};
+
 // An open folder listing, and the entry it is at.
 struct ListingState {
     DIR* dir = nullptr;
@@ -70,11 +79,15 @@ struct PlatformState {
 // its access rights to the file that replaces it.
 struct FileStatus {
     struct stat st {};
+    uint32_t generation = 0;  // read only where it is needed
 
     bool IsRegular() const { return S_ISREG(st.st_mode); }
     uint64_t Size() const { return static_cast<uint64_t>(st.st_size); }
     FileId Id() const {
         return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    }
+    FileVersion Version() const {
+        return {generation, st.st_size, st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec};
     }
     // Whether no other name than the one searched leads to the file's content.
     bool HasOneName() const { return st.st_nlink <= 1; }

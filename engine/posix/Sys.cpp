@@ -3,7 +3,9 @@
 #include <acl/libacl.h>
 #include <attr/libattr.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -50,6 +52,12 @@ int Sys::AttrCopy(int from, int to) {
 }
 int Sys::Flock(int fd, int operation) {
     return ::flock(fd, operation);
+}
+int Sys::Generation(int fd, uint32_t* generation) {
+    int value = 0;
+    const int result = ::ioctl(fd, FS_IOC_GETVERSION, &value);
+    *generation = static_cast<uint32_t>(value);
+    return result;
 }
 int Sys::RenameAt(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
     return flags == 0 ? ::renameat(fromDir, from, toDir, to)

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace pellumar {
 
@@ -29,6 +30,8 @@ class Sys {
     // The extended attributes of `from` that are not permissions, given to `to`.
     virtual int AttrCopy(int from, int to);
     virtual int Flock(int fd, int operation);
+    // The file's generation, which a new file given a deleted one's number does not share.
+    virtual int Generation(int fd, uint32_t* generation);
     // rename(2) relative to folders; `flags` as renameat2(2) takes them.
     virtual int RenameAt(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
     virtual int UnlinkAt(int dirfd, const char* name);

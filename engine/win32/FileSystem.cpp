@@ -72,6 +72,10 @@ int FileSystem::Status(NativeHandle handle, FileStatus& status) {
                                                                   : LastErrorOr(ERROR_READ_FAULT);
 }
 
+int FileSystem::StatusAndGeneration(NativeHandle handle, FileStatus& status) {
+    return Status(handle, status);
+}
+
 // A listed file is opened as a searched one is, so that the same files are listed.
 int FileSystem::StatusUnopened(const FolderListing* where, const char* name,
                                const std::string& path, FileStatus& status) {

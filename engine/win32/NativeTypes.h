@@ -41,6 +41,13 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 
+// Tells one file that had an identity from another that has it now.
+struct FileVersion {
+    uint64_t size = 0;
+    uint64_t modified = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+
 // A folder the walk is in: the current folder, which is all the system's listings need.
 struct FolderState {};
 
@@ -72,6 +79,7 @@ struct FileStatus {
         return {info.dwVolumeSerialNumber,
                 (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
     }
+    FileVersion Version() const { return {info.FileSize(), info.ftLastWriteTime.Ticks()}; }
     bool HasOneName() const { return info.nNumberOfLinks <= 1; }
     FileInformation Information(std::string_view /*name*/) const { return info; }
 };

@@ -1,70 +1,15 @@
 // The pellumar command run as users run it: arguments, output, exit status, signals.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
 #include <regex>
-#include <thread>
 
+#include "PellumarProcess.h"
 #include "TempTree.h"
 
 namespace pellumar {
 namespace {
 
-using Lines = std::vector<std::string>;
-using test::TempTree;
-
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-struct How {
-    int interruptAfterMs = -1;
-    bool unread = false;       // the output goes into a pipe that nobody reads
-    rlim_t fileSizeLimit = 0;  // writes beyond it fail, even for root
-    std::string input;         // standard input; empty: /dev/null
-};
-
-Result Pellumar(std::vector<std::string> args, const How& how = {}) {
-    TempTree io;
-    io.Write("in", how.input);
-    args.insert(args.begin(), PELLUMAR_BINARY);
-    if (how.unread) {
-        args.insert(args.begin(),
-                    {"/bin/bash", "-c", "\"$0\" \"$@\" | true; exit ${PIPESTATUS[0]}"});
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::freopen(how.input.empty() ? "/dev/null" : io.Path("in").c_str(), "r", stdin);
-        if (how.fileSizeLimit) {
-            const struct rlimit limit = {how.fileSizeLimit, how.fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            ::signal(SIGXFSZ, SIG_IGN);
-        }
-        std::freopen(io.Path("out").c_str(), "w", stdout);
-        std::freopen(io.Path("err").c_str(), "w", stderr);
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    if (how.interruptAfterMs >= 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(how.interruptAfterMs));
-        ::kill(pid, SIGINT);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), io.Read("out"),
-            io.Read("err")};
-}
+using namespace test;
 
 TEST(CliRunTest, WrongInputGetsTheDialogsMessagesAndChangesNothing) {
     TempTree tree;

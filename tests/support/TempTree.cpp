@@ -1,6 +1,13 @@
 #include "TempTree.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,6 +40,11 @@ TempTree::~TempTree() {
     std::error_code error;
     fs::current_path(fs::temp_directory_path(), error);
     fs::remove_all(m_strRoot, error);
+#ifndef _WIN32
+    if (error) {  // folders nested beyond the longest path: rm takes them apart from inside
+        std::system(("rm -rf -- '" + m_strRoot + "'").c_str());
+    }
+#endif
 }
 
 std::string TempTree::Path(const std::string& relative) const {
@@ -77,5 +89,23 @@ std::vector<std::string> TempTree::TemporaryFiles() const {
     std::erase_if(files, [](const std::string& file) { return !std::regex_match(file, name); });
     return files;
 }
+
+#ifndef _WIN32
+int TempTree::MakeDeep(const std::string& relative, int levels) const {
+    fs::create_directories(Path(relative));
+    int fd = ::open(Path(relative).c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string name(49, 'd');
+    for (int level = 0; level < levels && fd >= 0; ++level) {
+        ::mkdirat(fd, name.c_str(), 0755);
+        const int inner = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = inner;
+    }
+    if (fd < 0) {
+        throw std::runtime_error("cannot nest folders in " + relative);
+    }
+    return fd;
+}
+#endif
 
 }  // namespace pellumar::test

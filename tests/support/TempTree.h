@@ -29,6 +29,13 @@ class TempTree {
     // The files whose name is that of a temporary file of the engine.
     std::vector<std::string> TemporaryFiles() const;
 
+#ifndef _WIN32
+    // Nests `levels` folders of 49-character names in the folder `relative` (made when missing)
+    // and returns a descriptor of the innermost, to be closed by the caller: at 90 levels its
+    // path is longer than any the system takes.
+    int MakeDeep(const std::string& relative, int levels) const;
+#endif
+
   private:
     std::string m_strRoot;
 };

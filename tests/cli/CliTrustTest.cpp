@@ -1,0 +1,265 @@
+// pellumar on ordinary Linux trees: what it could not read or change is named and ends the run
+// with 2, links never make it rewrite a file twice, its filter stays inside the folder, dot-folders
+// are left out when asked, and a second interrupt loses no line of output.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+#include "PellumarProcess.h"
+#include "TempTree.h"
+
+namespace pellumar {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+Lines SortedLines(const std::string& text) {
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+TEST(CliTrustTest, WhatCannotBeReadIsNamedAsGrepNamesItAndTheRunEndsWithTwo) {
+    TempTree tree;
+    tree.Write("a/x", "needle");
+    tree.Write("unreadable", "needle", 0);
+    tree.Write("locked/y", "needle");  // may be entered, not listed
+    tree.Write("noexec/z", "needle");  // may be listed, not entered
+    tree.Write("start/w", "needle");
+    ::chmod(tree.Path("locked").c_str(), 0311);
+    ::chmod(tree.Path("noexec").c_str(), 0644);
+    ::chmod(tree.Path("start").c_str(), 0311);
+    fs::create_symlink("nowhere", tree.Path("dangling"));
+    ASSERT_EQ(::mkfifo(tree.Path("fifo").c_str(), 0644), 0);  // passed over without a word
+    const int deep = tree.MakeDeep("deep", 90);
+    const int file = ::openat(deep, "needle-deep", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(file, "needle", 6), 6);
+    ::close(file);
+    ::close(deep);
+
+    const How asUser{-1, false, 0, "", true};
+    const Result result =
+        Pellumar({"--folder", tree.Root(), "--search", "needle", "--match-case"}, asUser);
+    EXPECT_EQ(result.status, 2);
+    const Lines found = SortedLines(result.out);
+    ASSERT_EQ(found.size(), 2u) << result.out;
+    EXPECT_EQ(found[0], tree.Path("a/x"));
+    EXPECT_NE(found[1].find("/needle-deep"), std::string::npos);  // deeper than PATH_MAX
+    EXPECT_EQ(SortedLines(result.err),
+              (Lines{"pellumar: " + tree.Path("dangling") + ": No such file or directory",
+                     "pellumar: " + tree.Path("locked") + ": Permission denied",
+                     "pellumar: " + tree.Path("noexec") + ": Permission denied",
+                     "pellumar: " + tree.Path("start") + ": Permission denied",
+                     "pellumar: " + tree.Path("unreadable") + ": Permission denied"}));
+
+    const Result quiet = Pellumar(
+        {"--folder", tree.Root(), "--search", "needle", "--no-messages", "--quiet"}, asUser);
+    EXPECT_EQ(quiet.status, 2);
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(quiet.out, result.out);
+    // A starting folder that may be entered but not listed.
+    const Result start = Pellumar({"--folder", tree.Path("start"), "--search", "x"}, asUser);
+    EXPECT_EQ(start.status, 2);
+    EXPECT_EQ(start.err, "pellumar: " + tree.Path("start") + ": Permission denied\n");
+    for (const char* folder : {"locked", "noexec", "start"}) {
+        ::chmod(tree.Path(folder).c_str(), 0755);
+    }
+}
+
+TEST(CliTrustTest, FilterThatLeadsOutsideTheFolderIsRefusedBeforeAnythingIsRead) {
+    TempTree tree;
+    tree.Write("victim.txt", "v1");
+    for (const char* path : {"inside/a/x.txt", "inside/b/x.txt", "inside/c/x.txt"}) {
+        tree.Write(path, "v1");
+    }
+    const std::string message =
+        "pellumar: The filter may name only folders inside the folder to look in. Please type "
+        "in a filter without \"..\" and without a leading \"/\".\n";
+    for (const std::string filter : {"../*.txt", "a/../../*.txt", "/etc/host*"}) {
+        const Result result = Pellumar({"--folder", tree.Path("inside"), "--filter", filter,
+                                        "--search", "v1", "--replace", "v1.1", "--yes"});
+        EXPECT_EQ(result.status, 2) << filter;
+        EXPECT_EQ(result.err, message) << filter;
+        EXPECT_EQ(result.out, "") << filter;
+    }
+    EXPECT_EQ(tree.Read("victim.txt"), "v1");
+    EXPECT_EQ(tree.Read("inside/a/x.txt"), "v1");
+    // A folder part inside the folder is still a folder part.
+    const Result inside = Pellumar({"--folder", tree.Path("inside"), "--filter", "./a/*.txt"});
+    EXPECT_EQ(inside.out, tree.Path("inside") + "/./a/x.txt\n");
+}
+
+TEST(CliTrustTest, NoHiddenLeavesOutDotFilesAndDotFolders) {
+    TempTree tree;
+    for (const char* path : {".git/HEAD", ".git/config", "src/.cache/x", ".env", "src/a"}) {
+        tree.Write(path, "ref: v1");
+    }
+    const Result result = Pellumar(
+        {"--folder", tree.Root(), "--search", "v1", "--replace", "v2", "--yes", "--no-hidden"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, tree.Path("src/a") + "\n");
+    for (const char* path : {".git/HEAD", ".git/config", "src/.cache/x", ".env"}) {
+        EXPECT_EQ(tree.Read(path), "ref: v1") << path;
+    }
+}
+
+// A link to a file, and a link to a folder, beside what they lead to; and links that fan out,
+// each level holding two links to the next, which would take 2^24 walks of the last folder.
+TEST(CliTrustTest, LinksNeverMakeAFileRewrittenTwiceNorTheWalkEndless) {
+    TempTree tree;
+    tree.Write("real.txt", "version=v1\n");
+    tree.Write("lib/conf.txt", "v1\n");
+    fs::create_symlink("real.txt", tree.Path("alias.txt"));
+    fs::create_symlink("lib", tree.Path("alias_dir"));
+    for (int level = 0; level < 24; ++level) {
+        const std::string name = "fan/l" + std::to_string(level);
+        tree.Write(name + "/f.txt", "v1");
+        for (const char* link : {"/a", "/b"}) {
+            fs::create_symlink("../l" + std::to_string(level + 1), tree.Path(name + link));
+        }
+    }
+    int output = -1;
+    const pid_t pid = StartPellumar({"--folder", tree.Root(), "--search", "v1", "--replace", "v1.1",
+                                     "--yes", "--match-case", "--no-messages"},
+                                    output);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(output, buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(output);
+    std::thread watchdog([pid] {
+        std::this_thread::sleep_for(std::chrono::seconds(20));
+        ::kill(pid, SIGKILL);  // an endless walk fails here rather than hanging the tests
+    });
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    watchdog.detach();
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(tree.Read("real.txt"), "version=v1.1\n");
+    EXPECT_EQ(tree.Read("lib/conf.txt"), "v1.1\n");
+    EXPECT_EQ(tree.Read("fan/l23/f.txt"), "v1.1");
+    EXPECT_EQ(SortedLines(out).size(), 26u) << out;
+    EXPECT_TRUE(fs::is_symlink(tree.Path("alias.txt")));
+}
+
+// Files that hold the text but cannot be changed are named and not listed; a replacement that
+// would change nothing leaves its file as it is, and lists it.
+TEST(CliTrustTest, FileThatCannotBeChangedIsNamedNotListed) {
+    TempTree tree;
+    tree.Write("same", "keep v1");
+    tree.Write("changes/frozen", "v1");
+    tree.Write("changes/plain", "v1");
+    struct stat before, after;
+    ASSERT_EQ(::stat(tree.Path("same").c_str(), &before), 0);
+    const int frozen = ::open(tree.Path("changes/frozen").c_str(), O_RDONLY);
+    int flags = 0;
+    const bool immutable =
+        ::ioctl(frozen, FS_IOC_GETFLAGS, &flags) == 0 &&
+        (flags |= FS_IMMUTABLE_FL, ::ioctl(frozen, FS_IOC_SETFLAGS, &flags) == 0);
+    const Result same = Pellumar({"--folder", tree.Root(), "--filter", "same", "--search", "v1",
+                                  "--replace", "v1", "--yes"});
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.out, tree.Path("same") + "\n");
+    ASSERT_EQ(::stat(tree.Path("same").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    if (!immutable) {
+        ::close(frozen);
+        GTEST_SKIP() << "no immutable files here (needs root on ext4)";
+    }
+    const Result result = Pellumar({"--folder", tree.Path("changes"), "--search", "v1", "--replace",
+                                    "v2", "--yes", "--on-error", "skip"});
+    flags &= ~FS_IMMUTABLE_FL;
+    ::ioctl(frozen, FS_IOC_SETFLAGS, &flags);
+    ::close(frozen);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, tree.Path("changes/plain") + "\n");
+    EXPECT_EQ(result.err,
+              "pellumar: Cannot replace the file (" + tree.Path("changes/frozen") +
+                  "): The file could not be accessed. It may be in use by another program or it "
+                  "may be write-protected. OK to skip this file and continue this search or "
+                  "Cancelit?\npellumar: answered OK\npellumar: " +
+                  tree.Path("changes/frozen") + ": not changed: Operation not permitted\n");
+    EXPECT_EQ(tree.Read("changes/frozen"), "v1");
+    EXPECT_EQ(tree.Read("changes/plain"), "v2");
+    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+}
+
+// The output goes into a pipe that is not read while two interrupts come: the first stops the
+// search, the second ends the program, but only once every line reported so far is written.
+TEST(CliTrustTest, SecondInterruptLosesNoLineOfOutput) {
+    TempTree tree;
+    for (int i = 0; i < 3000; ++i) {
+        tree.Write("d" + std::to_string(i % 7) + "/" + std::string(100, 'f') + std::to_string(i),
+                   "old");
+    }
+    int output = -1;
+    const pid_t pid = StartPellumar(
+        {"--folder", tree.Root(), "--search", "old", "--replace", "new", "--yes"}, output);
+    // Once the pipe is full, the program waits to write out its lines.
+    for (int pending = 0, before = -1, waited = 0; waited < 400; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        before = std::exchange(pending, 0);
+        ::ioctl(output, FIONREAD, &pending);
+        siginfo_t ended{};
+        const bool running =
+            ::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            ended.si_pid == 0;
+        if (!running || (pending > 48 << 10 && pending == before)) {
+            ASSERT_TRUE(running) << "pellumar ended before its output was read";
+            break;
+        }
+    }
+    ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::string out;
+    char buffer[65536];
+    for (ssize_t got; (got = ::read(output, buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(output);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    // Ended by the second interrupt, or by the first when the last lines were still being written.
+    EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGINT : WEXITSTATUS(status) == 130)
+        << status;
+    std::set<std::string> rewritten;
+    for (const std::string& file : tree.Files()) {
+        if (tree.Read(file) == "new") {
+            rewritten.insert(tree.Path(file));
+        }
+    }
+    const Lines listed = SortedLines(out);
+    std::vector<std::string> unlisted, unchanged;
+    std::set_difference(rewritten.begin(), rewritten.end(), listed.begin(), listed.end(),
+                        std::back_inserter(unlisted));
+    std::set_difference(listed.begin(), listed.end(), rewritten.begin(), rewritten.end(),
+                        std::back_inserter(unchanged));
+    EXPECT_EQ(unlisted, Lines{});
+    EXPECT_EQ(unchanged, Lines{});
+    EXPECT_GT(out.size(), 65536u);  // more than the pipe holds
+}
+
+}  // namespace
+}  // namespace pellumar

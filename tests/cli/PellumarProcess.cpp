@@ -1,0 +1,96 @@
+#include "PellumarProcess.h"
+
+#include <grp.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "TempTree.h"
+
+namespace pellumar::test {
+
+namespace {
+
+// Runs the program whose path is the first argument.
+[[noreturn]] void Exec(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+}
+
+void DropToNobody() {
+    if (::geteuid() == 0) {
+        ::setgroups(0, nullptr);
+        if (::setresgid(kNobody, kNobody, kNobody) != 0 ||
+            ::setresuid(kNobody, kNobody, kNobody) != 0) {
+            ::_exit(126);
+        }
+    }
+}
+
+}  // namespace
+
+Result Pellumar(std::vector<std::string> args, const How& how) {
+    TempTree io;
+    io.Write("in", how.input);
+    io.Write("out", "", 0666);
+    io.Write("err", "", 0666);
+    args.insert(args.begin(), PELLUMAR_BINARY);
+    if (how.unread) {
+        args.insert(args.begin(),
+                    {"/bin/bash", "-c", "\"$0\" \"$@\" | true; exit ${PIPESTATUS[0]}"});
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen(how.input.empty() ? "/dev/null" : io.Path("in").c_str(), "r", stdin);
+        if (how.fileSizeLimit) {
+            const struct rlimit limit = {how.fileSizeLimit, how.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_IGN);
+        }
+        std::freopen(io.Path("out").c_str(), "w", stdout);
+        std::freopen(io.Path("err").c_str(), "w", stderr);
+        if (how.asNobody) {
+            DropToNobody();
+        }
+        Exec(args);
+    }
+    if (how.interruptAfterMs >= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(how.interruptAfterMs));
+        ::kill(pid, SIGINT);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), io.Read("out"),
+            io.Read("err")};
+}
+
+pid_t StartPellumar(std::vector<std::string> args, int& output) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return -1;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        std::freopen("/dev/null", "r", stdin);
+        std::freopen("/dev/null", "w", stderr);
+        args.insert(args.begin(), PELLUMAR_BINARY);
+        Exec(std::move(args));
+    }
+    ::close(fds[1]);
+    output = fds[0];
+    return pid;
+}
+
+}  // namespace pellumar::test
