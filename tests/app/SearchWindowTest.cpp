@@ -98,6 +98,10 @@ TEST_F(SearchWindowTest, EachFailedCheckTellsItsProblemAndMovesTheFocus) {
     };
     const Case cases[] = {
         {"", "", "x", "No filter: Please type in a filter.", kIdFilter},
+        {tree.Root(), "../*.txt", "x",
+         "Filter outside the folder: The filter may name only folders inside the folder to look "
+         "in. Please type in a filter without \"..\" and without a leading \"/\".",
+         kIdFilter},
         {"", "*.*", "x", "No folder to look in: Please type in a folder to search in.", kIdLookIn},
         {tree.Path("missing"), "*.*", "x",
          "Folder not found: Cannot find or access the specified "

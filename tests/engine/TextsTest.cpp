@@ -66,6 +66,7 @@ TEST(TextsTest, PromptQueryAndConfirmationTexts) {
     const auto usable = [&](const std::string&) { return ++entered, true; };
     const auto missing = [](const std::string&) { return false; };
     EXPECT_EQ(CheckQuery("", "", "", false, usable), QueryProblem::NoFilter);
+    EXPECT_EQ(CheckQuery("../*", "", "", false, usable), QueryProblem::FilterOutside);
     EXPECT_EQ(CheckQuery("*", "", "", false, usable), QueryProblem::NoFolder);
     EXPECT_EQ(entered, 0);  // the folder is not tried before the earlier checks pass
     EXPECT_EQ(CheckQuery("*", "/x", "", false, missing), QueryProblem::FolderNotFound);

@@ -39,5 +39,22 @@ TEST(WildcardTest, MatchesAsTheDialogsFilterDoes) {
     EXPECT_EQ(WildcardFilter("sub/deeper/*.c").Folder(), "sub/deeper/");
 }
 
+// A folder part leads outside the walked folder when it is absolute or goes up a level; such a
+// filter finds nothing at all.
+TEST(WildcardTest, FolderPartThatLeadsOutsideIsRefused) {
+    for (const char* outside : {"../*.txt", "a/../../*.txt", "a/../*", "/etc/host*", "//x/*"}) {
+        EXPECT_TRUE(WildcardFilter::LeavesFolder(outside)) << outside;
+        EXPECT_FALSE(WildcardFilter(outside).IsUsable()) << outside;
+    }
+    for (const char* inside : {"*.txt", "..*", "..x/*", "a..b/*.c", "./*.c", "sub/*.c", "x/..."}) {
+        EXPECT_FALSE(WildcardFilter::LeavesFolder(inside)) << inside;
+    }
+#ifdef _WIN32
+    for (const char* outside : {"..\\*.c", "C:\\x\\*.c", "C:x\\*.c", "\\x\\*", "...\\*", ".. \\*"}) {
+        EXPECT_TRUE(WildcardFilter::LeavesFolder(outside)) << outside;
+    }
+#endif
+}
+
 }  // namespace
 }  // namespace pellumar
