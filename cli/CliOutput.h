@@ -15,12 +15,14 @@ class CliOutput {
     void Add(std::string_view bytes) { m_strPending.append(bytes); }
     // Writes out what was added: false, and nothing more is written, once the output is closed.
     bool Flush();
-    bool IsBroken() const { return m_bBroken; }
+    bool IsBroken() const { return m_nError != 0; }
+    // Why the output could not be written.
+    int Error() const { return m_nError; }
 
   private:
     int m_fd;
     std::string m_strPending;
-    bool m_bBroken = false;
+    int m_nError = 0;
 };
 
 }  // namespace pellumar::cli

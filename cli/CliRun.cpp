@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -30,19 +31,23 @@ namespace {
 // that writing is stuck, ends it at once.
 volatile std::sig_atomic_t g_signal = 0;               // written by the signal handler: the first
 volatile std::sig_atomic_t g_nSignals = 0;             // written by the signal handler
+volatile std::sig_atomic_t g_bEnding = 0;              // written by the main thread
 std::atomic<const SearchStopHandle*> g_stop{nullptr};  // written by the main thread
 
 void OnSignal(int signal) {
     g_nSignals = g_nSignals + 1;
     if (g_nSignals == 1) {
         g_signal = signal;
-    } else if (g_nSignals > 2) {
+    } else if (g_nSignals > 2 && g_bEnding) {
         EndBySignal(signal);
     }
     if (const SearchStopHandle* stop = g_stop.load()) {
         stop->RequestStopNow();
     }
 }
+
+// How long a second interrupt waits for the worker to end its file.
+constexpr std::chrono::milliseconds kLastWait{1000};
 
 void Fail(const std::string& message) {
     std::fprintf(stderr, "pellumar: %s\n", message.c_str());
@@ -67,6 +72,7 @@ class CliSession {
     void Report(const CliEvent& event);
     void NameSkipped(const CliEvent& event);
     int Answer(const CliEvent& event);
+    int Decided(int reply);
     int ExitStatus() const;
 
     CliOptions m_options;
@@ -91,10 +97,20 @@ int CliSession::Run() {
 
 bool CliSession::Validate() {
     m_options.strFolder = AbsoluteFolder(m_options.strFolder);
-    const QueryProblem problem = CheckQuery(
-        m_options.strFilter, m_options.strFolder, m_options.strSearch, m_options.SearchesOnly(),
-        [](const std::string& folder) { return MakeCurrentFolder(folder); });
+    int error = 0;
+    const QueryProblem problem =
+        CheckQuery(m_options.strFilter, m_options.strFolder, m_options.strSearch,
+                   m_options.SearchesOnly(), [&error](const std::string& folder) {
+                       errno = 0;
+                       const bool entered = MakeCurrentFolder(folder);
+                       error = errno;
+                       return entered;
+                   });
     if (problem != QueryProblem::None) {
+        if (problem == QueryProblem::FolderNotFound && error != 0) {
+            Fail(m_options.strFolder + ": " +
+                 FileSystem::ErrorText(error));  // what the system said
+        }
         Fail(QueryProblemText(problem));
         return false;
     }
@@ -143,8 +159,12 @@ int CliSession::Search() {
         for (CliEvent& event : queue.Take(std::chrono::milliseconds(100))) {
             Handle(event);
         }
-        if (!m_output.Flush()) {
-            m_stop.RequestStopNow();  // nobody reads the results any more: end the search
+        if (!m_output.IsBroken() && !m_output.Flush()) {
+            m_stop.RequestStopNow();  // the results cannot be written any more: end the search
+            if (m_output.Error() != EPIPE) {  // nobody reading is no error to tell
+                m_progress.Clear();
+                Fail("write error: " + FileSystem::ErrorText(m_output.Error()));
+            }
         }
         if (g_nSignals > 1) {
             EndNow(queue);
@@ -160,14 +180,24 @@ int CliSession::Search() {
     return ExitStatus();
 }
 
-// Writes out what the worker has reported, and ends. The worker may be in the middle of a file:
-// that file is either as it was or completely new, and its temporary file may stay.
+// Writes out what the worker has reported, and ends. The worker, asked to stop already, is
+// given a moment to end its file, so that a file it puts in place is listed too; it is not
+// waited for when it is stuck, as in a prompt's answer or a disk that does not answer.
 void CliSession::EndNow(CliQueue& queue) {
-    for (const CliEvent& event : queue.Take(std::chrono::milliseconds(0))) {
-        if (event.kind == CliEvent::Found) {
-            Report(event);
-        } else if (event.kind == CliEvent::Skipped) {
-            NameSkipped(event);
+    g_bEnding = 1;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + kLastWait;
+    while (!m_bFinished && Clock::now() < until) {
+        for (const CliEvent& event : queue.Take(std::chrono::milliseconds(50))) {
+            if (event.kind == CliEvent::Found) {
+                Report(event);
+            } else if (event.kind == CliEvent::Skipped) {
+                NameSkipped(event);
+            } else if (event.kind == CliEvent::Finished) {
+                m_bFinished = true;
+            } else {
+                break;  // a question nobody is left to answer
+            }
         }
     }
     m_progress.Clear();
@@ -235,6 +265,9 @@ int CliSession::Answer(const CliEvent& event) {
     const std::string text = retryable
                                  ? FormatSearchErrorText(event.operation, *event.error)
                                  : FormatSearchErrorNoRetryText(event.operation, *event.error);
+    if (m_onError != OnError::Ask && !m_options.bMessages) {
+        return Decided(AutomaticReply(m_onError));  // no question, and no word asked for
+    }
     m_progress.Clear();
     const std::string& replacing = event.error->m_strReplacing;
     std::fputs("pellumar: ", stderr);
@@ -257,6 +290,10 @@ int CliSession::Answer(const CliEvent& event) {
         reply = AutomaticReply(m_onError);
         std::fprintf(stderr, "pellumar: answered %s\n", ReplyName(retryable, reply));
     }
+    return Decided(reply);
+}
+
+int CliSession::Decided(int reply) {
     if (reply == STOP_SEARCH) {
         m_bAborted = true;
     }

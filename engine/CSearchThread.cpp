@@ -189,7 +189,7 @@ bool CSearchThread::EnumerateFiles(const FolderState& folder, const WildcardFilt
         }
         return false;
     }
-    std::vector<Linked> linkedFiles;
+    std::vector<std::string> linkedFiles;
     FolderEntry entry;
     while (listing.Next(entry)) {
         if (StopBeforeEntry()) {
@@ -199,20 +199,18 @@ bool CSearchThread::EnumerateFiles(const FolderState& folder, const WildcardFilt
             HandleEntry(listing, entry, strPrefix, pSubfolders);
         } else if (IsWanted(entry, pSubfolders != nullptr)) {
             const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            (isFolder ? m_linkedFolders : linkedFiles)
-                .push_back({strPrefix + entry.name, entry.attributes, entry.matches});
+            (isFolder ? m_linkedFolders : linkedFiles).push_back(strPrefix + entry.name);
         }
     }
     if (listing.Error() != 0) {
         Skip(WithoutSeparator(strPrefix), listing.Error());
     }
-    for (const Linked& file : linkedFiles) {
+    for (const std::string& path : linkedFiles) {
         if (StopBeforeEntry()) {
             return true;
         }
-        const char* name = file.path.c_str() + strPrefix.size();
-        if (const int error = ProcessFile(&listing, name, file.path)) {
-            Skip(file.path, error);
+        if (const int error = ProcessFile(&listing, path.c_str() + strPrefix.size(), path)) {
+            Skip(path, error);
         }
     }
     return false;
@@ -239,8 +237,12 @@ void CSearchThread::HandleEntry(const FolderListing& listing, const FolderEntry&
         return;
     }
     const std::string path = strPrefix + entry.name;
-    const int error = entry.error != 0 ? entry.error : ProcessFile(&listing, entry.name, path);
-    if (error != 0) {
+    if (entry.error != 0) {
+        // Another run's temporary file goes as soon as it is in place.
+        if (!FileSystem::IsMissing(entry.error) || !FileSystem::IsTemporaryName(entry.name)) {
+            Skip(path, entry.error);
+        }
+    } else if (const int error = ProcessFile(&listing, entry.name, path)) {
         Skip(path, error);
     }
 }
@@ -252,7 +254,7 @@ void CSearchThread::WalkLinkedFolders() {
         if (StopBeforeEntry()) {
             break;
         }
-        const std::string path = m_linkedFolders[i].path;
+        const std::string path = m_linkedFolders[i];
         SearchFolder(nullptr, path, path);
     }
     m_linkedFolders.clear();

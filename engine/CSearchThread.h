@@ -69,12 +69,6 @@ class CSearchThread {
   private:
     struct ScanState;
     struct Attempt;
-    // An entry reached through a link.
-    struct Linked {
-        std::string path;
-        uint32_t attributes;
-        bool matches;
-    };
 
     bool StopBeforeEntry();
     int CurrentStop() const { return m_nStop->load(std::memory_order_relaxed); }
@@ -93,6 +87,8 @@ class CSearchThread {
     void WalkLinkedFolders();
 
     bool SeeFile(const FileStatus& status);
+    bool IsAnotherRunsTemporary(const FolderListing* pWhere, const char* name,
+                                const std::string& strPath);
     int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     int SearchFile(const std::string& strPath, NativeHandle file);
     int ScanWhole(ScanState& state);
@@ -135,7 +131,7 @@ class CSearchThread {
     std::vector<char> m_writeBuffer;          // reused for every temporary file
     bool m_bSkipHiddenFolders = false;
     std::unordered_set<FileId, FileIdHash> m_foldersWalked;  // each folder is walked once
-    std::vector<Linked> m_linkedFolders;  // waiting until the tree itself is walked
+    std::vector<std::string> m_linkedFolders;  // waiting until the tree itself is walked
     // Replacing, the files scanned and the new ones made, as they were: none is rewritten twice.
     std::unordered_map<FileId, FileVersion, FileIdHash> m_filesSeen;
 };

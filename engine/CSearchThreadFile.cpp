@@ -38,21 +38,6 @@ std::string LeafName(const std::string& path) {
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
-// Whether a name is one this program gives its temporary files: "pel", one to four hexadecimal
-// digits and ".tmp", as the system's own temporary names are on every platform.
-bool IsTemporaryName(std::string_view name) {
-    const auto lower = [](char c) { return static_cast<char>(c | 0x20); };
-    if (name.size() < 8 || name.size() > 11 || lower(name[0]) != 'p' || lower(name[1]) != 'e' ||
-        lower(name[2]) != 'l') {
-        return false;
-    }
-    const std::string_view digits = name.substr(3, name.size() - 7);
-    const std::string_view tail = name.substr(name.size() - 4);
-    return digits.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos &&
-           tail[0] == '.' && lower(tail[1]) == 't' && lower(tail[2]) == 'm' &&
-           lower(tail[3]) == 'p';
-}
-
 // How often a file that other programs keep changing is read before it is given up.
 constexpr int kReadings = 3;
 
@@ -72,9 +57,8 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
     const int opened = m_fs.Open(pWhere, name, strPath, *file.Receive());
     // Another run's temporary file is passed over: it is held while it is written, and it is
     // gone once in place.
-    if (IsTemporaryName(LeafName(strPath)) &&
-        (FileSystem::IsMissing(opened) ||
-         (opened == 0 && m_fs.IsAnotherRunsTemporary(pWhere, name, strPath, file.Get())))) {
+    if (FileSystem::IsTemporaryName(LeafName(strPath)) &&
+        m_fs.IsAnotherRunsTemporary(pWhere, name, strPath, opened, file.Get())) {
         return 0;
     }
     if (opened != 0) {
@@ -108,11 +92,24 @@ bool CSearchThread::SeeFile(const FileStatus& status) {
     return true;
 }
 
+// Whether a file of a temporary file's name is another run's: opened only to be asked.
+bool CSearchThread::IsAnotherRunsTemporary(const FolderListing* pWhere, const char* name,
+                                           const std::string& strPath) {
+    UniqueFile file(m_fs);
+    const int opened = m_fs.Open(pWhere, name, strPath, *file.Receive());
+    return m_fs.IsAnotherRunsTemporary(pWhere, name, strPath, opened, file.Get());
+}
+
 // A listed file is never read: what is reported is its status and that it could be opened.
 int CSearchThread::ListFile(const FolderListing* pWhere, const char* name,
                             const std::string& strPath) {
     FileStatus status;
-    if (const int error = m_fs.StatusUnopened(pWhere, name, strPath, status)) {
+    const int error = m_fs.StatusUnopened(pWhere, name, strPath, status);
+    if (FileSystem::IsTemporaryName(LeafName(strPath)) &&
+        IsAnotherRunsTemporary(pWhere, name, strPath)) {
+        return 0;
+    }
+    if (error != 0) {
         return error;
     }
     if (status.IsRegular()) {

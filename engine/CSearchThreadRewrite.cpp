@@ -69,10 +69,15 @@ bool CSearchThread::BeginRewrite(ScanState& state) {
 }
 
 bool CSearchThread::OpenTemporary(ScanState& state) {
+    const auto stopped = [this] { return CurrentStop() != STOP_NONE; };
     for (bool retry = false;; retry = true) {
-        const int error = state.temp.Create(state.target, state.file, state.opened, retry);
+        const int error = state.temp.Create(state.target, state.file, state.opened, retry, stopped);
         if (error == 0) {
             return true;
+        }
+        if (error == FileSystem::kGaveUp) {
+            state.found = false;  // stopped while waiting: as a stop during the scan
+            return false;
         }
         const CFileException record =
             Record(FileSystem::Cause(error), error, state.temp, state.strPath);
@@ -124,20 +129,22 @@ void CSearchThread::PutInPlace(ScanState& state) {
         error = state.temp.RenameOver(state.file, state.opened);
     }
     if (error == 0) {
-        // The new file is never scanned again; the old one, when no other name keeps it, is gone.
+        // The new file is never scanned again. The old one may still have other names: each of
+        // them is rewritten when reached, from the old content, so that none keeps the text.
         m_filesSeen[state.temp.Written().Id()] = state.temp.Written().Version();
-        if (state.opened.HasOneName()) {
-            m_filesSeen.erase(state.opened.Id());
-        }
+        m_filesSeen.erase(state.opened.Id());
         return;
     }
+    // Should the names have been exchanged back in vain, the other program's content stands at
+    // the temporary name: the prompt names that file.
+    const std::string kept = state.temp.Kept() ? state.temp.Path() : state.strPath;
     state.temp.Discard();
     if (error == FileSystem::kChangedMeanwhile) {
         state.changedMeanwhile = true;
         return;
     }
     GiveUpRewrite(state, error);
-    ReportReplaceFailure(state.strPath, error);
+    ReportReplaceFailure(kept, error);
 }
 
 void CSearchThread::DiscardOnStop(ScanState& state) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "NativeTypes.h"
 #include "Sys.h"
@@ -41,7 +42,7 @@ class FileSystem {
 
     // The engine's own reasons, beside the system's error codes.
     static constexpr int kChangedMeanwhile = -1;  // another program changed or replaced the file
-    static constexpr int kShrankMeanwhile = -2;   // the file grew shorter while it was read
+    static constexpr int kShrankMeanwhile = -2;   // the file became shorter while it was read
     static constexpr int kLockedElsewhere = -3;   // another program held the file's lock too long
     static constexpr int kGaveUp = -4;            // the search was stopped while waiting
 
@@ -83,11 +84,12 @@ class FileSystem {
     // Holds the advisory lock of an open file until it is closed, so that two runs of this
     // program never rewrite one file at once. Waits while another holds it, until `giveUp` says
     // so (kGaveUp) or for a few seconds (kLockedElsewhere).
-    int Lock(NativeHandle file, const std::function<bool()>& giveUp);
-    // Whether an opened file named like a temporary file belongs to another run of this program:
-    // that run holds its lock until the file is in place, and its name then leads elsewhere.
+    [[nodiscard]] int Lock(NativeHandle file, const std::function<bool()>& giveUp);
+    // Whether a file named like a temporary file belongs to another run of this program, given
+    // what opening it gave (`openError`, or 0 and `file`): that run holds it until it is in
+    // place, and its name then leads elsewhere or nowhere.
     bool IsAnotherRunsTemporary(const FolderListing* where, const char* name,
-                                const std::string& path, NativeHandle file);
+                                const std::string& path, int openError, NativeHandle file);
     // Whether the target may take new content: writable, and still the file as it was opened.
     int CheckReplaceable(const RewriteTarget& target, NativeHandle file, const FileStatus& opened);
 
@@ -101,16 +103,22 @@ class FileSystem {
     int WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written);
     // Flushes what was written to the file to the disk.
     int Flush(NativeHandle handle);
-    // Puts the temporary file in the target's place in one step, provided that the target is
-    // still the file as it was opened (kChangedMeanwhile otherwise). `bKept` is set when the
-    // temporary file must stay, as it then holds content that exists nowhere else.
-    int Replace(const RewriteTarget& target, const std::string& temporary, NativeHandle source,
-                const FileStatus& opened, bool& bKept);
-    // Deletes a file beside the target; one that is already gone is no error.
-    int Delete(const RewriteTarget& target, const std::string& name);
+    // Puts the temporary file, `written` as it was completed, in the target's place in one
+    // step, provided that the target is still the file as it was opened (kChangedMeanwhile
+    // otherwise) and the temporary name still leads to the temporary file. `bKept` is set when
+    // the temporary name must stay, as it then holds content that exists nowhere else.
+    int Replace(const RewriteTarget& target, const std::string& temporary,
+                const FileStatus& written, NativeHandle source, const FileStatus& opened,
+                bool& bKept);
+    // Deletes a file beside the target; one that is already gone is no error. Given `ours`,
+    // only when the name still leads to that file: another program's file is never deleted.
+    int Delete(const RewriteTarget& target, const std::string& name,
+               const FileStatus* ours = nullptr);
 
     // The cause code of the prompts for an error code.
     static int Cause(int error);
+    // Whether a file name is one this program gives its temporary files.
+    static bool IsTemporaryName(std::string_view name);
     // Whether an error says that nothing of that name exists.
     static bool IsMissing(int error);
     // What an error code means, in words.

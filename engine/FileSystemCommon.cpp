@@ -24,7 +24,7 @@ std::string FileSystem::ErrorText(int error) {
         case kChangedMeanwhile:
             return "changed by another program meanwhile";
         case kShrankMeanwhile:
-            return "grew shorter while it was read";
+            return "became shorter while it was read";
         case kLockedElsewhere:
             return "locked by another program";
         case kGaveUp:
@@ -32,6 +32,21 @@ std::string FileSystem::ErrorText(int error) {
         default:
             return SystemErrorText(error);
     }
+}
+
+// "pel", one to four hexadecimal digits and ".tmp", as the system's own temporary names are on
+// every platform.
+bool FileSystem::IsTemporaryName(std::string_view name) {
+    const auto lower = [](char c) { return static_cast<char>(c | 0x20); };
+    if (name.size() < 8 || name.size() > 11 || lower(name[0]) != 'p' || lower(name[1]) != 'e' ||
+        lower(name[2]) != 'l') {
+        return false;
+    }
+    const std::string_view digits = name.substr(3, name.size() - 7);
+    const std::string_view tail = name.substr(name.size() - 4);
+    return digits.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos &&
+           tail[0] == '.' && lower(tail[1]) == 't' && lower(tail[2]) == 'm' &&
+           lower(tail[3]) == 'p';
 }
 
 }  // namespace pellumar

@@ -13,15 +13,21 @@ constexpr int kDeleteAttempts = 3;
 
 }  // namespace
 
+// The file is held until it is in place or deleted: another run passes over a file of this
+// name that is held. That run looks for a moment, so the lock is waited for.
 int TempFile::Create(const RewriteTarget& target, NativeHandle source, const FileStatus& like,
-                     bool bRetry) {
+                     bool bRetry, const std::function<bool()>& giveUp) {
     Discard();
     m_pTarget = &target;
+    m_bKept = false;
+    m_bKnown = false;
     int error = m_fs.CreateTemporary(target, source, like, bRetry, m_strName, m_handle, m_bExists);
-    if (error == 0 && (error = m_fs.StatusAndGeneration(m_handle, m_written)) == 0) {
-        // Held until the file is in place or deleted: another run passes over a file of this
-        // name that is held.
-        m_fs.Lock(m_handle, [] { return true; });
+    if (error == 0) {
+        error = m_fs.Lock(m_handle, giveUp);
+    }
+    if (error == 0) {
+        error = m_fs.StatusAndGeneration(m_handle, m_written);
+        m_bKnown = error == 0;
     }
     if (error != 0) {
         Discard();
@@ -91,7 +97,8 @@ std::string TempFile::Path() const {
 
 int TempFile::RenameOver(NativeHandle source, const FileStatus& opened) {
     bool kept = false;
-    const int error = m_fs.Replace(*m_pTarget, m_strName, source, opened, kept);
+    const int error = m_fs.Replace(*m_pTarget, m_strName, m_written, source, opened, kept);
+    m_bKept = kept;
     if (error == 0 || kept) {
         m_bExists = false;  // in place, or the only copy of the content: never deleted
         if (IsOpen()) {
@@ -109,7 +116,7 @@ void TempFile::Discard() {
     }
     // A failed delete is tried again: a passing fault should leave nothing behind.
     for (int attempt = 0; m_bExists && attempt < kDeleteAttempts; ++attempt) {
-        m_bExists = m_fs.Delete(*m_pTarget, m_strName) != 0;
+        m_bExists = m_fs.Delete(*m_pTarget, m_strName, m_bKnown ? &m_written : nullptr) != 0;
     }
     m_bExists = false;
     if (IsOpen()) {

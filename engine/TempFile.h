@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,7 @@ class TempFile {
     // `source`, which `like` describes: 0 or the error; Path() then names the file that was
     // tried. A retry tries the same name first. The target must outlive the temporary file.
     int Create(const RewriteTarget& target, NativeHandle source, const FileStatus& like,
-               bool bRetry = false);
+               bool bRetry, const std::function<bool()>& giveUp);
 
     // Takes bytes into the buffered stream; returns how many it took. When writing out fails,
     // *error holds the reason and the bytes not taken may be offered again.
@@ -34,8 +35,10 @@ class TempFile {
     int Complete();
 
     // Takes the target's place in one step, provided that it is still the file `source` as
-    // `opened` describes it: 0 or the error.
+    // `opened` describes it: 0 or the error. Kept() then tells whether the temporary file had to
+    // stay, holding content that exists nowhere else.
     int RenameOver(NativeHandle source, const FileStatus& opened);
+    bool Kept() const { return m_bKept; }
 
     // Deletes and closes the file, if there is one.
     void Discard();
@@ -52,9 +55,11 @@ class TempFile {
     FileSystem& m_fs;
     NativeHandle m_handle = kNoHandle;
     bool m_bExists = false;  // a file of ours stands at m_strName
+    bool m_bKept = false;    // the file stays, as the only copy of some content
     const RewriteTarget* m_pTarget = nullptr;
     std::string m_strName;  // beside the target
     FileStatus m_written;
+    bool m_bKnown = false;  // m_written names the file at m_strName
     std::vector<char>& m_buffer;
     size_t m_nUsed = 0;
 };

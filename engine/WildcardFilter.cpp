@@ -27,14 +27,14 @@ WildcardFilter::WildcardFilter(std::string_view filter) : m_strText(filter) {
 }
 
 bool WildcardFilter::LeavesFolder(std::string_view filter) {
+    if (IsAbsolutePath(filter)) {
+        return true;
+    }
     const size_t slash = filter.find_last_of(kSeparators);
     if (slash == std::string_view::npos) {
         return false;
     }
     const std::string_view folder = filter.substr(0, slash + 1);
-    if (IsAbsolutePath(folder)) {
-        return true;
-    }
     for (size_t start = 0; start < folder.size();) {
         const size_t end = folder.find_first_of(kSeparators, start);
         if (IsParentName(folder.substr(start, end - start))) {

@@ -58,19 +58,19 @@ StopSignalsHeldForNewThreads::~StopSignalsHeldForNewThreads() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
+int WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
-            return false;
+            return written < 0 && errno != 0 ? errno : EIO;
         }
         data += written;
         size -= static_cast<size_t>(written);
     }
-    return true;
+    return 0;
 }
 
 size_t StandardErrorWidth() {

@@ -39,7 +39,7 @@ void EndBySignal(int signal) {
 StopSignalsHeldForNewThreads::StopSignalsHeldForNewThreads() = default;
 StopSignalsHeldForNewThreads::~StopSignalsHeldForNewThreads() = default;
 
-bool WriteAll(int fd, const char* data, size_t size) {
+int WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const unsigned part = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
         const int written = ::_write(fd, data, part);
@@ -47,12 +47,12 @@ bool WriteAll(int fd, const char* data, size_t size) {
             continue;
         }
         if (written <= 0) {
-            return false;
+            return written < 0 && errno != 0 ? errno : EIO;
         }
         data += written;
         size -= static_cast<size_t>(written);
     }
-    return true;
+    return 0;
 }
 
 size_t StandardErrorWidth() {

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "CFileException.h"
@@ -103,7 +104,10 @@ std::string FolderPart(const std::string& path, size_t slash) {
 
 }  // namespace
 
-FileSystem::FileSystem(Sys& sys) : m_sys(sys), m_state{sys.Geteuid()} {}
+FileSystem::FileSystem(Sys& sys) : m_sys(sys), m_state{sys.Geteuid()} {
+    static std::once_flag raised;
+    std::call_once(raised, [&sys] { sys.RaiseOpenFileLimit(); });
+}
 
 // Opened only as a place, so that a folder that may be entered but not listed is still entered.
 int FileSystem::OpenFolder(const FolderState* parent, const std::string& name,
@@ -311,7 +315,10 @@ int FileSystem::Lock(NativeHandle file, const std::function<bool()>& giveUp) {
 }
 
 bool FileSystem::IsAnotherRunsTemporary(const FolderListing* where, const char* name,
-                                        const std::string& path, NativeHandle file) {
+                                        const std::string& path, int openError, NativeHandle file) {
+    if (openError != 0) {
+        return IsMissing(openError);  // put in place, or deleted, since it was listed
+    }
     if (m_sys.Flock(file, LOCK_SH | LOCK_NB) != 0) {
         return errno == EWOULDBLOCK;
     }
@@ -380,32 +387,37 @@ int FileSystem::Flush(NativeHandle handle) {
     return m_sys.Fsync(handle) == 0 ? 0 : ErrnoOr(EIO);
 }
 
-// The names are exchanged in one step, and what then stands at the temporary name is checked:
-// should it not be the file that was read (a program that takes no lock replaced it a moment
-// ago), the names are exchanged back, so that program's content stays. Where the file system
-// cannot exchange names, the last check is made just before a plain rename.
+// The names are exchanged in one step, and what then stands at either name is checked: should
+// the file name not have led to the file that was read (a program that takes no lock replaced
+// it a moment ago), or the temporary name not to the temporary file, the names are exchanged
+// back, so that the other program's content stays. Where the file system cannot exchange names,
+// the last checks are made just before a plain rename.
 int FileSystem::Replace(const RewriteTarget& target, const std::string& temporary,
-                        NativeHandle source, const FileStatus& opened, bool& bKept) {
+                        const FileStatus& written, NativeHandle source, const FileStatus& opened,
+                        bool& bKept) {
     bKept = false;
+    const int folder = target.folder;
     const char* name = target.name.c_str();
-    struct stat now;
-    if (m_sys.FstatAt(target.folder, name, &now, AT_SYMLINK_NOFOLLOW) != 0) {
+    struct stat now, ours;
+    if (m_sys.FstatAt(folder, name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+        m_sys.FstatAt(folder, temporary.c_str(), &ours, AT_SYMLINK_NOFOLLOW) != 0) {
         return ErrnoOr(EIO);
     }
-    if (!SameContent(now, opened.st)) {
+    if (!SameContent(now, opened.st) || !SameInode(ours, written.st)) {
         return kChangedMeanwhile;
     }
-    const int folder = target.folder;
     if (m_sys.RenameAt(folder, temporary.c_str(), folder, name, RENAME_EXCHANGE) != 0) {
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
             return ErrnoOr(EIO);
         }
         return m_sys.RenameAt(folder, temporary.c_str(), folder, name, 0) == 0 ? 0 : ErrnoOr(EIO);
     }
-    struct stat displaced, read;
+    struct stat displaced, placed, read;
     const bool same =
         m_sys.FstatAt(folder, temporary.c_str(), &displaced, AT_SYMLINK_NOFOLLOW) == 0 &&
-        SameContent(displaced, opened.st) && m_sys.Fstat(source, &read) == 0 &&
+        SameContent(displaced, opened.st) &&
+        m_sys.FstatAt(folder, name, &placed, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameInode(placed, written.st) && m_sys.Fstat(source, &read) == 0 &&
         SameContent(read, opened.st);
     if (!same) {
         if (m_sys.RenameAt(folder, temporary.c_str(), folder, name, RENAME_EXCHANGE) != 0) {
@@ -415,12 +427,19 @@ int FileSystem::Replace(const RewriteTarget& target, const std::string& temporar
         return kChangedMeanwhile;
     }
     // The old content is gone with its last name; a failed delete only leaves it behind.
-    for (int attempt = 0; attempt < 3 && Delete(target, temporary) != 0; ++attempt) {
+    for (int attempt = 0; attempt < 3 && Delete(target, temporary, &opened) != 0; ++attempt) {
     }
     return 0;
 }
 
-int FileSystem::Delete(const RewriteTarget& target, const std::string& name) {
+int FileSystem::Delete(const RewriteTarget& target, const std::string& name,
+                       const FileStatus* ours) {
+    struct stat now;
+    if (ours != nullptr &&
+        (m_sys.FstatAt(target.folder, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+         !SameInode(now, ours->st))) {
+        return 0;  // gone, or no longer ours
+    }
     if (m_sys.UnlinkAt(target.folder, name.c_str()) == 0 || errno == ENOENT) {
         return 0;
     }

@@ -62,8 +62,13 @@ bool FolderListing::Describe(FolderEntry& entry) {
     unsigned char type = raw.d_type;
     entry.link = type == DT_LNK;
     entry.error = 0;
-    if (type == DT_LNK || type == DT_UNKNOWN) {
-        struct stat st;
+    struct stat st {};
+    if (type == DT_UNKNOWN) {  // some file systems do not tell: whether it is a link, first
+        if (m_sys.FstatAt(dirfd(m_state.dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            entry.link = S_ISLNK(st.st_mode);
+        }
+    }
+    if (entry.link || type == DT_UNKNOWN) {
         if (m_sys.FstatAt(dirfd(m_state.dir), name, &st, 0) != 0) {
             if (!matches) {
                 return false;

@@ -89,8 +89,6 @@ struct FileStatus {
     FileVersion Version() const {
         return {generation, st.st_size, st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec};
     }
-    // Whether no other name than the one searched leads to the file's content.
-    bool HasOneName() const { return st.st_nlink <= 1; }
     // The name decides the hidden attribute.
     FileInformation Information(std::string_view name) const;
 };

@@ -7,8 +7,10 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace pellumar {
@@ -98,6 +100,15 @@ char* Sys::Getcwd(char* buffer, size_t size) {
 }
 DIR* Sys::Fdopendir(int fd) {
     return ::fdopendir(fd);
+}
+void Sys::RaiseOpenFileLimit() {
+    constexpr rlim_t kEnough = 1 << 16;
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < kEnough) {
+        limit.rlim_cur =
+            limit.rlim_max == RLIM_INFINITY ? kEnough : std::min(limit.rlim_max, kEnough);
+        ::setrlimit(RLIMIT_NOFILE, &limit);  // should it fail, the limit simply stays
+    }
 }
 struct dirent* Sys::Readdir(DIR* dir) {
     return ::readdir(dir);

@@ -45,6 +45,8 @@ class Sys {
     virtual int Fchdir(int fd);
     virtual char* Getcwd(char* buffer, size_t size);
     virtual DIR* Fdopendir(int fd);  // takes the descriptor over
+    // Lets the process open as many files as it may: the walk holds one per folder level.
+    virtual void RaiseOpenFileLimit();
     virtual struct dirent* Readdir(DIR* dir);
     virtual int Closedir(DIR* dir);
 };

@@ -153,10 +153,11 @@ int FileSystem::Lock(NativeHandle /*file*/, const std::function<bool()>& /*giveU
     return 0;
 }
 
-// Files are opened without sharing: no other run can hold one that is opened here.
+// Another run writes its temporary file without letting others open it as this one does.
 bool FileSystem::IsAnotherRunsTemporary(const FolderListing* /*where*/, const char* /*name*/,
-                                        const std::string& /*path*/, NativeHandle /*file*/) {
-    return false;
+                                        const std::string& /*path*/, int openError,
+                                        NativeHandle /*file*/) {
+    return openError == ERROR_SHARING_VIOLATION || IsMissing(openError);
 }
 
 // A read-only file is left as it is; so is one that another program changed since it was read.
@@ -228,7 +229,8 @@ int FileSystem::Flush(NativeHandle handle) {
 // the system has already taken the old file away but could not move the new one in, the move is
 // made here; should that fail too, the temporary file is the only copy and is kept.
 int FileSystem::Replace(const RewriteTarget& where, const std::string& temporaryName,
-                        NativeHandle /*source*/, const FileStatus& /*opened*/, bool& bKept) {
+                        const FileStatus& /*written*/, NativeHandle /*source*/,
+                        const FileStatus& /*opened*/, bool& bKept) {
     bKept = false;
     const std::string target = PathBeside(where, where.name);
     const std::string temporary = PathBeside(where, temporaryName);
@@ -247,7 +249,9 @@ int FileSystem::Replace(const RewriteTarget& where, const std::string& temporary
     return LastErrorOr(static_cast<DWORD>(error));
 }
 
-int FileSystem::Delete(const RewriteTarget& target, const std::string& name) {
+// No other program can open, let alone replace, a temporary file that is open here.
+int FileSystem::Delete(const RewriteTarget& target, const std::string& name,
+                       const FileStatus* /*ours*/) {
     if (m_sys.DeleteFileA(PathBeside(target, name).c_str()) ||
         Sys::LastError() == ERROR_FILE_NOT_FOUND) {
         return 0;

@@ -17,7 +17,8 @@ constexpr NativeHandle kNoHandle = nullptr;
 constexpr char kSeparator = '\\';
 constexpr std::string_view kSeparators = "\\/";
 // Whether a path names its place from a root or a drive rather than from the current folder
-// ("\\x", "C:\\x", and "C:x", which is relative to the drive's own current folder).
+// ("\\x", "C:\\x", and "C:x", which is relative to the drive's own current folder; a colon
+// anywhere else names a stream of a file).
 constexpr bool IsAbsolutePath(std::string_view path) {
     return !path.empty() && (path.front() == '\\' || path.front() == '/' ||
                              path.find(':') != std::string_view::npos);
@@ -80,7 +81,6 @@ struct FileStatus {
                 (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
     }
     FileVersion Version() const { return {info.FileSize(), info.ftLastWriteTime.Ticks()}; }
-    bool HasOneName() const { return info.nNumberOfLinks <= 1; }
     FileInformation Information(std::string_view /*name*/) const { return info; }
 };
 

@@ -18,7 +18,9 @@ TEST(CliRunTest, WrongInputGetsTheDialogsMessagesAndChangesNothing) {
         {{"--folder", tree.Root(), "--filter", "", "--search", "x"}, "Please type in a filter."},
         {{"--search", "x"}, "Please type in a folder to search in."},
         {{"--folder", tree.Path("missing"), "--search", "x"},
-         "Cannot find or access the specified folder. Please type in a correct folder."},
+         tree.Path("missing") +
+             ": No such file or directory\npellumar: Cannot find or access the specified folder. "
+             "Please type in a correct folder."},
         {{"--folder", tree.Root(), "--replace", "x"},
          "The \"search for\" text box is empty. Please type in text that you want to find."},
         {{"--folder", tree.Root(), "--search", "old", "--replace", "new"},

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -186,8 +187,17 @@ TEST(CliTrustTest, FileThatCannotBeChangedIsNamedNotListed) {
         ::close(frozen);
         GTEST_SKIP() << "no immutable files here (needs root on ext4)";
     }
-    const Result result = Pellumar({"--folder", tree.Path("changes"), "--search", "v1", "--replace",
-                                    "v2", "--yes", "--on-error", "skip"});
+    const std::vector<std::string> args = {"--folder", tree.Path("changes"), "--search",
+                                           "v1",       "--replace",          "v2",
+                                           "--yes",    "--on-error",         "skip"};
+    std::vector<std::string> quietArgs = args;
+    quietArgs.push_back("--no-messages");
+    const Result quiet = Pellumar(quietArgs);
+    // Answered without asking, and with no word asked for: silent, but the status tells.
+    EXPECT_EQ(quiet.status, 2);
+    EXPECT_EQ(quiet.err, "");
+    tree.Write("changes/plain", "v1");
+    const Result result = Pellumar(args);
     flags &= ~FS_IMMUTABLE_FL;
     ::ioctl(frozen, FS_IOC_SETFLAGS, &flags);
     ::close(frozen);
@@ -202,6 +212,24 @@ TEST(CliTrustTest, FileThatCannotBeChangedIsNamedNotListed) {
     EXPECT_EQ(tree.Read("changes/frozen"), "v1");
     EXPECT_EQ(tree.Read("changes/plain"), "v2");
     EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+}
+
+// Output that cannot be written ends the search at once, and says why unless nobody reads it.
+TEST(CliTrustTest, OutputThatCannotBeWrittenEndsTheRunAndSaysWhy) {
+    TempTree tree;
+    for (int i = 0; i < 50; ++i) {
+        tree.Write("f" + std::to_string(i), "foo");
+    }
+    const std::string command = std::string(PELLUMAR_BINARY) + " --folder " + tree.Root() +
+                                " --search foo --replace bar --yes > /dev/full 2> " +
+                                tree.Path("err");
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+    EXPECT_EQ(tree.Read("err"), "pellumar: write error: No space left on device\n");
+    int changed = 0;
+    for (int i = 0; i < 50; ++i) {
+        changed += tree.Read("f" + std::to_string(i)) == "bar";
+    }
+    EXPECT_LT(changed, 50);  // it stopped
 }
 
 // The output goes into a pipe that is not read while two interrupts come: the first stops the

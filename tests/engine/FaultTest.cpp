@@ -169,7 +169,7 @@ TEST(FaultTest, FileWhoseRestCannotBeReadIsLeftAsItWas) {
             RecordingSink sink(tree.Root());
             RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
             const std::string reason =
-                shrink ? "grew shorter while it was read" : "Input/output error";
+                shrink ? "became shorter while it was read" : "Input/output error";
             EXPECT_EQ(sink.Others(), (Lines{"skipped a: " + reason, "finished 0"}));
             EXPECT_EQ(sink.Found(), Lines{"sub/b"});
             EXPECT_TRUE(tree.Read("a") == (shrink ? content.substr(0, 70 << 10) : content));
@@ -251,7 +251,8 @@ TEST(FaultTest, FileShrinkingUnderTheScanIsSkippedAndTheSearchGoesOn) {
     EXPECT_EQ(tree.Read("big"), "old " + std::string(4092, 'x'));
     EXPECT_EQ(tree.Read("sub/b"), "new");
     EXPECT_EQ(sink.Found(), Lines{"sub/b"});
-    EXPECT_EQ(sink.Others(), (Lines{"skipped big: grew shorter while it was read", "finished 0"}));
+    EXPECT_EQ(sink.Others(),
+              (Lines{"skipped big: became shorter while it was read", "finished 0"}));
     EXPECT_EQ(tree.TemporaryFiles(), Lines{});
 }
 

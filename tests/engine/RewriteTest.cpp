@@ -109,6 +109,22 @@ TEST(RewriteTest, FileThatMayNotBeReplacedStaysAsItIsAndIsNamed) {
     }
 }
 
+// A link whose target cannot be followed from its folder is named and stays a link: it is never
+// replaced by a plain file, and its target keeps its text.
+TEST(RewriteTest, LinkThatCannotBeFollowedStaysALink) {
+    TempTree tree;
+    tree.Write("target", "old");
+    std::filesystem::create_symlink("target", tree.Path("link"));
+    FaultySys sys;
+    sys.Fail(Op::Readlink, EACCES, -1, "link");
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "link", "old", "new"}, sink, sys);
+    EXPECT_TRUE(std::filesystem::is_symlink(tree.Path("link")));
+    EXPECT_EQ(tree.Read("target"), "old");
+    EXPECT_EQ(sink.Others(), (Lines{"noretry replace the file (link) cause 5 os 13 -> 2",
+                                    "not changed link: Permission denied", "finished 0"}));
+}
+
 // Another program changes or replaces the file between its reading and its replacement: the
 // file is read again, so that the other program's change stays and this one is made on it.
 TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
@@ -151,6 +167,24 @@ TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
         EXPECT_EQ(sink.Others(), Lines{"finished 0"}) << c.name;
         EXPECT_EQ(sink.Found(), c.expected == "theirs" ? Lines{} : Lines{"a"}) << c.name;
         EXPECT_EQ(tree.TemporaryFiles(), Lines{}) << c.name;
+    }
+    // Another program's file put at the temporary name never takes the file's place, nor is it
+    // deleted: the file is rewritten from a new temporary file.
+    {
+        TempTree tree;
+        tree.Write("a", "old");
+        FaultySys sys;
+        std::string foreign;
+        sys.Before(Op::Rename, [&] {
+            foreign = tree.TemporaryFiles().at(0);
+            tree.Write("theirs", "theirs");
+            ::rename(tree.Path("theirs").c_str(), tree.Path(foreign).c_str());
+        });
+        RecordingSink sink(tree.Root());
+        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        EXPECT_EQ(tree.Read("a"), "new");
+        EXPECT_EQ(tree.Read(foreign), "theirs");
+        EXPECT_EQ(sink.Others(), Lines{"finished 0"});
     }
     // A file that other programs keep changing is given up after a few readings.
     TempTree tree;

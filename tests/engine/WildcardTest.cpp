@@ -50,7 +50,8 @@ TEST(WildcardTest, FolderPartThatLeadsOutsideIsRefused) {
         EXPECT_FALSE(WildcardFilter::LeavesFolder(inside)) << inside;
     }
 #ifdef _WIN32
-    for (const char* outside : {"..\\*.c", "C:\\x\\*.c", "C:x\\*.c", "\\x\\*", "...\\*", ".. \\*"}) {
+    for (const char* outside :
+         {"..\\*.c", "C:\\x\\*.c", "C:x\\*.c", "C:*.c", "a.txt:s", "\\x\\*", "...\\*", ".. \\*"}) {
         EXPECT_TRUE(WildcardFilter::LeavesFolder(outside)) << outside;
     }
 #endif
