@@ -1,12 +1,24 @@
 #include "CliOutput.h"
 
+#include <cerrno>
+
 #include "CliPlatform.h"
 
 namespace pellumar::cli {
 
 bool CliOutput::Flush() {
-    if (m_nError == 0 && !m_strPending.empty()) {
-        m_nError = WriteAll(m_fd, m_strPending.data(), m_strPending.size());
+    const char* data = m_strPending.data();
+    for (size_t left = m_strPending.size(); m_nError == 0 && left > 0;) {
+        const long written = WriteSome(m_fd, data, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            m_nError = written < 0 && errno != 0 ? errno : EIO;
+        } else {
+            data += written;
+            left -= static_cast<size_t>(written);
+        }
     }
     m_strPending.clear();
     return m_nError == 0;

@@ -23,9 +23,8 @@ class StopSignalsHeldForNewThreads {
     ~StopSignalsHeldForNewThreads();
 };
 
-// Writes all the bytes, carrying on after an interrupted or partial write: 0, or the error that
-// ended the writing, such as an output that nobody reads any more.
-int WriteAll(int fd, const char* data, size_t size);
+// One write: how many bytes were taken, or -1 with the reason in errno.
+long WriteSome(int fd, const char* data, size_t size);
 
 // The width of the terminal on standard error, in columns; 80 when it is not known.
 size_t StandardErrorWidth();

@@ -4,7 +4,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
@@ -58,19 +57,8 @@ StopSignalsHeldForNewThreads::~StopSignalsHeldForNewThreads() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
-int WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return written < 0 && errno != 0 ? errno : EIO;
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return 0;
+long WriteSome(int fd, const char* data, size_t size) {
+    return ::write(fd, data, size);
 }
 
 size_t StandardErrorWidth() {

@@ -2,7 +2,6 @@
 
 #include <io.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <initializer_list>
@@ -39,20 +38,8 @@ void EndBySignal(int signal) {
 StopSignalsHeldForNewThreads::StopSignalsHeldForNewThreads() = default;
 StopSignalsHeldForNewThreads::~StopSignalsHeldForNewThreads() = default;
 
-int WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const unsigned part = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
-        const int written = ::_write(fd, data, part);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return written < 0 && errno != 0 ? errno : EIO;
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return 0;
+long WriteSome(int fd, const char* data, size_t size) {
+    return ::_write(fd, data, size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size));
 }
 
 size_t StandardErrorWidth() {
