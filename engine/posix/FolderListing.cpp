@@ -8,6 +8,33 @@
 
 namespace pellumar {
 
+namespace {
+
+// The type of the listing's current entry, what a link leads to included; sets the entry's link and
+// error (DT_UNKNOWN when what it leads to cannot be told). Some file systems do not tell types
+// in their listings: for those, whether the entry is a link is asked first.
+unsigned char TypeOf(Sys& sys, const ListingState& listing, FolderEntry& entry) {
+    const char* name = listing.current->d_name;
+    const unsigned char type = listing.current->d_type;
+    entry.link = type == DT_LNK;
+    entry.error = 0;
+    struct stat st {};
+    if (type == DT_UNKNOWN &&
+        sys.FstatAt(dirfd(listing.dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        entry.link = S_ISLNK(st.st_mode);
+    }
+    if (!entry.link && type != DT_UNKNOWN) {
+        return type;
+    }
+    if (sys.FstatAt(dirfd(listing.dir), name, &st, 0) != 0) {
+        entry.error = errno ? errno : EIO;
+        return DT_UNKNOWN;
+    }
+    return S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+}
+
+}  // namespace
+
 FolderListing::FolderListing(FileSystem& fs, const FolderState& folder,
                              const WildcardFilter* pFilter, bool bFolders)
     : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
@@ -53,33 +80,12 @@ bool FolderListing::Next(FolderEntry& entry) {
 // the listing does not tell it, and only for entries that may be used. An entry whose type
 // cannot be told (a dangling link) is handed on with the reason when its name passes the filter.
 bool FolderListing::Describe(FolderEntry& entry) {
-    const struct dirent& raw = *m_state.current;
-    const char* name = raw.d_name;
+    const char* name = m_state.current->d_name;
     const bool matches = m_pFilter != nullptr && m_pFilter->Matches(name);
     if (!matches && !m_bFolders) {
         return false;
     }
-    unsigned char type = raw.d_type;
-    entry.link = type == DT_LNK;
-    entry.error = 0;
-    struct stat st {};
-    if (type == DT_UNKNOWN) {  // some file systems do not tell: whether it is a link, first
-        if (m_sys.FstatAt(dirfd(m_state.dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            entry.link = S_ISLNK(st.st_mode);
-        }
-    }
-    if (entry.link || type == DT_UNKNOWN) {
-        if (m_sys.FstatAt(dirfd(m_state.dir), name, &st, 0) != 0) {
-            if (!matches) {
-                return false;
-            }
-            entry.error = errno ? errno : EIO;
-        }
-        type = entry.error != 0      ? DT_UNKNOWN
-               : S_ISDIR(st.st_mode) ? DT_DIR
-               : S_ISREG(st.st_mode) ? DT_REG
-                                     : DT_UNKNOWN;
-    }
+    const unsigned char type = TypeOf(m_sys, m_state, entry);
     const bool folder = type == DT_DIR;
     if (!matches && !folder) {
         return false;

@@ -56,13 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (WildcardFilter::Match(pattern, name) != Reference(pattern, name)) {
         std::abort();
     }
-    // The whole filter: a folder part is split off, and only what follows it is matched.
+    // The whole filter: a folder part is split off, and only what follows it is matched. One
+    // that leads outside the walked folder (absolute, or going up) finds nothing.
     const WildcardFilter filter(pattern);
     const size_t slash = pattern.rfind('/');
     const std::string_view own =
         slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
-    const bool usable =
-        !pattern.empty() && !own.empty() && pattern.size() <= WildcardFilter::kMaxLength;
+    const std::string folder = "/" + std::string(pattern.substr(0, slash + 1));
+    const bool outside =
+        !pattern.empty() && (pattern[0] == '/' || folder.find("/../") != std::string::npos);
+    const bool usable = !pattern.empty() && !own.empty() && !outside &&
+                        pattern.size() <= WildcardFilter::kMaxLength;
     if (filter.IsUsable() != usable || filter.Matches(name) != (usable && Reference(own, name))) {
         std::abort();
     }
