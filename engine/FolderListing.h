@@ -32,6 +32,8 @@ class FolderListing {
     }
     // Fills in the entry from the current raw one; false when it is of no use.
     bool Describe(FolderEntry& entry);
+    // Reads the next entries from the system, where it hands them out in batches.
+    bool ReadBatch();
 
     Sys& m_sys;
     const WildcardFilter* m_pFilter;

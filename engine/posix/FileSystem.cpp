@@ -57,7 +57,7 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 
 // The folder that a name of a listing is relative to: the listed one, or else the current one.
 int FolderFd(const FolderListing* where) {
-    return where ? dirfd(where->State().dir) : AT_FDCWD;
+    return where ? where->State().fd : AT_FDCWD;
 }
 
 int ErrnoOr(int fallback) {
@@ -109,12 +109,18 @@ FileSystem::FileSystem(Sys& sys) : m_sys(sys), m_state{sys.Geteuid()} {
     std::call_once(raised, [&sys] { sys.RaiseOpenFileLimit(); });
 }
 
-// Opened only as a place, so that a folder that may be entered but not listed is still entered.
+// Opened for reading its entries; a folder that may be entered but not read is opened only as a
+// place, so that the folders the filter names below it are still reached.
 int FileSystem::OpenFolder(const FolderState* parent, const std::string& name,
                            const std::string& path, FolderState& folder, FileId& id) {
-    const int fd =
-        m_sys.OpenAt(parent ? parent->fd : AT_FDCWD, parent ? name.c_str() : path.c_str(),
-                     O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int at = parent ? parent->fd : AT_FDCWD;
+    const char* relative = parent ? name.c_str() : path.c_str();
+    int fd = m_sys.OpenAt(at, relative, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    folder.readError = 0;
+    if (fd < 0 && errno == EACCES) {
+        folder.readError = EACCES;
+        fd = m_sys.OpenAt(at, relative, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
     if (fd < 0) {
         return ErrnoOr(EIO);
     }

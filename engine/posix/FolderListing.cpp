@@ -13,20 +13,22 @@ namespace {
 // The type of the listing's current entry, what a link leads to included; sets the entry's link and
 // error (DT_UNKNOWN when what it leads to cannot be told). Some file systems do not tell types
 // in their listings: for those, whether the entry is a link is asked first.
+// The most bytes of entries read at a time.
+constexpr size_t kBatch = 32 << 10;
+
 unsigned char TypeOf(Sys& sys, const ListingState& listing, FolderEntry& entry) {
     const char* name = listing.current->d_name;
     const unsigned char type = listing.current->d_type;
     entry.link = type == DT_LNK;
     entry.error = 0;
     struct stat st {};
-    if (type == DT_UNKNOWN &&
-        sys.FstatAt(dirfd(listing.dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (type == DT_UNKNOWN && sys.FstatAt(listing.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         entry.link = S_ISLNK(st.st_mode);
     }
     if (!entry.link && type != DT_UNKNOWN) {
         return type;
     }
-    if (sys.FstatAt(dirfd(listing.dir), name, &st, 0) != 0) {
+    if (sys.FstatAt(listing.fd, name, &st, 0) != 0) {
         entry.error = errno ? errno : EIO;
         return DT_UNKNOWN;
     }
@@ -35,45 +37,60 @@ unsigned char TypeOf(Sys& sys, const ListingState& listing, FolderEntry& entry) 
 
 }  // namespace
 
+// The folder's own descriptor is read, unless the filter names a folder below it. A folder that
+// could be entered but not read cannot be listed.
 FolderListing::FolderListing(FileSystem& fs, const FolderState& folder,
                              const WildcardFilter* pFilter, bool bFolders)
     : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
-    const bool inFilterFolder = pFilter != nullptr && !pFilter->Folder().empty();
-    const int fd = m_sys.OpenAt(folder.fd, inFilterFolder ? pFilter->Folder().c_str() : ".",
-                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        m_nError = errno ? errno : EIO;
-        return;
+    if (pFilter != nullptr && !pFilter->Folder().empty()) {
+        m_state.ownedFd =
+            m_sys.OpenAt(folder.fd, pFilter->Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        m_state.fd = m_state.ownedFd;
+        m_nError = m_state.fd < 0 ? (errno ? errno : EIO) : 0;
+    } else {
+        m_state.fd = folder.readError == 0 ? folder.fd : -1;
+        m_nError = folder.readError;
     }
-    m_state.dir = m_sys.Fdopendir(fd);
-    if (m_state.dir == nullptr) {
-        m_nError = errno ? errno : EIO;
-        m_sys.Close(fd);
+    if (m_state.fd >= 0) {
+        m_state.entries.resize(kBatch);
     }
 }
 
 FolderListing::~FolderListing() {
-    if (IsOpen()) {
-        m_sys.Closedir(m_state.dir);
+    if (m_state.ownedFd >= 0) {
+        m_sys.Close(m_state.ownedFd);
     }
 }
 
 bool FolderListing::IsOpen() const {
-    return m_state.dir != nullptr;
+    return m_state.fd >= 0;
 }
 
 bool FolderListing::Next(FolderEntry& entry) {
-    for (;;) {
-        errno = 0;  // the end of the listing and a failure to read it look alike but for this
-        m_state.current = m_sys.Readdir(m_state.dir);
-        if (m_state.current == nullptr) {
-            m_nError = errno;
+    while (m_nError == 0) {
+        if (m_state.at == m_state.end && !ReadBatch()) {
             return false;
         }
+        m_state.current =
+            reinterpret_cast<const struct dirent64*>(m_state.entries.data() + m_state.at);
+        m_state.at += m_state.current->d_reclen;
         if (!IsDots(m_state.current->d_name) && Describe(entry)) {
             return true;
         }
     }
+    return false;
+}
+
+// The next batch of entries; false at the end of the folder, or when it cannot be read.
+bool FolderListing::ReadBatch() {
+    const ssize_t got = m_sys.Getdents(m_state.fd, m_state.entries.data(), m_state.entries.size());
+    if (got <= 0) {
+        m_nError = got < 0 ? (errno ? errno : EIO) : 0;
+        return false;
+    }
+    m_state.at = 0;
+    m_state.end = static_cast<size_t>(got);
+    return true;
 }
 
 // Fills in the entry; false when it is of no use. The type is asked of the system only when

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "FileInformation.h"
 
@@ -49,16 +50,20 @@ struct FileVersion {
     bool operator==(const FileVersion&) const = default;
 };
 
-// An open folder listing, and the entry it is at.
+// An open folder listing: the folder's descriptor, the entries read from it and the one it is at.
 struct ListingState {
-    DIR* dir = nullptr;
-    const struct dirent* current = nullptr;
+    int fd = -1;
+    int ownedFd = -1;           // the same, when the listing opened it and closes it
+    std::vector<char> entries;  // as the system gives them, a batch at a time
+    size_t at = 0, end = 0;     // the next entry and the end of the batch in `entries`
+    const struct dirent64* current = nullptr;
 };
 
 // A folder the walk is in: names of its entries are opened relative to it, so that neither a
 // long path nor a folder renamed meanwhile leads anywhere else.
 struct FolderState {
     int fd = -1;
+    int readError = 0;  // why the folder may be entered but not read, or 0
 };
 
 // Where a rewrite puts the new content: a name in a folder, both as the system resolved them

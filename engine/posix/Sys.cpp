@@ -98,8 +98,8 @@ int Sys::Fchdir(int fd) {
 char* Sys::Getcwd(char* buffer, size_t size) {
     return ::getcwd(buffer, size);
 }
-DIR* Sys::Fdopendir(int fd) {
-    return ::fdopendir(fd);
+ssize_t Sys::Getdents(int fd, void* buffer, size_t size) {
+    return ::getdents64(fd, buffer, size);
 }
 void Sys::RaiseOpenFileLimit() {
     constexpr rlim_t kEnough = 1 << 16;
@@ -109,12 +109,6 @@ void Sys::RaiseOpenFileLimit() {
             limit.rlim_max == RLIM_INFINITY ? kEnough : std::min(limit.rlim_max, kEnough);
         ::setrlimit(RLIMIT_NOFILE, &limit);  // should it fail, the limit simply stays
     }
-}
-struct dirent* Sys::Readdir(DIR* dir) {
-    return ::readdir(dir);
-}
-int Sys::Closedir(DIR* dir) {
-    return ::closedir(dir);
 }
 
 Sys& DefaultSys() {

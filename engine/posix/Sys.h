@@ -44,11 +44,11 @@ class Sys {
     virtual int Chdir(const char* path);
     virtual int Fchdir(int fd);
     virtual char* Getcwd(char* buffer, size_t size);
-    virtual DIR* Fdopendir(int fd);  // takes the descriptor over
+    // Reads entries of the folder open at `fd`, as struct dirent64 records: the bytes read, 0 at
+    // the end.
+    virtual ssize_t Getdents(int fd, void* buffer, size_t size);
     // Lets the process open as many files as it may: the walk holds one per folder level.
     virtual void RaiseOpenFileLimit();
-    virtual struct dirent* Readdir(DIR* dir);
-    virtual int Closedir(DIR* dir);
 };
 
 // An interrupted call is made again, but not forever: interruptions that never end are reported

@@ -152,9 +152,9 @@ TEST(WalkTest, FoldersAndFilesThatCannotBeOpenedAreSkippedAndNamed) {
     EXPECT_EQ(List(tree, {}, superuser).size(), 6u);
     // The starting folder may be entered but not listed; a listing that fails half-way.
     FaultySys unlisted;
-    unlisted.Fail(Op::Opendir, EMFILE, 1);
+    unlisted.Fail(Op::List, EIO, 1);
     EXPECT_EQ(List(tree, {"", "*", "", "", false}, unlisted,
-                   {"skipped " + tree.Root() + ": Too many open files"}),
+                   {"skipped " + tree.Root() + ": Input/output error"}),
               Lines{});
 }
 

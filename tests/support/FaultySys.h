@@ -28,7 +28,7 @@ enum class Op {
     Pread,
     Fstat,
     Chdir,
-    Opendir,
+    List,
     Unlink,
     Madvise,
     Lock,
@@ -104,7 +104,9 @@ class FaultySys : public Sys {
     }
     int Chdir(const char* p) override { return Enter(Op::Chdir, p) ? -1 : Sys::Chdir(p); }
     int Fchdir(int fd) override { return Enter(Op::Chdir) ? -1 : Sys::Fchdir(fd); }
-    DIR* Fdopendir(int fd) override { return Enter(Op::Opendir) ? nullptr : Sys::Fdopendir(fd); }
+    ssize_t Getdents(int fd, void* buffer, size_t size) override {
+        return Enter(Op::List) ? -1 : Sys::Getdents(fd, buffer, size);
+    }
 
   private:
     struct Fault {
