@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QShortcut>
 
 #include "CSearchDlg.h"
+#include "HelpKey.h"
 #include "MessageBoxPrompter.h"
 #include "QtSettingsStore.h"
 #include "Shell.h"
@@ -25,10 +25,7 @@ int CSearchApp::InitInstance() {
         MessageBoxPrompter prompter;
         CSearchDlg dialog(store, prompter, m_shell);
         prompter.SetOwner(&dialog);
-        // F1 in any window of the program, with no Shift, Ctrl or Alt.
-        QShortcut help(QKeySequence(Qt::Key_F1), &dialog);
-        help.setContext(Qt::ApplicationShortcut);
-        QObject::connect(&help, &QShortcut::activated, [this] { OnHelp(); });
+        const HelpKey help([this] { OnHelp(); });
         dialog.DoModal();
     }
     return 0;

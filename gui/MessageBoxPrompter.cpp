@@ -2,10 +2,14 @@
 
 #include "ActionRules.h"
 
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QSortFilterProxyModel>
+
+#include "PromptText.h"
 
 namespace pellumar {
 namespace {
@@ -23,6 +27,49 @@ QMessageBox::StandardButtons ButtonsOf(Prompter::Buttons buttons) {
     }
     return QMessageBox::Ok;
 }
+
+// The first button is the default one: Enter answers Yes, OK or Abort whatever the theme.
+QMessageBox::StandardButton FirstOf(Prompter::Buttons buttons) {
+    switch (buttons) {
+        case Prompter::kAbortRetryIgnore:
+            return QMessageBox::Abort;
+        case Prompter::kYesNo:
+            return QMessageBox::Yes;
+        case Prompter::kOk:
+        case Prompter::kOkCancel:
+            break;
+    }
+    return QMessageBox::Ok;
+}
+
+// A box whose question must be answered by a button: neither Escape nor the close box ends it.
+class AnsweredBox final : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+    void SetButtonsOnly(bool on) {
+        m_bButtonsOnly = on;
+        setWindowFlag(Qt::WindowCloseButtonHint, !on);
+    }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (m_bButtonsOnly && event->matches(QKeySequence::Cancel)) {
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override {
+        if (m_bButtonsOnly) {
+            event->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(event);
+    }
+
+  private:
+    bool m_bButtonsOnly = false;
+};
 
 int AnswerOf(int button) {
     switch (button) {
@@ -70,7 +117,14 @@ int MessageBoxPrompter::Ask(const QString& text, const QString& caption, Buttons
     const QMessageBox::Icon shown = icon == kExclamation ? QMessageBox::Warning
                                     : icon == kQuestion  ? QMessageBox::Question
                                                          : QMessageBox::NoIcon;
-    QMessageBox box(shown, caption, text, ButtonsOf(buttons), m_pOwner);
+    // User and file texts are shown as they are, never as rich text, and kept on the screen.
+    const QString shortened = ShortenedForBox(text);
+    AnsweredBox box(shown, caption, shortened, ButtonsOf(buttons), m_pOwner);
+    box.setTextFormat(Qt::PlainText);
+    if (shortened != text)
+        box.setDetailedText(text);
+    box.setDefaultButton(FirstOf(buttons));
+    box.SetButtonsOnly(buttons == kAbortRetryIgnore);
     return AnswerOf(box.exec());
 }
 
