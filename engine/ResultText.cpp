@@ -1,5 +1,6 @@
 #include "ResultText.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "LocalTime.h"
@@ -7,18 +8,24 @@
 
 namespace pellumar {
 
+// Formed in the "C" locale whatever the user's: the separator is always a point.
 std::string FormatSize(uint64_t nSize) {
-    char text[64];
+    const auto fixed = [](double value, int digits, const char* unit) {
+        char text[64];
+        const auto [end, error] =
+            std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, digits);
+        return std::string(text, error == std::errc() ? end : text) + unit;
+    };
     if (nSize < 1024) {
-        std::snprintf(text, sizeof text, "%llub", static_cast<unsigned long long>(nSize));
-    } else if (nSize < 1048576) {
-        std::snprintf(text, sizeof text, "%.1fkB", static_cast<double>(nSize) / 1024.0);
-    } else if (nSize < 1073741824) {
-        std::snprintf(text, sizeof text, "%.2fMB", static_cast<double>(nSize) / 1048576.0);
-    } else {
-        std::snprintf(text, sizeof text, "%.2fGB", static_cast<double>(nSize) / 1073741824.0);
+        return std::to_string(nSize) + "b";
     }
-    return text;
+    if (nSize < 1048576) {
+        return fixed(static_cast<double>(nSize) / 1024.0, 1, "kB");
+    }
+    if (nSize < 1073741824) {
+        return fixed(static_cast<double>(nSize) / 1048576.0, 2, "MB");
+    }
+    return fixed(static_cast<double>(nSize) / 1073741824.0, 2, "GB");
 }
 
 std::string FormatTimeText(const FILETIME& ftUtc) {

@@ -10,6 +10,22 @@ unsigned char Fold(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
 }
 
+// A folder part without "." parts and repeated separators, ending in one separator; empty when
+// nothing is left of it.
+std::string PlainFolder(std::string_view folder) {
+    std::string plain;
+    for (size_t start = 0; start < folder.size();) {
+        const size_t end = folder.find_first_of(kSeparators, start);
+        const std::string_view part = folder.substr(start, end - start);
+        if (!part.empty() && part != ".") {
+            plain.append(part);
+            plain += kSeparator;
+        }
+        start = end + 1;
+    }
+    return plain;
+}
+
 }  // namespace
 
 WildcardFilter::WildcardFilter(std::string_view filter) : m_strText(filter) {
@@ -18,7 +34,7 @@ WildcardFilter::WildcardFilter(std::string_view filter) : m_strText(filter) {
     if (slash == std::string_view::npos) {
         m_strPattern = filter;
     } else {
-        m_strFolder = filter.substr(0, slash + 1);
+        m_strFolder = PlainFolder(filter.substr(0, slash + 1));
         m_strPattern = filter.substr(slash + 1);
     }
     if (m_strPattern.empty() || LeavesFolder(filter)) {

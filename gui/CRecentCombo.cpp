@@ -8,6 +8,8 @@ CRecentCombo::CRecentCombo(SettingsStore& store, QWidget* parent)
     // Entries come only from the list, in its order, never from Enter in the edit field.
     setInsertPolicy(QComboBox::NoInsert);
     setDuplicatesEnabled(true);
+    // The text typed is the text searched and remembered: nothing is completed into it.
+    setCompleter(nullptr);
     m_model.SetRefill([this] { RefillDropDown(); });
 }
 

@@ -203,8 +203,8 @@ void CSearchDlg::UpdateData(bool bSaveAndValidate) {
     if (bSaveAndValidate) {
         m_strFilter = m_comboFilter.currentText();
         m_strFolder = m_comboLookIn.currentText();
-        m_strSearch = m_editSearch.toPlainText();
-        m_strReplace = m_editReplace.toPlainText();
+        m_strSearch = m_editSearch.TypedText();
+        m_strReplace = m_editReplace.TypedText();
         m_options.m_bSearchOnly = ReadCheck(Control(kIdSearchOnly));
         m_options.m_bIncludeSubdirs = ReadCheck(Control(kIdSubfolders));
         return;

@@ -1,5 +1,7 @@
 #include "CTabEdit.h"
 
+#include <QTextDocument>
+
 #include <QKeyEvent>
 
 namespace pellumar {
@@ -26,6 +28,13 @@ bool CTabEdit::event(QEvent* event) {
     }
     key->accept();
     return true;
+}
+
+// The document keeps its lines apart with paragraph separators: each is a line break typed.
+QString CTabEdit::TypedText() const {
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
 }
 
 }  // namespace pellumar

@@ -17,6 +17,10 @@ class CTabEdit : public QPlainTextEdit {
     // Asked at every Tab key press; without it the Tab key moves the focus.
     void SetWantTab(std::function<bool()> wantTab) { m_wantTab = std::move(wantTab); }
 
+    // The text as it was typed: every character as it is (a no-break space, a line separator),
+    // and a line break between the lines. Unlike toPlainText, which turns some into others.
+    QString TypedText() const;
+
   protected:
     bool event(QEvent* event) override;
 

@@ -16,7 +16,9 @@ void CRecentEntryList::AddEntry(const std::string& text, bool asPath) {
     // The last slot is never compared: it is the one that leaves when nothing matches.
     std::size_t position = m_arrNames.size() - 1;
     for (std::size_t slot = 0; slot + 1 < m_arrNames.size(); ++slot) {
-        if (IsSamePath(m_arrNames[slot], comparand)) {
+        const bool same = asPath ? IsSameFolder(m_arrNames[slot], comparand)
+                                 : IsSamePath(m_arrNames[slot], comparand);
+        if (same) {
             position = slot;
             break;
         }

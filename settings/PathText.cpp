@@ -90,4 +90,12 @@ bool IsSamePath(const std::string& first, const std::string& second) {
                       [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
+bool IsSameFolder(const std::string& first, const std::string& second) {
+#ifdef _WIN32
+    return IsSamePath(first, second);
+#else
+    return first == second;
+#endif
+}
+
 }  // namespace pellumar

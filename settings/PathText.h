@@ -26,4 +26,8 @@ std::string CurrentFolder();
 // folding of the bytes.
 bool IsSamePath(const std::string& first, const std::string& second);
 
+// Whether two folder paths name one folder: as IsSamePath on Windows; elsewhere, where names
+// that differ in their letters' case are different names, equal byte for byte.
+bool IsSameFolder(const std::string& first, const std::string& second);
+
 }  // namespace pellumar

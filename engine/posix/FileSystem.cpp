@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "CFileException.h"
 #include "FolderListing.h"
@@ -468,19 +469,39 @@ bool MakeCurrentFolder(const std::string& strFolder, Sys& sys) {
     return sys.Chdir(strFolder.c_str()) == 0;
 }
 
+// The folder as its text reads, as a shell's cd takes it: "." and ".." parts and repeated
+// separators are gone, so that every path reported is plain.
 std::string AbsoluteFolder(const std::string& strFolder, Sys& sys) {
-    if (strFolder.empty() || strFolder.front() == '/') {
+    if (strFolder.empty()) {
         return strFolder;
     }
-    char cwd[PATH_MAX];
-    if (sys.Getcwd(cwd, sizeof cwd) == nullptr) {
-        return strFolder;
+    std::string path = strFolder;
+    if (path.front() != '/') {
+        char cwd[PATH_MAX];
+        if (sys.Getcwd(cwd, sizeof cwd) == nullptr) {
+            return strFolder;
+        }
+        path = std::string(cwd) + "/" + strFolder;
     }
-    std::string path = cwd;
-    if (path.back() != '/') {
-        path += '/';
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find('/', start);
+        end = end == std::string::npos ? path.size() : end;
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
     }
-    return path + strFolder;
+    std::string result;
+    for (const std::string& part : parts) {
+        result += "/" + part;
+    }
+    return result.empty() ? std::string("/") : result;
 }
 
 }  // namespace pellumar

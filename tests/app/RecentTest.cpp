@@ -71,14 +71,17 @@ TEST(RecentTest, FoldersAreComparedByTheirPathAgainstTheCurrentFolder) {
     const auto here = std::filesystem::temp_directory_path();
     std::filesystem::current_path(here);
     CRecentEntryList folders("Look In Folders MRU", "dir%d", 10);
-    folders.AddEntry((here / "Sub").string(), true);
+    folders.AddEntry((here / "sub").string(), true);
     folders.AddEntry("/data", true);
     folders.AddEntry("./sub/", true);  // kept apart by its trailing slash
     folders.AddEntry("./sub", true);   // the same folder as the first, written differently
-    folders.AddEntry("/DATA/", true);  // the same text as "./sub/" would not be: it is absolute
+    folders.AddEntry("/data/", true);  // the same text as "./sub/" would not be: it is absolute
+    // Here a folder's name differs in its letters' case from another's: two folders.
+    folders.AddEntry("/x/Case", true);
+    folders.AddEntry("/x/case", true);
     std::filesystem::current_path(previous);
     EXPECT_EQ(Slots(folders),
-              Lines({"/DATA/", "./sub", "./sub/", "/data", "", "", "", "", "", ""}));
+              Lines({"/x/case", "/x/Case", "/data/", "./sub", "./sub/", "/data", "", "", "", ""}));
 }
 
 const Lines kGappedStore = {"filter1=*.c", "filter11=*.old", "filter2=", "filter3=*.h"};

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeView>
@@ -73,6 +75,13 @@ class SearchWindowTest : public ::testing::Test {
             rows << model.Row(i).name + " in " + model.Row(i).location.mid(tree.Root().size());
         return rows;
     }
+    // Types each character as a key press would, the ones no key stands for included.
+    static void Type(QWidget* widget, const QString& text) {
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(widget, &press);
+        }
+    }
     bool LogHas(const std::string& prefix) const {
         for (const std::string& line : m_store.Log())
             if (line.rfind(prefix, 0) == 0)
@@ -121,6 +130,41 @@ TEST_F(SearchWindowTest, EachFailedCheckTellsItsProblemAndMovesTheFocus) {
         EXPECT_EQ(m_dialog->RunState(), kRunIdle);
     }
     EXPECT_TRUE(m_store.Log().empty());  // the recent lists were not touched
+}
+
+// What is typed is what is searched and remembered: no completion in the combo boxes, no
+// character of the text boxes turned into another, and folders reported as their text reads.
+TEST_F(SearchWindowTest, WhatIsTypedIsWhatIsSearched) {
+    tree.Write("sub/nbsp.txt",
+               "a\xC2\xA0"
+               "b");
+    tree.Write("sub/space.txt", "a b");
+    tree.Write("sub/lines.txt",
+               "x\xE2\x80\xA8"
+               "y");
+    tree.Write("sub/feed.txt", "x\ny");
+    auto* filter = static_cast<QComboBox*>(Control(kIdFilter));
+    filter->addItem(QStringLiteral("*.txtx"));
+    ASSERT_TRUE(std::filesystem::is_directory(tree.Path("sub")));
+    std::filesystem::current_path(tree.Root());
+    Query("sub/../sub/.", "", "");
+    filter->lineEdit()->clear();
+    filter->setFocus();
+    QTest::keyClicks(filter->lineEdit(), QStringLiteral("*.txt"));  // no "x" completed
+    auto* search = static_cast<QPlainTextEdit*>(Control(kIdSearchText));
+    search->setFocus();
+    Type(search, QString::fromUtf8("a\u00A0b"));
+    SearchOnly(true);
+    Run();
+    EXPECT_EQ(filter->currentText(), QStringLiteral("*.txt"));
+    EXPECT_TRUE(LogHas("string Filters MRU/filter1=*.txt"));
+    EXPECT_EQ(Listed(), QStringList{"nbsp.txt in /sub"});  // the location without "." or ".."
+    search->clear();
+    Type(search, QString::fromUtf8("x\u2028y"));
+    // The search made the folder current: it is named in full now.
+    static_cast<QComboBox*>(Control(kIdLookIn))->setEditText(QString::fromStdString(tree.Root()));
+    Run();
+    EXPECT_EQ(Listed(), QStringList{"lines.txt in /sub"});
 }
 
 TEST_F(SearchWindowTest, NoToTheConfirmationLeavesEverythingAsItWas) {

@@ -108,7 +108,7 @@ TEST(CliTrustTest, FilterThatLeadsOutsideTheFolderIsRefusedBeforeAnythingIsRead)
     EXPECT_EQ(tree.Read("inside/a/x.txt"), "v1");
     // A folder part inside the folder is still a folder part.
     const Result inside = Pellumar({"--folder", tree.Path("inside"), "--filter", "./a/*.txt"});
-    EXPECT_EQ(inside.out, tree.Path("inside") + "/./a/x.txt\n");
+    EXPECT_EQ(inside.out, tree.Path("inside") + "/a/x.txt\n");
 }
 
 TEST(CliTrustTest, NoHiddenLeavesOutDotFilesAndDotFolders) {

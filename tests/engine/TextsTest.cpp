@@ -1,6 +1,9 @@
 // Cause sentences, error classification, result texts, prompt texts and the query checks.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -39,6 +42,23 @@ TEST(TextsTest, SizeTimeAndPathTextsOfTheResults) {
                               {5ULL << 30, "5.00GB"}}) {
         EXPECT_EQ(FormatSize(size), text);
     }
+#ifndef _WIN32
+    // Whatever the user's locale: one whose decimal separator is a comma is made for the test.
+    const std::string locales = testing::TempDir() + "pellumar-locales";
+    ::setenv("LOCPATH", locales.c_str(), 1);
+    const bool made = std::system(("mkdir -p " + locales + " && localedef -i de_DE -f UTF-8 " +
+                                   locales + "/de_DE.UTF-8 2>/dev/null")
+                                      .c_str()) == 0;
+    if (made && std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
+        EXPECT_EQ(FormatSize(1536), "1.5kB");
+        EXPECT_EQ(FormatSize(1572864), "1.50MB");
+        std::setlocale(LC_ALL, "C");
+    } else {
+        ADD_FAILURE()
+            << "no locale with a decimal comma could be made (localedef, package locales)";
+    }
+    ::unsetenv("LOCPATH");
+#endif
 #ifdef _WIN32
     _putenv_s("TZ", "UTC0");
     _tzset();

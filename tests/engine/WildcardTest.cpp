@@ -1,6 +1,7 @@
 // The file-name filter.
 #include <gtest/gtest.h>
 
+#include "NativeTypes.h"
 #include "WildcardFilter.h"
 
 namespace pellumar {
@@ -36,7 +37,11 @@ TEST(WildcardTest, MatchesAsTheDialogsFilterDoes) {
     for (const auto& c : cases) {
         EXPECT_EQ(WildcardFilter(c.filter).Matches(c.name), c.matches) << c.filter << " " << c.name;
     }
-    EXPECT_EQ(WildcardFilter("sub/deeper/*.c").Folder(), "sub/deeper/");
+    // The folder part as it leads, without "." parts or repeated separators.
+    const std::string deeper = std::string("sub") + kSeparator + "deeper" + kSeparator;
+    EXPECT_EQ(WildcardFilter("sub/deeper/*.c").Folder(), deeper);
+    EXPECT_EQ(WildcardFilter("./sub//./deeper/*.c").Folder(), deeper);
+    EXPECT_EQ(WildcardFilter("./*.c").Folder(), "");
 }
 
 // A folder part leads outside the walked folder when it is absolute or goes up a level; such a
