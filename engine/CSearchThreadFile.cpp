@@ -304,6 +304,13 @@ void CSearchThread::ScanCandidates(ScanState& state, uint64_t& E) {
         }
         E = at + m;
         s = E;
+        if (CurrentStop() != STOP_NONE) {
+            // An answer given while writing: the file is reported only when the shift-table
+            // scan would have had no position left to look at, and so no stop to see.
+            const auto last = static_cast<unsigned char>(m_strSearch.back());
+            state.found = E - 1 + static_cast<uint64_t>(-m_nShift[last]) >= state.n;
+            return;
+        }
     }
 }
 

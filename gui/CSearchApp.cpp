@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "CSearchDlg.h"
+#include "EndSignals.h"
 #include "HelpKey.h"
 #include "MessageBoxPrompter.h"
 #include "QtSettingsStore.h"
@@ -26,7 +27,10 @@ int CSearchApp::InitInstance() {
         CSearchDlg dialog(store, prompter, m_shell);
         prompter.SetOwner(&dialog);
         const HelpKey help([this] { OnHelp(); });
+        const EndSignals ending([&dialog](int) { dialog.OnEndRequested(); });
         dialog.DoModal();
+        if (ending.Received() != 0)
+            return 128 + ending.Received();  // as a program the signal ended
     }
     return 0;
 }

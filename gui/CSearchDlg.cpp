@@ -117,6 +117,7 @@ void CSearchDlg::BuildWindow() {
     m_pResultsModel->SetFileTypes(&m_fileTypes);
     m_listResults.setModel(m_pResultsModel);
     connect(&m_listResults, &QTreeView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
+    connect(&m_listResults, &ResultsView::openRequested, this, &CSearchDlg::OnResultDblClk);
     ConnectButtons();
     m_takeTimer.setSingleShot(true);
     m_takeTimer.setInterval(0);

@@ -4,7 +4,6 @@
 #include <QIcon>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeView>
 #include <map>
 #include <memory>
 #include <thread>
@@ -13,6 +12,7 @@
 #include "CRecentCombo.h"
 #include "CTabEdit.h"
 #include "FileTypes.h"
+#include "ResultsView.h"
 #include "SearchOptions.h"
 #include "SearchStopHandle.h"
 #include "Sys.h"
@@ -55,6 +55,9 @@ class CSearchDlg : public QDialog {
     void SaveColumnWidths();
     // The close logic of Close, File > Close, Esc and the window's close button.
     void OnOK();
+    // The program is asked to end (a signal): every box open is dismissed, a search is stopped
+    // as a Stop does, and the window closes once it has ended, with no question.
+    void OnEndRequested();
 
     void OnStart();
     void OnStop();
@@ -99,7 +102,7 @@ class CSearchDlg : public QDialog {
     CTabEdit m_editReplace;
     CTabEdit m_editSearch;
     BusyAnimation m_animate;
-    QTreeView m_listResults;
+    ResultsView m_listResults;
     CRecentCombo m_comboFilter;
     CRecentCombo m_comboLookIn;
     QTabWidget m_tabPages;

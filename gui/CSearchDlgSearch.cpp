@@ -226,6 +226,21 @@ void CSearchDlg::OnOK() {
     Close();
 }
 
+void CSearchDlg::OnEndRequested() {
+    // A box's answer never undoes the stop: the worker keeps a stop once it has one.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QDialog*>(window);
+        if (box != nullptr && box != this && box->isVisible())
+            box->done(QDialog::Rejected);
+    }
+    if (m_nRunState == kRunRunning) {
+        m_stop.RequestStop();
+        m_nRunState = kRunClosePending;
+    } else if (m_nRunState == kRunIdle) {
+        QMetaObject::invokeMethod(this, &CSearchDlg::Close, Qt::QueuedConnection);
+    }
+}
+
 void CSearchDlg::Close() {
     UpdateData(true);
     accept();

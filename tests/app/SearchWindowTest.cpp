@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -16,6 +19,7 @@
 
 #include "AppDoubles.h"
 #include "CSearchDlg.h"
+#include "EndSignals.h"
 #include "FaultySys.h"
 #include "MemorySettingsStore.h"
 #include "ResourceIds.h"
@@ -349,6 +353,82 @@ TEST_F(SearchWindowTest, ADoubleClickOpensTheFirstSelectedFileAsTheOptionSays) {
               QStringList({"open " + path, "start my viewer [" + path + "] in " +
                                                QString::fromStdString(tree.Root())}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Enter on the list opens the current row, as a double-click does; it never starts the search
+// again (which would replace once more without a question).
+TEST_F(SearchWindowTest, EnterOnTheListOpensTheRowAndNeverSearchesAgain) {
+    tree.Write("a.txt", "xx");
+    Query(tree.Root(), "*.*", "x", "xx");
+    Run();
+    ASSERT_EQ(tree.Read("a.txt"), "xxxx");
+    auto* list = static_cast<QTreeView*>(Control(kIdResults));
+    list->setFocus();
+    list->setCurrentIndex(m_dialog->Results().index(0, 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_Enter);
+    EXPECT_EQ(m_dialog->RunState(), kRunIdle);
+    EXPECT_EQ(tree.Read("a.txt"), "xxxx");
+    const QString path = QString::fromStdString(tree.Path("a.txt"));
+    EXPECT_EQ(m_shell.m_calls, QStringList({"open " + path, "open " + path}));
+}
+
+// The list shows its selection only while it has the focus, and its columns stay in order.
+TEST_F(SearchWindowTest, TheListShowsItsSelectionOnlyWithTheFocusAndKeepsItsColumns) {
+    tree.Write("a.txt", "x");
+    SearchOnly(true);
+    Query(tree.Root(), "*.*", "x");
+    Run();
+    auto* list = static_cast<QTreeView*>(Control(kIdResults));
+    list->setCurrentIndex(m_dialog->Results().index(0, 0));
+    const QRect row = list->visualRect(m_dialog->Results().index(0, 1));
+    const auto colourOfRow = [&] {
+        list->viewport()->repaint();
+        return list->viewport()->grab().toImage().pixelColor(row.right() - 2, row.center().y());
+    };
+    list->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->hasFocus(); }));
+    const QColor focused = colourOfRow();
+    Control(kIdStart)->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->hasFocus(); }));
+    const QColor unfocused = colourOfRow();
+    EXPECT_EQ(unfocused, list->palette().color(QPalette::Active, QPalette::Base));
+    EXPECT_NE(focused, unfocused);  // drawn as selected
+    // A drag of the first column's header onto the third leaves the columns as they were.
+    QHeaderView* header = list->header();
+    const QPoint from(header->sectionViewportPosition(0) + 5, header->height() / 2);
+    const QPoint to(header->sectionViewportPosition(2) + 5, header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(header->viewport(), to);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
+    for (int column = 0; column < header->count(); ++column)
+        EXPECT_EQ(header->visualIndex(column), column);
+}
+
+// A signal asking the program to end, during a replacement: the search stops as a Stop does,
+// the file in hand stays old or becomes new whole, no temporary file stays, and the window
+// closes with no question.
+TEST_F(SearchWindowTest, AnEndSignalStopsTheSearchCleanlyAndClosesTheWindow) {
+    for (int i = 0; i < 20; ++i)
+        tree.Write("f" + std::to_string(i), "old");
+    const EndSignals ending([this](int) { m_dialog->OnEndRequested(); });
+    HoldWorker();
+    Query(tree.Root(), "*.*", "old", "new");
+    m_dialog->OnStart();
+    ::raise(SIGTERM);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ending.Received() == SIGTERM; }, 5000));
+    Release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_dialog->isVisible(); }, 10000));
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+    EXPECT_TRUE(m_prompter.m_asked.isEmpty());
+    EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
+    int changed = 0;
+    for (int i = 0; i < 20; ++i) {
+        const std::string now = tree.Read("f" + std::to_string(i));
+        EXPECT_TRUE(now == "old" || now == "new") << now;
+        changed += now == "new";
+    }
+    EXPECT_LT(changed, 20);  // it stopped
 }
 
 TEST_F(SearchWindowTest, ManyFilesAreAllListedInOrderBeforeTheEnd) {

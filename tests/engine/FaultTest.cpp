@@ -136,6 +136,23 @@ TEST(FaultTest, WriteGivenUpWithPositionsLeftIsNotReported) {
     EXPECT_TRUE(tree.Read("a") == kBig + " and a tail");
 }
 
+// Whether a file is reported after a write failed at its last match depends on whether the scan
+// had a position left to look at: after "aba", the scan moves on by two.
+TEST(FaultTest, WriteGivenUpAtTheLastMatchIsReportedOnlyWithNoPositionLeft) {
+    for (const auto& [tail, reported] : {std::pair<const char*, bool>{"y", true}, {"yy", false}}) {
+        TempTree tree;
+        const std::string content = std::string(300 << 10, 'x') + "aba" + tail;
+        tree.Write("a", content);
+        FaultySys sys;
+        sys.Fail(Op::Write, EIO);
+        RecordingSink sink(tree.Root());
+        sink.Reply({STOP_FILE});
+        RunSearch({tree.Root(), "*.*", "aba", "X"}, sink, sys);
+        EXPECT_EQ(sink.Found(), reported ? Lines{"a"} : Lines{}) << tail;
+        EXPECT_TRUE(tree.Read("a") == content);
+    }
+}
+
 TEST(FaultTest, FilesThatCannotBeReadAreNamedWithoutAPrompt) {
     for (const Op op : {Op::Open, Op::Fstat, Op::Pread, Op::Mmap}) {
         TempTree tree;
