@@ -18,7 +18,12 @@ class CAboutDlg : public QDialog {
     CUrlLabel& Link() { return m_link; }
     QWidget* Control(int id) const;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void SetLinkColors();
+
     CUrlLabel m_link;
 };
 

@@ -1,7 +1,9 @@
 #include "CSearchApp.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include "CSearchDlg.h"
 #include "EndSignals.h"
@@ -21,6 +23,8 @@ CSearchApp::CSearchApp(Shell& shell, const QString& executablePath)
 int CSearchApp::InitInstance() {
     QCoreApplication::setOrganizationName(kCompany);
     QCoreApplication::setApplicationName(m_strAppName);
+    // The window is matched to its launcher entry (its name, and the window class it sets).
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(kDesktopEntry));
     QtSettingsStore store(kCompany, m_strAppName);
     {
         MessageBoxPrompter prompter;
@@ -37,7 +41,7 @@ int CSearchApp::InitInstance() {
 
 void CSearchApp::OnHelp() {
     if (QFileInfo(m_strHelpPath).isFile())
-        m_shell.OpenDocument(m_strHelpPath);
+        m_shell.OpenDocument(QFile::encodeName(m_strHelpPath));
 }
 
 }  // namespace pellumar

@@ -21,6 +21,8 @@ class CSearchApp {
     const QString& HelpPath() const { return m_strHelpPath; }
 
     static constexpr const char* kCompany = "KVT";
+    // The launcher entry's name, without ".desktop".
+    static constexpr const char* kDesktopEntry = "org.example.PellumarSearch";
 
   private:
     Shell& m_shell;

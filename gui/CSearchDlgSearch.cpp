@@ -288,12 +288,14 @@ void CSearchDlg::OnResultDblClk() {
                           ->row();
     const ResultRow& row = m_pResultsModel->Row(first);
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    const QString path = QFile::decodeName(row.path);
-    if (m_options.m_nDoubleClickAction == 1)
-        m_shell.OpenDocument(path);
-    else
-        m_shell.StartProgram(QString::fromStdString(m_options.m_strFileViewer), {path},
-                             row.location.isEmpty() ? QStringLiteral("/") : row.location);
+    // The file's own bytes, which need not be UTF-8, go to the desktop or the viewer.
+    if (m_options.m_nDoubleClickAction == 1) {
+        m_shell.OpenDocument(row.path);
+    } else {
+        const qsizetype slash = row.path.lastIndexOf('/');
+        const QByteArray folder = slash > 0 ? row.path.left(slash) : QByteArray("/");
+        m_shell.StartViewer(QString::fromStdString(m_options.m_strFileViewer), row.path, folder);
+    }
     QApplication::restoreOverrideCursor();
 }
 

@@ -1,6 +1,9 @@
 #include "LinkRules.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include <algorithm>
 
 namespace pellumar {
 namespace {
@@ -104,6 +107,40 @@ std::string OpenErrorText(int code) {
     const std::string reason =
         text ? text : "Unknown Error (" + std::to_string(code) + ") occurred.";
     return "Unable to open hyperlink:\n\n" + reason;
+}
+
+namespace {
+
+double Luminance(Rgb c) {
+    const auto channel = [](int value) {
+        const double v = value / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.r) + 0.7152 * channel(c.g) + 0.0722 * channel(c.b);
+}
+
+}  // namespace
+
+double ContrastRatio(Rgb a, Rgb b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Darker than a middle grey (#777).
+bool IsDark(Rgb background) {
+    return Luminance(background) < 0.18;
+}
+
+Rgb ReadableLinkColor(Rgb described, Rgb themes, Rgb background) {
+    if (!IsDark(background))
+        return described;
+    Rgb color = themes;
+    for (int step = 1; step <= 20 && ContrastRatio(color, background) < kReadableContrast;
+         ++step) {  // toward white, a step at a time
+        color = {themes.r + (255 - themes.r) * step / 20, themes.g + (255 - themes.g) * step / 20,
+                 themes.b + (255 - themes.b) * step / 20};
+    }
+    return color;
 }
 
 }  // namespace pellumar

@@ -32,6 +32,21 @@ std::string FallbackCommand(const std::string& handlerCommand, const std::string
 // The text of the box that tells why a link could not be opened, for a result code.
 std::string OpenErrorText(int code);
 
+// A colour as red, green and blue from 0 to 255.
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+// How well one colour reads on another: from 1 (not at all) to 21 (black on white).
+double ContrastRatio(Rgb a, Rgb b);
+// The least contrast at which a link's text is read with ease.
+constexpr double kReadableContrast = 4.5;
+// Whether a background is a dark theme's.
+bool IsDark(Rgb background);
+// A link colour on `background`: the described one on a light background; on a dark one, the
+// theme's own colour of that role, made lighter until it reads.
+Rgb ReadableLinkColor(Rgb described, Rgb themes, Rgb background);
+
 // Result codes above this one mean the link was opened.
 constexpr int kOpenedAbove = 32;
 

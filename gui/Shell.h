@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +10,9 @@ namespace pellumar {
 class Shell {
   public:
     virtual ~Shell() = default;
-    // Opens a file with the desktop's default handler for its type; false when it cannot.
-    virtual bool OpenDocument(const QString& path) = 0;
+    // Opens a file with the desktop's default handler for its type; false when it cannot. The
+    // path is the file's own bytes, whether or not they are UTF-8.
+    virtual bool OpenDocument(const QByteArray& path) = 0;
     // Opens a web address with the desktop's handler; false when it cannot.
     virtual bool OpenUrl(const QString& url) = 0;
     // The command line of the desktop's web page handler, or "" when there is none.
@@ -18,6 +20,10 @@ class Shell {
     // Starts a program with its arguments, each passed as it is, never through a shell.
     virtual bool StartProgram(const QString& program, const QStringList& arguments,
                               const QString& folder) = 0;
+    // Starts a program on a file in `folder`: the file's path, byte for byte, is its one
+    // argument, never parsed by a shell.
+    virtual bool StartViewer(const QString& program, const QByteArray& file,
+                             const QByteArray& folder) = 0;
 };
 
 }  // namespace pellumar

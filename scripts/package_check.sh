@@ -39,6 +39,8 @@ assert data[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", data[16:24]) ==
 done
 check "desktop-file-validate accepts the launcher entry" \
     desktop-file-validate "$usr/share/applications/$id.desktop"
+check "the launcher entry names the window's class, so that the window is matched to it" \
+    grep -qx 'StartupWMClass=PellumarSearch' "$usr/share/applications/$id.desktop"
 check "appstreamcli validate --no-net accepts the metadata" \
     appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml"
 check "man -l renders the manual page" \

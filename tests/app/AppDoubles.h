@@ -13,8 +13,9 @@ namespace pellumar::test {
 // Records what the program asks of the desktop.
 class RecordingShell final : public Shell {
   public:
-    bool OpenDocument(const QString& path) override {
-        m_calls << "open " + path;
+    bool OpenDocument(const QByteArray& path) override {
+        m_calls << "open " + QString::fromUtf8(path);
+        m_files << path;
         return true;
     }
     bool OpenUrl(const QString& url) override {
@@ -27,7 +28,15 @@ class RecordingShell final : public Shell {
         m_calls << "start " + program + " [" + arguments.join("|") + "] in " + folder;
         return m_bProgramStarts;
     }
+    bool StartViewer(const QString& program, const QByteArray& file,
+                     const QByteArray& folder) override {
+        m_calls << "start " + program + " [" + QString::fromUtf8(file) + "] in " +
+                       QString::fromUtf8(folder);
+        m_files << file;
+        return m_bProgramStarts;
+    }
     QStringList m_calls;
+    QByteArrayList m_files;  // the paths handed over, byte for byte
     bool m_bUrlOpens = true;
     bool m_bProgramStarts = true;
     QString m_strHandler;

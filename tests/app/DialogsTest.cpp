@@ -97,6 +97,29 @@ TEST_F(LinkTest, HoverAndVisitChooseTheColour) {
     EXPECT_EQ(link.TextColor(), QColor(Qt::green));
 }
 
+// On a dark theme the described colours do not read (1.36:1 for the link on #323232): the
+// theme's colours of the same roles take their place, made to read where they do not.
+TEST_F(LinkTest, OnADarkThemeTheLinkStillReads) {
+    const Rgb dark{0x32, 0x32, 0x32}, light{0xEF, 0xEF, 0xEF};
+    EXPECT_NEAR(ContrastRatio({0, 0, 238}, dark), 1.36, 0.01);
+    EXPECT_EQ(ReadableLinkColor({238, 0, 0}, {0, 0, 255}, light), (Rgb{238, 0, 0}));
+    EXPECT_EQ(ReadableLinkColor({0, 0, 238}, {0x8A, 0xB4, 0xF8}, dark), (Rgb{0x8A, 0xB4, 0xF8}));
+    QPalette darkTheme = QApplication::palette();
+    darkTheme.setColor(QPalette::Window, QColor(0x32, 0x32, 0x32));
+    darkTheme.setColor(QPalette::Link, QColor(0, 0, 200));  // a theme that does not help
+    m_about->setPalette(darkTheme);
+    CUrlLabel& link = Link();
+    const QColor window = link.palette().color(QPalette::Window);
+    const auto contrast = [&](const QColor& c) {
+        return ContrastRatio({c.red(), c.green(), c.blue()},
+                             {window.red(), window.green(), window.blue()});
+    };
+    EXPECT_GE(contrast(link.TextColor()), kReadableContrast);
+    Move({2, 2});
+    EXPECT_GE(contrast(link.TextColor()), kReadableContrast);
+    Move({link.width() + 20, 2});
+}
+
 TEST_F(LinkTest, AFailedClickTriesTheWebHandlerThenTellsWhy) {
     CUrlLabel& link = Link();
     m_shell.m_bUrlOpens = false;

@@ -136,6 +136,8 @@ TEST(RulesTest, TheProgramRunsTheWindowUntilItClosesThenSavesUnderItsOwnName) {
     });
     EXPECT_EQ(app.InitInstance(), 0);
     EXPECT_EQ(shell.m_calls, QStringList{"open " + folder.filePath("RunTest.TXT")});
+    // The window says which launcher entry it belongs to.
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "org.example.PellumarSearch");
     QSettings written("KVT", "RunTest");
     EXPECT_EQ(written.value("Options/Column Two").toInt(), 160);
 }

@@ -19,6 +19,7 @@
 
 #include "AppDoubles.h"
 #include "CSearchDlg.h"
+#include "DesktopShell.h"
 #include "EndSignals.h"
 #include "FaultySys.h"
 #include "MemorySettingsStore.h"
@@ -429,6 +430,36 @@ TEST_F(SearchWindowTest, AnEndSignalStopsTheSearchCleanlyAndClosesTheWindow) {
         changed += now == "new";
     }
     EXPECT_LT(changed, 20);  // it stopped
+}
+
+// A file whose name is not UTF-8 reaches the desktop and the viewer under its own bytes.
+TEST_F(SearchWindowTest, AResultIsOpenedByItsOwnBytes) {
+    const std::string name =
+        "bad\xff"
+        "name.txt";
+    tree.Write(name, "x");
+    SearchOnly(true);
+    Query(tree.Root(), "*.*", "x");
+    Run();
+    auto* list = static_cast<QTreeView*>(Control(kIdResults));
+    list->setCurrentIndex(m_dialog->Results().index(0, 0));
+    m_dialog->Options().m_nDoubleClickAction = 1;
+    m_dialog->OnResultDblClk();
+    m_dialog->Options().m_nDoubleClickAction = 2;
+    m_dialog->Options().m_strFileViewer = "viewer";
+    m_dialog->OnResultDblClk();
+    const QByteArray path = QByteArray::fromStdString(tree.Path(name));
+    EXPECT_EQ(m_shell.m_files, QByteArrayList({path, path}));
+    EXPECT_EQ(FileUrl(path),
+              "file://" + QByteArray::fromStdString(tree.Root()) + "/bad%FFname.txt");
+    // The desktop's own starter hands the bytes on as they are.
+    tree.Write("viewer", "#!/bin/sh\nprintf '%s' \"$1\" > seen\n", 0755);
+    DesktopShell desktop;
+    ASSERT_TRUE(desktop.StartViewer(QString::fromStdString(tree.Path("viewer")), path,
+                                    QByteArray::fromStdString(tree.Root())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree.Read("seen") == path.toStdString(); }, 5000))
+        << tree.Read("seen");
+    EXPECT_FALSE(desktop.StartViewer(QStringLiteral("/no/such/viewer"), path, "/"));
 }
 
 TEST_F(SearchWindowTest, ManyFilesAreAllListedInOrderBeforeTheEnd) {
