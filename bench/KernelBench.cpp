@@ -74,8 +74,12 @@ BENCHMARK(Find)->ArgsProduct({{1, 2, 3, 4, 8, 16, 32, 64}, {0, 1}});
 class QuietSink final : public ISearchNotify {
   public:
     void OnSearchFound(std::string, FileInformation) override {}
-    int OnSearchError(const char*, const CFileException&) override { return STOP_SEARCH; }
-    int OnSearchErrorNoRetry(const char*, const CFileException&) override { return STOP_SEARCH; }
+    ErrorReply OnSearchError(const char*, const CFileException&) override {
+        return ErrorReply::StopSearch;
+    }
+    ErrorReply OnSearchErrorNoRetry(const char*, const CFileException&) override {
+        return ErrorReply::StopSearch;
+    }
     void OnSearchFinished(int) override {}
 };
 
@@ -87,7 +91,7 @@ void SearchFile(benchmark::State& state) {
     std::ofstream(folder + "/f", std::ios::binary) << Text();
     QuietSink sink;
     for (auto _ : state) {
-        CSearchThread worker(&sink, folder, "f", Rare(16), "", false, true, true, false);
+        CSearchThread worker(&sink, SearchRequest{folder, "f", Rare(16), "", false, true});
         worker.UseShiftTableScan(reference);
         worker.Run();
     }

@@ -42,38 +42,38 @@ std::optional<std::string> ReadLine(int fd) {
     }
 }
 
-std::optional<int> ParsePromptAnswer(bool bRetryable, const std::string& answer) {
+std::optional<ErrorReply> ParsePromptAnswer(bool bRetryable, const std::string& answer) {
     const std::string word = Lower(answer);
     if (bRetryable) {
         if (word == "a" || word == "abort") {
-            return STOP_SEARCH;
+            return ErrorReply::StopSearch;
         }
         if (word == "r" || word == "retry") {
-            return STOP_NONE;
+            return ErrorReply::Retry;
         }
         if (word == "i" || word == "ignore") {
-            return STOP_FILE;
+            return ErrorReply::SkipFile;
         }
     } else {
         if (word == "o" || word == "ok") {
-            return STOP_FILE;
+            return ErrorReply::SkipFile;
         }
         if (word == "c" || word == "cancel") {
-            return STOP_SEARCH;
+            return ErrorReply::StopSearch;
         }
     }
     return std::nullopt;
 }
 
-int AutomaticReply(OnError mode) {
-    return mode == OnError::Skip ? STOP_FILE : STOP_SEARCH;
+ErrorReply AutomaticReply(OnError mode) {
+    return mode == OnError::Skip ? ErrorReply::SkipFile : ErrorReply::StopSearch;
 }
 
-const char* ReplyName(bool bRetryable, int reply) {
-    if (reply == STOP_NONE) {
+const char* ReplyName(bool bRetryable, ErrorReply reply) {
+    if (reply == ErrorReply::Retry) {
         return "Retry";
     }
-    if (reply == STOP_SEARCH) {
+    if (reply == ErrorReply::StopSearch) {
         return bRetryable ? "Abort" : "Cancel";
     }
     return bRetryable ? "Ignore" : "OK";

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CliOptions.h"
+#include "StopState.h"
 
 namespace pellumar::cli {
 
@@ -13,13 +14,13 @@ std::optional<std::string> ReadLine(int fd);
 
 // The reply that a typed answer stands for, or nothing when it is not one of the choices.
 // Abort, Retry, Ignore when the step may be retried; OK, Cancel when it may not.
-std::optional<int> ParsePromptAnswer(bool bRetryable, const std::string& answer);
+std::optional<ErrorReply> ParsePromptAnswer(bool bRetryable, const std::string& answer);
 
 // The reply given without asking.
-int AutomaticReply(OnError mode);
+ErrorReply AutomaticReply(OnError mode);
 
 // The name of a reply, as the prompt's button says it.
-const char* ReplyName(bool bRetryable, int reply);
+const char* ReplyName(bool bRetryable, ErrorReply reply);
 
 // Whether a typed answer to a yes-or-no question is yes.
 bool IsYes(const std::string& answer);

@@ -17,7 +17,7 @@
 #include "CliPlatform.h"
 #include "CliProgress.h"
 #include "CliPrompt.h"
-#include "CliQueue.h"
+#include "NotificationQueue.h"
 #include "ResultText.h"
 #include "SearchErrorText.h"
 #include "SearchQuery.h"
@@ -67,12 +67,12 @@ class CliSession {
     bool Validate();
     bool Confirm();
     int Search();
-    [[noreturn]] void EndNow(CliQueue& queue);
-    void Handle(CliEvent& event);
-    void Report(const CliEvent& event);
-    void NameSkipped(const CliEvent& event);
-    int Answer(const CliEvent& event);
-    int Decided(int reply);
+    [[noreturn]] void EndNow(NotificationQueue& queue);
+    void Handle(NotificationQueue& queue, const SearchEvent& event);
+    void Report(const SearchEvent& event);
+    void NameSkipped(const SearchEvent& event);
+    ErrorReply Answer(const SearchEvent& event);
+    ErrorReply Decided(ErrorReply reply);
     int ExitStatus() const;
 
     CliOptions m_options;
@@ -139,11 +139,17 @@ bool CliSession::Confirm() {
 }
 
 int CliSession::Search() {
-    CliQueue queue;
-    auto worker = std::make_unique<CSearchThread>(
-        &queue, m_options.strFolder, m_options.strFilter, m_options.strSearch, m_options.strReplace,
-        m_options.bSubfolders, m_options.SearchesOnly(), m_options.bHidden, m_options.bIgnoreCase);
-    worker->LeaveOutHiddenFolders(!m_options.bHidden);
+    NotificationQueue queue;
+    SearchRequest request;
+    request.folder = m_options.strFolder;
+    request.filter = m_options.strFilter;
+    request.search = m_options.strSearch;
+    request.replace = m_options.strReplace;
+    request.subfolders = m_options.bSubfolders;
+    request.searchOnly = m_options.SearchesOnly();
+    request.hidden = request.hiddenFolders = m_options.bHidden;
+    request.ignoreCase = m_options.bIgnoreCase;
+    auto worker = std::make_unique<CSearchThread>(&queue, std::move(request));
     m_stop = worker->GetStopHandle();
     const std::shared_ptr<const SearchProgress> progress = worker->GetProgress();
     g_stop.store(&m_stop);
@@ -156,8 +162,8 @@ int CliSession::Search() {
         thread = CSearchThread::Start(std::move(worker));
     }
     while (!m_bFinished) {
-        for (CliEvent& event : queue.Take(std::chrono::milliseconds(100))) {
-            Handle(event);
+        for (const SearchEvent& event : queue.Wait(std::chrono::milliseconds(100))) {
+            Handle(queue, event);
         }
         if (!m_output.IsBroken() && !m_output.Flush()) {
             m_stop.RequestStopNow();  // the results cannot be written any more: end the search
@@ -183,17 +189,17 @@ int CliSession::Search() {
 // Writes out what the worker has reported, and ends. The worker, asked to stop already, is
 // given a moment to end its file, so that a file it puts in place is listed too; it is not
 // waited for when it is stuck, as in a prompt's answer or a disk that does not answer.
-void CliSession::EndNow(CliQueue& queue) {
+void CliSession::EndNow(NotificationQueue& queue) {
     g_bEnding = 1;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point until = Clock::now() + kLastWait;
     while (!m_bFinished && Clock::now() < until) {
-        for (const CliEvent& event : queue.Take(std::chrono::milliseconds(50))) {
-            if (event.kind == CliEvent::Found) {
+        for (const SearchEvent& event : queue.Wait(std::chrono::milliseconds(50))) {
+            if (event.kind == SearchEvent::Kind::Found) {
                 Report(event);
-            } else if (event.kind == CliEvent::Skipped) {
+            } else if (event.kind == SearchEvent::Kind::Skipped) {
                 NameSkipped(event);
-            } else if (event.kind == CliEvent::Finished) {
+            } else if (event.kind == SearchEvent::Kind::Finished) {
                 m_bFinished = true;
             } else {
                 break;  // a question nobody is left to answer
@@ -205,26 +211,26 @@ void CliSession::EndNow(CliQueue& queue) {
     EndBySignal(g_signal);
 }
 
-void CliSession::Handle(CliEvent& event) {
+void CliSession::Handle(NotificationQueue& queue, const SearchEvent& event) {
     switch (event.kind) {
-        case CliEvent::Found:
+        case SearchEvent::Kind::Found:
             Report(event);
             break;
-        case CliEvent::Skipped:
+        case SearchEvent::Kind::Skipped:
             NameSkipped(event);
             break;
-        case CliEvent::Error:
-        case CliEvent::ErrorNoRetry:
-            event.reply->set_value(Answer(event));
+        case SearchEvent::Kind::Error:
+        case SearchEvent::Kind::ErrorNoRetry:
+            queue.Answer(Answer(event));
             break;
-        case CliEvent::Finished:
+        case SearchEvent::Kind::Finished:
             m_nResult = event.result;
             m_bFinished = true;
             break;
     }
 }
 
-void CliSession::Report(const CliEvent& event) {
+void CliSession::Report(const SearchEvent& event) {
     if (event.path == std::exchange(m_strNotChanged, {})) {
         return;  // it holds the text, but it was not changed
     }
@@ -244,9 +250,9 @@ void CliSession::Report(const CliEvent& event) {
 }
 
 // As grep names what it could not read: "pellumar: PATH: REASON".
-void CliSession::NameSkipped(const CliEvent& event) {
+void CliSession::NameSkipped(const SearchEvent& event) {
     m_bPassedOver = true;
-    std::string reason = FileSystem::ErrorText(event.skipError);
+    std::string reason = FileSystem::ErrorText(event.error);
     if (event.skip == SkipKind::NotChanged) {
         m_strNotChanged = event.path;
         reason = "not changed: " + reason;
@@ -260,30 +266,30 @@ void CliSession::NameSkipped(const CliEvent& event) {
     std::fprintf(stderr, ": %s\n", reason.c_str());
 }
 
-int CliSession::Answer(const CliEvent& event) {
-    const bool retryable = event.kind == CliEvent::Error;
+ErrorReply CliSession::Answer(const SearchEvent& event) {
+    const bool retryable = event.kind == SearchEvent::Kind::Error;
     const std::string text = retryable
-                                 ? FormatSearchErrorText(event.operation, *event.error)
-                                 : FormatSearchErrorNoRetryText(event.operation, *event.error);
+                                 ? FormatSearchErrorText(event.operation, *event.record)
+                                 : FormatSearchErrorNoRetryText(event.operation, *event.record);
     if (m_onError != OnError::Ask && !m_options.bMessages) {
         return Decided(AutomaticReply(m_onError));  // no question, and no word asked for
     }
     m_progress.Clear();
-    const std::string& replacing = event.error->m_strReplacing;
+    const std::string& replacing = event.record->m_strReplacing;
     std::fputs("pellumar: ", stderr);
     if (!replacing.empty()) {  // the prompt names the temporary file: name the file as well
         std::fwrite(replacing.data(), 1, replacing.size(), stderr);
         std::fputs(": ", stderr);
     }
     std::fprintf(stderr, "%s\n", text.c_str());
-    int reply;
+    ErrorReply reply;
     if (m_onError == OnError::Ask) {
-        std::optional<int> choice;
+        std::optional<ErrorReply> choice;
         while (!choice) {
             std::fputs(retryable ? "[A]bort, [R]etry, [I]gnore? " : "[O]K, [C]ancel? ", stderr);
             std::fflush(stderr);
             const std::optional<std::string> line = ReadLine(STDIN_FILENO);
-            choice = line ? ParsePromptAnswer(retryable, *line) : std::optional<int>(STOP_SEARCH);
+            choice = line ? ParsePromptAnswer(retryable, *line) : ErrorReply::StopSearch;
         }
         reply = *choice;
     } else {
@@ -293,8 +299,8 @@ int CliSession::Answer(const CliEvent& event) {
     return Decided(reply);
 }
 
-int CliSession::Decided(int reply) {
-    if (reply == STOP_SEARCH) {
+ErrorReply CliSession::Decided(ErrorReply reply) {
+    if (reply == ErrorReply::StopSearch) {
         m_bAborted = true;
     }
     return reply;

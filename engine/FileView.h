@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "ReadFaultGuard.h"
+#include "TempFile.h"
 
 namespace pellumar {
 
@@ -42,7 +44,21 @@ class FileView {
     const unsigned char* Data() const { return m_data; }
     uint64_t Size() const { return m_size; }
     uint64_t Available() const { return m_available; }
-    bool IsMapped() const { return m_mapped; }
+
+    // Runs a function that reads the viewed bytes: false when the file shrank under a mapping
+    // while it read. The function is bound as ReadFaultGuard says.
+    template <class F>
+    bool Read(F& function) const {
+        if (m_mapped) {
+            return ReadFaultGuard::Run(m_data, static_cast<size_t>(m_size), function);
+        }
+        function();
+        return true;
+    }
+    // How bytes are copied out of the view.
+    TempFile::CopyBytes Copier() const {
+        return m_mapped ? &ReadFaultGuard::Copy : &TempFile::PlainCopy;
+    }
 
   private:
     int ReadRange(uint64_t from, uint64_t to, bool bUntilEnd = false);

@@ -4,6 +4,7 @@
 
 #include "CFileException.h"
 #include "FileInformation.h"
+#include "StopState.h"
 
 namespace pellumar {
 
@@ -23,13 +24,12 @@ class ISearchNotify {
     // worker does not wait for the report to be handled.
     virtual void OnSearchFound(std::string path, FileInformation info) = 0;
 
-    // A step on the temporary file failed. Blocks the worker until answered:
-    // STOP_NONE retries the step, STOP_SEARCH ends the search, STOP_FILE skips the file.
-    // The operation text and the record are valid only during the call.
-    virtual int OnSearchError(const char* operation, const CFileException& error) = 0;
+    // A step on the temporary file failed. Blocks the worker until answered. The operation
+    // text and the record are valid only during the call.
+    virtual ErrorReply OnSearchError(const char* operation, const CFileException& error) = 0;
 
-    // A failure that cannot be retried: STOP_SEARCH or STOP_FILE.
-    virtual int OnSearchErrorNoRetry(const char* operation, const CFileException& error) = 0;
+    // A failure that cannot be retried: to be answered StopSearch or SkipFile.
+    virtual ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error) = 0;
 
     // The last notification of a search: 0 when the walk ran, 1 when the starting folder could
     // not be made the current folder.

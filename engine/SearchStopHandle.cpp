@@ -24,4 +24,24 @@ void SearchStopHandle::RequestStopNow() const {
     }
 }
 
+bool StopState::EndsBeforeEntry() {
+    int current = Current();
+    if (current == STOP_SEARCH) {
+        return true;
+    }
+    if (current != STOP_NONE) {
+        // Fails harmlessly when a stop came in between.
+        m_nStop->compare_exchange_strong(current, STOP_NONE, std::memory_order_relaxed);
+    }
+    return false;
+}
+
+void StopState::Store(ErrorReply reply) {
+    const int value = static_cast<int>(reply);
+    int current = Current();
+    while (current != STOP_SEARCH &&
+           !m_nStop->compare_exchange_weak(current, value, std::memory_order_relaxed)) {
+    }
+}
+
 }  // namespace pellumar

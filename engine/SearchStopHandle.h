@@ -20,8 +20,6 @@ class SearchStopHandle {
     // Only the store, for contexts that must not sleep (a signal handler).
     void RequestStopNow() const;
 
-    explicit operator bool() const { return m_state != nullptr; }
-
   private:
     std::shared_ptr<std::atomic<int>> m_state;
 };

@@ -1,12 +1,44 @@
 #pragma once
 
+#include <atomic>
+#include <memory>
+
+#include "SearchStopHandle.h"
+
 namespace pellumar {
 
-// The worker's stop state; also the replies of the two error notifications.
+// The values of the worker's stop state.
 enum : int {
     STOP_NONE = 0,    // go on
     STOP_SEARCH = 1,  // end the whole search
     STOP_FILE = 2,    // give up the current file, go on with the next
+};
+
+// The answer to an error notification; each is stored in the stop state as its value.
+enum class ErrorReply : int {
+    Retry = STOP_NONE,         // repeat the step that failed
+    StopSearch = STOP_SEARCH,  // end the whole search
+    SkipFile = STOP_FILE,      // give up the file, go on with the next
+};
+
+// The worker's side of the stop state that it shares with whoever may stop it. Others only
+// ever store STOP_SEARCH, and the worker never replaces that value.
+class StopState {
+  public:
+    StopState() : m_nStop(std::make_shared<std::atomic<int>>(STOP_NONE)) {}
+
+    int Current() const { return m_nStop->load(std::memory_order_relaxed); }
+    bool Stopped() const { return Current() != STOP_NONE; }
+    // Before each entry of the walk: true when the search is to end. A skip of the previous
+    // file ends here.
+    bool EndsBeforeEntry();
+    // Records an answer to an error notification.
+    void Store(ErrorReply reply);
+    SearchStopHandle Handle() const { return SearchStopHandle(m_nStop); }
+
+  private:
+    // Shared with the stop handles: they store STOP_SEARCH, the worker everything else.
+    std::shared_ptr<std::atomic<int>> m_nStop;
 };
 
 }  // namespace pellumar

@@ -40,7 +40,12 @@ int TempFile::Create(const RewriteTarget& target, NativeHandle source, const Fil
     return 0;
 }
 
-size_t TempFile::Write(const void* data, size_t size, int* error) {
+bool TempFile::PlainCopy(void* dest, const void* source, size_t size) {
+    std::memcpy(dest, source, size);
+    return true;
+}
+
+size_t TempFile::Write(const void* data, size_t size, int* error, CopyBytes copy) {
     const char* bytes = static_cast<const char*>(data);
     size_t taken = 0;
     while (taken < size) {
@@ -51,7 +56,10 @@ size_t TempFile::Write(const void* data, size_t size, int* error) {
             }
         }
         const size_t part = std::min(m_buffer.size() - m_nUsed, size - taken);
-        std::memcpy(m_buffer.data() + m_nUsed, bytes + taken, part);
+        if (!copy(m_buffer.data() + m_nUsed, bytes + taken, part)) {
+            *error = FileSystem::kShrankMeanwhile;
+            return taken;
+        }
         m_nUsed += part;
         taken += part;
     }

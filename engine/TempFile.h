@@ -25,9 +25,14 @@ class TempFile {
     int Create(const RewriteTarget& target, NativeHandle source, const FileStatus& like,
                bool bRetry, const std::function<bool()>& giveUp);
 
+    // How bytes are taken in: false when they could not be read.
+    using CopyBytes = bool (*)(void* dest, const void* source, size_t size);
+    static bool PlainCopy(void* dest, const void* source, size_t size);
+
     // Takes bytes into the buffered stream; returns how many it took. When writing out fails,
-    // *error holds the reason and the bytes not taken may be offered again.
-    size_t Write(const void* data, size_t size, int* error);
+    // *error holds the reason and the bytes not taken may be offered again; when `copy` could
+    // not read them, it is FileSystem::kShrankMeanwhile.
+    size_t Write(const void* data, size_t size, int* error, CopyBytes copy = PlainCopy);
 
     // Writes out what is buffered and flushes it to the disk: 0 or the error. Where a file that
     // is open cannot take another's place, it is closed as well; elsewhere it stays open, and

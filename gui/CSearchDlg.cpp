@@ -10,9 +10,9 @@
 #include "CAboutDlg.h"
 #include "CActionDlg.h"
 #include "DialogBuilder.h"
+#include "NotificationQueue.h"
 #include "ResourceIds.h"
 #include "ResultsModel.h"
-#include "SearchEventBridge.h"
 #include "WindowRules.h"
 
 namespace pellumar {
@@ -58,7 +58,7 @@ CSearchDlg::CSearchDlg(SettingsStore& store, Prompter& prompter, Shell& shell, S
       m_prompter(prompter),
       m_shell(shell),
       m_sys(sys),
-      m_pBridge(std::make_unique<SearchEventBridge>(this)) {
+      m_pQueue(std::make_unique<NotificationQueue>()) {
     BuildWindow();
 }
 

@@ -15,7 +15,9 @@
 #include "ResultsView.h"
 #include "SearchOptions.h"
 #include "SearchStopHandle.h"
+#include "StopState.h"
 #include "Sys.h"
+#include "WindowRules.h"
 
 class QMenuBar;
 
@@ -23,7 +25,8 @@ namespace pellumar {
 class CFileException;
 class Prompter;
 class ResultsModel;
-class SearchEventBridge;
+class NotificationQueue;
+struct SearchEvent;
 class Shell;
 }  // namespace pellumar
 
@@ -66,11 +69,11 @@ class CSearchDlg : public QDialog {
     void OnResultDblClk();
     // The worker's notifications, on the window's thread; the error handlers return the reply.
     void OnSearchFinished();
-    int OnSearchError(const char* operation, const CFileException& error);
-    int OnSearchErrorNoRetry(const char* operation, const CFileException& error);
+    ErrorReply OnSearchError(const char* operation, const CFileException& error);
+    ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error);
 
     SearchOptions& Options() { return m_options; }
-    std::int32_t RunState() const { return m_nRunState; }
+    RunState GetRunState() const { return m_nRunState; }
     QWidget* Control(int id) const;
     QMenuBar* MenuBar() const { return m_pMenuBar; }
     const ResultsModel& Results() const { return *m_pResultsModel; }
@@ -93,9 +96,10 @@ class CSearchDlg : public QDialog {
     void StartWorker(const std::string& strFolder);
     void EndWorker();
     void SetButtons();
-    // Adds the files reported so far; false when time ran out before all were added.
-    bool TakeFoundFiles(bool bAll);
+    // Handles the notifications so far; false when time ran out before all were handled.
+    bool TakeNotifications();
     void ContinueTaking();
+    void Answer(const SearchEvent& question);
     void Close();
 
     SearchOptions m_options;
@@ -111,7 +115,7 @@ class CSearchDlg : public QDialog {
     QString m_strSearch;
     QString m_strReplace;
     QIcon m_hIcon;
-    std::int32_t m_nRunState = 0;
+    RunState m_nRunState = RunState::Idle;
     // The current search's stop state; shared with the worker, so a stop is harmless after it
     // has ended.
     SearchStopHandle m_stop;
@@ -119,11 +123,10 @@ class CSearchDlg : public QDialog {
     Prompter& m_prompter;
     Shell& m_shell;
     Sys& m_sys;
-    std::unique_ptr<SearchEventBridge> m_pBridge;
-    std::thread m_worker;  // joined when the search's end is handled
+    std::unique_ptr<NotificationQueue> m_pQueue;  // the current search's notifications
+    std::thread m_worker;                         // joined when the search's end is handled
     FileTypes m_fileTypes;
-    QTimer m_takeTimer;           // runs the next slice of found files after other events
-    bool m_bEndReported = false;  // the end came; handled once the files before it are listed
+    QTimer m_takeTimer;  // runs the next slice of notifications after other events
     std::map<int, QWidget*> m_controls;
     QMenuBar* m_pMenuBar = nullptr;
     ResultsModel* m_pResultsModel = nullptr;

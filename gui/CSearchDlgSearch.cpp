@@ -9,12 +9,12 @@
 
 #include "CSearchDlg.h"
 #include "CSearchThread.h"
+#include "NotificationQueue.h"
 #include "Prompter.h"
 #include "ResourceIds.h"
 #include "ResultText.h"
 #include "ResultsModel.h"
 #include "SearchErrorText.h"
-#include "SearchEventBridge.h"
 #include "SearchFlow.h"
 #include "Shell.h"
 #include "WindowRules.h"
@@ -27,6 +27,12 @@ using namespace res;
 // The longest the window spends adding found files before it lets other events in.
 constexpr qint64 kFoundBudgetMs = 15;
 constexpr std::size_t kFoundBatch = 256;
+
+// The worker has notifications waiting.
+QEvent::Type NotifiedEvent() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
 
 std::string Bytes(const QString& text) {
     return text.toLocal8Bit().toStdString();
@@ -80,8 +86,7 @@ void CSearchDlg::OnStart() {
 }
 
 void CSearchDlg::SetRunning() {
-    m_nRunState = kRunRunning;
-    m_bEndReported = false;
+    m_nRunState = RunState::Running;
     SetButtons();
     m_tabPages.setCurrentIndex(kPageResults);
     ShowPage();
@@ -97,11 +102,18 @@ void CSearchDlg::SetButtons() {
 
 void CSearchDlg::StartWorker(const std::string& strFolder) {
     EndWorker();
-    m_pBridge = std::make_unique<SearchEventBridge>(this);
-    auto worker = std::make_unique<CSearchThread>(
-        m_pBridge.get(), strFolder, Bytes(m_strFilter), Bytes(m_strSearch), Bytes(m_strReplace),
-        m_options.m_bIncludeSubdirs != 0, m_options.m_bSearchOnly != 0,
-        m_options.m_bHiddenFiles != 0, m_options.m_bIgnoreCase != 0, m_sys);
+    m_pQueue = std::make_unique<NotificationQueue>(
+        [this] { QCoreApplication::postEvent(this, new QEvent(NotifiedEvent())); });
+    SearchRequest request;
+    request.folder = strFolder;
+    request.filter = Bytes(m_strFilter);
+    request.search = Bytes(m_strSearch);
+    request.replace = Bytes(m_strReplace);
+    request.subfolders = m_options.m_bIncludeSubdirs != 0;
+    request.searchOnly = m_options.m_bSearchOnly != 0;
+    request.hidden = m_options.m_bHiddenFiles != 0;
+    request.ignoreCase = m_options.m_bIgnoreCase != 0;
+    auto worker = std::make_unique<CSearchThread>(m_pQueue.get(), std::move(request), m_sys);
     m_stop = worker->GetStopHandle();
     try {
         m_worker = CSearchThread::Start(std::move(worker));
@@ -116,10 +128,8 @@ void CSearchDlg::StartWorker(const std::string& strFolder) {
 void CSearchDlg::EndWorker() {
     if (!m_worker.joinable())
         return;
-    m_pBridge->Detach();
+    m_pQueue->Detach();
     m_stop.RequestStopNow();
-    QCoreApplication::removePostedEvents(this, kEventSearchError);
-    QCoreApplication::removePostedEvents(this, kEventSearchErrorNoRetry);
     m_worker.join();
 }
 
@@ -128,65 +138,65 @@ void CSearchDlg::OnStop() {
 }
 
 bool CSearchDlg::event(QEvent* event) {
-    switch (static_cast<int>(event->type())) {
-        case kEventSearchFound:
-            ContinueTaking();
-            return true;
-        case kEventSearchFinished:
-            // Handled once every file reported before it is listed.
-            m_bEndReported = true;
-            ContinueTaking();
-            return true;
-        case kEventSearchError:
-        case kEventSearchErrorNoRetry: {
-            TakeFoundFiles(true);
-            auto* error = static_cast<SearchErrorEvent*>(event);
-            error->Answer(static_cast<int>(event->type()) == kEventSearchError
-                              ? OnSearchError(error->Operation(), error->Error())
-                              : OnSearchErrorNoRetry(error->Operation(), error->Error()));
-            return true;
-        }
-        default:
-            return QDialog::event(event);
+    if (event->type() == NotifiedEvent()) {
+        ContinueTaking();
+        return true;
     }
+    return QDialog::event(event);
 }
 
-// Files are taken in slices, each followed by a turn of the event loop, so that the window
-// answers while thousands of files come in.
+// Notifications are taken in slices, each followed by a turn of the event loop, so that the
+// window answers while thousands of files come in.
 void CSearchDlg::ContinueTaking() {
-    if (!TakeFoundFiles(false)) {
+    if (!TakeNotifications()) {
         m_takeTimer.start();
-        return;
-    }
-    if (m_bEndReported) {
-        m_bEndReported = false;
-        OnSearchFinished();
     }
 }
 
-bool CSearchDlg::TakeFoundFiles(bool bAll) {
+bool CSearchDlg::TakeNotifications() {
     QElapsedTimer clock;
     clock.start();
     std::vector<ResultRow> rows;
-    bool done = false;
-    while (!done && (bAll || clock.elapsed() < kFoundBudgetMs)) {
-        std::deque<FoundFile> found = m_pBridge->TakeFound(kFoundBatch);
-        done = found.size() < kFoundBatch;
-        for (const FoundFile& file : found) {
-            const auto [name, folder] = SplitPath(file.path);
-            rows.push_back({Text(name), Text(folder), file.info.FileSize(),
-                            file.info.ftLastWriteTime, QByteArray::fromStdString(file.path)});
+    for (bool done = false; !done;) {
+        if (clock.elapsed() >= kFoundBudgetMs) {
+            m_pResultsModel->AddRows(std::move(rows));
+            return false;
+        }
+        const std::deque<SearchEvent> events = m_pQueue->Take(kFoundBatch);
+        done = events.size() < kFoundBatch;
+        for (const SearchEvent& event : events) {
+            if (event.kind == SearchEvent::Kind::Found) {
+                const auto [name, folder] = SplitPath(event.path);
+                rows.push_back({Text(name), Text(folder), event.info.FileSize(),
+                                event.info.ftLastWriteTime, QByteArray::fromStdString(event.path)});
+                continue;
+            }
+            if (event.kind == SearchEvent::Kind::Skipped) {
+                continue;  // the window keeps its silence about these
+            }
+            m_pResultsModel->AddRows(std::exchange(rows, {}));  // listed before the prompt
+            if (event.IsQuestion()) {
+                Answer(event);
+            } else {
+                OnSearchFinished();
+            }
         }
     }
     m_pResultsModel->AddRows(std::move(rows));
-    return done;
+    return true;
+}
+
+void CSearchDlg::Answer(const SearchEvent& question) {
+    m_pQueue->Answer(question.kind == SearchEvent::Kind::Error
+                         ? OnSearchError(question.operation, *question.record)
+                         : OnSearchErrorNoRetry(question.operation, *question.record));
 }
 
 void CSearchDlg::OnSearchFinished() {
     if (m_worker.joinable())
         m_worker.join();
-    const bool closePending = m_nRunState == kRunClosePending;
-    m_nRunState = kRunIdle;
+    const bool closePending = m_nRunState == RunState::ClosePending;
+    m_nRunState = RunState::Idle;
     SetButtons();
     m_animate.Stop();
     m_animate.ShowFirstFrame();
@@ -194,7 +204,7 @@ void CSearchDlg::OnSearchFinished() {
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
-int CSearchDlg::OnSearchError(const char* operation, const CFileException& error) {
+ErrorReply CSearchDlg::OnSearchError(const char* operation, const CFileException& error) {
     const int answer =
         m_prompter.Ask(QString::fromLocal8Bit(FormatSearchErrorText(operation, error)),
                        QString::fromUtf8(kSearchErrorCaption), Prompter::kAbortRetryIgnore,
@@ -202,7 +212,7 @@ int CSearchDlg::OnSearchError(const char* operation, const CFileException& error
     return SearchErrorReply(answer);
 }
 
-int CSearchDlg::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
+ErrorReply CSearchDlg::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
     const int answer = m_prompter.Ask(
         QString::fromLocal8Bit(FormatSearchErrorNoRetryText(operation, error)),
         QString::fromUtf8(kSearchErrorCaption), Prompter::kOkCancel, Prompter::kExclamation);
@@ -219,7 +229,7 @@ void CSearchDlg::OnOK() {
         // The end may have been handled while the question was open.
         if (CloseAfterYes(m_nRunState) == CloseStep::StopAndWait) {
             m_stop.RequestStop();
-            m_nRunState = kRunClosePending;
+            m_nRunState = RunState::ClosePending;
             return;
         }
     }
@@ -233,10 +243,10 @@ void CSearchDlg::OnEndRequested() {
         if (box != nullptr && box != this && box->isVisible())
             box->done(QDialog::Rejected);
     }
-    if (m_nRunState == kRunRunning) {
+    if (m_nRunState == RunState::Running) {
         m_stop.RequestStop();
-        m_nRunState = kRunClosePending;
-    } else if (m_nRunState == kRunIdle) {
+        m_nRunState = RunState::ClosePending;
+    } else if (m_nRunState == RunState::Idle) {
         QMetaObject::invokeMethod(this, &CSearchDlg::Close, Qt::QueuedConnection);
     }
 }

@@ -27,27 +27,27 @@ bool NeedsConfirmation(std::int32_t confirmOption, const std::string& strSearch)
     return confirmOption != 0 && !strSearch.empty();
 }
 
-CloseStep CloseFor(std::int32_t runState) {
-    return runState == kRunIdle ? CloseStep::Close : CloseStep::Ask;
+CloseStep CloseFor(RunState runState) {
+    return runState == RunState::Idle ? CloseStep::Close : CloseStep::Ask;
 }
 
-CloseStep CloseAfterYes(std::int32_t runState) {
-    return runState == kRunIdle ? CloseStep::Close : CloseStep::StopAndWait;
+CloseStep CloseAfterYes(RunState runState) {
+    return runState == RunState::Idle ? CloseStep::Close : CloseStep::StopAndWait;
 }
 
-int SearchErrorReply(int answer) {
+ErrorReply SearchErrorReply(int answer) {
     switch (answer) {
         case Prompter::kIdAbort:
-            return STOP_SEARCH;
+            return ErrorReply::StopSearch;
         case Prompter::kIdIgnore:
-            return STOP_FILE;
+            return ErrorReply::SkipFile;
         default:
-            return STOP_NONE;
+            return ErrorReply::Retry;
     }
 }
 
-int SearchErrorNoRetryReply(int answer) {
-    return answer == Prompter::kIdCancel ? STOP_SEARCH : STOP_FILE;
+ErrorReply SearchErrorNoRetryReply(int answer) {
+    return answer == Prompter::kIdCancel ? ErrorReply::StopSearch : ErrorReply::SkipFile;
 }
 
 QueryTexts NewQueryTexts() {

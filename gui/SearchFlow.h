@@ -4,6 +4,8 @@
 #include <string>
 
 #include "SearchQuery.h"
+#include "StopState.h"
+#include "WindowRules.h"
 
 namespace pellumar {
 
@@ -17,13 +19,13 @@ bool NeedsConfirmation(std::int32_t confirmOption, const std::string& strSearch)
 
 // What closing the window does in a run state: close at once, or ask first.
 enum class CloseStep { Close, Ask, StopAndWait };
-CloseStep CloseFor(std::int32_t runState);
+CloseStep CloseFor(RunState runState);
 // After Yes to the question: the end may have come while it was open.
-CloseStep CloseAfterYes(std::int32_t runState);
+CloseStep CloseAfterYes(RunState runState);
 
 // The replies of the two error prompts, from the button the user chose.
-int SearchErrorReply(int answer);
-int SearchErrorNoRetryReply(int answer);
+ErrorReply SearchErrorReply(int answer);
+ErrorReply SearchErrorNoRetryReply(int answer);
 
 // What New Query puts in the four text fields.
 struct QueryTexts {

@@ -46,8 +46,8 @@ std::vector<ShowStep> ShowPageSteps(int selected) {
     return steps;
 }
 
-ButtonStates ButtonsFor(std::int32_t runState) {
-    const bool idle = runState == kRunIdle;
+ButtonStates ButtonsFor(RunState runState) {
+    const bool idle = runState == RunState::Idle;
     return {idle, !idle};
 }
 

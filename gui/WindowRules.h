@@ -10,10 +10,10 @@ namespace pellumar {
 class SearchOptions;
 
 // The main window's run states.
-enum RunState : std::int32_t {
-    kRunIdle = 0,
-    kRunRunning = 1,
-    kRunClosePending = 123,
+enum class RunState : std::int32_t {
+    Idle = 0,
+    Running = 1,
+    ClosePending = 123,  // the window closes once the search has ended
 };
 
 enum Page : int { kPageQuery = 0, kPageResults = 1 };
@@ -32,7 +32,7 @@ struct ButtonStates {
     bool start;
     bool stop;
 };
-ButtonStates ButtonsFor(std::int32_t runState);
+ButtonStates ButtonsFor(RunState runState);
 
 // The replace box is enabled exactly when the search-only option is off.
 bool ReplaceEnabled(std::int32_t searchOnly);

@@ -52,7 +52,7 @@ void Search(pellumar::CSearchDlg& dialog, const QString& folder) {
     dialog.OnStart();
     QElapsedTimer clock;
     clock.start();
-    while (dialog.RunState() != kRunIdle && clock.elapsed() < 10000)
+    while (dialog.GetRunState() != RunState::Idle && clock.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, [&] { dialog.OnStart(); });
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (clock.elapsed() > 100 && dialog.RunState() == kRunIdle)
+        if (clock.elapsed() > 100 && dialog.GetRunState() == RunState::Idle)
             application.quit();
     });
     watcher.start(1);

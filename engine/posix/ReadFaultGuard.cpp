@@ -58,7 +58,9 @@ bool ReadFaultGuard::RunRaw(const void* begin, size_t length, void (*function)(v
     scope.begin = static_cast<const char*>(begin);
     scope.length = length;
     scope.outer = t_scope;
-    if (sigsetjmp(scope.env, 1) != 0) {
+    // The signal mask needs no saving: the handler runs with SIGBUS unblocked (SA_NODEFER), so
+    // the jump out of it leaves the mask as it was, and the guard costs no system call.
+    if (sigsetjmp(scope.env, 0) != 0) {
         t_scope = scope.outer;
         return false;
     }
@@ -66,6 +68,11 @@ bool ReadFaultGuard::RunRaw(const void* begin, size_t length, void (*function)(v
     function(context);
     t_scope = scope.outer;
     return true;
+}
+
+bool ReadFaultGuard::Copy(void* dest, const void* source, size_t size) {
+    auto copy = [=] { std::memcpy(dest, source, size); };
+    return Run(source, size, copy);
 }
 
 }  // namespace pellumar

@@ -1,5 +1,7 @@
 #include "ReadFaultGuard.h"
 
+#include <cstring>
+
 namespace pellumar {
 
 // A file opened without sharing cannot be cut short while it is mapped, so the scan runs as it
@@ -7,6 +9,11 @@ namespace pellumar {
 bool ReadFaultGuard::RunRaw(const void* /*begin*/, size_t /*length*/, void (*function)(void*),
                             void* context) {
     function(context);
+    return true;
+}
+
+bool ReadFaultGuard::Copy(void* dest, const void* source, size_t size) {
+    std::memcpy(dest, source, size);
     return true;
 }
 

@@ -42,8 +42,9 @@ TEST(RulesTest, PagesShowTheirControlsWithTheListNeverAloneMissing) {
 }
 
 TEST(RulesTest, BusyStatesSwapTheButtonsAndOddCheckValuesShowOff) {
-    EXPECT_TRUE(ButtonsFor(kRunIdle).start && !ButtonsFor(kRunIdle).stop);
-    EXPECT_TRUE(!ButtonsFor(kRunClosePending).start && ButtonsFor(kRunClosePending).stop);
+    EXPECT_TRUE(ButtonsFor(RunState::Idle).start && !ButtonsFor(RunState::Idle).stop);
+    EXPECT_TRUE(!ButtonsFor(RunState::ClosePending).start &&
+                ButtonsFor(RunState::ClosePending).stop);
     EXPECT_FALSE(ReplaceEnabled(-4));
     EXPECT_EQ(CheckBoxValue(2), 2);
     EXPECT_EQ(CheckBoxValue(-1), 0);
@@ -64,10 +65,10 @@ TEST(RulesTest, MenuTogglesFlipTheirOwnOptionOnly) {
 }
 
 TEST(RulesTest, AnEndDuringTheCloseQuestionClosesAndUnknownButtonsRetry) {
-    EXPECT_EQ(CloseAfterYes(kRunIdle), CloseStep::Close);
-    EXPECT_EQ(CloseAfterYes(kRunRunning), CloseStep::StopAndWait);
-    EXPECT_EQ(SearchErrorReply(Prompter::kIdCancel), STOP_NONE);
-    EXPECT_EQ(SearchErrorNoRetryReply(Prompter::kIdCancel), STOP_SEARCH);
+    EXPECT_EQ(CloseAfterYes(RunState::Idle), CloseStep::Close);
+    EXPECT_EQ(CloseAfterYes(RunState::Running), CloseStep::StopAndWait);
+    EXPECT_EQ(SearchErrorReply(Prompter::kIdCancel), ErrorReply::Retry);
+    EXPECT_EQ(SearchErrorNoRetryReply(Prompter::kIdCancel), ErrorReply::StopSearch);
     EXPECT_TRUE(NeedsConfirmation(-2, "x"));
     EXPECT_FALSE(NeedsConfirmation(0, "x"));
 }

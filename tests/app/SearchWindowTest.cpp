@@ -25,7 +25,6 @@
 #include "MemorySettingsStore.h"
 #include "ResourceIds.h"
 #include "ResultsModel.h"
-#include "SearchEventBridge.h"
 #include "TempTree.h"
 #include "WindowRules.h"
 
@@ -65,7 +64,8 @@ class SearchWindowTest : public ::testing::Test {
     // Starts and waits for the end of the search.
     void Run() {
         m_dialog->OnStart();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return m_dialog->RunState() == kRunIdle; }, 10000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000));
     }
     // The worker stops at its first file until Release.
     void HoldWorker() {
@@ -132,7 +132,7 @@ TEST_F(SearchWindowTest, EachFailedCheckTellsItsProblemAndMovesTheFocus) {
         m_dialog->OnStart();
         EXPECT_EQ(m_prompter.m_asked, QStringList{c.message});
         EXPECT_TRUE(Control(c.focus)->hasFocus()) << c.focus;
-        EXPECT_EQ(m_dialog->RunState(), kRunIdle);
+        EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
     }
     EXPECT_TRUE(m_store.Log().empty());  // the recent lists were not touched
 }
@@ -181,7 +181,7 @@ TEST_F(SearchWindowTest, NoToTheConfirmationLeavesEverythingAsItWas) {
     EXPECT_EQ(m_prompter.m_asked,
               QStringList{"Search confirmation: Are you sure you want to replace all occurences "
                           "of 'foo' with nothing?"});
-    EXPECT_EQ(m_dialog->RunState(), kRunIdle);
+    EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
     EXPECT_FALSE(Control(kIdResults)->isVisible());
     EXPECT_TRUE(m_store.Log().empty());
     EXPECT_EQ(tree.Read("a.txt"), "foo");
@@ -230,7 +230,8 @@ TEST_F(SearchWindowTest, StopEndsTheSearchAndKeepsTheList) {
     EXPECT_FALSE(Control(kIdStart)->isEnabled());
     m_dialog->OnStop();
     Release();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return m_dialog->RunState() == kRunIdle; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000));
     EXPECT_LE(m_dialog->Results().rowCount(), 1);
     m_dialog->OnStop();  // after the end: harmless
     EXPECT_TRUE(Control(kIdStart)->isEnabled());
@@ -245,9 +246,9 @@ TEST_F(SearchWindowTest, ClosingDuringASearchAsksAndClosesOnceItEnds) {
     m_prompter.Answer({P::kIdNo, P::kIdYes});
     m_dialog->close();
     EXPECT_TRUE(m_dialog->isVisible());
-    EXPECT_EQ(m_dialog->RunState(), kRunRunning);
+    EXPECT_EQ(m_dialog->GetRunState(), RunState::Running);
     m_dialog->close();
-    EXPECT_EQ(m_dialog->RunState(), kRunClosePending);
+    EXPECT_EQ(m_dialog->GetRunState(), RunState::ClosePending);
     EXPECT_TRUE(m_dialog->isVisible());
     Release();
     EXPECT_TRUE(QTest::qWaitFor([this] { return !m_dialog->isVisible(); }, 10000));
@@ -264,7 +265,8 @@ TEST_F(SearchWindowTest, AnEndThatComesWhileTheQuestionIsOpenClosesAtOnce) {
     m_dialog->OnStart();
     m_prompter.WhileAsking([this] {
         Release();
-        EXPECT_TRUE(QTest::qWaitFor([this] { return m_dialog->RunState() == kRunIdle; }, 10000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000));
     });
     m_prompter.Answer({P::kIdYes});
     QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
@@ -368,7 +370,7 @@ TEST_F(SearchWindowTest, EnterOnTheListOpensTheRowAndNeverSearchesAgain) {
     list->setCurrentIndex(m_dialog->Results().index(0, 0));
     QTest::keyClick(list, Qt::Key_Return);
     QTest::keyClick(list, Qt::Key_Enter);
-    EXPECT_EQ(m_dialog->RunState(), kRunIdle);
+    EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
     EXPECT_EQ(tree.Read("a.txt"), "xxxx");
     const QString path = QString::fromStdString(tree.Path("a.txt"));
     EXPECT_EQ(m_shell.m_calls, QStringList({"open " + path, "open " + path}));

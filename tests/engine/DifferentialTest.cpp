@@ -21,8 +21,8 @@ class DifferentialTest : public ::testing::Test {
                          bool reference) {
         tree.Write("f", text);
         RecordingSink sink(tree.Root());
-        CSearchThread worker(&sink, tree.Root(), "*.*", pattern, "<>", false, false, true,
-                             ignoreCase);
+        CSearchThread worker(&sink,
+                             {tree.Root(), "*.*", pattern, "<>", false, false, true, ignoreCase});
         worker.UseShiftTableScan(reference);
         worker.Run();
         return tree.Read("f");

@@ -61,7 +61,7 @@ TEST(DiskFullTest, FilesLargerThanTheFreeSpaceStayAsTheyWereAndTheSearchGoesOn) 
     ASSERT_LT(disk.Free(), big.size());
 
     RecordingSink sink(tree.Root());
-    sink.Reply({}, STOP_FILE);  // Ignore every prompt
+    sink.Reply({}, ErrorReply::SkipFile);  // Ignore every prompt
     RunSearch({tree.Path("disk"), "*.*", "old", "new"}, sink);
 
     const std::string prompt = "noretry close the output file (disk/pel*.tmp) cause 13 os 28 -> 2";

@@ -48,7 +48,8 @@ TEST(FaultTest, EveryStepEveryErrorEveryAnswerEndsOldOrNew) {
     for (const Step& step : kSteps) {
         for (const int error : {EIO, ENOSPC, EACCES, EINTR}) {
             for (const int times : {1, -1}) {
-                for (const int answer : {STOP_NONE, STOP_SEARCH, STOP_FILE}) {
+                for (const ErrorReply answer :
+                     {ErrorReply::Retry, ErrorReply::StopSearch, ErrorReply::SkipFile}) {
                     const std::string old = step.big ? kBig : "old";
                     const std::string fresh = step.big ? kBigNew : "new";
                     TempTree tree;
@@ -58,12 +59,13 @@ TEST(FaultTest, EveryStepEveryErrorEveryAnswerEndsOldOrNew) {
                     sys.Fail(step.op, error, times);
                     sys.LimitWrites(step.big ? 4093 : 0);  // short writes are carried on
                     RecordingSink sink(tree.Root());
-                    sink.Reply({answer, answer, answer}, STOP_FILE);  // a retry is not endless
+                    sink.Reply({answer, answer, answer},
+                               ErrorReply::SkipFile);  // a retry is not endless
                     RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
                     ++runs;
                     const std::string where = std::to_string(static_cast<int>(step.op)) + " " +
                                               std::strerror(error) + " " + std::to_string(times) +
-                                              " " + std::to_string(answer);
+                                              " " + std::to_string(static_cast<int>(answer));
                     Lines others, notChanged;
                     for (const std::string& line : sink.Others()) {
                         (line.rfind("not changed ", 0) == 0 ? notChanged : others).push_back(line);
@@ -91,13 +93,13 @@ TEST(FaultTest, EveryStepEveryErrorEveryAnswerEndsOldOrNew) {
                         !notChanged.empty() && notChanged[0].rfind("not changed a: ", 0) == 0;
                     EXPECT_EQ(named, a == old) << where;
                     const bool retryable = std::string(step.kind) == "error";
-                    if (silent || (times == 1 && retryable && answer == STOP_NONE)) {
+                    if (silent || (times == 1 && retryable && answer == ErrorReply::Retry)) {
                         EXPECT_TRUE(a == fresh) << where;
                     } else {
                         EXPECT_TRUE(a == old) << where;
                     }
                     // The next file meets the fault again when it lasts, unless the search ended.
-                    const bool aborted = prompted && answer == STOP_SEARCH;
+                    const bool aborted = prompted && answer == ErrorReply::StopSearch;
                     const bool failsAgain = times < 0 && !silent;
                     EXPECT_EQ(tree.Read("sub/next"), aborted || failsAgain ? "old" : "new")
                         << where;
@@ -146,7 +148,7 @@ TEST(FaultTest, WriteGivenUpAtTheLastMatchIsReportedOnlyWithNoPositionLeft) {
         FaultySys sys;
         sys.Fail(Op::Write, EIO);
         RecordingSink sink(tree.Root());
-        sink.Reply({STOP_FILE});
+        sink.Reply({ErrorReply::SkipFile});
         RunSearch({tree.Root(), "*.*", "aba", "X"}, sink, sys);
         EXPECT_EQ(sink.Found(), reported ? Lines{"a"} : Lines{}) << tail;
         EXPECT_TRUE(tree.Read("a") == content);
@@ -256,21 +258,26 @@ TEST(FaultTest, FileChangedByAnotherProgramDuringTheScanEndsAsThatProgramMadeIt)
     }
 }
 
+// Another program truncates the mapped file while the scan looks for the text in it, or while
+// the bytes before a match are copied out of it.
 TEST(FaultTest, FileShrinkingUnderTheScanIsSkippedAndTheSearchGoesOn) {
-    TempTree tree;
-    tree.Write("big", "old " + std::string(8 << 20, 'x') + " old");
-    tree.Write("sub/b", "old");  // walked after the big file
-    FaultySys sys;
-    // Another program truncates the mapped file once its first match has been seen.
-    sys.Before(Op::CreateTemp, [&] { ::truncate(tree.Path("big").c_str(), 4096); });
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-    EXPECT_EQ(tree.Read("big"), "old " + std::string(4092, 'x'));
-    EXPECT_EQ(tree.Read("sub/b"), "new");
-    EXPECT_EQ(sink.Found(), Lines{"sub/b"});
-    EXPECT_EQ(sink.Others(),
-              (Lines{"skipped big: became shorter while it was read", "finished 0"}));
-    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+    for (const Op moment : {Op::CreateTemp, Op::Write}) {
+        const std::string first = moment == Op::CreateTemp ? "old " : "xxx ";
+        const std::string content = first + std::string(8 << 20, 'x') + " old";
+        TempTree tree;
+        tree.Write("big", content);
+        tree.Write("sub/b", "old");  // walked after the big file
+        FaultySys sys;
+        sys.Before(moment, [&] { ::truncate(tree.Path("big").c_str(), 4096); });
+        RecordingSink sink(tree.Root());
+        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        EXPECT_EQ(tree.Read("big"), content.substr(0, 4096));
+        EXPECT_EQ(tree.Read("sub/b"), "new");
+        EXPECT_EQ(sink.Found(), Lines{"sub/b"});
+        EXPECT_EQ(sink.Others(),
+                  (Lines{"skipped big: became shorter while it was read", "finished 0"}));
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+    }
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ TEST(RewriteTest, FileThatMayNotBeReplacedStaysAsItIsAndIsNamed) {
         FaultySys sys;
         c.arrange(sys, tree);
         RecordingSink sink(tree.Root());
-        sink.Reply({}, STOP_FILE);
+        sink.Reply({}, ErrorReply::SkipFile);
         RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
         EXPECT_EQ(tree.Read("a"), c.expectedContent) << c.name;
         EXPECT_EQ(sink.Others(),
@@ -253,8 +253,7 @@ TEST(RewriteTest, StopWhileWaitingForTheLockLeavesTheFile) {
     const int held = ::open(tree.Path("a").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     RecordingSink sink(tree.Root());
-    auto worker = std::make_unique<CSearchThread>(&sink, tree.Root(), "*.*", "old", "new", true,
-                                                  false, true, false);
+    auto worker = std::make_unique<CSearchThread>(&sink, Request{tree.Root(), "*.*", "old", "new"});
     const SearchStopHandle stop = worker->GetStopHandle();
     std::thread thread = CSearchThread::Start(std::move(worker));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -17,7 +17,7 @@ using namespace test;
 TEST(ScanTest, ShiftTableHoldsDistancesAndMarksTheLastByte) {
     RecordingSink sink;
     for (const bool ignoreCase : {false, true}) {
-        CSearchThread worker(&sink, "/", "*.*", "abcab", "", true, true, true, ignoreCase);
+        CSearchThread worker(&sink, {"/", "*.*", "abcab", "", true, true, true, ignoreCase});
         EXPECT_EQ(worker.GetShiftTable()[0], 0);  // not built yet
         worker.BuildShiftTable();
         const char a = ignoreCase ? 'A' : 'a';
@@ -26,7 +26,7 @@ TEST(ScanTest, ShiftTableHoldsDistancesAndMarksTheLastByte) {
             ASSERT_EQ(worker.GetShiftTable()[byte], expected) << byte;
         }
     }
-    CSearchThread zero(&sink, "/", "*.*", std::string(1, '\0'), "", true, true, true, false);
+    CSearchThread zero(&sink, {"/", "*.*", std::string(1, '\0'), "", true, true});
     zero.BuildShiftTable();
     EXPECT_EQ(zero.GetShiftTable()[0], -1);  // built, although the text ends in byte 0
 }

@@ -18,8 +18,7 @@ using namespace test;
 
 std::unique_ptr<CSearchThread> Worker(RecordingSink& sink, const TempTree& tree,
                                       Sys& sys = DefaultSys()) {
-    return std::make_unique<CSearchThread>(&sink, tree.Root(), "*.*", "old", "new", true, false,
-                                           true, false, sys);
+    return std::make_unique<CSearchThread>(&sink, Request{tree.Root(), "*.*", "old", "new"}, sys);
 }
 
 TEST(StopTest, StopInsideAFileLeavesItUnchangedAndUnreported) {
@@ -71,7 +70,8 @@ TEST(StopTest, AReplyNeverOverwritesAStopRequestedMeanwhile) {
     sys.Fail(Op::CreateTemp, EIO, 1);
     RecordingSink sink(tree.Root());
     auto worker = Worker(sink, tree, sys);
-    sink.Reply({STOP_FILE});  // Ignore, but the user pressed Stop while the prompt was up
+    sink.Reply(
+        {ErrorReply::SkipFile});  // Ignore, but the user pressed Stop while the prompt was up
     sink.OnEach([stop = worker->GetStopHandle()](const std::string&) { stop.RequestStopNow(); });
     worker->Run();
     EXPECT_EQ(sink.Found(), Lines{"a"});

@@ -104,7 +104,7 @@ TEST(WalkTest, FifosDanglingLinksAndLinkCyclesAreHarmlessAndBrokenLinksAreNamed)
     // Handed over by path, as a file replaced by one of these between listing and opening
     // would be: a pipe fails to read, devices that read like files are never reported.
     RecordingSink sink(tree.Root());
-    CSearchThread worker(&sink, tree.Root(), "*", std::string(1, 0), "", true, true, true, false);
+    CSearchThread worker(&sink, {tree.Root(), "*", std::string(1, 0), "", true, true});
     EXPECT_NE(worker.ProcessFile(tree.Path("top/pipe")), 0);
     for (const char* device : {"/dev/null", "/dev/zero"})
         EXPECT_EQ(worker.ProcessFile(device), 0);
@@ -263,7 +263,8 @@ TEST(WalkTest, HiddenFoldersAreLeftOutOnlyWhenAsked) {
     EXPECT_EQ(Sorted(files.Found()),
               (Lines{".git/HEAD", ".git/refs/main", "src/.cache/x", "src/a"}));
     RecordingSink folders(tree.Root());
-    RunSearch(noHidden, folders, DefaultSys(), true);
+    noHidden.hiddenFolders = false;
+    RunSearch(noHidden, folders);
     EXPECT_EQ(folders.Found(), Lines{"src/a"});
 }
 

@@ -49,7 +49,7 @@ TEST(Win32RewriteTest, AFailedOpenOfTheTemporaryFileIsPromptedWithTheCauseOfItsC
         FaultyWin32Sys sys;
         sys.Fail(WinOp::CreateTemp, code);
         RecordingSink sink(tree.Root());
-        sink.Reply({STOP_FILE});
+        sink.Reply({ErrorReply::SkipFile});
         RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
         EXPECT_EQ(sink.Others()[0], "error open the temporary file (pel*.tmp) cause " +
                                         std::to_string(cause) + " os " + std::to_string(code) +
@@ -69,7 +69,7 @@ TEST(Win32RewriteTest, FailedWritesAndFlushesLeaveTheFileAndNoTemporaryFile) {
         FaultyWin32Sys sys;
         sys.Fail(WinOp::Write, ERROR_DISK_FULL);
         RecordingSink sink(tree.Root());
-        sink.Reply({STOP_SEARCH});
+        sink.Reply({ErrorReply::StopSearch});
         RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
         const std::string prompt = bLarge ? "error write to the temporary file (pel*.tmp) cause 1"
                                           : "noretry close the output file (pel*.tmp) cause 13";

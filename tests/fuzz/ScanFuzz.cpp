@@ -25,8 +25,8 @@ const std::string kReplacement = "<>";
 class StrictSink final : public ISearchNotify {
   public:
     void OnSearchFound(std::string, FileInformation) override {}
-    int OnSearchError(const char*, const CFileException&) override { std::abort(); }
-    int OnSearchErrorNoRetry(const char*, const CFileException&) override { std::abort(); }
+    ErrorReply OnSearchError(const char*, const CFileException&) override { std::abort(); }
+    ErrorReply OnSearchErrorNoRetry(const char*, const CFileException&) override { std::abort(); }
     void OnSearchFinished(int) override {}
 };
 
@@ -79,8 +79,8 @@ std::string Engine(const Workspace& space, const std::string& content, const std
                    bool ignoreCase, bool reference) {
     std::ofstream(space.File(), std::ios::binary | std::ios::trunc) << content;
     StrictSink sink;
-    CSearchThread worker(&sink, space.Folder(), "f", pattern, kReplacement, false, false, true,
-                         ignoreCase);
+    CSearchThread worker(&sink, SearchRequest{space.Folder(), "f", pattern, kReplacement, false,
+                                              false, true, ignoreCase});
     worker.UseShiftTableScan(reference);
     worker.Run();
     std::ifstream in(space.File(), std::ios::binary);

@@ -7,7 +7,7 @@
 
 namespace pellumar::test {
 
-void RecordingSink::Reply(std::initializer_list<int> replies, int fallback) {
+void RecordingSink::Reply(std::initializer_list<ErrorReply> replies, ErrorReply fallback) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_replies.assign(replies);
     m_nFallback = fallback;
@@ -46,8 +46,9 @@ void RecordingSink::OnSearchSkipped(const std::string& path, SkipKind kind, int 
            FileSystem::ErrorText(error));
 }
 
-int RecordingSink::Ask(const char* kind, const char* operation, const CFileException& error) {
-    int reply;
+ErrorReply RecordingSink::Ask(const char* kind, const char* operation,
+                              const CFileException& error) {
+    ErrorReply reply;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         reply = m_replies.empty() ? m_nFallback : m_replies.front();
@@ -57,15 +58,15 @@ int RecordingSink::Ask(const char* kind, const char* operation, const CFileExcep
     }
     Record(std::string(kind) + " " + operation + " (" + error.m_strFileName + ") cause " +
            std::to_string(error.m_cause) + " os " + std::to_string(error.m_lOsError) + " -> " +
-           std::to_string(reply));
+           std::to_string(static_cast<int>(reply)));
     return reply;
 }
 
-int RecordingSink::OnSearchError(const char* operation, const CFileException& error) {
+ErrorReply RecordingSink::OnSearchError(const char* operation, const CFileException& error) {
     return Ask("error", operation, error);
 }
 
-int RecordingSink::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
+ErrorReply RecordingSink::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
     return Ask("noretry", operation, error);
 }
 

@@ -19,13 +19,14 @@ class RecordingSink : public ISearchNotify {
     explicit RecordingSink(std::string root = "") : m_strRoot(std::move(root)) {}
 
     // Replies to the next error notifications, in order; after them, `fallback`.
-    void Reply(std::initializer_list<int> replies, int fallback = STOP_FILE);
+    void Reply(std::initializer_list<ErrorReply> replies,
+               ErrorReply fallback = ErrorReply::SkipFile);
     // Runs after each notification has been recorded, with its line.
     void OnEach(std::function<void(const std::string&)> hook) { m_hook = std::move(hook); }
 
     void OnSearchFound(std::string path, FileInformation info) override;
-    int OnSearchError(const char* operation, const CFileException& error) override;
-    int OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
+    ErrorReply OnSearchError(const char* operation, const CFileException& error) override;
+    ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
     void OnSearchFinished(int result) override { Record("finished " + std::to_string(result)); }
     // "skipped PATH: REASON", or "not changed PATH: REASON".
     void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
@@ -37,35 +38,23 @@ class RecordingSink : public ISearchNotify {
   private:
     void Record(const std::string& line);
     Lines Select(bool found) const;
-    int Ask(const char* kind, const char* operation, const CFileException& error);
+    ErrorReply Ask(const char* kind, const char* operation, const CFileException& error);
 
     std::string m_strRoot;
     std::function<void(const std::string&)> m_hook;
     mutable std::mutex m_mutex;
-    Lines m_lines;                // guarded by m_mutex; written by the worker
-    FileInformation m_lastInfo;   // guarded by m_mutex; written by the worker
-    std::deque<int> m_replies;    // guarded by m_mutex
-    int m_nFallback = STOP_FILE;  // guarded by m_mutex
+    Lines m_lines;                                  // guarded by m_mutex; written by the worker
+    FileInformation m_lastInfo;                     // guarded by m_mutex; written by the worker
+    std::deque<ErrorReply> m_replies;               // guarded by m_mutex
+    ErrorReply m_nFallback = ErrorReply::SkipFile;  // guarded by m_mutex
 };
 
-// One search request with the dialog's first-run defaults, except that case matters.
-struct Request {
-    std::string folder;
-    std::string filter = "*.*";
-    std::string search;
-    std::string replace;
-    bool subfolders = true;
-    bool searchOnly = false;
-    bool hidden = true;
-    bool ignoreCase = false;
-};
+// Tests ask with the dialog's first-run defaults, except that case matters.
+using Request = SearchRequest;
 
 // Runs the search on the calling thread; returns its result.
-inline int RunSearch(const Request& r, ISearchNotify& sink, Sys& sys = DefaultSys(),
-                     bool bNoHiddenFolders = false) {
-    CSearchThread worker(&sink, r.folder, r.filter, r.search, r.replace, r.subfolders, r.searchOnly,
-                         r.hidden, r.ignoreCase, sys);
-    worker.LeaveOutHiddenFolders(bNoHiddenFolders);
+inline int RunSearch(const Request& r, ISearchNotify& sink, Sys& sys = DefaultSys()) {
+    CSearchThread worker(&sink, r, sys);
     return worker.Run();
 }
 

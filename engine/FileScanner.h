@@ -1,0 +1,80 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FileSystem.h"
+#include "LiteralFinder.h"
+
+namespace pellumar {
+
+class FileView;
+class StopState;
+
+// What a match handler makes of a match.
+enum class MatchStep {
+    Continue,    // the scan goes on to the next match
+    Halt,        // the scan ends; the file holds the text
+    Withdraw,    // the scan ends, and the file is not reported
+    Unreadable,  // the file shrank under the bytes that were to be copied
+};
+
+// Receives each accepted match of a scan, in order, and then the rest of the file.
+class MatchHandler {
+  public:
+    virtual MatchStep OnMatch(const FileView& view, uint64_t at) = 0;
+    // Whether the bytes after the last match are wanted, of a file of `size` bytes.
+    virtual bool WantsTail(uint64_t size) const = 0;
+    virtual MatchStep OnTail(const FileView& view) = 0;
+
+  protected:
+    ~MatchHandler() = default;
+};
+
+// What came of scanning a file.
+struct ScanOutcome {
+    int error = 0;       // why the file could not be read as far as the scan needed
+    bool found = false;  // it holds the text, and is to be reported
+};
+
+// Finds the search text in files: chooses how each file is read, runs the candidate finder (or
+// the shift-table scan it must agree with) and tells whether the file was found. The stop state
+// is read before every block of candidates, and at every position of the shift-table scan.
+class FileScanner {
+  public:
+    // `text` as the worker holds it: upper-cased when ignoring case.
+    FileScanner(FileSystem& fs, const std::string& text, bool bIgnoreCase, const StopState& stop);
+
+    void UseShiftTable(bool bOn) { m_bShiftTable = bOn; }
+    void BuildShiftTable();
+    const std::array<int32_t, 256>& ShiftTable() const { return m_nShift; }
+
+    // Searching only. A file's head is read first, as most files that hold the text hold it
+    // near the start; its status is read only when its size or its report needs it, and it is
+    // then in `status`.
+    ScanOutcome Search(NativeHandle file, FileStatus& status);
+    // Scans the first `size` bytes of an open file, handing every match to `handler`.
+    ScanOutcome Scan(NativeHandle file, uint64_t size, MatchHandler& handler);
+
+  private:
+    struct Run;
+
+    ScanOutcome ScanView(FileView& view, MatchHandler* handler);
+    void FindMatches(Run& run, MatchHandler* handler);
+    bool NextCandidate(Run& run, uint64_t& at);
+    bool NextByShiftTable(Run& run, uint64_t& at);
+    bool Require(Run& run, uint64_t offset);
+
+    FileSystem& m_fs;
+    const std::string& m_strSearch;
+    bool m_bIgnoreCase;
+    const StopState& m_stop;
+    LiteralFinder m_finder;
+    bool m_bShiftTable = false;
+    std::array<int32_t, 256> m_nShift;
+    std::vector<unsigned char> m_readBuffer;  // reused for every small file of the search
+};
+
+}  // namespace pellumar

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "ISearchNotify.h"
+
+namespace pellumar {
+
+// One notification on its way from the worker to the thread that handles it.
+struct SearchEvent {
+    enum class Kind { Found, Skipped, Error, ErrorNoRetry, Finished };
+    Kind kind = Kind::Finished;
+    std::string path;                        // Found, Skipped
+    FileInformation info;                    // Found
+    SkipKind skip = SkipKind::Unread;        // Skipped
+    int error = 0;                           // Skipped: why
+    const char* operation = nullptr;         // Error kinds: valid until answered
+    const CFileException* record = nullptr;  // Error kinds: valid until answered
+    int result = 0;                          // Finished
+
+    bool IsQuestion() const { return kind == Kind::Error || kind == Kind::ErrorNoRetry; }
+};
+
+// Binds the engine's notifications to a queue that another thread takes in order. The two error
+// notifications block the worker until that thread answers them, or until the queue is detached.
+//
+// Waking the handling thread for every found file would cost the worker a system call each,
+// more than finding the file itself: the wake-up comes only when the queue was empty, and the
+// waiting side collects found files for a few milliseconds, while questions and the end wake it
+// at once.
+class NotificationQueue final : public ISearchNotify {
+  public:
+    // `wake` runs on the worker's thread, with the queue's lock held, whenever a notification
+    // comes to an empty queue. It must not call into the queue.
+    explicit NotificationQueue(std::function<void()> wake = {}) : m_wake(std::move(wake)) {}
+
+    void OnSearchFound(std::string path, FileInformation info) override;
+    ErrorReply OnSearchError(const char* operation, const CFileException& error) override;
+    ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
+    void OnSearchFinished(int result) override;
+    void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
+
+    // Takes up to `most` notifications, in order, without waiting.
+    std::deque<SearchEvent> Take(std::size_t most);
+    // Waits up to `timeout` for notifications and takes all that are queued.
+    std::deque<SearchEvent> Wait(std::chrono::milliseconds timeout);
+    // Answers the question the worker is waiting on.
+    void Answer(ErrorReply reply);
+    // Nothing more is queued, and the worker's question, now or later, is answered StopSearch.
+    void Detach();
+
+    static constexpr std::chrono::milliseconds kCollectFound{5};
+
+  private:
+    void Push(SearchEvent event);
+    ErrorReply Ask(SearchEvent::Kind kind, const char* operation, const CFileException& error);
+
+    std::function<void()> m_wake;
+    std::mutex m_mutexQueue;
+    std::condition_variable m_ready;     // the handling thread waits on it
+    std::condition_variable m_answered;  // the worker waits on it
+    std::deque<SearchEvent> m_queue;     // guarded by m_mutexQueue; the worker pushes
+    int m_nUrgent = 0;                   // guarded by m_mutexQueue: queued questions and ends
+    bool m_bWaitingForAny = false;       // guarded by m_mutexQueue; set by the waiting thread
+    bool m_bDetached = false;            // guarded by m_mutexQueue; set by the handling thread
+    std::optional<ErrorReply> m_reply;   // guarded by m_mutexQueue; set by the handling thread
+    std::chrono::steady_clock::time_point m_lastTake;  // the waiting thread's only
+};
+
+}  // namespace pellumar

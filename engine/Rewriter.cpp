@@ -1,0 +1,211 @@
+// The rewrite of one file: the new content goes to a temporary file beside it, which then takes
+// the file's place in one step.
+#include "Rewriter.h"
+
+#include <cstring>
+
+#include "FileView.h"
+#include "ISearchNotify.h"
+#include "StopState.h"
+
+namespace pellumar {
+
+namespace {
+
+constexpr const char* kOpenTemporary = "open the temporary file";
+constexpr const char* kWriteTemporary = "write to the temporary file";
+constexpr const char* kCloseOutput = "close the output file";
+constexpr const char* kReplaceFile = "replace the file";
+
+// The record of a failure on the temporary file, which names the file being replaced as well.
+CFileException Record(int cause, int error, const TempFile& temp, const std::string& replacing) {
+    CFileException record;
+    record.m_cause = cause;
+    record.m_lOsError = error;
+    record.m_strFileName = temp.Path();
+    record.m_strReplacing = replacing;
+    return record;
+}
+
+}  // namespace
+
+Rewriter::Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop,
+                   const std::string& strSearch, const std::string& strReplace,
+                   std::vector<char>& writeBuffer, const RewriteSource& source)
+    : m_fs(fs),
+      m_notify(notify),
+      m_stop(stop),
+      m_strSearch(strSearch),
+      m_strReplace(strReplace),
+      m_source(source),
+      m_temp(fs, writeBuffer) {}
+
+Rewriter::~Rewriter() {
+    m_temp.Discard();
+    m_fs.ReleaseTarget(m_target);
+}
+
+// Writes the unchanged stretch before an accepted match and the replacement. A match that
+// already reads as its replacement changes nothing: until a match does, the file is not
+// rewritten at all.
+MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at) {
+    const uint64_t m = m_strSearch.size();
+    if (!m_temp.IsOpen()) {
+        bool same = false;
+        auto compare = [&] {
+            same = m == m_strReplace.size() &&
+                   std::memcmp(view.Data() + at, m_strReplace.data(), m) == 0;
+        };
+        if (!view.Read(compare)) {
+            return MatchStep::Unreadable;
+        }
+        if (same) {
+            return MatchStep::Continue;
+        }
+        if (!BeginRewrite()) {
+            return m_bWithdrawn ? MatchStep::Withdraw : MatchStep::Halt;
+        }
+    }
+    if (at > m_nWritten &&
+        !WriteOut(view.Data() + m_nWritten, static_cast<size_t>(at - m_nWritten), view.Copier())) {
+        return MatchStep::Unreadable;
+    }
+    WriteOut(m_strReplace.data(), m_strReplace.size(), &TempFile::PlainCopy);
+    m_nWritten = at + m;
+    return MatchStep::Continue;
+}
+
+MatchStep Rewriter::OnTail(const FileView& view) {
+    const bool read = WriteOut(view.Data() + m_nWritten,
+                               static_cast<size_t>(view.Size() - m_nWritten), view.Copier());
+    return read ? MatchStep::Continue : MatchStep::Unreadable;
+}
+
+// Before the first byte of new content: the file's lock is taken, so that no other run of this
+// program rewrites it until this one is done, and under it the name that is rewritten is found
+// and checked to lead to the very file that is being read.
+bool Rewriter::BeginRewrite() {
+    int error = m_fs.Lock(m_source.file, [this] { return m_stop.Stopped(); });
+    if (error == 0) {
+        error = m_fs.ResolveTarget(m_source.pWhere, m_source.name, m_source.strPath,
+                                   m_source.opened, m_target);
+    }
+    if (error == FileSystem::kGaveUp) {
+        m_bWithdrawn = true;  // stopped while waiting: as a stop during the scan
+    } else if (error == FileSystem::kChangedMeanwhile) {
+        m_bChangedMeanwhile = true;
+    } else if (error != 0) {
+        GiveUp(error);
+        ReportReplaceFailure(m_notify, m_stop, m_source.strPath, error);
+    } else {
+        return OpenTemporary();
+    }
+    return false;
+}
+
+bool Rewriter::OpenTemporary() {
+    const auto stopped = [this] { return m_stop.Stopped(); };
+    for (bool retry = false;; retry = true) {
+        const int error = m_temp.Create(m_target, m_source.file, m_source.opened, retry, stopped);
+        if (error == 0) {
+            return true;
+        }
+        if (error == FileSystem::kGaveUp) {
+            m_bWithdrawn = true;  // stopped while waiting: as a stop during the scan
+            return false;
+        }
+        const CFileException record =
+            Record(FileSystem::Cause(error), error, m_temp, m_source.strPath);
+        m_stop.Store(m_notify.OnSearchError(kOpenTemporary, record));
+        if (m_stop.Stopped()) {
+            GiveUp(error);
+            return false;
+        }
+    }
+}
+
+bool Rewriter::WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes copy) {
+    const char* bytes = static_cast<const char*>(pData);
+    size_t done = 0;
+    while (done < nSize && !m_stop.Stopped()) {
+        int error = 0;
+        done += m_temp.Write(bytes + done, nSize - done, &error, copy);
+        if (error == FileSystem::kShrankMeanwhile) {
+            return false;
+        }
+        if (error != 0) {
+            const CFileException record = Record(CAUSE_GENERIC, error, m_temp, m_source.strPath);
+            m_stop.Store(m_notify.OnSearchError(kWriteTemporary, record));
+            if (m_stop.Stopped()) {
+                GiveUp(error);
+            }
+        }
+    }
+    return true;
+}
+
+// A stop that comes before the new content is in place leaves the file as it was; unless an
+// answer to a prompt made the stop, the file is then not reported either.
+bool Rewriter::PutInPlace() {
+    if (!m_temp.IsOpen()) {
+        return false;
+    }
+    if (m_stop.Stopped()) {
+        DiscardOnStop();
+        return false;
+    }
+    if (const int error = m_temp.Complete()) {
+        // A failed flush is never trusted again: the new content is given up.
+        const CFileException record = Record(CAUSE_DISK_FULL, error, m_temp, m_source.strPath);
+        GiveUp(error);
+        m_stop.Store(m_notify.OnSearchErrorNoRetry(kCloseOutput, record));
+        m_temp.Discard();
+        return false;
+    }
+    if (m_stop.Stopped()) {
+        DiscardOnStop();
+        return false;
+    }
+    int error = m_fs.CheckReplaceable(m_target, m_source.file, m_source.opened);
+    if (error == 0) {
+        error = m_temp.RenameOver(m_source.file, m_source.opened);
+    }
+    if (error == 0) {
+        return true;
+    }
+    // Should the names have been exchanged back in vain, the other program's content stands at
+    // the temporary name: the prompt names that file.
+    const std::string kept = m_temp.Kept() ? m_temp.Path() : m_source.strPath;
+    m_temp.Discard();
+    if (error == FileSystem::kChangedMeanwhile) {
+        m_bChangedMeanwhile = true;
+        return false;
+    }
+    GiveUp(error);
+    ReportReplaceFailure(m_notify, m_stop, kept, error);
+    return false;
+}
+
+void Rewriter::DiscardOnStop() {
+    m_temp.Discard();
+    if (m_nFailure == 0) {
+        m_bWithdrawn = true;
+    }
+}
+
+void Rewriter::GiveUp(int nError) {
+    if (m_nFailure == 0) {
+        m_nFailure = nError;
+    }
+}
+
+void Rewriter::ReportReplaceFailure(ISearchNotify& notify, StopState& stop,
+                                    const std::string& strPath, int nError) {
+    CFileException record;
+    record.m_cause = FileSystem::Cause(nError);
+    record.m_lOsError = nError > 0 ? nError : -1;
+    record.m_strFileName = strPath;
+    stop.Store(notify.OnSearchErrorNoRetry(kReplaceFile, record));
+}
+
+}  // namespace pellumar

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FileScanner.h"
+#include "TempFile.h"
+
+namespace pellumar {
+
+class ISearchNotify;
+class StopState;
+
+// The file a rewrite gives new content, as the scan found it.
+struct RewriteSource {
+    const FolderListing* pWhere;  // the listing the file is in, or null
+    const char* name;             // its name in that listing (its path without one)
+    const std::string& strPath;
+    NativeHandle file;         // open for reading
+    const FileStatus& opened;  // the file as it was when opened
+};
+
+// Writes one reading of a file's new content to a temporary file beside it, match by match,
+// and puts it in the file's place in one step. What it owns goes in order when it goes: the
+// temporary file first, then the folder it was made in. Failures are asked about through the
+// notification sink, and the answers stored in the stop state.
+class Rewriter final : public MatchHandler {
+  public:
+    Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop, const std::string& strSearch,
+             const std::string& strReplace, std::vector<char>& writeBuffer,
+             const RewriteSource& source);
+    Rewriter(const Rewriter&) = delete;
+    Rewriter& operator=(const Rewriter&) = delete;
+    ~Rewriter();
+
+    MatchStep OnMatch(const FileView& view, uint64_t at) override;
+    bool WantsTail(uint64_t size) const override { return m_temp.IsOpen() && m_nWritten != size; }
+    MatchStep OnTail(const FileView& view) override;
+
+    // Where a file that is still open cannot be replaced, the caller has closed it.
+    void SourceClosed() { m_source.file = kNoHandle; }
+    // Puts the new content, if any, in the file's place: true when it took the place.
+    bool PutInPlace();
+
+    // The file holds the text but was not changed: why; the first reason is kept.
+    int Failure() const { return m_nFailure; }
+    // Another program changed the file: it is to be read again.
+    bool ChangedMeanwhile() const { return m_bChangedMeanwhile; }
+    // A stop came before the new content was in place: the file is not reported.
+    bool Withdrawn() const { return m_bWithdrawn; }
+    // The new file, as it was completed.
+    const FileStatus& Written() const { return m_temp.Written(); }
+
+    // Asks what to do about a file that holds the text but cannot be replaced, and stores the
+    // answer.
+    static void ReportReplaceFailure(ISearchNotify& notify, StopState& stop,
+                                     const std::string& strPath, int nError);
+
+  private:
+    bool BeginRewrite();
+    bool OpenTemporary();
+    // False when the bytes could not be read: the file shrank.
+    bool WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes copy);
+    void DiscardOnStop();
+    void GiveUp(int nError);
+
+    FileSystem& m_fs;
+    ISearchNotify& m_notify;
+    StopState& m_stop;
+    const std::string& m_strSearch;
+    const std::string& m_strReplace;
+    RewriteSource m_source;
+    uint64_t m_nWritten = 0;  // the bytes before it are in the temporary file
+    int m_nFailure = 0;
+    bool m_bChangedMeanwhile = false;
+    bool m_bWithdrawn = false;
+    RewriteTarget m_target;
+    TempFile m_temp;
+};
+
+}  // namespace pellumar

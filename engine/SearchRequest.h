@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace pellumar {
+
+// What one search is asked to do. The window fills it from its fields and options, pellumar
+// from its command line.
+struct SearchRequest {
+    std::string folder;  // where the walk starts
+    std::string filter = "*.*";
+    std::string search;   // empty: every file that passes the filter is listed
+    std::string replace;  // written for each match unless searching only
+    bool subfolders = true;
+    bool searchOnly = false;
+    bool hidden = true;         // hidden and system files are searched too
+    bool ignoreCase = false;    // ASCII letters match in either case
+    bool hiddenFolders = true;  // folders whose names begin with a dot are walked
+};
+
+}  // namespace pellumar

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "FileSystem.h"
+#include "WildcardFilter.h"
+
+namespace pellumar {
+
+class FolderListing;
+class ISearchNotify;
+class SearchProgress;
+class StopState;
+struct FolderEntry;
+struct SearchRequest;
+
+// Receives the files the walk finds, one at a time, in the walk's order.
+class FileStep {
+  public:
+    // 0, or the error that kept the file from being opened or read: it is then told as skipped.
+    // `where` is the listing the file is in, or null when only its path is known.
+    virtual int OnFile(const FolderListing* where, const char* name, const std::string& path) = 0;
+
+  protected:
+    ~FileStep() = default;
+};
+
+// Walks a folder tree for one search: enters each folder once, lists it through the filter,
+// and hands each wanted file to the file step. The stop state is read before every entry.
+class TreeWalker {
+  public:
+    TreeWalker(FileSystem& fs, ISearchNotify& notify, StopState& stop, SearchProgress& progress,
+               const SearchRequest& request, FileStep& step);
+    TreeWalker(const TreeWalker&) = delete;
+    TreeWalker& operator=(const TreeWalker&) = delete;
+
+    // 0 when the folder was walked (to its end or until a stop), 1 when it cannot be entered.
+    int Walk(const std::string& strFolder);
+
+  private:
+    void Skip(const std::string& strPath, int nError);
+    int SearchFolder(const FolderState* pParent, const std::string& name,
+                     const std::string& strFolder);
+    bool EnumerateFiles(const FolderState& folder, const WildcardFilter* pFilter,
+                        const std::string& strPrefix, std::vector<std::string>* pSubfolders);
+    void HandleEntry(const FolderListing& listing, const FolderEntry& entry,
+                     const std::string& strPrefix, std::vector<std::string>* pSubfolders);
+    bool IsWanted(const FolderEntry& entry, bool bFolders) const;
+    void WalkSubfolders(const FolderState& folder, const std::string& strPrefix,
+                        const std::vector<std::string>& subfolders);
+    void WalkLinkedFolders();
+
+    FileSystem& m_fs;
+    ISearchNotify& m_notify;
+    StopState& m_stop;
+    SearchProgress& m_progress;
+    FileStep& m_step;
+    WildcardFilter m_filter;
+    bool m_bSubfolders;
+    bool m_bHiddenFolders;
+    uint32_t m_nSkipMask;  // files with any of these attributes are not processed
+    std::unordered_set<FileId, FileIdHash> m_foldersWalked;  // each folder is walked once
+    std::vector<std::string> m_linkedFolders;  // waiting until the tree itself is walked
+};
+
+}  // namespace pellumar
