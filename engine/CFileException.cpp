@@ -7,7 +7,7 @@
 
 namespace pellumar {
 
-const char* CFileException::GetCauseText(int cause) {
+const char* CFileException::GetCauseText(FileCause cause) {
     static constexpr std::array<const char*, 15> kTexts = {
         "No error occured",
         "An unspecified file input/output error",
@@ -26,57 +26,58 @@ const char* CFileException::GetCauseText(int cause) {
         "The disk is full: not enough disk space available for the operation",
         "The end of file was reached",
     };
-    if (cause < 0 || cause >= static_cast<int>(kTexts.size())) {
+    const auto code = static_cast<int>(cause);
+    if (code < 0 || code >= static_cast<int>(kTexts.size())) {
         return "Unknown application error";
     }
-    return kTexts[static_cast<size_t>(cause)];
+    return kTexts[static_cast<size_t>(code)];
 }
 
-int CauseFromErrno(int error) {
+FileCause CauseFromErrno(int error) {
     switch (error) {
         case 0:
-            return CAUSE_NONE;
+            return FileCause::None;
         case ENOENT:
-            return CAUSE_FILE_NOT_FOUND;
+            return FileCause::FileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
-            return CAUSE_BAD_PATH;
+            return FileCause::BadPath;
         case EMFILE:
         case ENFILE:
-            return CAUSE_TOO_MANY_OPEN_FILES;
+            return FileCause::TooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EROFS:
         case ETXTBSY:
-            return CAUSE_ACCESS_DENIED;
+            return FileCause::AccessDenied;
         case EBADF:
-            return CAUSE_INVALID_FILE;
+            return FileCause::InvalidFile;
         case EBUSY:
-            return CAUSE_REMOVE_CURRENT_DIR;
+            return FileCause::RemoveCurrentDir;
         case ESPIPE:
-            return CAUSE_BAD_SEEK;
+            return FileCause::BadSeek;
         case EIO:
-            return CAUSE_HARD_IO;
+            return FileCause::HardIo;
         case EAGAIN:
-            return CAUSE_SHARING_VIOLATION;
+            return FileCause::SharingViolation;
         case EDEADLK:
-            return CAUSE_LOCK_VIOLATION;
+            return FileCause::LockViolation;
         case ENOSPC:
 #ifdef EDQUOT  // not every C library knows quotas
         case EDQUOT:
 #endif
         case EFBIG:
-            return CAUSE_DISK_FULL;
+            return FileCause::DiskFull;
         default:
-            return CAUSE_GENERIC;
+            return FileCause::Generic;
     }
 }
 
 namespace {
 
 struct Win32Class {
-    int cause;
+    FileCause cause;
     std::initializer_list<long> codes;
 };
 
@@ -86,30 +87,30 @@ bool Contains(std::initializer_list<long> codes, long code) {
 
 }  // namespace
 
-int CauseFromWin32Error(long error) {
+FileCause CauseFromWin32Error(long error) {
     static const Win32Class kClasses[] = {
-        {CAUSE_NONE, {0}},
-        {CAUSE_FILE_NOT_FOUND, {2, 6, 18, 107}},
-        {CAUSE_BAD_PATH,
+        {FileCause::None, {0}},
+        {FileCause::FileNotFound, {2, 6, 18, 107}},
+        {FileCause::BadPath,
          {3, 15, 17, 34, 52, 53, 55, 67, 70, 85, 111, 123, 124, 125, 144, 154, 161, 206, 208, 267}},
-        {CAUSE_TOO_MANY_OPEN_FILES, {4, 36, 68, 113}},
-        {CAUSE_ACCESS_DENIED, {5, 12, 19, 29, 54, 58, 64, 65, 71, 80, 82, 86, 170, 183, 999}},
-        {CAUSE_INVALID_FILE, {11, 26, 60, 66, 114, 182, 191, 193}},
-        {CAUSE_REMOVE_CURRENT_DIR, {16, 145}},
-        {CAUSE_DIRECTORY_FULL, {62}},
-        {CAUSE_BAD_SEEK, {24, 25, 27, 30, 131, 132}},
-        {CAUSE_HARD_IO, {20, 21, 22, 23, 57, 59, 88, 117, 995, 996, 997}},
-        {CAUSE_SHARING_VIOLATION, {32}},
-        {CAUSE_LOCK_VIOLATION, {33, 108, 167}},
-        {CAUSE_DISK_FULL, {39, 112}},
-        {CAUSE_END_OF_FILE, {38}},
+        {FileCause::TooManyOpenFiles, {4, 36, 68, 113}},
+        {FileCause::AccessDenied, {5, 12, 19, 29, 54, 58, 64, 65, 71, 80, 82, 86, 170, 183, 999}},
+        {FileCause::InvalidFile, {11, 26, 60, 66, 114, 182, 191, 193}},
+        {FileCause::RemoveCurrentDir, {16, 145}},
+        {FileCause::DirectoryFull, {62}},
+        {FileCause::BadSeek, {24, 25, 27, 30, 131, 132}},
+        {FileCause::HardIo, {20, 21, 22, 23, 57, 59, 88, 117, 995, 996, 997}},
+        {FileCause::SharingViolation, {32}},
+        {FileCause::LockViolation, {33, 108, 167}},
+        {FileCause::DiskFull, {39, 112}},
+        {FileCause::EndOfFile, {38}},
     };
     for (const Win32Class& entry : kClasses) {
         if (Contains(entry.codes, error)) {
             return entry.cause;
         }
     }
-    return CAUSE_GENERIC;
+    return FileCause::Generic;
 }
 
 }  // namespace pellumar

@@ -12,6 +12,7 @@
 namespace pellumar {
 
 class FolderListing;
+enum class FileCause : int;
 
 struct FileIdHash {
     size_t operator()(const FileId& id) const noexcept {
@@ -116,7 +117,7 @@ class FileSystem {
                const FileStatus* ours = nullptr);
 
     // The cause code of the prompts for an error code.
-    static int Cause(int error);
+    static FileCause Cause(int error);
     // Whether a file name is one this program gives its temporary files.
     static bool IsTemporaryName(std::string_view name);
     // Whether an error says that nothing of that name exists.
@@ -125,7 +126,7 @@ class FileSystem {
     static std::string ErrorText(int error);
 
   private:
-    static int CauseOfSystemError(int error);
+    static FileCause CauseOfSystemError(int error);
     static std::string SystemErrorText(int error);
 
     Sys& m_sys;

@@ -4,16 +4,16 @@
 
 namespace pellumar {
 
-int FileSystem::Cause(int error) {
+FileCause FileSystem::Cause(int error) {
     switch (error) {
         case kChangedMeanwhile:
-            return CAUSE_SHARING_VIOLATION;
+            return FileCause::SharingViolation;
         case kShrankMeanwhile:
-            return CAUSE_END_OF_FILE;
+            return FileCause::EndOfFile;
         case kLockedElsewhere:
-            return CAUSE_LOCK_VIOLATION;
+            return FileCause::LockViolation;
         case kGaveUp:
-            return CAUSE_NONE;
+            return FileCause::None;
         default:
             return CauseOfSystemError(error);
     }

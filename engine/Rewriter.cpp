@@ -18,7 +18,8 @@ constexpr const char* kCloseOutput = "close the output file";
 constexpr const char* kReplaceFile = "replace the file";
 
 // The record of a failure on the temporary file, which names the file being replaced as well.
-CFileException Record(int cause, int error, const TempFile& temp, const std::string& replacing) {
+CFileException Record(FileCause cause, int error, const TempFile& temp,
+                      const std::string& replacing) {
     CFileException record;
     record.m_cause = cause;
     record.m_lOsError = error;
@@ -134,7 +135,8 @@ bool Rewriter::WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes cop
             return false;
         }
         if (error != 0) {
-            const CFileException record = Record(CAUSE_GENERIC, error, m_temp, m_source.strPath);
+            const CFileException record =
+                Record(FileCause::Generic, error, m_temp, m_source.strPath);
             m_stop.Store(m_notify.OnSearchError(kWriteTemporary, record));
             if (m_stop.Stopped()) {
                 GiveUp(error);
@@ -156,7 +158,7 @@ bool Rewriter::PutInPlace() {
     }
     if (const int error = m_temp.Complete()) {
         // A failed flush is never trusted again: the new content is given up.
-        const CFileException record = Record(CAUSE_DISK_FULL, error, m_temp, m_source.strPath);
+        const CFileException record = Record(FileCause::DiskFull, error, m_temp, m_source.strPath);
         GiveUp(error);
         m_stop.Store(m_notify.OnSearchErrorNoRetry(kCloseOutput, record));
         m_temp.Discard();

@@ -18,7 +18,6 @@ class CSearchApp {
     void OnHelp();
 
     const QString& ApplicationName() const { return m_strAppName; }
-    const QString& HelpPath() const { return m_strHelpPath; }
 
     static constexpr const char* kCompany = "KVT";
     // The launcher entry's name, without ".desktop".

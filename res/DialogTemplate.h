@@ -64,7 +64,5 @@ const DialogTemplate& MainDialogTemplate();
 const DialogTemplate& AboutDialogTemplate();
 const DialogTemplate& ActionDialogTemplate();
 std::span<const MenuTemplate> MainMenuTemplate();
-// A text of the string table, or "" for an id it does not hold.
-const char* LoadString(int id);
 
 }  // namespace pellumar::res

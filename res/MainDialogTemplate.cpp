@@ -46,21 +46,6 @@ constexpr MenuTemplate kMainMenu[] = {
     {"&Help", kHelpItems},
 };
 
-struct StringEntry {
-    int id;
-    const char* text;
-};
-
-// Prompt texts of some commands, which the window shows nowhere, and the About entry that
-// Windows adds to the system menu.
-constexpr StringEntry kStrings[] = {
-    {1, "Close PellumarSearch"},
-    {101, "&About PellumarSearch..."},
-    {kCmdIgnoreCase, "Ignore case of the text when searching"},
-    {kCmdAbout, "About PellumarSearch..."},
-    {kCmdWantTab, "Treat TAB as Character"},
-};
-
 }  // namespace
 
 const DialogTemplate& MainDialogTemplate() {
@@ -69,13 +54,6 @@ const DialogTemplate& MainDialogTemplate() {
 
 std::span<const MenuTemplate> MainMenuTemplate() {
     return kMainMenu;
-}
-
-const char* LoadString(int id) {
-    for (const StringEntry& entry : kStrings)
-        if (entry.id == id)
-            return entry.text;
-    return "";
 }
 
 }  // namespace pellumar::res

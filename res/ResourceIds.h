@@ -45,10 +45,6 @@ enum CommandId : int {
 enum ResourceId : int {
     kDialogAbout = 100,
     kDialogMain = 102,
-    kMenuMain = 129,
-    kIconMain = 128,
-    kCursorLink = 134,
-    kAnimationBusy = 135,
     kDialogAction = 136,
 };
 

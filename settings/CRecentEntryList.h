@@ -10,7 +10,7 @@ namespace pellumar {
 class CRecentEntryList {
   public:
     CRecentEntryList(std::string section, std::string entryFormat, int nSize);
-    virtual ~CRecentEntryList() = default;
+    ~CRecentEntryList() = default;
 
     // Makes `text` the most recent entry. The first of slots 0 to N-2 that is the same path
     // as the comparand (the text, or with `asPath` its absolute form) leaves the list; when

@@ -13,22 +13,16 @@ RecentComboModel::~RecentComboModel() {
         Save();
 }
 
-bool RecentComboModel::Exchange(std::int32_t& flag, bool on) {
-    const bool previous = flag != 0;
-    flag = on ? 1 : 0;
-    return previous;
-}
-
 void RecentComboModel::SetSection(const std::string& section) {
     m_strSection = section;
-    m_bListStale = 1;
+    m_bListStale = true;
 }
 
 void RecentComboModel::SetEntryFormat(const std::string& format) {
     if (format.find("%d") == std::string::npos)
         return;
     m_strEntryFormat = format;
-    m_bListStale = 1;
+    m_bListStale = true;
 }
 
 int RecentComboModel::SetMaxEntries(int count) {
@@ -59,7 +53,7 @@ bool RecentComboModel::RebuildList() {
         std::make_unique<CRecentEntryList>(m_strSection, m_strEntryFormat, m_nMaxEntries);
     for (auto entry = kept.rbegin(); entry != kept.rend(); ++entry)
         m_pRecentList->AddEntry(*entry, true);
-    m_bListStale = 0;
+    m_bListStale = false;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CRecentEntryList.h"
@@ -19,7 +20,7 @@ class RecentComboModel {
   public:
     explicit RecentComboModel(SettingsStore& store);
     // Writes the list when saving on destruction is on.
-    virtual ~RecentComboModel();
+    ~RecentComboModel();
     RecentComboModel(const RecentComboModel&) = delete;
     RecentComboModel& operator=(const RecentComboModel&) = delete;
 
@@ -29,9 +30,10 @@ class RecentComboModel {
     // -1 for a count below 1 or a failed rebuild; otherwise the previous capacity, 0 when
     // there was no list.
     int SetMaxEntries(int count);
-    bool SetSaveOnDestroy(bool on) { return Exchange(m_bSaveOnDestroy, on); }
-    bool SetSaveOnAdd(bool on) { return Exchange(m_bSaveOnAdd, on); }
-    bool SetRefillOnAdd(bool on) { return Exchange(m_bRefillOnAdd, on); }
+    // Each returns the previous setting.
+    bool SetSaveOnDestroy(bool on) { return std::exchange(m_bSaveOnDestroy, on); }
+    bool SetSaveOnAdd(bool on) { return std::exchange(m_bSaveOnAdd, on); }
+    bool SetRefillOnAdd(bool on) { return std::exchange(m_bRefillOnAdd, on); }
     // Called to show the entries again after an addition, when refilling on add is on.
     void SetRefill(std::function<void()> refill) { m_refill = std::move(refill); }
 
@@ -50,18 +52,16 @@ class RecentComboModel {
     const CRecentEntryList* List() const { return m_pRecentList.get(); }
 
   private:
-    static bool Exchange(std::int32_t& flag, bool on);
-
     SettingsStore& m_store;
     std::function<void()> m_refill;
     std::unique_ptr<CRecentEntryList> m_pRecentList;
     std::string m_strSection;
     std::string m_strEntryFormat;
     std::int32_t m_nMaxEntries = 10;
-    std::int32_t m_bSaveOnDestroy = 1;
-    std::int32_t m_bSaveOnAdd = 0;
-    std::int32_t m_bRefillOnAdd = 0;
-    std::int32_t m_bListStale = 0;
+    bool m_bSaveOnDestroy = true;
+    bool m_bSaveOnAdd = false;
+    bool m_bRefillOnAdd = false;
+    bool m_bListStale = false;
 };
 
 }  // namespace pellumar

@@ -12,7 +12,7 @@ class SettingsStore;
 class SearchOptions {
   public:
     explicit SearchOptions(SettingsStore& store);
-    virtual ~SearchOptions();
+    ~SearchOptions();
     SearchOptions(const SearchOptions&) = delete;
     SearchOptions& operator=(const SearchOptions&) = delete;
 

@@ -453,7 +453,7 @@ int FileSystem::Delete(const RewriteTarget& target, const std::string& name,
     return ErrnoOr(EIO);
 }
 
-int FileSystem::CauseOfSystemError(int error) {
+FileCause FileSystem::CauseOfSystemError(int error) {
     return CauseFromErrno(error);
 }
 

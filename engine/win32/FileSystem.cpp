@@ -259,7 +259,7 @@ int FileSystem::Delete(const RewriteTarget& target, const std::string& name,
     return LastErrorOr(ERROR_ACCESS_DENIED);
 }
 
-int FileSystem::CauseOfSystemError(int error) {
+FileCause FileSystem::CauseOfSystemError(int error) {
     return CauseFromWin32Error(error);
 }
 

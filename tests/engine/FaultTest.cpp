@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <regex>
 
 #include "FaultySys.h"
@@ -25,19 +26,19 @@ struct Step {
     bool big;            // the file outgrows the write buffer, so writes fail during the scan
     const char* kind;    // "error" may be retried, "noretry" may not
     const char* prompt;  // the operation named in the notification
-    int cause;           // the cause reported, or -1 for the cause of the error itself
+    std::optional<FileCause> cause;  // the cause reported, when not that of the error itself
 };
 
 const Step kSteps[] = {
-    {Op::CreateTemp, false, "error", "open the temporary file", -1},
-    {Op::Fchmod, false, "error", "open the temporary file", -1},
-    {Op::Write, true, "error", "write to the temporary file", CAUSE_GENERIC},
-    {Op::Write, false, "noretry", "close the output file", CAUSE_DISK_FULL},
-    {Op::Fsync, false, "noretry", "close the output file", CAUSE_DISK_FULL},
-    {Op::Rename, false, "noretry", "replace the file", -1},
-    {Op::PermCopy, false, "error", "open the temporary file", -1},
-    {Op::AttrCopy, false, "error", "open the temporary file", -1},
-    {Op::Lock, false, "noretry", "replace the file", -1},
+    {Op::CreateTemp, false, "error", "open the temporary file", std::nullopt},
+    {Op::Fchmod, false, "error", "open the temporary file", std::nullopt},
+    {Op::Write, true, "error", "write to the temporary file", FileCause::Generic},
+    {Op::Write, false, "noretry", "close the output file", FileCause::DiskFull},
+    {Op::Fsync, false, "noretry", "close the output file", FileCause::DiskFull},
+    {Op::Rename, false, "noretry", "replace the file", std::nullopt},
+    {Op::PermCopy, false, "error", "open the temporary file", std::nullopt},
+    {Op::AttrCopy, false, "error", "open the temporary file", std::nullopt},
+    {Op::Lock, false, "noretry", "replace the file", std::nullopt},
 };
 
 // Every step failing once or every time, with each error and each answer: each file ends old or
@@ -75,7 +76,7 @@ TEST(FaultTest, EveryStepEveryErrorEveryAnswerEndsOldOrNew) {
                     const bool silent = error == EINTR && times == 1 &&
                                         (step.op == Op::Write || step.op == Op::Lock);
                     EXPECT_EQ(prompted, !silent) << where;
-                    const int cause = step.cause >= 0 ? step.cause : CauseFromErrno(error);
+                    const int cause = static_cast<int>(step.cause.value_or(CauseFromErrno(error)));
                     const std::string prompt = std::string(step.kind) + " " + step.prompt;
                     const std::string tail =
                         " cause " + std::to_string(cause) + " os " + std::to_string(error) + " -> ";

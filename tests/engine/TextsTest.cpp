@@ -16,19 +16,19 @@ namespace pellumar {
 namespace {
 
 TEST(TextsTest, CausesComeFromErrnoAndWin32CodesByMeaning) {
-    EXPECT_STREQ(CFileException::GetCauseText(0), "No error occured");
-    EXPECT_STREQ(CFileException::GetCauseText(14), "The end of file was reached");
-    EXPECT_STREQ(CFileException::GetCauseText(15), "Unknown application error");
-    EXPECT_STREQ(CFileException::GetCauseText(-1), "Unknown application error");
+    EXPECT_STREQ(CFileException::GetCauseText(FileCause(0)), "No error occured");
+    EXPECT_STREQ(CFileException::GetCauseText(FileCause(14)), "The end of file was reached");
+    EXPECT_STREQ(CFileException::GetCauseText(FileCause(15)), "Unknown application error");
+    EXPECT_STREQ(CFileException::GetCauseText(FileCause(-1)), "Unknown application error");
     // Spot checks of the two classifications: a full disk, access denied, a bad path.
-    EXPECT_EQ(CauseFromErrno(ENOSPC), 13);
-    EXPECT_EQ(CauseFromErrno(EROFS), 5);
-    EXPECT_EQ(CauseFromErrno(ELOOP), 3);
-    EXPECT_EQ(CauseFromErrno(EINVAL), 1);
-    EXPECT_EQ(CauseFromWin32Error(112), 13);
-    EXPECT_EQ(CauseFromWin32Error(32), 11);
-    EXPECT_EQ(CauseFromWin32Error(267), 3);
-    EXPECT_EQ(CauseFromWin32Error(-5), 1);
+    EXPECT_EQ(CauseFromErrno(ENOSPC), FileCause::DiskFull);
+    EXPECT_EQ(CauseFromErrno(EROFS), FileCause::AccessDenied);
+    EXPECT_EQ(CauseFromErrno(ELOOP), FileCause::BadPath);
+    EXPECT_EQ(CauseFromErrno(EINVAL), FileCause::Generic);
+    EXPECT_EQ(CauseFromWin32Error(112), FileCause::DiskFull);
+    EXPECT_EQ(CauseFromWin32Error(32), FileCause::SharingViolation);
+    EXPECT_EQ(CauseFromWin32Error(267), FileCause::BadPath);
+    EXPECT_EQ(CauseFromWin32Error(-5), FileCause::Generic);
 }
 
 TEST(TextsTest, SizeTimeAndPathTextsOfTheResults) {
@@ -74,11 +74,12 @@ TEST(TextsTest, SizeTimeAndPathTextsOfTheResults) {
 }
 
 TEST(TextsTest, PromptQueryAndConfirmationTexts) {
-    EXPECT_EQ(FormatSearchErrorNoRetryText("close the output file", {13, 28, "/d/pel12AB.tmp"}),
+    EXPECT_EQ(FormatSearchErrorNoRetryText("close the output file",
+                                           {FileCause::DiskFull, 28, "/d/pel12AB.tmp"}),
               "Cannot close the output file (/d/pel12AB.tmp): The disk is full: not enough disk "
               "space available for the operation. OK to skip this file and continue this search "
               "or Cancelit?");
-    EXPECT_EQ(FormatSearchErrorText("write to the temporary file", {-1, -1, "x"}),
+    EXPECT_EQ(FormatSearchErrorText("write to the temporary file", {FileCause(-1), -1, "x"}),
               "Cannot write to the temporary file (x): Unknown application error. Abort the "
               "search, Ignore this file and continue on to the next one, or Retry the operation?");
 

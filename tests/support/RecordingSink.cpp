@@ -10,7 +10,7 @@ namespace pellumar::test {
 void RecordingSink::Reply(std::initializer_list<ErrorReply> replies, ErrorReply fallback) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_replies.assign(replies);
-    m_nFallback = fallback;
+    m_fallback = fallback;
 }
 
 void RecordingSink::Record(const std::string& line) {
@@ -51,14 +51,14 @@ ErrorReply RecordingSink::Ask(const char* kind, const char* operation,
     ErrorReply reply;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        reply = m_replies.empty() ? m_nFallback : m_replies.front();
+        reply = m_replies.empty() ? m_fallback : m_replies.front();
         if (!m_replies.empty()) {
             m_replies.pop_front();
         }
     }
     Record(std::string(kind) + " " + operation + " (" + error.m_strFileName + ") cause " +
-           std::to_string(error.m_cause) + " os " + std::to_string(error.m_lOsError) + " -> " +
-           std::to_string(static_cast<int>(reply)));
+           std::to_string(static_cast<int>(error.m_cause)) + " os " +
+           std::to_string(error.m_lOsError) + " -> " + std::to_string(static_cast<int>(reply)));
     return reply;
 }
 

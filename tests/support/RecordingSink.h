@@ -43,10 +43,10 @@ class RecordingSink : public ISearchNotify {
     std::string m_strRoot;
     std::function<void(const std::string&)> m_hook;
     mutable std::mutex m_mutex;
-    Lines m_lines;                                  // guarded by m_mutex; written by the worker
-    FileInformation m_lastInfo;                     // guarded by m_mutex; written by the worker
-    std::deque<ErrorReply> m_replies;               // guarded by m_mutex
-    ErrorReply m_nFallback = ErrorReply::SkipFile;  // guarded by m_mutex
+    Lines m_lines;                                 // guarded by m_mutex; written by the worker
+    FileInformation m_lastInfo;                    // guarded by m_mutex; written by the worker
+    std::deque<ErrorReply> m_replies;              // guarded by m_mutex
+    ErrorReply m_fallback = ErrorReply::SkipFile;  // guarded by m_mutex
 };
 
 // Tests ask with the dialog's first-run defaults, except that case matters.
