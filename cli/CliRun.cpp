@@ -49,6 +49,20 @@ void OnSignal(int signal) {
 // How long a second interrupt waits for the worker to end its file.
 constexpr std::chrono::milliseconds kLastWait{1000};
 
+// Without --hidden, dot-folders are left out as well as dot-files.
+SearchRequest RequestFor(const CliOptions& options) {
+    SearchRequest request;
+    request.folder = options.strFolder;
+    request.filter = options.strFilter;
+    request.search = options.strSearch;
+    request.replace = options.strReplace;
+    request.subfolders = options.bSubfolders;
+    request.searchOnly = options.SearchesOnly();
+    request.hidden = request.hiddenFolders = options.bHidden;
+    request.ignoreCase = options.bIgnoreCase;
+    return request;
+}
+
 void Fail(const std::string& message) {
     std::fprintf(stderr, "pellumar: %s\n", message.c_str());
 }
@@ -140,16 +154,7 @@ bool CliSession::Confirm() {
 
 int CliSession::Search() {
     NotificationQueue queue;
-    SearchRequest request;
-    request.folder = m_options.strFolder;
-    request.filter = m_options.strFilter;
-    request.search = m_options.strSearch;
-    request.replace = m_options.strReplace;
-    request.subfolders = m_options.bSubfolders;
-    request.searchOnly = m_options.SearchesOnly();
-    request.hidden = request.hiddenFolders = m_options.bHidden;
-    request.ignoreCase = m_options.bIgnoreCase;
-    auto worker = std::make_unique<CSearchThread>(&queue, std::move(request));
+    auto worker = std::make_unique<CSearchThread>(&queue, RequestFor(m_options));
     m_stop = worker->GetStopHandle();
     const std::shared_ptr<const SearchProgress> progress = worker->GetProgress();
     g_stop.store(&m_stop);

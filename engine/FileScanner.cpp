@@ -35,10 +35,17 @@ bool RestMatches(const unsigned char* candidate, const unsigned char* P, uint64_
 constexpr uint64_t kBlock = 4096;             // candidates are looked for this many at a time
 constexpr uint64_t kReleaseStride = 8 << 20;  // mapped pages are given back this often
 
-// Where one stretch of the candidate scan stopped, and why.
-enum class Stretch { Match, End, Stopped, Release, NeedBytes };
-
 }  // namespace
+
+// Where one stretch of the candidate scan stopped, and why.
+enum class FileScanner::Stretch {
+    Match,              // a match for the handler's OnMatch, or searching only
+    End,                // no match before the end
+    Stopped,            // the stop state was set
+    StoppedAfterMatch,  // the stop state was set just after a match the handler took
+    Release,            // the pages behind are to be given back
+    NeedBytes,          // the next block needs bytes not yet read
+};
 
 // One scan of one file.
 struct FileScanner::Run {
@@ -146,7 +153,7 @@ ScanOutcome FileScanner::ScanView(FileView& view, MatchHandler* handler) {
 void FileScanner::FindMatches(Run& run, MatchHandler* handler) {
     for (;;) {
         uint64_t at = 0;
-        if (!(m_bShiftTable ? NextByShiftTable(run, at) : NextCandidate(run, at))) {
+        if (!(m_bShiftTable ? NextByShiftTable(run, at) : NextCandidate(run, handler, at))) {
             return;
         }
         run.found = true;
@@ -160,51 +167,29 @@ void FileScanner::FindMatches(Run& run, MatchHandler* handler) {
             return;
         }
         run.E = at + run.m;
-        // The shift-table scan would look next at this byte.
-        const auto last = static_cast<unsigned char>(m_strSearch.back());
-        const uint64_t nextLast = run.E - 1 + static_cast<uint64_t>(-m_nShift[last]);
-        run.next = m_bShiftTable ? nextLast : run.E;
+        run.next = m_bShiftTable ? NextLastByte(run) : run.E;
         if (m_stop.Stopped()) {
             // An answer given while writing: the file is reported only when the shift-table scan
             // would have had no position left to look at, and so no stop to see.
-            run.found = nextLast >= run.n;
+            run.found = NextLastByte(run) >= run.n;
             return;
         }
     }
 }
 
-// Finds the next match by candidates, a block at a time: true with its start in `at`, or false
-// when there is none before the end or a stop. The finder runs guarded, and only it: the pages
-// a mapped file gives back, and the bytes a read file still needs, are seen to between stretches.
-bool FileScanner::NextCandidate(Run& run, uint64_t& at) {
-    const uint64_t starts = run.n - run.m + 1;  // the file is at least as long as the text
+// The byte the shift-table scan looks at next after the last accepted match.
+uint64_t FileScanner::NextLastByte(const Run& run) const {
+    const auto last = static_cast<unsigned char>(m_strSearch.back());
+    return run.E - 1 + static_cast<uint64_t>(-m_nShift[last]);
+}
+
+// Finds the next match by candidates: true with its start in `at`, or false when there is none
+// before the end or a stop. The finder runs guarded, and only it: the pages a mapped file gives
+// back, and the bytes a read file still needs, are seen to between stretches.
+bool FileScanner::NextCandidate(Run& run, MatchHandler* handler, uint64_t& at) {
     for (;;) {
         Stretch stretch = Stretch::End;
-        uint64_t& s = run.next;
-        const uint64_t available = run.view.Available();
-        auto find = [&] {
-            for (; s < starts;) {
-                if (m_stop.Stopped()) {
-                    stretch = Stretch::Stopped;
-                    return;
-                }
-                if (s >= run.releaseAt) {
-                    stretch = Stretch::Release;
-                    return;
-                }
-                const uint64_t end = std::min(starts, s + kBlock);
-                if (end + run.m - 1 > available) {
-                    stretch = Stretch::NeedBytes;
-                    return;
-                }
-                at = m_finder.Find(run.T, static_cast<size_t>(s), static_cast<size_t>(end));
-                if (at != end) {
-                    stretch = Stretch::Match;
-                    return;
-                }
-                s = end;
-            }
-        };
+        auto find = [&] { stretch = FindStretch(run, handler, at); };
         if (!run.view.Read(find)) {
             run.shrank = true;
             stretch = Stretch::Stopped;
@@ -217,17 +202,55 @@ bool FileScanner::NextCandidate(Run& run, uint64_t& at) {
             case Stretch::Stopped:
                 run.found = false;
                 return false;
+            case Stretch::StoppedAfterMatch:
+                run.found = NextLastByte(run) >= run.n;  // as after a match handled outside
+                return false;
             case Stretch::Release:
-                run.view.ReleaseBefore(s);
-                run.releaseAt = s + kReleaseStride;
+                run.view.ReleaseBefore(run.next);
+                run.releaseAt = run.next + kReleaseStride;
                 break;
             case Stretch::NeedBytes:
-                if (!Require(run, std::min(starts, s + kBlock) + run.m - 1)) {
+                if (!Require(run, std::min(run.n - run.m + 1, run.next + kBlock) + run.m - 1)) {
                     return false;
                 }
                 break;
         }
     }
+}
+
+// Looks for candidates a block at a time, the stop state read before each, until a match the
+// handler does not take in place, the end, or a block that needs what only the caller may do.
+// It may be left by a jump: it only reads and computes.
+FileScanner::Stretch FileScanner::FindStretch(Run& run, MatchHandler* handler, uint64_t& at) const {
+    const uint64_t starts = run.n - run.m + 1;  // the file is at least as long as the text
+    const uint64_t available = run.view.Available();
+    for (uint64_t& s = run.next; s < starts;) {
+        if (m_stop.Stopped()) {
+            return Stretch::Stopped;
+        }
+        if (s >= run.releaseAt) {
+            return Stretch::Release;
+        }
+        const uint64_t end = std::min(starts, s + kBlock);
+        if (end + run.m - 1 > available) {
+            return Stretch::NeedBytes;
+        }
+        at = m_finder.Find(run.T, static_cast<size_t>(s), static_cast<size_t>(end));
+        if (at == end) {
+            s = end;
+            continue;
+        }
+        if (handler == nullptr || !handler->TakeInPlace(run.T, at)) {
+            return Stretch::Match;
+        }
+        run.found = true;
+        run.E = at + run.m;
+        s = run.E;
+        if (m_stop.Stopped()) {
+            return Stretch::StoppedAfterMatch;
+        }
+    }
+    return Stretch::End;
 }
 
 // The reference scan: one position at a time, by the shift table, over a file read whole.

@@ -25,6 +25,10 @@ enum class MatchStep {
 class MatchHandler {
   public:
     virtual MatchStep OnMatch(const FileView& view, uint64_t at) = 0;
+    // Handles a match where that takes only reading the file's bytes and copying them into
+    // memory already held: true when it was handled so. It runs inside the scan's read-fault
+    // guard, so it may be left by a jump; OnMatch follows for a match it declines.
+    virtual bool TakeInPlace(const unsigned char* text, uint64_t at) = 0;
     // Whether the bytes after the last match are wanted, of a file of `size` bytes.
     virtual bool WantsTail(uint64_t size) const = 0;
     virtual MatchStep OnTail(const FileView& view) = 0;
@@ -60,10 +64,13 @@ class FileScanner {
 
   private:
     struct Run;
+    enum class Stretch;
 
     ScanOutcome ScanView(FileView& view, MatchHandler* handler);
     void FindMatches(Run& run, MatchHandler* handler);
-    bool NextCandidate(Run& run, uint64_t& at);
+    bool NextCandidate(Run& run, MatchHandler* handler, uint64_t& at);
+    Stretch FindStretch(Run& run, MatchHandler* handler, uint64_t& at) const;
+    uint64_t NextLastByte(const Run& run) const;
     bool NextByShiftTable(Run& run, uint64_t& at);
     bool Require(Run& run, uint64_t offset);
 

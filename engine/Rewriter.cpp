@@ -76,6 +76,25 @@ MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at) {
     return MatchStep::Continue;
 }
 
+// Most matches of a rewrite that has begun need only the unchanged stretch and the replacement
+// copied into the write buffer: that is done where the scan found them, and everything else is
+// left to OnMatch. It reads the file's bytes, and writes only into the buffer.
+bool Rewriter::TakeInPlace(const unsigned char* text, uint64_t at) {
+    if (m_stop.Stopped()) {
+        return false;
+    }
+    const auto stretch = static_cast<size_t>(at - m_nWritten);
+    char* room = m_temp.Room(stretch + m_strReplace.size());
+    if (room == nullptr) {
+        return false;
+    }
+    std::memcpy(room, text + m_nWritten, stretch);
+    std::memcpy(room + stretch, m_strReplace.data(), m_strReplace.size());
+    m_temp.Taken(stretch + m_strReplace.size());
+    m_nWritten = at + m_strSearch.size();
+    return true;
+}
+
 MatchStep Rewriter::OnTail(const FileView& view) {
     const bool read = WriteOut(view.Data() + m_nWritten,
                                static_cast<size_t>(view.Size() - m_nWritten), view.Copier());

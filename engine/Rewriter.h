@@ -35,6 +35,7 @@ class Rewriter final : public MatchHandler {
     ~Rewriter();
 
     MatchStep OnMatch(const FileView& view, uint64_t at) override;
+    bool TakeInPlace(const unsigned char* text, uint64_t at) override;
     bool WantsTail(uint64_t size) const override { return m_temp.IsOpen() && m_nWritten != size; }
     MatchStep OnTail(const FileView& view) override;
 

@@ -34,6 +34,13 @@ class TempFile {
     // not read them, it is FileSystem::kShrankMeanwhile.
     size_t Write(const void* data, size_t size, int* error, CopyBytes copy = PlainCopy);
 
+    // Room for `size` more bytes in the buffer, without writing anything out; null when they
+    // do not fit. Bytes copied there count once Taken.
+    char* Room(size_t size) {
+        return IsOpen() && m_buffer.size() - m_nUsed >= size ? m_buffer.data() + m_nUsed : nullptr;
+    }
+    void Taken(size_t size) { m_nUsed += size; }
+
     // Writes out what is buffered and flushes it to the disk: 0 or the error. Where a file that
     // is open cannot take another's place, it is closed as well; elsewhere it stays open, and
     // locked, until it is in place.

@@ -14,10 +14,8 @@
 #include "MemorySettingsStore.h"
 #include "ResourceIds.h"
 #include "ResultsModel.h"
-#include "SearchFlow.h"
 #include "SearchOptions.h"
 #include "Shell.h"
-#include "StopState.h"
 #include "WindowRules.h"
 
 namespace pellumar {
@@ -26,25 +24,7 @@ namespace {
 using namespace res;
 using test::RecordingShell;
 
-TEST(RulesTest, PagesShowTheirControlsWithTheListNeverAloneMissing) {
-    const std::vector<ShowStep> query = ShowPageSteps(kPageQuery);
-    const std::vector<ShowStep> results = ShowPageSteps(kPageResults);
-    ASSERT_EQ(query.size(), 12u);
-    ASSERT_EQ(results.size(), 12u);
-    EXPECT_EQ(query.front().id, kIdSearchOnly);
-    EXPECT_TRUE(query.front().show);
-    EXPECT_EQ(query.back().id, kIdResults);  // the list goes last
-    EXPECT_FALSE(query.back().show);
-    EXPECT_EQ(results.front().id, kIdResults);  // and comes first
-    EXPECT_TRUE(results.front().show);
-    for (std::size_t i = 1; i < results.size(); ++i)
-        EXPECT_FALSE(results[i].show);
-}
-
-TEST(RulesTest, BusyStatesSwapTheButtonsAndOddCheckValuesShowOff) {
-    EXPECT_TRUE(ButtonsFor(RunState::Idle).start && !ButtonsFor(RunState::Idle).stop);
-    EXPECT_TRUE(!ButtonsFor(RunState::ClosePending).start &&
-                ButtonsFor(RunState::ClosePending).stop);
+TEST(RulesTest, OddStoredValuesShowAsOff) {
     EXPECT_FALSE(ReplaceEnabled(-4));
     EXPECT_EQ(CheckBoxValue(2), 2);
     EXPECT_EQ(CheckBoxValue(-1), 0);
@@ -62,15 +42,6 @@ TEST(RulesTest, MenuTogglesFlipTheirOwnOptionOnly) {
     EXPECT_EQ(ToggleOption(options, kCmdAbout), std::nullopt);
     EXPECT_EQ(options.m_bHiddenFiles, 1);
     EXPECT_EQ(options.m_bSearchConfirmation, 1);
-}
-
-TEST(RulesTest, AnEndDuringTheCloseQuestionClosesAndUnknownButtonsRetry) {
-    EXPECT_EQ(CloseAfterYes(RunState::Idle), CloseStep::Close);
-    EXPECT_EQ(CloseAfterYes(RunState::Running), CloseStep::StopAndWait);
-    EXPECT_EQ(SearchErrorReply(Prompter::kIdCancel), ErrorReply::Retry);
-    EXPECT_EQ(SearchErrorNoRetryReply(Prompter::kIdCancel), ErrorReply::StopSearch);
-    EXPECT_TRUE(NeedsConfirmation(-2, "x"));
-    EXPECT_FALSE(NeedsConfirmation(0, "x"));
 }
 
 ResultRow Named(const char* name) {

@@ -1,10 +1,7 @@
-// Cause sentences, error classification, result texts, prompt texts and the query checks.
+// Result texts, prompt texts with their cause sentences, and the query checks.
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
-
-#include <cerrno>
 #include <cstdlib>
 
 #include "CFileException.h"
@@ -14,22 +11,6 @@
 
 namespace pellumar {
 namespace {
-
-TEST(TextsTest, CausesComeFromErrnoAndWin32CodesByMeaning) {
-    EXPECT_STREQ(CFileException::GetCauseText(FileCause(0)), "No error occured");
-    EXPECT_STREQ(CFileException::GetCauseText(FileCause(14)), "The end of file was reached");
-    EXPECT_STREQ(CFileException::GetCauseText(FileCause(15)), "Unknown application error");
-    EXPECT_STREQ(CFileException::GetCauseText(FileCause(-1)), "Unknown application error");
-    // Spot checks of the two classifications: a full disk, access denied, a bad path.
-    EXPECT_EQ(CauseFromErrno(ENOSPC), FileCause::DiskFull);
-    EXPECT_EQ(CauseFromErrno(EROFS), FileCause::AccessDenied);
-    EXPECT_EQ(CauseFromErrno(ELOOP), FileCause::BadPath);
-    EXPECT_EQ(CauseFromErrno(EINVAL), FileCause::Generic);
-    EXPECT_EQ(CauseFromWin32Error(112), FileCause::DiskFull);
-    EXPECT_EQ(CauseFromWin32Error(32), FileCause::SharingViolation);
-    EXPECT_EQ(CauseFromWin32Error(267), FileCause::BadPath);
-    EXPECT_EQ(CauseFromWin32Error(-5), FileCause::Generic);
-}
 
 TEST(TextsTest, SizeTimeAndPathTextsOfTheResults) {
     for (auto [size, text] : {std::pair<uint64_t, const char*>{0, "0b"},
@@ -82,6 +63,8 @@ TEST(TextsTest, PromptQueryAndConfirmationTexts) {
     EXPECT_EQ(FormatSearchErrorText("write to the temporary file", {FileCause(-1), -1, "x"}),
               "Cannot write to the temporary file (x): Unknown application error. Abort the "
               "search, Ignore this file and continue on to the next one, or Retry the operation?");
+    EXPECT_STREQ(CFileException::GetCauseText(FileCause(14)), "The end of file was reached");
+    EXPECT_STREQ(CFileException::GetCauseText(FileCause(15)), "Unknown application error");
 
     int entered = 0;
     const auto usable = [&](const std::string&) { return ++entered, true; };
