@@ -1,5 +1,6 @@
 #include "ReadFaultGuard.h"
 
+#include <atomic>
 #include <csetjmp>
 #include <csignal>
 #include <cstring>
@@ -16,8 +17,10 @@ struct FaultScope {
     FaultScope* outer;
 };
 
-// Written and read only by the thread that owns the scope (and its signal handler).
-thread_local FaultScope* t_scope = nullptr;
+// Written and read only by the thread that owns the scope, and read by its signal handler. It is
+// volatile, and fenced, so that the compiler keeps every store to it where it is written: a
+// guarded function it can see through (a plain copy) must not run before the scope is set.
+thread_local FaultScope* volatile t_scope = nullptr;
 
 struct sigaction g_previous;  // written once, under the call_once below
 
@@ -65,7 +68,9 @@ bool ReadFaultGuard::RunRaw(const void* begin, size_t length, void (*function)(v
         return false;
     }
     t_scope = &scope;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     function(context);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     t_scope = scope.outer;
     return true;
 }
