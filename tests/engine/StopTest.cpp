@@ -21,21 +21,24 @@ std::unique_ptr<CSearchThread> Worker(RecordingSink& sink, const TempTree& tree,
     return std::make_unique<CSearchThread>(&sink, Request{tree.Root(), "*.*", "old", "new"}, sys);
 }
 
+// The stop lands while the scan goes on (the first match opens the temporary file), or while
+// the new content is flushed, before it would take the file's place.
 TEST(StopTest, StopInsideAFileLeavesItUnchangedAndUnreported) {
-    for (const size_t size : {size_t{1000}, size_t{FileView::kReadLimit + 1000}}) {
-        TempTree tree;
-        const std::string content = "old " + std::string(size, '.') + " old";
-        tree.Write("a", content);
-        RecordingSink sink(tree.Root());
-        FaultySys sys;
-        auto worker = Worker(sink, tree, sys);
-        // The first match opens the temporary file; the stop lands while the scan goes on.
-        sys.Before(Op::CreateTemp, [stop = worker->GetStopHandle()] { stop.RequestStop(); });
-        EXPECT_EQ(worker->Run(), 0);
-        EXPECT_EQ(sink.Others(), Lines{"finished 0"});
-        EXPECT_EQ(sink.Found(), Lines{});
-        EXPECT_TRUE(tree.Read("a") == content);
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+    for (const Op moment : {Op::CreateTemp, Op::Fsync}) {
+        for (const size_t size : {size_t{1000}, size_t{FileView::kReadLimit + 1000}}) {
+            TempTree tree;
+            const std::string content = "old " + std::string(size, '.') + " old";
+            tree.Write("a", content);
+            RecordingSink sink(tree.Root());
+            FaultySys sys;
+            auto worker = Worker(sink, tree, sys);
+            sys.Before(moment, [stop = worker->GetStopHandle()] { stop.RequestStop(); });
+            EXPECT_EQ(worker->Run(), 0);
+            EXPECT_EQ(sink.Others(), Lines{"finished 0"});
+            EXPECT_EQ(sink.Found(), Lines{});
+            EXPECT_TRUE(tree.Read("a") == content);
+            EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+        }
     }
 }
 
