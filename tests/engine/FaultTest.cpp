@@ -169,6 +169,21 @@ TEST(FaultTest, FilesThatCannotBeReadAreNamedWithoutAPrompt) {
     }
 }
 
+// A write that fails after a short one is retried from the first byte that did not reach the
+// file: nothing is written twice, nothing left out.
+TEST(FaultTest, AWriteRetriedAfterAShortOneWritesEachByteOnce) {
+    TempTree tree;
+    tree.Write("a", kBig);
+    FaultySys sys;
+    sys.LimitWrites(4093);
+    sys.FailLater(Op::Write, 1, ENOSPC);
+    RecordingSink sink(tree.Root());
+    sink.Reply({ErrorReply::Retry});
+    RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+    EXPECT_TRUE(tree.Read("a") == kBigNew);
+    EXPECT_EQ(sink.Found(), Lines{"a"});
+}
+
 // A file read in parts (its head, then the rest) that cannot be read to its end, whether its
 // first match was in the head or not, or that another program shortens between the two reads.
 TEST(FaultTest, FileWhoseRestCannotBeReadIsLeftAsItWas) {
