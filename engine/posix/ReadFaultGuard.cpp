@@ -1,5 +1,7 @@
 #include "ReadFaultGuard.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <csetjmp>
 #include <csignal>
@@ -57,14 +59,21 @@ void InstallHandler() {
 bool ReadFaultGuard::RunRaw(const void* begin, size_t length, void (*function)(void*),
                             void* context) {
     InstallHandler();
+    // The thread's signal mask, read once: a jump out of the handler must give it back, as
+    // whatever runs the handler (a sanitizer's wrapper, say) may block signals while it runs.
+    // Saving it at every guard would cost a system call each.
+    thread_local const sigset_t t_mask = [] {
+        sigset_t mask;
+        pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+        return mask;
+    }();
     FaultScope scope;
     scope.begin = static_cast<const char*>(begin);
     scope.length = length;
     scope.outer = t_scope;
-    // The signal mask needs no saving: the handler runs with SIGBUS unblocked (SA_NODEFER), so
-    // the jump out of it leaves the mask as it was, and the guard costs no system call.
     if (sigsetjmp(scope.env, 0) != 0) {
         t_scope = scope.outer;
+        pthread_sigmask(SIG_SETMASK, &t_mask, nullptr);
         return false;
     }
     t_scope = &scope;
