@@ -91,7 +91,13 @@ void SearchFile(benchmark::State& state) {
     std::ofstream(folder + "/f", std::ios::binary) << Text();
     QuietSink sink;
     for (auto _ : state) {
-        CSearchThread worker(&sink, SearchRequest{folder, "f", Rare(16), "", false, true});
+        SearchRequest request;
+        request.folder = folder;
+        request.filter = "f";
+        request.search = Rare(16);
+        request.subfolders = false;
+        request.searchOnly = true;
+        CSearchThread worker(&sink, request);
         worker.UseShiftTableScan(reference);
         worker.Run();
     }

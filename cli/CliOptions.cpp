@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include <charconv>
 #include <map>
 
 namespace pellumar::cli {
@@ -22,6 +23,8 @@ const std::map<std::string, std::pair<Flag, bool>>& Switches() {
         {"--null", {&CliOptions::bNull, true}},
         {"--quiet", {&CliOptions::bQuiet, true}},
         {"--no-messages", {&CliOptions::bMessages, false}},
+        {"--no-undo", {&CliOptions::bKeepUndo, false}},
+        {"--history", {&CliOptions::bHistory, true}},
         {"--help", {&CliOptions::bHelp, true}},
         {"--version", {&CliOptions::bVersion, true}},
     };
@@ -50,6 +53,33 @@ bool SetValue(CliOptions& options, const std::string& name, const std::string& v
     return true;
 }
 
+// A run's number, as --history lists it.
+std::optional<uint64_t> RunNumber(const std::string& text) {
+    uint64_t id = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty() || id == 0) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+// --undo takes a run's number when one follows it, and the last run otherwise.
+bool SetUndo(CliOptions& options, const std::vector<std::string>& args, size_t& i,
+             const std::optional<std::string>& value, std::string* error) {
+    options.bUndo = true;
+    if (value) {
+        options.undoRun = RunNumber(*value);
+        if (!options.undoRun) {
+            *error =
+                "--undo takes the number of a run, as --history lists it, not '" + *value + "'";
+            return false;
+        }
+    } else if (i + 1 < args.size() && RunNumber(args[i + 1])) {
+        options.undoRun = RunNumber(args[++i]);
+    }
+    return true;
+}
+
 bool TakesValue(const std::string& name) {
     return name == "--folder" || name == "--filter" || name == "--search" || name == "--replace" ||
            name == "--on-error";
@@ -70,6 +100,12 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         }
         if (const auto it = Switches().find(name); it != Switches().end() && !value) {
             options.*(it->second.first) = it->second.second;
+            continue;
+        }
+        if (name == "--undo") {
+            if (!SetUndo(options, args, i, value, error)) {
+                return std::nullopt;
+            }
             continue;
         }
         if (!TakesValue(name)) {
@@ -95,13 +131,18 @@ const char* CliUsage() {
            "                [--replace TEXT | --search-only]\n"
            "                [--subfolders | --no-subfolders] [--hidden | --no-hidden]\n"
            "                [--ignore-case | --match-case] [--yes] [--on-error ask|abort|skip]\n"
-           "                [--long] [--null] [--quiet] [--no-messages]\n"
+           "                [--long] [--null] [--quiet] [--no-messages] [--no-undo]\n"
+           "       pellumar --undo [ID] [--yes]\n"
+           "       pellumar --history\n"
            "\n"
            "Searches every file below DIR whose name matches PATTERN (default \"*.*\", every\n"
            "file) for TEXT and prints the path of each file that holds it. With --replace,\n"
            "every occurrence is replaced in place. No --search lists every matching file.\n"
            "Each file or folder that cannot be read or changed is named on standard error\n"
            "(not with --no-messages). --no-hidden leaves out dot-files and dot-folders.\n"
+           "A replacement keeps the old content of each file it changes (not with\n"
+           "--no-undo): --undo takes back the last replacement, or run ID of --history, for\n"
+           "every file still as the replacement left it.\n"
            "Exit status: 0 files were reported, 1 none, 2 an error, a file or folder passed\n"
            "over, or aborted; 130 interrupted.\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +25,11 @@ struct CliOptions {
     bool bLong = false;
     bool bNull = false;
     bool bQuiet = false;
-    bool bMessages = true;  // name each file or folder that could not be read or changed
+    bool bMessages = true;            // name each file or folder that could not be read or changed
+    bool bKeepUndo = true;            // replacing, the old content is kept for --undo
+    bool bUndo = false;               // --undo: take back a replacement instead of searching
+    std::optional<uint64_t> undoRun;  // the run --undo takes back; unset: the last one
+    bool bHistory = false;
     bool bHelp = false;
     bool bVersion = false;
 

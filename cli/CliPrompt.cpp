@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 
 #include "StopState.h"
 
@@ -82,6 +83,24 @@ const char* ReplyName(bool bRetryable, ErrorReply reply) {
 bool IsYes(const std::string& answer) {
     const std::string word = Lower(answer);
     return word == "y" || word == "yes";
+}
+
+bool ConfirmChange(const std::string& question, const char* doing, const char* add) {
+    if (!::isatty(STDIN_FILENO)) {
+        std::fprintf(stderr,
+                     "pellumar: refusing to %s without confirmation: standard input is not a "
+                     "terminal; add --yes to %s\n",
+                     doing, add);
+        return false;
+    }
+    std::fprintf(stderr, "%s [y/N] ", question.c_str());
+    std::fflush(stderr);
+    const std::optional<std::string> answer = ReadLine(STDIN_FILENO);
+    if (answer && IsYes(*answer)) {
+        return true;
+    }
+    std::fputs("pellumar: nothing was changed\n", stderr);
+    return false;
 }
 
 }  // namespace pellumar::cli

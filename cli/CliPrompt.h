@@ -25,4 +25,9 @@ const char* ReplyName(bool bRetryable, ErrorReply reply);
 // Whether a typed answer to a yes-or-no question is yes.
 bool IsYes(const std::string& answer);
 
+// Asks a question that changes files, when standard input is a terminal: true for yes. Without
+// a terminal it refuses ("refusing to DOING without confirmation ...; add --yes to ADD"); on no,
+// it says that nothing was changed.
+bool ConfirmChange(const std::string& question, const char* doing, const char* add);
+
 }  // namespace pellumar::cli

@@ -17,10 +17,13 @@
 #include "CliPlatform.h"
 #include "CliProgress.h"
 #include "CliPrompt.h"
+#include "CliUndo.h"
 #include "NotificationQueue.h"
 #include "ResultText.h"
 #include "SearchErrorText.h"
 #include "SearchQuery.h"
+#include "UndoStore.h"
+#include "UndoText.h"
 
 namespace pellumar::cli {
 
@@ -60,6 +63,8 @@ SearchRequest RequestFor(const CliOptions& options) {
     request.searchOnly = options.SearchesOnly();
     request.hidden = request.hiddenFolders = options.bHidden;
     request.ignoreCase = options.bIgnoreCase;
+    request.undoFolder = UndoStore::DefaultFolder();
+    request.keepUndo = options.bKeepUndo;
     return request;
 }
 
@@ -85,6 +90,7 @@ class CliSession {
     void Handle(NotificationQueue& queue, const SearchEvent& event);
     void Report(const SearchEvent& event);
     void NameSkipped(const SearchEvent& event);
+    void TellUndo(const SearchEvent& event);
     ErrorReply Answer(const SearchEvent& event);
     ErrorReply Decided(ErrorReply reply);
     int ExitStatus() const;
@@ -135,21 +141,8 @@ bool CliSession::Confirm() {
     if (m_options.SearchesOnly() || m_options.bYes) {
         return true;
     }
-    if (!::isatty(STDIN_FILENO)) {
-        Fail(
-            "refusing to replace without confirmation: standard input is not a terminal; "
-            "add --yes to replace");
-        return false;
-    }
-    const std::string question = ConfirmationText(m_options.strSearch, m_options.strReplace, false);
-    std::fprintf(stderr, "%s [y/N] ", question.c_str());
-    std::fflush(stderr);
-    const std::optional<std::string> answer = ReadLine(STDIN_FILENO);
-    if (answer && IsYes(*answer)) {
-        return true;
-    }
-    Fail("nothing was changed");
-    return false;
+    return ConfirmChange(ConfirmationText(m_options.strSearch, m_options.strReplace, false),
+                         "replace", "replace");
 }
 
 int CliSession::Search() {
@@ -228,6 +221,9 @@ void CliSession::Handle(NotificationQueue& queue, const SearchEvent& event) {
         case SearchEvent::Kind::ErrorNoRetry:
             queue.Answer(Answer(event));
             break;
+        case SearchEvent::Kind::UndoKept:
+            TellUndo(event);
+            break;
         case SearchEvent::Kind::Finished:
             m_nResult = event.result;
             m_bFinished = true;
@@ -269,6 +265,20 @@ void CliSession::NameSkipped(const SearchEvent& event) {
     std::fprintf(stderr, "pellumar: ");
     std::fwrite(event.path.data(), 1, event.path.size(), stderr);
     std::fprintf(stderr, ": %s\n", reason.c_str());
+}
+
+// Where the old files could not be linked into the undo store, their bytes were copied: said
+// once, as that takes room.
+void CliSession::TellUndo(const SearchEvent& event) {
+    if (event.copiedBytes == 0 || m_options.bQuiet || !m_options.bMessages) {
+        return;
+    }
+    m_progress.Clear();
+    std::fprintf(stderr,
+                 "pellumar: %s of old content copied to the undo store (run %llu): the files "
+                 "could not be linked there\n",
+                 ByteCountText(event.copiedBytes).c_str(),
+                 static_cast<unsigned long long>(event.undoRun));
 }
 
 ErrorReply CliSession::Answer(const SearchEvent& event) {
@@ -340,6 +350,13 @@ int RunCli(const std::vector<std::string>& args) {
         return 0;
     }
     InstallStopSignals(OnSignal);
+    if (options->bHistory) {
+        return ListUndoHistory();
+    }
+    if (options->bUndo) {
+        const int status = TakeBack(*options, [] { return g_signal != 0; });
+        return status < 0 || g_signal ? 128 + g_signal : status;
+    }
     return CliSession(std::move(*options)).Run();
 }
 

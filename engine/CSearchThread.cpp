@@ -1,9 +1,13 @@
 // The worker's front: one file at a time, it lists, searches or replaces what the walk finds.
 #include "CSearchThread.h"
 
+#include <ctime>
+
 #include "FolderListing.h"
 #include "Rewriter.h"
 #include "SearchQuery.h"
+#include "UndoRecorder.h"
+#include "UndoStore.h"
 #include "UniqueFile.h"
 
 namespace pellumar {
@@ -26,6 +30,12 @@ SearchRequest Prepared(SearchRequest request) {
     return request;
 }
 
+// The run as the undo history shows it: the texts as they were typed.
+UndoRunHeader UndoHeader(const SearchRequest& request) {
+    return {static_cast<int64_t>(std::time(nullptr)), AbsoluteFolder(request.folder, DefaultSys()),
+            request.filter, request.search, request.replace};
+}
+
 // How often a file that other programs keep changing is read before it is given up.
 constexpr int kReadings = 3;
 
@@ -43,12 +53,17 @@ struct CSearchThread::Reading {
 
 CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys& sys)
     : m_pNotify(pNotify),
-      m_request(Prepared(std::move(request))),
+      m_request(Prepared(request)),
       m_bListOnly(m_request.search.empty()),
       m_fs(sys),
       m_pProgress(std::make_shared<SearchProgress>()),
       m_scanner(m_fs, m_request.search, m_request.ignoreCase, m_stop),
-      m_walker(m_fs, *m_pNotify, m_stop, *m_pProgress, m_request, *this) {}
+      m_walker(m_fs, *m_pNotify, m_stop, *m_pProgress, m_request, *this) {
+    if (m_request.keepUndo && !m_request.undoFolder.empty() && !m_request.searchOnly &&
+        !m_bListOnly && UndoStore::Available()) {
+        m_pUndo = std::make_unique<UndoRecorder>(sys, m_request.undoFolder, UndoHeader(request));
+    }
+}
 
 CSearchThread::~CSearchThread() = default;
 
@@ -63,9 +78,29 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 }
 
 int CSearchThread::Run() {
+    PassOverUndoStore();
     const int result = SearchFolder(AbsoluteFolder(m_request.folder, m_fs.GetSys()));
+    if (m_pUndo && m_pUndo->RunId() != 0) {
+        m_pNotify->OnUndoKept(m_pUndo->RunId(), m_pUndo->CopiedBytes());
+    }
     m_pNotify->OnSearchFinished(result);
     return result;
+}
+
+// The store holds old content that a search would find, and a replacement must never change.
+void CSearchThread::PassOverUndoStore() {
+    if (m_request.undoFolder.empty()) {
+        return;
+    }
+    if (m_pUndo) {
+        m_pUndo->MakeStore();  // made now, so that a walk through its place never enters it
+    }
+    FolderState store;
+    FileId id;
+    if (m_fs.OpenFolder(nullptr, m_request.undoFolder, m_request.undoFolder, store, id) == 0) {
+        m_walker.PassOver(id);
+        m_fs.CloseFolder(store);
+    }
 }
 
 void CSearchThread::RequestStop() {
@@ -214,7 +249,7 @@ int CSearchThread::ReadOnce(Reading& reading, UniqueFile& file, const FileStatus
     reading.found = false;
     const RewriteSource source{reading.pWhere, reading.name, reading.strPath, file.Get(), status};
     Rewriter rewriter(m_fs, *m_pNotify, m_stop, m_request.search, m_request.replace, m_writeBuffer,
-                      source);
+                      source, m_pUndo.get());
     const ScanOutcome outcome = m_scanner.Scan(file.Get(), status.Size(), rewriter);
     if (outcome.error != 0) {
         return outcome.error;  // nothing of the file is put in place

@@ -20,6 +20,7 @@
 namespace pellumar {
 
 class UniqueFile;
+class UndoRecorder;
 
 // One search request and the worker that runs it on a thread of its own. It is the front of
 // three parts: the walker finds the files, the scanner finds the text in each, and, replacing,
@@ -56,6 +57,7 @@ class CSearchThread final : private FileStep {
     const std::array<int32_t, 256>& GetShiftTable() const { return m_scanner.ShiftTable(); }
 
   private:
+    void PassOverUndoStore();
     int OnFile(const FolderListing* pWhere, const char* name, const std::string& strPath) override;
     int ProcessFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     bool SeeFile(const FileStatus& status);
@@ -77,7 +79,8 @@ class CSearchThread final : private FileStep {
     std::shared_ptr<SearchProgress> m_pProgress;
     FileScanner m_scanner;
     TreeWalker m_walker;
-    std::vector<char> m_writeBuffer;  // reused for every temporary file
+    std::vector<char> m_writeBuffer;        // reused for every temporary file
+    std::unique_ptr<UndoRecorder> m_pUndo;  // replacing with undo: keeps the old content
     // Replacing, the files scanned and the new ones made, as they were: none is rewritten twice.
     std::unordered_map<FileId, FileVersion, FileIdHash> m_filesSeen;
 };

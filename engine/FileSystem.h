@@ -99,6 +99,10 @@ class FileSystem {
     // tried; `bCreated` tells whether a file of that name now exists.
     int CreateTemporary(const RewriteTarget& target, NativeHandle source, const FileStatus& like,
                         bool bRetry, std::string& name, NativeHandle& handle, bool& bCreated);
+    // Gives the file `from` in the folder `fromFolder` a new temporary name beside the target,
+    // on the same file system: `name`. Where no such link can be made, the error.
+    int LinkTemporary(const RewriteTarget& target, NativeHandle fromFolder, const char* from,
+                      std::string& name);
     // The path of a name beside the target, as messages show it.
     std::string PathBeside(const RewriteTarget& target, const std::string& name) const;
     int WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written);

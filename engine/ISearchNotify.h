@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "CFileException.h"
@@ -40,6 +41,10 @@ class ISearchNotify {
     // file not changed is told before its found report, if it has one. The window keeps its
     // silence about these; the worker does not wait.
     virtual void OnSearchSkipped(const std::string& /*path*/, SkipKind /*kind*/, int /*error*/) {}
+
+    // Just before the finished notification of a replacement that kept old content for undo:
+    // the run's number in the undo store, and the bytes that had to be copied there.
+    virtual void OnUndoKept(uint64_t /*run*/, uint64_t /*copiedBytes*/) {}
 };
 
 }  // namespace pellumar

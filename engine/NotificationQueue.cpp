@@ -77,6 +77,14 @@ ErrorReply NotificationQueue::OnSearchErrorNoRetry(const char* operation,
     return Ask(SearchEvent::Kind::ErrorNoRetry, operation, error);
 }
 
+void NotificationQueue::OnUndoKept(uint64_t run, uint64_t copiedBytes) {
+    SearchEvent event;
+    event.kind = SearchEvent::Kind::UndoKept;
+    event.undoRun = run;
+    event.copiedBytes = copiedBytes;
+    Push(std::move(event));
+}
+
 void NotificationQueue::OnSearchFinished(int result) {
     SearchEvent event;
     event.kind = SearchEvent::Kind::Finished;

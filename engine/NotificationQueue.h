@@ -15,7 +15,7 @@ namespace pellumar {
 
 // One notification on its way from the worker to the thread that handles it.
 struct SearchEvent {
-    enum class Kind { Found, Skipped, Error, ErrorNoRetry, Finished };
+    enum class Kind { Found, Skipped, Error, ErrorNoRetry, UndoKept, Finished };
     Kind kind = Kind::Finished;
     std::string path;                        // Found, Skipped
     FileInformation info;                    // Found
@@ -24,6 +24,7 @@ struct SearchEvent {
     const char* operation = nullptr;         // Error kinds: valid until answered
     const CFileException* record = nullptr;  // Error kinds: valid until answered
     int result = 0;                          // Finished
+    uint64_t undoRun = 0, copiedBytes = 0;   // UndoKept
 
     bool IsQuestion() const { return kind == Kind::Error || kind == Kind::ErrorNoRetry; }
 };
@@ -46,6 +47,7 @@ class NotificationQueue final : public ISearchNotify {
     ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
     void OnSearchFinished(int result) override;
     void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
+    void OnUndoKept(uint64_t run, uint64_t copiedBytes) override;
 
     // Takes up to `most` notifications, in order, without waiting.
     std::deque<SearchEvent> Take(std::size_t most);

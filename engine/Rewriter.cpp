@@ -7,6 +7,7 @@
 #include "FileView.h"
 #include "ISearchNotify.h"
 #include "StopState.h"
+#include "UndoRecorder.h"
 
 namespace pellumar {
 
@@ -16,6 +17,7 @@ constexpr const char* kOpenTemporary = "open the temporary file";
 constexpr const char* kWriteTemporary = "write to the temporary file";
 constexpr const char* kCloseOutput = "close the output file";
 constexpr const char* kReplaceFile = "replace the file";
+constexpr const char* kKeepOld = "keep the old content for undo";
 
 // The record of a failure on the temporary file, which names the file being replaced as well.
 CFileException Record(FileCause cause, int error, const TempFile& temp,
@@ -32,13 +34,15 @@ CFileException Record(FileCause cause, int error, const TempFile& temp,
 
 Rewriter::Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop,
                    const std::string& strSearch, const std::string& strReplace,
-                   std::vector<char>& writeBuffer, const RewriteSource& source)
+                   std::vector<char>& writeBuffer, const RewriteSource& source, UndoRecorder* pUndo)
     : m_fs(fs),
       m_notify(notify),
       m_stop(stop),
       m_strSearch(strSearch),
       m_strReplace(strReplace),
       m_source(source),
+      m_opened(source.opened),
+      m_pUndo(pUndo),
       m_temp(fs, writeBuffer) {}
 
 Rewriter::~Rewriter() {
@@ -107,8 +111,8 @@ MatchStep Rewriter::OnTail(const FileView& view) {
 bool Rewriter::BeginRewrite() {
     int error = m_fs.Lock(m_source.file, [this] { return m_stop.Stopped(); });
     if (error == 0) {
-        error = m_fs.ResolveTarget(m_source.pWhere, m_source.name, m_source.strPath,
-                                   m_source.opened, m_target);
+        error = m_fs.ResolveTarget(m_source.pWhere, m_source.name, m_source.strPath, m_opened,
+                                   m_target);
     }
     if (error == FileSystem::kGaveUp) {
         m_bWithdrawn = true;  // stopped while waiting: as a stop during the scan
@@ -126,7 +130,7 @@ bool Rewriter::BeginRewrite() {
 bool Rewriter::OpenTemporary() {
     const auto stopped = [this] { return m_stop.Stopped(); };
     for (bool retry = false;; retry = true) {
-        const int error = m_temp.Create(m_target, m_source.file, m_source.opened, retry, stopped);
+        const int error = m_temp.Create(m_target, m_source.file, m_opened, retry, stopped);
         if (error == 0) {
             return true;
         }
@@ -175,11 +179,67 @@ bool Rewriter::PutInPlace() {
         DiscardOnStop();
         return false;
     }
+    const bool kept = m_pUndo != nullptr && KeepOldContent();
+    const bool placed = m_temp.IsOpen() && Place(kept);
+    if (kept && !placed) {
+        m_pUndo->Withdraw();
+    }
+    return placed;
+}
+
+// The old content is kept while the new is flushed to the disk. Should it not be kept, Ignore
+// replaces the file without it, and Abort leaves the file as it was.
+bool Rewriter::KeepOldContent() {
+    if (const int error = m_temp.WriteOut()) {
+        FlushFailed(error);
+        return false;
+    }
+    // A file that cannot take the new content has nothing to keep: Place tells why.
+    if (m_fs.CheckReplaceable(m_target, m_source.file, m_opened) != 0) {
+        return false;
+    }
+    const std::string path = m_fs.PathBeside(m_target, m_target.name);
+    while (!m_stop.Stopped()) {
+        std::string where;
+        const int error = m_pUndo->Keep(m_source.file, m_opened, m_temp.Written(), path, where);
+        if (error == 0) {
+            return true;
+        }
+        if (error == FileSystem::kChangedMeanwhile) {
+            m_bChangedMeanwhile = true;
+            m_temp.Discard();
+            return false;
+        }
+        CFileException record;
+        record.m_cause = FileSystem::Cause(error);
+        record.m_lOsError = error > 0 ? error : -1;
+        record.m_strFileName = where;
+        record.m_strReplacing = m_source.strPath;
+        const ErrorReply reply = m_notify.OnSearchError(kKeepOld, record);
+        if (reply == ErrorReply::SkipFile) {
+            return false;
+        }
+        if (reply == ErrorReply::StopSearch) {
+            GiveUp(error);
+            m_stop.Store(reply);
+        }
+    }
+    return false;
+}
+
+bool Rewriter::Place(bool kept) {
+    if (m_stop.Stopped()) {
+        DiscardOnStop();
+        return false;
+    }
     if (const int error = m_temp.Complete()) {
-        // A failed flush is never trusted again: the new content is given up.
-        const CFileException record = Record(FileCause::DiskFull, error, m_temp, m_source.strPath);
+        FlushFailed(error);
+        return false;
+    }
+    if (const int error = kept ? m_pUndo->Settle() : 0) {
+        CFileException record = Record(FileSystem::Cause(error), error, m_temp, m_source.strPath);
         GiveUp(error);
-        m_stop.Store(m_notify.OnSearchErrorNoRetry(kCloseOutput, record));
+        m_stop.Store(m_notify.OnSearchErrorNoRetry(kKeepOld, record));
         m_temp.Discard();
         return false;
     }
@@ -187,24 +247,32 @@ bool Rewriter::PutInPlace() {
         DiscardOnStop();
         return false;
     }
-    int error = m_fs.CheckReplaceable(m_target, m_source.file, m_source.opened);
+    int error = m_fs.CheckReplaceable(m_target, m_source.file, m_opened);
     if (error == 0) {
-        error = m_temp.RenameOver(m_source.file, m_source.opened);
+        error = m_temp.RenameOver(m_source.file, m_opened);
     }
     if (error == 0) {
         return true;
     }
     // Should the names have been exchanged back in vain, the other program's content stands at
     // the temporary name: the prompt names that file.
-    const std::string kept = m_temp.Kept() ? m_temp.Path() : m_source.strPath;
+    const std::string named = m_temp.Kept() ? m_temp.Path() : m_source.strPath;
     m_temp.Discard();
     if (error == FileSystem::kChangedMeanwhile) {
         m_bChangedMeanwhile = true;
         return false;
     }
     GiveUp(error);
-    ReportReplaceFailure(m_notify, m_stop, kept, error);
+    ReportReplaceFailure(m_notify, m_stop, named, error);
     return false;
+}
+
+// A failed flush is never trusted again: the new content is given up.
+void Rewriter::FlushFailed(int nError) {
+    const CFileException record = Record(FileCause::DiskFull, nError, m_temp, m_source.strPath);
+    GiveUp(nError);
+    m_stop.Store(m_notify.OnSearchErrorNoRetry(kCloseOutput, record));
+    m_temp.Discard();
 }
 
 void Rewriter::DiscardOnStop() {

@@ -11,6 +11,7 @@ namespace pellumar {
 
 class ISearchNotify;
 class StopState;
+class UndoRecorder;
 
 // The file a rewrite gives new content, as the scan found it.
 struct RewriteSource {
@@ -24,12 +25,13 @@ struct RewriteSource {
 // Writes one reading of a file's new content to a temporary file beside it, match by match,
 // and puts it in the file's place in one step. What it owns goes in order when it goes: the
 // temporary file first, then the folder it was made in. Failures are asked about through the
-// notification sink, and the answers stored in the stop state.
+// notification sink, and the answers stored in the stop state. Given an undo recorder, the old
+// content is kept before the new takes its place.
 class Rewriter final : public MatchHandler {
   public:
     Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop, const std::string& strSearch,
              const std::string& strReplace, std::vector<char>& writeBuffer,
-             const RewriteSource& source);
+             const RewriteSource& source, UndoRecorder* pUndo = nullptr);
     Rewriter(const Rewriter&) = delete;
     Rewriter& operator=(const Rewriter&) = delete;
     ~Rewriter();
@@ -61,6 +63,9 @@ class Rewriter final : public MatchHandler {
   private:
     bool BeginRewrite();
     bool OpenTemporary();
+    bool KeepOldContent();
+    bool Place(bool kept);
+    void FlushFailed(int nError);
     // False when the bytes could not be read: the file shrank.
     bool WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes copy);
     void DiscardOnStop();
@@ -72,6 +77,8 @@ class Rewriter final : public MatchHandler {
     const std::string& m_strSearch;
     const std::string& m_strReplace;
     RewriteSource m_source;
+    FileStatus m_opened;      // the file as opened; keeping it for undo links it, a new change
+    UndoRecorder* m_pUndo;    // keeps the old content for undo, or null
     uint64_t m_nWritten = 0;  // the bytes before it are in the temporary file
     int m_nFailure = 0;
     bool m_bChangedMeanwhile = false;

@@ -16,6 +16,10 @@ struct SearchRequest {
     bool hidden = true;         // hidden and system files are searched too
     bool ignoreCase = false;    // ASCII letters match in either case
     bool hiddenFolders = true;  // folders whose names begin with a dot are walked
+    // The undo store: never walked, and, replacing with keepUndo, where the old content of each
+    // changed file is kept. Empty: none.
+    std::string undoFolder;
+    bool keepUndo = false;
 };
 
 }  // namespace pellumar

@@ -81,6 +81,14 @@ int TempFile::FlushBuffer() {
     return error;
 }
 
+int TempFile::WriteOut() {
+    int error = IsOpen() ? FlushBuffer() : 0;
+    if (error == 0 && IsOpen()) {
+        error = m_fs.StatusAndGeneration(m_handle, m_written);
+    }
+    return error;
+}
+
 int TempFile::Complete() {
     if (!IsOpen()) {
         return 0;

@@ -41,6 +41,9 @@ class TempFile {
     }
     void Taken(size_t size) { m_nUsed += size; }
 
+    // Writes out what is buffered, so that Written() tells the new file's size and time: 0 or
+    // the error. Complete does it too, where it was not done.
+    int WriteOut();
     // Writes out what is buffered and flushes it to the disk: 0 or the error. Where a file that
     // is open cannot take another's place, it is closed as well; elsewhere it stays open, and
     // locked, until it is in place.

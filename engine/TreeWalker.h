@@ -38,6 +38,8 @@ class TreeWalker {
 
     // 0 when the folder was walked (to its end or until a stop), 1 when it cannot be entered.
     int Walk(const std::string& strFolder);
+    // The folder is never entered, as though it were walked already.
+    void PassOver(const FileId& id) { m_foldersWalked.insert(id); }
 
   private:
     void Skip(const std::string& strPath, int nError);

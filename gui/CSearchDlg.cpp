@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -13,6 +14,7 @@
 #include "NotificationQueue.h"
 #include "ResourceIds.h"
 #include "ResultsModel.h"
+#include "UndoStore.h"
 #include "WindowRules.h"
 
 namespace pellumar {
@@ -24,7 +26,7 @@ constexpr std::int32_t SearchOptions::*kColumnWidths[] = {
     &SearchOptions::m_nColumnOne, &SearchOptions::m_nColumnTwo, &SearchOptions::m_nColumnThree,
     &SearchOptions::m_nColumnFour, &SearchOptions::m_nColumnFive};
 constexpr int kToggleCommands[] = {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdWantTab,
-                                   kCmdHiddenFiles};
+                                   kCmdHiddenFiles, kCmdKeepUndo};
 
 // A check box shows 0 off, 1 on, 2 undecided; any other value shows off and becomes 0.
 void ShowCheck(QWidget* widget, std::int32_t& value) {
@@ -58,6 +60,7 @@ CSearchDlg::CSearchDlg(SettingsStore& store, Prompter& prompter, Shell& shell, S
       m_prompter(prompter),
       m_shell(shell),
       m_sys(sys),
+      m_strUndoFolder(UndoStore::DefaultFolder()),
       m_pQueue(std::make_unique<NotificationQueue>()) {
     BuildWindow();
 }
@@ -89,6 +92,11 @@ void CSearchDlg::BuildWindow() {
             OnOK();
     });
     layout->setMenuBar(m_pMenuBar);
+    if (auto* undo = m_pMenuBar->findChild<QAction*>(QString::number(kCmdUndoLast))) {
+        for (QObject* menu : undo->associatedObjects())
+            if (auto* popup = qobject_cast<QMenu*>(menu))
+                connect(popup, &QMenu::aboutToShow, this, &CSearchDlg::EnableUndoItem);
+    }
     auto* client = new QWidget(this);
     client->setFixedSize(ClientSize(dialog, BaseUnitsOf(client->font())));
     layout->addWidget(client);
@@ -235,6 +243,10 @@ void CSearchDlg::EnableReplaceBox() {
 bool CSearchDlg::OnCommand(int id) {
     if (ToggleOption(m_options, id)) {
         UpdateCheckMarks();
+        return true;
+    }
+    if (id == kCmdUndoLast) {
+        OnUndoLast();
         return true;
     }
     if (id == kCmdAbout) {

@@ -27,6 +27,7 @@ class Prompter;
 class ResultsModel;
 class NotificationQueue;
 struct SearchEvent;
+struct UndoOutcome;
 class Shell;
 }  // namespace pellumar
 
@@ -67,6 +68,10 @@ class CSearchDlg : public QDialog {
     void OnNewQuery();
     void OnBrowseFolder();
     void OnResultDblClk();
+    // File > Undo Last Replacement: asks, then takes the last replacement back on a thread of
+    // its own, as a search runs, and tells what it did.
+    void OnUndoLast();
+    void OnUndoFinished(const UndoOutcome& outcome);
     // The worker's notifications, on the window's thread; the error handlers return the reply.
     void OnSearchFinished();
     ErrorReply OnSearchError(const char* operation, const CFileException& error);
@@ -101,6 +106,7 @@ class CSearchDlg : public QDialog {
     void ContinueTaking();
     void Answer(const SearchEvent& question);
     void Close();
+    void EnableUndoItem();
 
     SearchOptions m_options;
     CTabEdit m_editReplace;
@@ -123,6 +129,7 @@ class CSearchDlg : public QDialog {
     Prompter& m_prompter;
     Shell& m_shell;
     Sys& m_sys;
+    std::string m_strUndoFolder;                  // the user's undo store
     std::unique_ptr<NotificationQueue> m_pQueue;  // the current search's notifications
     std::thread m_worker;                         // joined when the search's end is handled
     FileTypes m_fileTypes;

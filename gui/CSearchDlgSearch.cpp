@@ -113,6 +113,8 @@ void CSearchDlg::StartWorker(const std::string& strFolder) {
     request.searchOnly = m_options.m_bSearchOnly != 0;
     request.hidden = m_options.m_bHiddenFiles != 0;
     request.ignoreCase = m_options.m_bIgnoreCase != 0;
+    request.undoFolder = m_strUndoFolder;
+    request.keepUndo = m_options.m_bKeepUndo != 0;
     auto worker = std::make_unique<CSearchThread>(m_pQueue.get(), std::move(request), m_sys);
     m_stop = worker->GetStopHandle();
     try {
@@ -128,7 +130,8 @@ void CSearchDlg::StartWorker(const std::string& strFolder) {
 void CSearchDlg::EndWorker() {
     if (!m_worker.joinable())
         return;
-    m_pQueue->Detach();
+    if (m_pQueue)
+        m_pQueue->Detach();
     m_stop.RequestStopNow();
     m_worker.join();
 }
@@ -173,6 +176,9 @@ bool CSearchDlg::TakeNotifications() {
             }
             if (event.kind == SearchEvent::Kind::Skipped) {
                 continue;  // the window keeps its silence about these
+            }
+            if (event.kind == SearchEvent::Kind::UndoKept) {
+                continue;  // File > Undo Last Replacement looks in the store itself
             }
             m_pResultsModel->AddRows(std::exchange(rows, {}));  // listed before the prompt
             if (event.IsQuestion()) {

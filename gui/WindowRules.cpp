@@ -23,6 +23,7 @@ constexpr Toggle kToggles[] = {
     {kCmdSearchConfirmation, &SearchOptions::m_bSearchConfirmation},
     {kCmdWantTab, &SearchOptions::m_bWantTab},
     {kCmdHiddenFiles, &SearchOptions::m_bHiddenFiles},
+    {kCmdKeepUndo, &SearchOptions::m_bKeepUndo},
 };
 
 const Toggle* FindToggle(int command) {
@@ -33,6 +34,10 @@ const Toggle* FindToggle(int command) {
 }
 
 }  // namespace
+
+bool UndoEnabled(RunState runState, bool somethingKept) {
+    return runState == RunState::Idle && somethingKept;
+}
 
 std::vector<ShowStep> ShowPageSteps(int selected) {
     const bool query = selected == kPageQuery;

@@ -34,6 +34,9 @@ struct ButtonStates {
 };
 ButtonStates ButtonsFor(RunState runState);
 
+// Undo Last Replacement is enabled while nothing runs and a replacement can be taken back.
+bool UndoEnabled(RunState runState, bool somethingKept);
+
 // The replace box is enabled exactly when the search-only option is off.
 bool ReplaceEnabled(std::int32_t searchOnly);
 

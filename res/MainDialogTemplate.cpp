@@ -30,12 +30,17 @@ constexpr ControlTemplate kMainControls[] = {
 
 constexpr DialogTemplate kMainDialog = {kDialogMain, "Pellumar Search", 296, 234, kMainControls};
 
-constexpr MenuItemTemplate kFileItems[] = {{kCmdClose, "&Close", false}};
+constexpr MenuItemTemplate kFileItems[] = {
+    {kCmdUndoLast, "&Undo Last Replacement...", false},
+    {0, "", false},
+    {kCmdClose, "&Close", false},
+};
 constexpr MenuItemTemplate kSettingsItems[] = {
     {kCmdIgnoreCase, "&Ignore Case", true},
     {kCmdSearchConfirmation, "&Search Confirmation", true},
     {kCmdWantTab, "&Treat TAB as Character", true},
     {kCmdHiddenFiles, "Process &Hidden Files", true},
+    {kCmdKeepUndo, "&Keep Undo Copies", true},
     {0, "", false},
     {kCmdDoubleClicking, "&Double-Clicking In Results...", false},
 };

@@ -40,6 +40,8 @@ enum CommandId : int {
     kCmdDoubleClicking = 32774,
     kCmdWantTab = 32777,
     kCmdHiddenFiles = 32778,
+    kCmdUndoLast = 32779,
+    kCmdKeepUndo = 32780,
 };
 
 enum ResourceId : int {

@@ -25,6 +25,7 @@ constexpr IntegerOption kIntegerOptions[] = {
     {"Column Five", &SearchOptions::m_nColumnFive, 120},
     {"Ignore Case", &SearchOptions::m_bIgnoreCase, 1},
     {"Double-Click Action", &SearchOptions::m_nDoubleClickAction, 1},
+    {"Keep Undo Copies", &SearchOptions::m_bKeepUndo, 1},
 };
 constexpr const char* kFileViewerKey = "File Viewer";
 

@@ -7,7 +7,7 @@ namespace pellumar {
 
 class SettingsStore;
 
-// The thirteen options the program keeps from one run to the next, in section "Options".
+// The fourteen options the program keeps from one run to the next, in section "Options".
 // Constructing loads every one; destroying writes every one back, changed or not.
 class SearchOptions {
   public:
@@ -26,6 +26,8 @@ class SearchOptions {
     std::int32_t m_bSearchConfirmation;
     std::int32_t m_bIncludeSubdirs;
     std::int32_t m_bSearchOnly;
+    // A replacement keeps the old content of the files it changes, for Undo Last Replacement.
+    std::int32_t m_bKeepUndo;
     // 0 nothing, 1 the file's default viewer, any other value the program in m_strFileViewer.
     std::int32_t m_nDoubleClickAction;
     // Widths in pixels of the results columns Name, Location, Size, Type and Modified.

@@ -370,6 +370,20 @@ int FileSystem::CreateTemporary(const RewriteTarget& target, NativeHandle source
     return CopyPermissions(m_sys, source, handle, like.st);
 }
 
+int FileSystem::LinkTemporary(const RewriteTarget& target, NativeHandle fromFolder,
+                              const char* from, std::string& name) {
+    for (unsigned attempt = 0; attempt < kNameCount; ++attempt) {
+        name = TemporaryName(g_nextName.fetch_add(1, std::memory_order_relaxed));
+        if (m_sys.LinkAt(fromFolder, from, target.folder, name.c_str(), 0) == 0) {
+            return 0;
+        }
+        if (errno != EEXIST) {
+            return ErrnoOr(EIO);
+        }
+    }
+    return EEXIST;
+}
+
 std::string FileSystem::PathBeside(const RewriteTarget& target, const std::string& name) const {
     return Joined(target.folderPath, name);
 }

@@ -68,6 +68,15 @@ int Sys::RenameAt(int fromDir, const char* from, int toDir, const char* to, unsi
 int Sys::UnlinkAt(int dirfd, const char* name) {
     return ::unlinkat(dirfd, name, 0);
 }
+int Sys::RemoveFolderAt(int dirfd, const char* name) {
+    return ::unlinkat(dirfd, name, AT_REMOVEDIR);
+}
+int Sys::MkdirAt(int dirfd, const char* name, mode_t mode) {
+    return ::mkdirat(dirfd, name, mode);
+}
+int Sys::LinkAt(int fromDir, const char* from, int toDir, const char* to, int flags) {
+    return ::linkat(fromDir, from, toDir, to, flags);
+}
 int Sys::FaccessAt(int dirfd, const char* name, int mode, int flags) {
     return ::faccessat(dirfd, name, mode, flags);
 }

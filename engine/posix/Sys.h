@@ -35,6 +35,10 @@ class Sys {
     // rename(2) relative to folders; `flags` as renameat2(2) takes them.
     virtual int RenameAt(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
     virtual int UnlinkAt(int dirfd, const char* name);
+    virtual int RemoveFolderAt(int dirfd, const char* name);
+    virtual int MkdirAt(int dirfd, const char* name, mode_t mode);
+    // link(2) relative to folders; `flags` as linkat(2) takes them.
+    virtual int LinkAt(int fromDir, const char* from, int toDir, const char* to, int flags);
     virtual int FaccessAt(int dirfd, const char* name, int mode, int flags);
     virtual uid_t Geteuid();
     virtual gid_t Getegid();

@@ -201,6 +201,10 @@ int FileSystem::CreateTemporary(const RewriteTarget& target, NativeHandle /*sour
 }
 
 // The folder alone when there is no name yet.
+int FileSystem::LinkTemporary(const RewriteTarget&, NativeHandle, const char*, std::string&) {
+    return ERROR_NOT_SUPPORTED;  // undo keeps copies here
+}
+
 std::string FileSystem::PathBeside(const RewriteTarget& target, const std::string& name) const {
     const std::string& folder = target.folderPath;
     if (name.empty()) {

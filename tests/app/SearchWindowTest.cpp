@@ -10,6 +10,8 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeView>
@@ -38,6 +40,7 @@ using P = Prompter;
 class SearchWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        ::setenv("XDG_STATE_HOME", m_state.Root().c_str(), 1);  // each case's own undo store
         m_store.WriteProfileInt("Options", "Search Confirmation", 0);
         m_dialog = std::make_unique<CSearchDlg>(m_store, m_prompter, m_shell, m_sys);
         m_dialog->show();
@@ -96,6 +99,7 @@ class SearchWindowTest : public ::testing::Test {
 
     std::filesystem::path m_previousFolder = std::filesystem::current_path();
     test::TempTree tree;
+    test::TempTree m_state;
     MemorySettingsStore m_store;
     test::ScriptedPrompter m_prompter;
     test::RecordingShell m_shell;
@@ -306,6 +310,7 @@ TEST_F(SearchWindowTest, TemporaryFileFailuresArePutToTheUser) {
     tree.Write("a.txt", "old");
     tree.Write("b.txt", "old");
     Query(tree.Root(), "*.*", "old", "new");
+    m_dialog->Options().m_bKeepUndo = 0;  // its journal would take the faults meant for these
     m_sys.Fail(Op::CreateTemp, ENOSPC, 1);
     m_prompter.Answer({P::kIdRetry});
     Run();
@@ -331,6 +336,46 @@ TEST_F(SearchWindowTest, TemporaryFileFailuresArePutToTheUser) {
     Run();
     EXPECT_TRUE(m_prompter.m_asked.last().contains("Cannot close the output file"));
     EXPECT_TRUE(m_prompter.m_asked.last().endsWith("or Cancelit?"));
+}
+
+TEST_F(SearchWindowTest, FileUndoTakesTheLastReplacementBackAndNamesWhatItLeft) {
+    tree.Write("a.txt", "old");
+    tree.Write("b.txt", "old old");
+    auto* undo = m_dialog->MenuBar()->findChild<QAction*>(QString::number(kCmdUndoLast));
+    const auto enabledWhenShown = [&] {
+        for (QObject* menu : undo->associatedObjects())
+            if (auto* popup = qobject_cast<QMenu*>(menu))
+                emit popup->aboutToShow();
+        return undo->isEnabled();
+    };
+    EXPECT_FALSE(enabledWhenShown());
+    Query(tree.Root(), "*.*", "old", "new");
+    Run();
+    ASSERT_EQ(tree.Read("b.txt"), "new new");
+    EXPECT_TRUE(enabledWhenShown());
+
+    tree.Write("b.txt", "mine");
+    m_prompter.Answer({P::kIdYes, P::kIdOk});
+    undo->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_prompter.m_asked.size() == 2; }, 10000));
+    EXPECT_TRUE(m_prompter.m_asked[0].startsWith(
+        "Undo Last Replacement: Take back the replacement of 'old' with 'new' in 2 files below " +
+        QString::fromStdString(tree.Root())));
+    EXPECT_EQ(m_prompter.m_asked[1],
+              "Undo Last Replacement: Restored 1 file. 1 file was left as it is, changed since the "
+              "replacement or out of reach.\n" +
+                  QString::fromStdString(tree.Path("b.txt")) +
+                  ": it changed since the replacement");
+    EXPECT_EQ(tree.Read("a.txt") + "|" + tree.Read("b.txt"), "old|mine");
+    EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
+    EXPECT_FALSE(enabledWhenShown());
+
+    // Settings > Keep Undo Copies turned off: a replacement keeps nothing to take back.
+    m_dialog->MenuBar()->findChild<QAction*>(QString::number(kCmdKeepUndo))->trigger();
+    EXPECT_EQ(m_dialog->Options().m_bKeepUndo, 0);
+    Run();
+    EXPECT_EQ(tree.Read("a.txt"), "new");
+    EXPECT_FALSE(enabledWhenShown());
 }
 
 TEST_F(SearchWindowTest, ADoubleClickOpensTheFirstSelectedFileAsTheOptionSays) {

@@ -27,10 +27,11 @@ const Lines kFirstRunWrites = {
     "int Options/Column Five=120",
     "int Options/Ignore Case=1",
     "int Options/Double-Click Action=1",
+    "int Options/Keep Undo Copies=1",
     "string Options/File Viewer=xdg-open",
 };
 
-TEST(SettingsTest, FirstRunGivesTheDefaultsAndTheEndWritesAllThirteenInOrder) {
+TEST(SettingsTest, FirstRunGivesTheDefaultsAndTheEndWritesAllFourteenInOrder) {
     MemorySettingsStore store;
     {
         SearchOptions options(store);
@@ -98,7 +99,7 @@ TEST(SettingsTest, TheDesktopStoreWritesTheThreeSectionsToTheConfigurationFile) 
     EXPECT_EQ(file.value("Filters MRU/filter1").toString(), "*.c");
     EXPECT_EQ(file.value("Filters MRU/filter2").toString(), "*.txt");
     file.beginGroup("Options");
-    EXPECT_EQ(file.childKeys().size(), 13);
+    EXPECT_EQ(file.childKeys().size(), 14);
 }
 
 TEST(SettingsTest, TheDesktopStoreKeepsAwkwardTextsAndRefusesNonIntegers) {

@@ -134,7 +134,7 @@ TEST_F(WindowTest, ClosingKeepsColumnWidthsAndWritesFoldersFiltersThenOptions) {
     EXPECT_LT(folders, filters);
     EXPECT_EQ(filters + 1, WriteIndex("string Filters MRU/filter1=*.c"));
     EXPECT_EQ(filters + 2, options);
-    EXPECT_EQ(static_cast<int>(m_store.Log().size()), options + 13);
+    EXPECT_EQ(static_cast<int>(m_store.Log().size()), options + 14);
     Open();
     EXPECT_EQ(Get<QTreeView>(kIdResults)->header()->sectionSize(1), 222);
 }

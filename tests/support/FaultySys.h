@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -35,7 +36,9 @@ enum class Op {
     PermCopy,
     AttrCopy,
     Readlink,
-    StatAt
+    StatAt,
+    Link,
+    MakeFolder
 };
 
 class FaultySys : public Sys {
@@ -43,14 +46,24 @@ class FaultySys : public Sys {
     // The next `times` calls of `op` (every call when negative) fail with `error`; with
     // `where`, only calls on a path containing it.
     void Fail(Op op, int error, int times = 1, std::string where = "") {
+        const std::lock_guard lock(m_mutex);
         m_faults[op] = {error, times, std::move(where)};
     }
     // The call of `op` after the next `pass` calls fails once with `error`.
-    void FailLater(Op op, int pass, int error) { m_faults[op] = {error, 1, "", pass}; }
+    void FailLater(Op op, int pass, int error) {
+        const std::lock_guard lock(m_mutex);
+        m_faults[op] = {error, 1, "", pass};
+    }
     // Runs `hook` just before the next call of `op`.
-    void Before(Op op, std::function<void()> hook) { m_hooks[op] = std::move(hook); }
+    void Before(Op op, std::function<void()> hook) {
+        const std::lock_guard lock(m_mutex);
+        m_hooks[op] = std::move(hook);
+    }
     void LimitWrites(size_t most) { m_nWriteLimit = most; }  // each write takes at most this
-    int Calls(Op op) { return m_calls[op]; }
+    int Calls(Op op) {
+        const std::lock_guard lock(m_mutex);
+        return m_calls[op];
+    }
 
     int OpenAt(int dirfd, const char* name, int flags, mode_t mode) override {
         const bool create = (flags & O_CREAT) != 0;
@@ -108,6 +121,13 @@ class FaultySys : public Sys {
         return Enter(Op::List) ? -1 : Sys::Getdents(fd, buffer, size);
     }
 
+    int LinkAt(int fromDir, const char* a, int toDir, const char* b, int flags) override {
+        return Enter(Op::Link, b) ? -1 : Sys::LinkAt(fromDir, a, toDir, b, flags);
+    }
+    int MkdirAt(int dirfd, const char* name, mode_t mode) override {
+        return Enter(Op::MakeFolder, name) ? -1 : Sys::MkdirAt(dirfd, name, mode);
+    }
+
   private:
     struct Fault {
         int error;
@@ -118,9 +138,13 @@ class FaultySys : public Sys {
 
     // Counts the call and runs its hook; true, with errno set, when the call is to fail.
     bool Enter(Op op, const std::string& path = "") {
+        // Undo's journal is flushed from a thread of its own; a hook may wait for another thread.
+        std::unique_lock lock(m_mutex);
         ++m_calls[op];
         if (auto hook = m_hooks.extract(op)) {
+            lock.unlock();
             hook.mapped()();
+            lock.lock();
         }
         const auto it = m_faults.find(op);
         if (it == m_faults.end() || it->second.times == 0 ||
@@ -136,6 +160,7 @@ class FaultySys : public Sys {
         return true;
     }
 
+    std::mutex m_mutex;  // guards the maps below
     std::map<Op, Fault> m_faults;
     std::map<Op, std::function<void()>> m_hooks;
     std::map<Op, int> m_calls;

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellumar {
+
+// Tells whether a file is still exactly the one a run wrote or kept.
+struct UndoIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t modified = 0;  // nanoseconds
+    bool operator==(const UndoIdentity&) const = default;
+};
+
+// One file a run replaced: its old content is the store entry named by the index.
+struct UndoFileRecord {
+    uint64_t index = 0;
+    bool copied = false;  // the entry is a copy of the old bytes, not the old file itself
+    UndoIdentity before;  // the old file, as it was read
+    UndoIdentity after;   // the new file, as the run put it in place
+    std::string path;     // as bytes
+};
+
+// What the run was asked to do, as the history shows it.
+struct UndoRunHeader {
+    int64_t time = 0;  // seconds since 1970, UTC
+    std::string folder, filter, search, replace;
+};
+
+// A run's journal, as read back: files whose replacement was withdrawn are left out, and a last
+// line cut short by a kill is ignored.
+struct UndoJournal {
+    UndoRunHeader header;
+    std::vector<UndoFileRecord> files;
+};
+
+// What undoing a run has done so far: the files about to be put back (each with the identity of
+// the file that goes back) and whether it ended.
+struct UndoLog {
+    std::map<uint64_t, UndoIdentity> restoring;
+    bool done = false;
+};
+
+// Journal text. Fields are separated by tabs; a backslash, a tab and a line end in a field are
+// written as \\, \t and \n, so that a path keeps every other byte as it is.
+std::string JournalHeaderText(const UndoRunHeader& header);
+std::string JournalFileLine(const UndoFileRecord& record);
+std::string JournalWithdrawnLine(uint64_t index);
+std::optional<UndoJournal> ParseJournal(std::string_view text);
+
+std::string UndoRestoringLine(uint64_t index, const UndoIdentity& identity);
+std::string UndoDoneLine();
+UndoLog ParseUndoLog(std::string_view text);
+
+// How many of the oldest runs go before a new run begins, given the bytes each run copied,
+// oldest first: enough that the new run makes at most `keptRuns`, and more while the copies of
+// the runs left come to more than `mostCopied`.
+size_t RunsToPrune(const std::vector<uint64_t>& copied, size_t keptRuns, uint64_t mostCopied);
+
+// The name of a kept file's entry in its run's folder.
+std::string UndoEntryName(uint64_t index);
+
+// A text cut to `most` characters for a one-line listing, ending in "..." when cut.
+std::string ShortenedForListing(const std::string& text, size_t most);
+
+}  // namespace pellumar

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "FileSystem.h"
+#include "UndoJournal.h"
+
+namespace pellumar {
+
+class UndoFolder;
+class BackgroundSync;
+
+// Keeps, for one replacing run, the old content of each file it changes, and the journal that
+// says where each went. Nothing is made until the first file is kept: the run's folder and its
+// journal come first, and older runs are pruned then. Each file's line reaches the disk before
+// the file is replaced, so that a run killed at any moment can be undone for every file it
+// changed.
+class UndoRecorder {
+  public:
+    UndoRecorder(Sys& sys, std::string storeFolder, UndoRunHeader header);
+    UndoRecorder(const UndoRecorder&) = delete;
+    UndoRecorder& operator=(const UndoRecorder&) = delete;
+    ~UndoRecorder();
+
+    // Makes the store, where it is missing, with nothing in it yet: 0 or the error.
+    int MakeStore();
+    // Keeps the old content of the file open as `source` (as `opened` describes it), which the
+    // new file `written` is about to replace at `path`: the old file itself, linked into the
+    // store, or else a copy of its bytes. Its line is written and its flush to the disk begun.
+    // 0, or the error; `where` then names what could not be made. A link changes the file's
+    // status time: `opened` is brought up to date. kChangedMeanwhile when the file is no longer
+    // as `opened` describes it.
+    int Keep(NativeHandle source, FileStatus& opened, const FileStatus& written,
+             const std::string& path, std::string& where);
+    // Waits until what the last Keep wrote is on the disk: 0 or the error.
+    int Settle();
+    // The file kept last was not replaced after all.
+    void Withdraw();
+
+    // The bytes copied, where the old file could not be linked.
+    uint64_t CopiedBytes() const { return m_nCopied; }
+    uint64_t RunId() const { return m_nId; }
+
+  private:
+    int BeginRun(std::string& where);
+    int LinkOrCopy(NativeHandle source, FileStatus& opened, const std::string& entry, bool& copied,
+                   int& copy);
+    int CopyBytes(NativeHandle source, uint64_t size, int to);
+
+    Sys& m_sys;
+    std::unique_ptr<UndoFolder> m_store;
+    UndoRunHeader m_header;
+    std::unique_ptr<BackgroundSync> m_sync;
+    int m_run = -1;      // the run's folder, once begun
+    int m_journal = -1;  // its journal, locked while the run goes on
+    int m_copy = -1;     // the copy kept last, until it is on the disk
+    uint64_t m_nId = 0;
+    uint64_t m_nNext = 1;  // the index of the next file kept
+    uint64_t m_nCopied = 0;
+    uint64_t m_nLastCopied = 0;  // of the file kept last
+    std::vector<char> m_buffer;
+};
+
+}  // namespace pellumar

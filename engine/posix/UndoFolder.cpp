@@ -1,0 +1,233 @@
+#include "UndoFolder.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <thread>
+
+#include "UndoJournal.h"
+
+namespace pellumar {
+
+namespace {
+
+constexpr size_t kKeptRuns = 20;
+constexpr uint64_t kMostCopied = uint64_t{2} << 30;
+constexpr auto kLockPoll = std::chrono::milliseconds(20);
+
+int ErrnoOr(int fallback) {
+    return errno ? errno : fallback;
+}
+
+bool RunNumber(const std::string& name, uint64_t& id) {
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), id);
+    return error == std::errc() && end == name.data() + name.size() && !name.empty() &&
+           name[0] != '0';
+}
+
+}  // namespace
+
+UndoFolder::~UndoFolder() {
+    if (m_fd >= 0) {
+        m_sys.Close(m_fd);
+    }
+}
+
+// Each missing folder on the way is made for this user alone; the store itself must be a folder
+// of this user's, not a link, and is made private should it not be.
+int UndoFolder::Open(bool create) {
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = m_sys.OpenAt(AT_FDCWD, m_strPath.c_str(), flags);
+    if (fd < 0 && errno == ENOENT && create) {
+        for (size_t at = 1; at < m_strPath.size(); ++at) {
+            at = std::min(m_strPath.find('/', at), m_strPath.size());
+            const std::string part = m_strPath.substr(0, at);
+            if (m_sys.MkdirAt(AT_FDCWD, part.c_str(), 0700) != 0 && errno != EEXIST) {
+                return ErrnoOr(EIO);
+            }
+        }
+        fd = m_sys.OpenAt(AT_FDCWD, m_strPath.c_str(), flags);
+    }
+    if (fd < 0) {
+        return errno == ELOOP ? EPERM : ErrnoOr(EIO);
+    }
+    struct stat st;
+    if (m_sys.Fstat(fd, &st) != 0 || st.st_uid != m_sys.Geteuid() ||
+        ((st.st_mode & 077) != 0 && m_sys.Fchmod(fd, 0700) != 0)) {
+        m_sys.Close(fd);
+        return EPERM;
+    }
+    m_fd = fd;
+    return 0;
+}
+
+std::vector<uint64_t> UndoFolder::Runs() {
+    std::vector<uint64_t> runs;
+    for (const std::string& name : FolderNames(m_sys, m_fd)) {
+        uint64_t id = 0;
+        if (RunNumber(name, id)) {
+            runs.push_back(id);
+        }
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs;
+}
+
+// Two runs that start at once each get a number of their own: the folder is made exclusively.
+int UndoFolder::NewRun(uint64_t& id) {
+    const std::vector<uint64_t> runs = Runs();
+    id = runs.empty() ? 1 : runs.back() + 1;
+    for (int attempt = 0; attempt < 1000; ++attempt, ++id) {
+        const std::string name = std::to_string(id);
+        if (m_sys.MkdirAt(m_fd, name.c_str(), 0700) == 0) {
+            return OpenRun(id);
+        }
+        if (errno != EEXIST) {
+            return -1;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+int UndoFolder::OpenRun(uint64_t id) {
+    return m_sys.OpenAt(m_fd, std::to_string(id).c_str(),
+                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// A run's journal is locked while the run or an undo of it goes on.
+void UndoFolder::Remove(uint64_t id) {
+    const int run = OpenRun(id);
+    if (run < 0) {
+        return;
+    }
+    const int journal = m_sys.OpenAt(run, kJournal, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (journal < 0 || m_sys.Flock(journal, LOCK_EX | LOCK_NB) == 0) {
+        for (const std::string& name : FolderNames(m_sys, run)) {
+            m_sys.UnlinkAt(run, name.c_str());
+        }
+        m_sys.RemoveFolderAt(m_fd, std::to_string(id).c_str());
+    }
+    if (journal >= 0) {
+        m_sys.Close(journal);
+    }
+    m_sys.Close(run);
+}
+
+uint64_t UndoFolder::CopiedBytes(uint64_t id) {
+    const int run = OpenRun(id);
+    std::string text;
+    uint64_t bytes = 0;
+    if (run >= 0 && ReadWhole(m_sys, run, kJournal, text) == 0) {
+        const auto journal = ParseJournal(text);
+        for (const UndoFileRecord& file :
+             journal ? journal->files : std::vector<UndoFileRecord>()) {
+            bytes += file.copied ? static_cast<uint64_t>(file.before.size) : 0;
+        }
+    }
+    if (run >= 0) {
+        m_sys.Close(run);
+    }
+    return bytes;
+}
+
+void UndoFolder::Prune() {
+    const std::vector<uint64_t> runs = Runs();
+    std::vector<uint64_t> copied;
+    for (const uint64_t id : runs) {
+        copied.push_back(CopiedBytes(id));
+    }
+    const size_t pruned = RunsToPrune(copied, kKeptRuns, kMostCopied);
+    for (size_t i = 0; i < pruned; ++i) {
+        Remove(runs[i]);
+    }
+}
+
+std::string UndoFolder::RunPath(uint64_t id, std::string_view name) const {
+    std::string path = m_strPath + "/" + std::to_string(id);
+    return name.empty() ? path : path + "/" + std::string(name);
+}
+
+UndoIdentity IdentityOf(const FileStatus& status) {
+    const FileVersion version = status.Version();
+    return {status.Id().volume, status.Id().index, version.size, version.modified};
+}
+
+int ReadWhole(Sys& sys, int folder, const char* name, std::string& text) {
+    text.clear();
+    const int fd = sys.OpenAt(folder, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return ErrnoOr(EIO);
+    }
+    char buffer[65536];
+    int error = 0;
+    for (off_t at = 0;;) {
+        const ssize_t got = sys.Pread(fd, buffer, sizeof buffer, at);
+        if (got <= 0) {
+            error = got < 0 ? ErrnoOr(EIO) : 0;
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(got));
+        at += got;
+    }
+    sys.Close(fd);
+    return error;
+}
+
+int WriteWhole(Sys& sys, int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t done = sys.Write(fd, text.data(), text.size());
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return done < 0 ? ErrnoOr(EIO) : EIO;
+        }
+        text.remove_prefix(static_cast<size_t>(done));
+    }
+    return 0;
+}
+
+std::vector<std::string> FolderNames(Sys& sys, int folder) {
+    std::vector<std::string> names;
+    const int fd = sys.OpenAt(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return names;
+    }
+    alignas(8) char buffer[32768];
+    for (ssize_t got; (got = sys.Getdents(fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.emplace_back(name);
+            }
+            at += entry->d_reclen;
+        }
+    }
+    sys.Close(fd);
+    return names;
+}
+
+int LockWaiting(Sys& sys, int fd, const std::function<bool()>& giveUp) {
+    for (;;) {
+        if (sys.Flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return 0;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return ErrnoOr(EIO);
+        }
+        if (giveUp && giveUp()) {
+            return EINTR;
+        }
+        std::this_thread::sleep_for(kLockPoll);
+    }
+}
+
+}  // namespace pellumar

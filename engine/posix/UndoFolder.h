@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "NativeTypes.h"
+#include "Sys.h"
+#include "UndoJournal.h"
+
+namespace pellumar {
+
+// The undo store on the disk: a folder of the user's own, one folder per run in it, named by
+// the run's number, holding the run's journal, the undo's log and the kept files.
+class UndoFolder {
+  public:
+    static constexpr const char* kJournal = "journal";
+    static constexpr const char* kUndoLog = "undone";
+
+    UndoFolder(Sys& sys, std::string path) : m_sys(sys), m_strPath(std::move(path)) {}
+    UndoFolder(const UndoFolder&) = delete;
+    UndoFolder& operator=(const UndoFolder&) = delete;
+    ~UndoFolder();
+
+    // Opens the store, made with every folder missing on its way when `create`: 0 or the error.
+    // A store that another user owns, or that is a link, is refused.
+    int Open(bool create);
+    int Fd() const { return m_fd; }
+    const std::string& Path() const { return m_strPath; }
+
+    // The runs kept, oldest first.
+    std::vector<uint64_t> Runs();
+    // Makes the folder of a new run, numbered after every run kept: its descriptor, or -1.
+    int NewRun(uint64_t& id);
+    int OpenRun(uint64_t id);
+    // Deletes a run that no one uses; one that a run or an undo holds stays.
+    void Remove(uint64_t id);
+    // The bytes kept as copies by a run.
+    uint64_t CopiedBytes(uint64_t id);
+    // Leaves the last 19 runs and at most 2 GiB of copies, so that a new run makes 20.
+    void Prune();
+
+    std::string RunPath(uint64_t id, std::string_view name = {}) const;
+
+  private:
+    Sys& m_sys;
+    std::string m_strPath;
+    int m_fd = -1;
+};
+
+// What tells the file as it is now from any later one.
+UndoIdentity IdentityOf(const FileStatus& status);
+
+// Helpers on descriptors, through the system-call layer.
+int ReadWhole(Sys& sys, int folder, const char* name, std::string& text);
+int WriteWhole(Sys& sys, int fd, std::string_view text);
+std::vector<std::string> FolderNames(Sys& sys, int folder);
+// Takes a file's lock, waiting while another holds it until `giveUp` says so: 0, or an error.
+int LockWaiting(Sys& sys, int fd, const std::function<bool()>& giveUp);
+
+}  // namespace pellumar

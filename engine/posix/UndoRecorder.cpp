@@ -1,0 +1,204 @@
+#include "UndoRecorder.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+#include "BackgroundSync.h"
+#include "UndoFolder.h"
+
+namespace pellumar {
+
+namespace {
+
+constexpr size_t kCopyChunk = 1 << 20;
+
+int ErrnoOr(int fallback) {
+    return errno ? errno : fallback;
+}
+
+// The file as it was opened: the same file, neither written nor, unless told otherwise, given
+// other access rights or another owner.
+bool Unchanged(const struct stat& now, const struct stat& opened, bool statusToo = true) {
+    const auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return now.st_dev == opened.st_dev && now.st_ino == opened.st_ino &&
+           now.st_size == opened.st_size && same(now.st_mtim, opened.st_mtim) &&
+           now.st_mode == opened.st_mode && now.st_uid == opened.st_uid &&
+           now.st_gid == opened.st_gid && (!statusToo || same(now.st_ctim, opened.st_ctim));
+}
+
+}  // namespace
+
+UndoRecorder::UndoRecorder(Sys& sys, std::string storeFolder, UndoRunHeader header)
+    : m_sys(sys),
+      m_store(std::make_unique<UndoFolder>(sys, std::move(storeFolder))),
+      m_header(std::move(header)),
+      m_sync(std::make_unique<BackgroundSync>(sys)) {}
+
+UndoRecorder::~UndoRecorder() {
+    Settle();
+    m_sync.reset();
+    for (const int fd : {m_journal, m_run}) {
+        if (fd >= 0) {
+            m_sys.Close(fd);
+        }
+    }
+}
+
+// The journal is locked for the whole run, so that no undo or pruning takes the run while it
+// goes on. Its header is on the disk before any file is kept.
+int UndoRecorder::MakeStore() {
+    return m_store->Fd() >= 0 ? 0 : m_store->Open(true);
+}
+
+int UndoRecorder::BeginRun(std::string& where) {
+    where = m_store->Path();
+    if (const int error = MakeStore()) {
+        return error;
+    }
+    m_store->Prune();
+    m_run = m_store->NewRun(m_nId);
+    if (m_run < 0) {
+        return ErrnoOr(EIO);
+    }
+    where = m_store->RunPath(m_nId, UndoFolder::kJournal);
+    m_journal = m_sys.OpenAt(m_run, UndoFolder::kJournal,
+                             O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    int error = m_journal < 0 ? ErrnoOr(EIO) : 0;
+    if (error == 0 && m_sys.Flock(m_journal, LOCK_EX | LOCK_NB) != 0) {
+        error = ErrnoOr(EIO);
+    }
+    if (error == 0) {
+        error = WriteWhole(m_sys, m_journal, JournalHeaderText(m_header));
+    }
+    if (error == 0 && m_sys.Fsync(m_journal) != 0) {
+        error = ErrnoOr(EIO);
+    }
+    if (error != 0 && m_journal >= 0) {
+        m_sys.Close(m_journal);
+        m_journal = -1;
+    }
+    return error;
+}
+
+int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus& written,
+                       const std::string& path, std::string& where) {
+    if (const int error = Settle()) {
+        return error;  // the file before is not replaced: it has nothing to be kept for
+    }
+    if (m_journal < 0) {
+        if (const int error = BeginRun(where)) {
+            return error;
+        }
+    }
+    UndoFileRecord record{m_nNext, false, IdentityOf(opened), IdentityOf(written), path};
+    const std::string entry = UndoEntryName(record.index);
+    where = m_store->RunPath(m_nId, entry);
+    int error = LinkOrCopy(source, opened, entry, record.copied, m_copy);
+    if (error == 0) {
+        where = m_store->RunPath(m_nId, UndoFolder::kJournal);
+        error = WriteWhole(m_sys, m_journal, JournalFileLine(record));
+    }
+    if (error != 0) {
+        if (m_copy >= 0) {
+            m_sys.Close(m_copy);
+            m_copy = -1;
+        }
+        m_sys.UnlinkAt(m_run, entry.c_str());
+        return error;
+    }
+    ++m_nNext;
+    // A copy reaches the disk before the line that names it.
+    std::vector<int> files;
+    if (m_copy >= 0) {
+        files.push_back(m_copy);
+    }
+    files.push_back(m_journal);
+    m_sync->Start(std::move(files));
+    return 0;
+}
+
+// The old file itself is linked where it can be: no bytes are copied and no space is taken.
+// Another file system, or a link the system refuses, leaves a copy.
+int UndoRecorder::LinkOrCopy(NativeHandle source, FileStatus& opened, const std::string& entry,
+                             bool& copied, int& copy) {
+    struct stat now;
+    if (m_sys.Fstat(source, &now) != 0) {
+        return ErrnoOr(EIO);
+    }
+    if (!Unchanged(now, opened.st)) {
+        return FileSystem::kChangedMeanwhile;
+    }
+    char self[48];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", source);
+    if (m_sys.LinkAt(AT_FDCWD, self, m_run, entry.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        copied = false;
+        m_nLastCopied = 0;
+        if (m_sys.Fstat(source, &now) == 0 && Unchanged(now, opened.st, false)) {
+            opened.st.st_ctim = now.st_ctim;  // the link's own change
+            return 0;
+        }
+        m_sys.UnlinkAt(m_run, entry.c_str());
+        return FileSystem::kChangedMeanwhile;
+    }
+    if (errno == EEXIST) {
+        m_sys.UnlinkAt(m_run, entry.c_str());  // left by a kept file that was withdrawn
+    }
+    copied = true;
+    copy = m_sys.OpenAt(m_run, entry.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (copy < 0) {
+        return ErrnoOr(EIO);
+    }
+    const int error = CopyBytes(source, opened.Size(), copy);
+    m_nLastCopied = error == 0 ? opened.Size() : 0;
+    m_nCopied += m_nLastCopied;
+    return error;
+}
+
+int UndoRecorder::CopyBytes(NativeHandle source, uint64_t size, int to) {
+    m_buffer.resize(kCopyChunk);
+    for (uint64_t at = 0; at < size;) {
+        const ssize_t got =
+            m_sys.Pread(source, m_buffer.data(), m_buffer.size(), static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got < 0 ? ErrnoOr(EIO) : FileSystem::kShrankMeanwhile;
+        }
+        if (const int error = WriteWhole(
+                m_sys, to, std::string_view(m_buffer.data(), static_cast<size_t>(got)))) {
+            return error;
+        }
+        at += static_cast<uint64_t>(got);
+    }
+    return 0;
+}
+
+int UndoRecorder::Settle() {
+    const int error = m_sync->Wait();
+    if (m_copy >= 0) {
+        m_sys.Close(m_copy);
+        m_copy = -1;
+    }
+    return error;
+}
+
+// The line that withdraws it needs no flush of its own: should it be lost, an undo finds the
+// file as it was and leaves it so.
+void UndoRecorder::Withdraw() {
+    Settle();
+    const uint64_t index = m_nNext - 1;
+    if (m_journal >= 0 && index > 0) {
+        WriteWhole(m_sys, m_journal, JournalWithdrawnLine(index));
+        m_nCopied -= std::exchange(m_nLastCopied, 0);
+        m_sys.UnlinkAt(m_run, UndoEntryName(index).c_str());
+    }
+}
+
+}  // namespace pellumar

@@ -1,0 +1,318 @@
+// Taking back a replacement: each file is put back as it was replaced, the old content taking
+// the new file's place in one step once it is on the disk, and only while the new file is
+// exactly what the run wrote.
+#include "UndoStore.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "FileSystem.h"
+#include "TempFile.h"
+#include "UndoFolder.h"
+#include "UniqueFile.h"
+
+namespace pellumar {
+
+namespace {
+
+constexpr const char* kChangedSince = "it changed since the replacement";
+constexpr const char* kGone = "it is no longer there";
+
+int ErrnoOr(int fallback) {
+    return errno ? errno : fallback;
+}
+
+// A descriptor of the undo's own, closed when it goes.
+class OwnedFd {
+  public:
+    OwnedFd(Sys& sys, int fd) : m_sys(sys), m_fd(fd) {}
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+    ~OwnedFd() {
+        if (m_fd >= 0) {
+            m_sys.Close(m_fd);
+        }
+    }
+    int Get() const { return m_fd; }
+
+  private:
+    Sys& m_sys;
+    int m_fd;
+};
+
+// One undo of one run: the run's folder, the log of what it put back, and the file system.
+class RunUndo {
+  public:
+    RunUndo(Sys& sys, int run, int log, UndoLog done, const std::function<bool()>& stop)
+        : m_sys(sys), m_fs(sys), m_run(run), m_log(log), m_done(std::move(done)), m_stop(stop) {}
+
+    // Puts one file back, or says why it stays: empty when it is back.
+    std::string Restore(const UndoFileRecord& record);
+
+  private:
+    bool IsBack(const UndoFileRecord& record, const FileStatus& now) const;
+    std::string PutBack(const UndoFileRecord& record, NativeHandle file, const FileStatus& now,
+                        const RewriteTarget& target);
+    int LinkBack(const UndoFileRecord& record, NativeHandle file, const FileStatus& now,
+                 const RewriteTarget& target);
+    int CopyBack(const UndoFileRecord& record, NativeHandle file, const FileStatus& now,
+                 const RewriteTarget& target);
+    int Log(const UndoFileRecord& record, const FileStatus& placed);
+    bool Stopped() const { return m_stop && m_stop(); }
+
+    Sys& m_sys;
+    FileSystem m_fs;
+    int m_run;
+    int m_log;
+    UndoLog m_done;
+    const std::function<bool()>& m_stop;
+    std::vector<char> m_buffer;
+};
+
+bool RunUndo::IsBack(const UndoFileRecord& record, const FileStatus& now) const {
+    const UndoIdentity identity = IdentityOf(now);
+    const auto restoring = m_done.restoring.find(record.index);
+    return identity == record.before ||
+           (restoring != m_done.restoring.end() && restoring->second == identity);
+}
+
+// The file is locked as a replacement locks it, so that a run replacing it now waits, then
+// finds it changed and reads it again.
+std::string RunUndo::Restore(const UndoFileRecord& record) {
+    UniqueFile file(m_fs);
+    int error = m_fs.Open(nullptr, record.path.c_str(), record.path, *file.Receive());
+    FileStatus now;
+    if (error == 0) {
+        error = m_fs.Status(file.Get(), now);
+    }
+    if (error != 0) {
+        return FileSystem::IsMissing(error) ? kGone : FileSystem::ErrorText(error);
+    }
+    if (now.IsRegular() && IsBack(record, now)) {
+        m_sys.UnlinkAt(m_run, UndoEntryName(record.index).c_str());
+        return {};
+    }
+    if (!now.IsRegular() || IdentityOf(now) != record.after) {
+        return kChangedSince;
+    }
+    error = m_fs.Lock(file.Get(), [this] { return Stopped(); });
+    if (error == 0) {
+        error = m_fs.Status(file.Get(), now);
+    }
+    if (error == 0 && IdentityOf(now) != record.after) {
+        return kChangedSince;
+    }
+    RewriteTarget target;
+    if (error == 0) {
+        error = m_fs.ResolveTarget(nullptr, record.path.c_str(), record.path, now, target);
+    }
+    std::string reason = error == 0 ? PutBack(record, file.Get(), now, target)
+                         : error == FileSystem::kChangedMeanwhile ? kChangedSince
+                                                                  : FileSystem::ErrorText(error);
+    m_fs.ReleaseTarget(target);
+    return reason;
+}
+
+std::string RunUndo::PutBack(const UndoFileRecord& record, NativeHandle file, const FileStatus& now,
+                             const RewriteTarget& target) {
+    int error = record.copied ? ENOTSUP : LinkBack(record, file, now, target);
+    if (error == ENOTSUP || error == EXDEV) {
+        error = CopyBack(record, file, now, target);
+    }
+    if (error == 0) {
+        m_sys.UnlinkAt(m_run, UndoEntryName(record.index).c_str());
+        return {};
+    }
+    return error == FileSystem::kChangedMeanwhile ? kChangedSince : FileSystem::ErrorText(error);
+}
+
+// The old file itself goes back, with its own access rights, owner and attributes.
+int RunUndo::LinkBack(const UndoFileRecord& record, NativeHandle file, const FileStatus& now,
+                      const RewriteTarget& target) {
+    std::string name;
+    const std::string entry = UndoEntryName(record.index);
+    if (const int error = m_fs.LinkTemporary(target, m_run, entry.c_str(), name)) {
+        return error == EXDEV || error == EPERM ? ENOTSUP : error;
+    }
+    OwnedFd old(m_sys,
+                m_sys.OpenAt(target.folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileStatus placed;
+    int error = old.Get() < 0 ? ErrnoOr(EIO) : 0;
+    if (error == 0) {
+        error = m_fs.Lock(old.Get(), [] { return false; });  // another run passes over it
+    }
+    if (error == 0) {
+        error = m_fs.Flush(old.Get());
+    }
+    if (error == 0) {
+        error = m_fs.Status(old.Get(), placed);
+    }
+    if (error == 0) {
+        error = Log(record, placed);
+    }
+    bool kept = false;
+    if (error == 0) {
+        error = m_fs.Replace(target, name, placed, file, now, kept);
+    }
+    if (error != 0 && !kept) {
+        m_fs.Delete(target, name, old.Get() >= 0 ? &placed : nullptr);
+    }
+    return error;
+}
+
+// A copy goes back as a new file with the access rights, owner and attributes of the file it
+// replaces, which had them from the old one.
+int RunUndo::CopyBack(const UndoFileRecord& record, NativeHandle file, const FileStatus& now,
+                      const RewriteTarget& target) {
+    OwnedFd copy(m_sys, m_sys.OpenAt(m_run, UndoEntryName(record.index).c_str(),
+                                     O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (copy.Get() < 0) {
+        return ErrnoOr(EIO);
+    }
+    TempFile temp(m_fs, m_buffer);
+    int error = temp.Create(target, file, now, false, [this] { return Stopped(); });
+    std::vector<char> chunk(1 << 20);
+    for (uint64_t at = 0; error == 0;) {
+        size_t got = 0;
+        error = m_fs.ReadAt(copy.Get(), chunk.data(), chunk.size(), at, got);
+        if (error != 0 || got == 0) {
+            break;
+        }
+        for (size_t done = 0; done < got && error == 0;) {
+            done += temp.Write(chunk.data() + done, got - done, &error);
+        }
+        at += got;
+    }
+    if (error == 0) {
+        error = temp.Complete();
+    }
+    if (error == 0) {
+        error = Log(record, temp.Written());
+    }
+    return error == 0 ? temp.RenameOver(file, now) : error;
+}
+
+// The file that goes back is named before it goes, so that an undo killed after it went still
+// knows it for its own.
+int RunUndo::Log(const UndoFileRecord& record, const FileStatus& placed) {
+    int error = WriteWhole(m_sys, m_log, UndoRestoringLine(record.index, IdentityOf(placed)));
+    if (error == 0 && m_sys.Fsync(m_log) != 0) {
+        error = ErrnoOr(EIO);
+    }
+    return error;
+}
+
+}  // namespace
+
+UndoStore::UndoStore(std::string folder, Sys& sys) : m_sys(sys), m_strFolder(std::move(folder)) {}
+
+bool UndoStore::Available() {
+    return true;
+}
+
+std::string UndoStore::DefaultFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        return std::string(state) + "/pellumar/undo";
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        const struct passwd* user = ::getpwuid(::geteuid());
+        home = user != nullptr ? user->pw_dir : "/";
+    }
+    return std::string(home) + "/.local/state/pellumar/undo";
+}
+
+std::vector<UndoRunSummary> UndoStore::History() {
+    std::vector<UndoRunSummary> runs;
+    UndoFolder store(m_sys, m_strFolder);
+    if (store.Open(false) != 0) {
+        return runs;
+    }
+    const std::vector<uint64_t> ids = store.Runs();
+    for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
+        OwnedFd run(m_sys, store.OpenRun(*id));
+        std::string text, log;
+        if (run.Get() < 0 || ReadWhole(m_sys, run.Get(), UndoFolder::kJournal, text) != 0) {
+            continue;
+        }
+        const auto journal = ParseJournal(text);
+        if (!journal || journal->files.empty()) {
+            continue;  // not a run's, or a run that changed nothing
+        }
+        ReadWhole(m_sys, run.Get(), UndoFolder::kUndoLog, log);
+        runs.push_back({*id, journal->header, journal->files.size(), ParseUndoLog(log).done});
+    }
+    return runs;
+}
+
+std::optional<UndoRunSummary> UndoStore::LastToUndo() {
+    for (UndoRunSummary& run : History()) {
+        if (!run.undone && run.files > 0) {
+            return std::move(run);
+        }
+    }
+    return std::nullopt;
+}
+
+// The run's journal is held for the whole undo: a second undo of the same run waits for this
+// one, then finds every file back already.
+UndoOutcome UndoStore::Undo(uint64_t id, const std::function<bool()>& stop) {
+    UndoOutcome outcome;
+    UndoFolder store(m_sys, m_strFolder);
+    outcome.where = m_strFolder;
+    if ((outcome.error = store.Open(false)) != 0) {
+        return outcome;
+    }
+    outcome.where = store.RunPath(id);
+    OwnedFd run(m_sys, store.OpenRun(id));
+    OwnedFd journal(m_sys, run.Get() < 0 ? -1
+                                         : m_sys.OpenAt(run.Get(), UndoFolder::kJournal,
+                                                        O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    OwnedFd log(m_sys, run.Get() < 0
+                           ? -1
+                           : m_sys.OpenAt(run.Get(), UndoFolder::kUndoLog,
+                                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    if (journal.Get() < 0 || log.Get() < 0) {
+        outcome.error = ErrnoOr(EIO);
+        return outcome;
+    }
+    std::string text, done;
+    if ((outcome.error = LockWaiting(m_sys, journal.Get(), stop)) != 0 ||
+        (outcome.error = ReadWhole(m_sys, run.Get(), UndoFolder::kJournal, text)) != 0 ||
+        (outcome.error = ReadWhole(m_sys, run.Get(), UndoFolder::kUndoLog, done)) != 0) {
+        outcome.stopped = outcome.error == EINTR;
+        return outcome;
+    }
+    const auto parsed = ParseJournal(text);
+    if (!parsed) {
+        outcome.error = EINVAL;
+        return outcome;
+    }
+    RunUndo undo(m_sys, run.Get(), log.Get(), ParseUndoLog(done), stop);
+    for (const UndoFileRecord& record : parsed->files) {
+        if (stop && stop()) {
+            outcome.stopped = true;
+            return outcome;
+        }
+        std::string reason = undo.Restore(record);
+        if (!reason.empty() && stop && stop()) {
+            outcome.stopped = true;  // it stays as the run left it
+            return outcome;
+        }
+        if (reason.empty()) {
+            ++outcome.restored;
+        } else {
+            outcome.left.push_back({record.path, std::move(reason)});
+        }
+    }
+    WriteWhole(m_sys, log.Get(), UndoDoneLine());
+    m_sys.Fsync(log.Get());
+    return outcome;
+}
+
+}  // namespace pellumar

@@ -1,0 +1,93 @@
+// Taking back a replacement from the command line: --history, --undo, --no-undo.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <optional>
+#include <regex>
+
+#include "PellumarProcess.h"
+#include "TempTree.h"
+
+namespace pellumar {
+namespace {
+
+using namespace test;
+
+// Each case keeps its runs in a store of its own.
+class CliUndoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* before = ::getenv("XDG_STATE_HOME")) {
+            m_before = before;
+        }
+        ::setenv("XDG_STATE_HOME", state.Root().c_str(), 1);
+        tree.Write("a.txt", "a needle\n");
+        tree.Write("sub/b.txt", "needle\n", 0600);
+        tree.Write("clean.txt", "hay\n");
+    }
+    void TearDown() override {
+        m_before ? ::setenv("XDG_STATE_HOME", m_before->c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
+    }
+    Result Replace(std::vector<std::string> more = {}) {
+        std::vector<std::string> args{"--folder",  tree.Root(), "--search", "needle",
+                                      "--replace", "pin",       "--yes"};
+        args.insert(args.end(), more.begin(), more.end());
+        return Pellumar(args);
+    }
+
+    TempTree tree, state;
+    std::optional<std::string> m_before;
+};
+
+TEST_F(CliUndoTest, AReplacementIsListedAndTakenBackOnce) {
+    ASSERT_EQ(Replace().status, 0);
+    const Result history = Pellumar({"--history"});
+    EXPECT_EQ(history.status, 0);
+    const std::regex line("1  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  " + tree.Root() +
+                          "  \\*\\.\\*  'needle' -> 'pin'  2 files\n");
+    EXPECT_TRUE(std::regex_match(history.out, line)) << history.out;
+
+    const Result refused = Pellumar({"--undo"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("add --yes to take it back"), std::string::npos);
+    EXPECT_EQ(tree.Read("a.txt"), "a pin\n");
+
+    const Result undone = Pellumar({"--undo", "--yes"});
+    EXPECT_EQ(undone.status, 0);
+    EXPECT_EQ(undone.err, "pellumar: Restored 2 files.\n");
+    EXPECT_EQ(tree.Read("a.txt"), "a needle\n");
+    EXPECT_EQ(tree.Read("sub/b.txt"), "needle\n");
+    EXPECT_EQ(tree.Mode("sub/b.txt"), 0600u);
+    EXPECT_NE(Pellumar({"--history"}).out.find("2 files  taken back\n"), std::string::npos);
+
+    const Result again = Pellumar({"--undo", "--yes"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, "pellumar: no replacement is kept that was not taken back already\n");
+}
+
+TEST_F(CliUndoTest, AFileChangedSinceIsNamedAndTheStatusIsTwo) {
+    ASSERT_EQ(Replace().status, 0);
+    tree.Write("a.txt", "mine now\n");
+    const Result result = Pellumar({"--undo", "1", "--yes"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "pellumar: " + tree.Path("a.txt") +
+                              ": left as it is: it changed since the replacement\n"
+                              "pellumar: Restored 1 file. 1 file was left as it is, changed "
+                              "since the replacement or out of reach.\n");
+    EXPECT_EQ(tree.Read("a.txt"), "mine now\n");
+    EXPECT_EQ(tree.Read("sub/b.txt"), "needle\n");
+}
+
+TEST_F(CliUndoTest, NoUndoKeepsNothingAndUnknownRunsAreRefused) {
+    ASSERT_EQ(Replace({"--no-undo"}).status, 0);
+    EXPECT_EQ(Pellumar({"--history"}).out, "");
+    EXPECT_EQ(Pellumar({"--undo", "--yes"}).status, 1);
+    const Result unknown = Pellumar({"--undo=7", "--yes"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "pellumar: no run 7 is kept; pellumar --history lists the kept runs\n");
+    EXPECT_EQ(Pellumar({"--undo=x"}).status, 2);
+    EXPECT_EQ(tree.Read("a.txt"), "a pin\n");
+}
+
+}  // namespace
+}  // namespace pellumar

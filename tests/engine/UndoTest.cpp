@@ -1,0 +1,288 @@
+// Taking back a replacement: the tree as it was, files changed since left and named, undos that
+// stop part way and are run again, copies where no link can be made, and what the store keeps.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "FaultySys.h"
+#include "RecordingSink.h"
+#include "TempTree.h"
+#include "UndoStore.h"
+#include "UndoText.h"
+
+namespace pellumar {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+// Every entry below a folder, links not followed: its bytes or link text, mode and times.
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        struct stat st;
+        EXPECT_EQ(::lstat(entry.path().c_str(), &st), 0);
+        std::string what = std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec);
+        if (entry.is_symlink()) {
+            what += " -> " + fs::read_symlink(entry.path()).string();
+        } else if (entry.is_regular_file()) {
+            what += " " + std::to_string(st.st_size);
+        }
+        entries[fs::relative(entry.path(), root).string()] = what;
+    }
+    return entries;
+}
+
+// A tree with a store of its own beside it.
+struct UndoCase {
+    TempTree tree;
+    TempTree state;
+    std::string store = state.Path("pellumar/undo");
+
+    Request Replacing(std::string search, std::string replace) const {
+        Request request{tree.Root(), "*.*", std::move(search), std::move(replace)};
+        request.undoFolder = store;
+        request.keepUndo = true;
+        return request;
+    }
+    UndoOutcome UndoLast(Sys& sys = DefaultSys()) {
+        UndoStore undo(store, sys);
+        const auto run = undo.LastToUndo();
+        EXPECT_TRUE(run.has_value());
+        return run ? undo.Undo(run->id) : UndoOutcome{};
+    }
+};
+
+void WriteSample(const TempTree& tree) {
+    tree.Write("a.txt", "one needle here\n");
+    tree.Write("private/b.txt", "needle, needle\n", 0600);
+    tree.Write("script.sh", "#!/bin/sh\necho needle\n", 0755);
+    tree.Write("clean.txt", "nothing to see\n");
+    tree.Write("odd\xff name.txt", "needle\n");
+    fs::create_symlink("a.txt", tree.Path("link.txt"));
+    fs::create_symlink("private", tree.Path("folder-link"));
+}
+
+TEST(UndoTest, ReplaceThenUndoGivesTheTreeBackAsItWas) {
+    UndoCase c;
+    WriteSample(c.tree);
+    ::sleep(1);  // so that a file written again would show another time
+    const auto before = Snapshot(c.tree.Root());
+    RecordingSink sink(c.tree.Root());
+    RunSearch(c.Replacing("needle", "pin"), sink);
+    ASSERT_EQ(c.tree.Read("private/b.txt"), "pin, pin\n");
+    ASSERT_NE(Snapshot(c.tree.Root()), before);
+
+    const UndoOutcome outcome = c.UndoLast();
+    EXPECT_EQ(outcome.error, 0);
+    EXPECT_EQ(outcome.restored, 4u);
+    EXPECT_TRUE(outcome.left.empty());
+    EXPECT_EQ(Snapshot(c.tree.Root()), before);
+    EXPECT_TRUE(c.tree.TemporaryFiles().empty());
+    // Taken back once: nothing is left to take back, and the history says so.
+    UndoStore store(c.store);
+    EXPECT_FALSE(store.LastToUndo().has_value());
+    ASSERT_EQ(store.History().size(), 1u);
+    EXPECT_TRUE(store.History()[0].undone);
+    EXPECT_EQ(store.History()[0].files, 4u);
+}
+
+TEST(UndoTest, FilesChangedOrRemovedSinceAreLeftAndNamedAndTheRestComesBack) {
+    UndoCase c;
+    WriteSample(c.tree);
+    RecordingSink sink(c.tree.Root());
+    RunSearch(c.Replacing("needle", "pin"), sink);
+    c.tree.Write("a.txt", "written by someone else\n");
+    ASSERT_EQ(::unlink(c.tree.Path("script.sh").c_str()), 0);
+
+    UndoOutcome outcome = c.UndoLast();
+    std::sort(outcome.left.begin(), outcome.left.end(),
+              [](const UndoLeft& a, const UndoLeft& b) { return a.path < b.path; });
+    EXPECT_EQ(outcome.restored, 2u);
+    ASSERT_EQ(outcome.left.size(), 2u);
+    EXPECT_EQ(outcome.left[0].path, c.tree.Path("a.txt"));
+    EXPECT_EQ(outcome.left[0].reason, "it changed since the replacement");
+    EXPECT_EQ(outcome.left[1].path, c.tree.Path("script.sh"));
+    EXPECT_EQ(outcome.left[1].reason, "it is no longer there");
+    EXPECT_EQ(c.tree.Read("a.txt"), "written by someone else\n");
+    EXPECT_EQ(c.tree.Read("script.sh"), "<missing>");
+    EXPECT_EQ(c.tree.Read("private/b.txt"), "needle, needle\n");
+    EXPECT_NE(UndoOutcomeText(outcome).find("2 files were left as they are"), std::string::npos);
+}
+
+TEST(UndoTest, AnUndoStoppedOrFailingPartWayFinishesWhenRunAgain) {
+    UndoCase c;
+    for (int i = 0; i < 6; ++i) {
+        c.tree.Write("f" + std::to_string(i), "old " + std::to_string(i));
+    }
+    const auto before = Snapshot(c.tree.Root());
+    RecordingSink sink(c.tree.Root());
+    RunSearch(c.Replacing("old", "new"), sink);
+    const uint64_t run = UndoStore(c.store).LastToUndo()->id;
+
+    // Stopped after two files: those are back, the rest as the replacement left them.
+    int asked = 0;
+    UndoOutcome outcome = UndoStore(c.store).Undo(run, [&] { return ++asked > 2; });
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.restored, 2u);
+    EXPECT_EQ(UndoStore(c.store).LastToUndo()->id, run);
+
+    // A rename that fails leaves that one file; an undo of the same run again finishes. Files
+    // already back count as restored.
+    FaultySys sys;
+    sys.FailLater(Op::Rename, 1, EIO);
+    outcome = UndoStore(c.store, sys).Undo(run);
+    EXPECT_EQ(outcome.restored, 5u);
+    ASSERT_EQ(outcome.left.size(), 1u);
+    EXPECT_EQ(outcome.left[0].reason, "Input/output error");
+    outcome = UndoStore(c.store).Undo(run);
+    EXPECT_EQ(outcome.restored, 6u);
+    EXPECT_TRUE(outcome.left.empty());
+    EXPECT_EQ(Snapshot(c.tree.Root()), before);
+    EXPECT_TRUE(c.tree.TemporaryFiles().empty());
+}
+
+TEST(UndoTest, TwoUndosOfOneRunAtOnceLoseNothing) {
+    UndoCase c;
+    for (int i = 0; i < 40; ++i) {
+        c.tree.Write("f" + std::to_string(i), std::string(5000, 'x') + "old");
+    }
+    const auto before = Snapshot(c.tree.Root());
+    RecordingSink sink(c.tree.Root());
+    RunSearch(c.Replacing("old", "new"), sink);
+    const uint64_t run = UndoStore(c.store).LastToUndo()->id;
+    UndoOutcome first, second;
+    std::thread other([&] { second = UndoStore(c.store).Undo(run); });
+    first = UndoStore(c.store).Undo(run);
+    other.join();
+    EXPECT_EQ(first.restored, 40u);
+    EXPECT_EQ(second.restored, 40u);
+    EXPECT_TRUE(first.left.empty() && second.left.empty());
+    EXPECT_EQ(Snapshot(c.tree.Root()), before);
+}
+
+// Where the old file cannot be linked into the store, its bytes are copied there; the copy is
+// told once, and goes back with the access rights the file had.
+TEST(UndoTest, WhereNoLinkCanBeMadeTheOldBytesAreCopiedAndPutBack) {
+    UndoCase c;
+    WriteSample(c.tree);
+    const auto before = Snapshot(c.tree.Root());
+    FaultySys sys;
+    sys.Fail(Op::Link, EXDEV, -1);
+    struct CopySink : RecordingSink {
+        using RecordingSink::RecordingSink;
+        void OnUndoKept(uint64_t, uint64_t bytes) override { copied = bytes; }
+        uint64_t copied = 0;
+    } sink(c.tree.Root());
+    RunSearch(c.Replacing("needle", "pin"), sink, sys);
+    EXPECT_EQ(sink.copied, 16u + 15 + 22 + 7);
+    const UndoOutcome outcome = c.UndoLast(sys);
+    EXPECT_EQ(outcome.restored, 4u);
+    // Put back as new files: the same bytes and modes, not the same times.
+    for (const auto& [path, what] : Snapshot(c.tree.Root())) {
+        EXPECT_EQ(what.substr(0, what.find(' ')), before.at(path).substr(0, what.find(' ')));
+    }
+    EXPECT_EQ(c.tree.Read("private/b.txt"), "needle, needle\n");
+    EXPECT_EQ(c.tree.Mode("private/b.txt"), 0600u);
+}
+
+// A store on another file system (a memory one, where the system has it) takes copies.
+TEST(UndoTest, AStoreOnAnotherFileSystemTakesCopies) {
+    struct statfs shm;
+    if (::statfs("/dev/shm", &shm) != 0 || shm.f_type != 0x01021994 /* tmpfs */) {
+        GTEST_SKIP() << "no memory file system at /dev/shm";
+    }
+    UndoCase c;
+    c.store = "/dev/shm/pellumar-undo-test-" + std::to_string(::getpid()) + "/undo";
+    WriteSample(c.tree);
+    const std::string old = c.tree.Read("odd\xff name.txt");
+    RecordingSink sink(c.tree.Root());
+    RunSearch(c.Replacing("needle", "pin"), sink);
+    EXPECT_EQ(c.UndoLast().restored, 4u);
+    EXPECT_EQ(c.tree.Read("odd\xff name.txt"), old);
+    fs::remove_all(fs::path(c.store).parent_path());
+}
+
+// Ignore replaces the file without a copy; Abort leaves it as it was.
+TEST(UndoTest, ACopyThatDoesNotFitIsAskedAbout) {
+    for (const ErrorReply reply : {ErrorReply::SkipFile, ErrorReply::StopSearch}) {
+        SCOPED_TRACE(static_cast<int>(reply));
+        UndoCase c;
+        c.tree.Write("a.txt", "old text");
+        FaultySys sys;
+        sys.Fail(Op::Link, EXDEV, -1);
+        sys.Before(Op::Link, [&] { sys.Fail(Op::Write, ENOSPC); });
+        RecordingSink sink(c.tree.Root());
+        sink.Reply({reply});
+        RunSearch(c.Replacing("old", "new"), sink, sys);
+        const bool ignored = reply == ErrorReply::SkipFile;
+        EXPECT_EQ(c.tree.Read("a.txt"), ignored ? "new text" : "old text");
+        ASSERT_FALSE(sink.Others().empty());
+        EXPECT_NE(sink.Others()[0].find("keep the old content for undo"), std::string::npos)
+            << sink.Others()[0];
+        EXPECT_FALSE(UndoStore(c.store).LastToUndo().has_value());
+        EXPECT_TRUE(c.tree.TemporaryFiles().empty());
+    }
+}
+
+// The store is never walked: a replacement through it would destroy what it keeps.
+TEST(UndoTest, TheStoreIsPassedOverByTheWalkAndKeepsTwentyRuns) {
+    UndoCase c;
+    c.store = c.tree.Path(".local/state/pellumar/undo");
+    c.tree.Write("a.txt", "0");
+    for (int i = 0; i < 22; ++i) {
+        RecordingSink sink(c.tree.Root());
+        RunSearch(c.Replacing(std::to_string(i), std::to_string(i + 1)), sink);
+        EXPECT_EQ(sink.Found(), Lines{"a.txt"});
+    }
+    EXPECT_EQ(c.tree.Read("a.txt"), "22");
+    const auto history = UndoStore(c.store).History();
+    ASSERT_EQ(history.size(), 20u);
+    EXPECT_EQ(history.front().header.search, "21");
+    EXPECT_EQ(history.back().header.search, "2");
+    struct stat st;
+    ASSERT_EQ(::stat(c.store.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // Taking back the runs newest first walks the file back through its history.
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(c.UndoLast().restored, 1u);
+    }
+    EXPECT_EQ(c.tree.Read("a.txt"), "2");
+}
+
+TEST(UndoTest, RetentionDropsTheOldestRunsFirst) {
+    const uint64_t gib = uint64_t{1} << 30;
+    EXPECT_EQ(RunsToPrune({}, 20, 2 * gib), 0u);
+    EXPECT_EQ(RunsToPrune(std::vector<uint64_t>(19, 0), 20, 2 * gib), 0u);
+    EXPECT_EQ(RunsToPrune(std::vector<uint64_t>(25, 0), 20, 2 * gib), 6u);
+    EXPECT_EQ(RunsToPrune({gib, gib, gib}, 20, 2 * gib), 1u);
+    EXPECT_EQ(RunsToPrune({3 * gib, 0, 0}, 20, 2 * gib), 1u);
+    EXPECT_EQ(RunsToPrune({0, 0, 3 * gib}, 20, 2 * gib), 3u);
+}
+
+TEST(UndoTest, TheJournalKeepsEveryByteOfAPathAndSurvivesACutLine) {
+    UndoFileRecord record{7, true, {1, 2, 3, 4}, {5, 6, 7, 8}, "/a\tb\nc\\d\xff"};
+    UndoRunHeader header{99, "/x", "*.c", "line\none", "tab\there"};
+    const std::string whole = JournalHeaderText(header) + JournalFileLine(record);
+    const auto journal = ParseJournal(whole + JournalFileLine(record).substr(0, 20));
+    ASSERT_TRUE(journal.has_value());
+    ASSERT_EQ(journal->files.size(), 1u);
+    EXPECT_EQ(journal->files[0].path, record.path);
+    EXPECT_EQ(journal->files[0].after, record.after);
+    EXPECT_TRUE(journal->files[0].copied);
+    EXPECT_EQ(journal->header.search, "line\none");
+    EXPECT_EQ(journal->header.replace, "tab\there");
+    EXPECT_TRUE(ParseJournal(whole + JournalWithdrawnLine(7))->files.empty());
+    EXPECT_FALSE(ParseJournal("not a journal\n").has_value());
+    EXPECT_EQ(ShortenedForListing("a\nb", 10), "a b");
+    EXPECT_EQ(ShortenedForListing("a\xc3\xa9\xc3\xa9\xc3\xa9", 5), "a...");
+}
+
+}  // namespace
+}  // namespace pellumar
