@@ -138,6 +138,7 @@ std::string JournalWithdrawnLine(uint64_t index) {
 // A journal that does not begin as one is not read at all; a line that cannot be read is passed
 // over, so that one damaged line costs one file, not the run.
 std::optional<UndoJournal> ParseJournal(std::string_view text) {
+    text = text.substr(0, text.find('\0'));  // the room written ahead of the lines
     if (text.substr(0, kMagic.size() + 1) != std::string(kMagic) + "\n") {
         return std::nullopt;
     }

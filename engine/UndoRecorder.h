@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "FileSystem.h"
 #include "UndoJournal.h"
@@ -48,6 +49,8 @@ class UndoRecorder {
     int LinkOrCopy(NativeHandle source, FileStatus& opened, const std::string& entry, bool& copied,
                    int& copy);
     int CopyBytes(NativeHandle source, uint64_t size, int to);
+    int Append(const std::string& line, bool& grew);
+    int WriteAt(std::string_view bytes, uint64_t at);
 
     Sys& m_sys;
     std::unique_ptr<UndoFolder> m_store;
@@ -59,7 +62,9 @@ class UndoRecorder {
     uint64_t m_nId = 0;
     uint64_t m_nNext = 1;  // the index of the next file kept
     uint64_t m_nCopied = 0;
-    uint64_t m_nLastCopied = 0;  // of the file kept last
+    uint64_t m_nLastCopied = 0;   // of the file kept last
+    uint64_t m_nJournalEnd = 0;   // where the next line goes
+    uint64_t m_nJournalRoom = 0;  // the journal's size: zeros after its last line
     std::vector<char> m_buffer;
 };
 

@@ -31,10 +31,11 @@ std::string UndoHistoryLine(const UndoRunSummary& run) {
 
 std::string UndoQuestionText(const UndoRunSummary& run) {
     const UndoRunHeader& h = run.header;
-    return "Take back the replacement of " + Quoted(h.search) + " with " + Quoted(h.replace) +
-           " in " + Files(run.files) + " below " + h.folder + " (" +
-           FormatLocalTime(h.time, "%Y-%m-%d %H:%M") + ")? Each file still as the replacement " +
-           "left it gets its old content back.";
+    return "Take back the replacement of " + Quoted(h.search) + "\nwith " + Quoted(h.replace) +
+           ", made " + FormatLocalTime(h.time, "%Y-%m-%d %H:%M") + " in " + Files(run.files) +
+           " below\n" + h.folder +
+           "?\n\nEvery file still as it was left gets its old content back;\n" +
+           "a file changed since stays as it is.";
 }
 
 std::string UndoOutcomeText(const UndoOutcome& outcome) {

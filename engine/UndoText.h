@@ -10,7 +10,7 @@ namespace pellumar {
 // files changed, and whether it was taken back.
 std::string UndoHistoryLine(const UndoRunSummary& run);
 
-// The question asked before a run is taken back.
+// The question asked before a run is taken back, in lines short enough for a message box.
 std::string UndoQuestionText(const UndoRunSummary& run);
 
 // What an undo did, in one sentence.

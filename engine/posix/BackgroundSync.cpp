@@ -16,7 +16,7 @@ BackgroundSync::~BackgroundSync() {
     m_thread.join();
 }
 
-void BackgroundSync::Start(std::vector<int> files) {
+void BackgroundSync::Start(std::vector<File> files) {
     Wait();
     {
         std::lock_guard lock(m_mutex);
@@ -43,11 +43,12 @@ void BackgroundSync::Loop() {
         if (m_bEnd) {
             return;
         }
-        const std::vector<int> files = std::move(m_files);
+        const std::vector<File> files = std::move(m_files);
         lock.unlock();
         int error = 0;
-        for (const int fd : files) {
-            if (error == 0 && m_sys.Fsync(fd) != 0) {
+        for (const File& file : files) {
+            const int done = file.dataOnly ? m_sys.Fdatasync(file.fd) : m_sys.Fsync(file.fd);
+            if (error == 0 && done != 0) {
                 error = errno ? errno : EIO;
             }
         }

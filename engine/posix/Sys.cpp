@@ -39,6 +39,12 @@ ssize_t Sys::Write(int fd, const void* data, size_t size) {
 int Sys::Fsync(int fd) {
     return ::fsync(fd);
 }
+int Sys::Fdatasync(int fd) {
+    return ::fdatasync(fd);
+}
+ssize_t Sys::Pwrite(int fd, const void* data, size_t size, off_t offset) {
+    return ::pwrite(fd, data, size, offset);
+}
 int Sys::Fchmod(int fd, mode_t mode) {
     return ::fchmod(fd, mode);
 }

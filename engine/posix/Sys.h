@@ -23,6 +23,9 @@ class Sys {
     virtual ssize_t Pread(int fd, void* buffer, size_t size, off_t offset);
     virtual ssize_t Write(int fd, const void* data, size_t size);
     virtual int Fsync(int fd);
+    // Flushes the file's data, and its size only where that changed.
+    virtual int Fdatasync(int fd);
+    virtual ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset);
     virtual int Fchmod(int fd, mode_t mode);
     virtual int Fchown(int fd, uid_t owner, gid_t group);
     // The access lists of `from`, or its permission bits where it has none, given to `to`.

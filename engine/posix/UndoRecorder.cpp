@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 #include <utility>
 
 #include "BackgroundSync.h"
@@ -15,6 +17,9 @@ namespace pellumar {
 namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
+// The journal is given room ahead of its lines, written as zeros: a line then changes neither
+// the file's size nor its blocks, and only its data need reach the disk before each rename.
+constexpr uint64_t kJournalRoom = 1 << 20;
 
 int ErrnoOr(int fallback) {
     return errno ? errno : fallback;
@@ -67,14 +72,15 @@ int UndoRecorder::BeginRun(std::string& where) {
         return ErrnoOr(EIO);
     }
     where = m_store->RunPath(m_nId, UndoFolder::kJournal);
-    m_journal = m_sys.OpenAt(m_run, UndoFolder::kJournal,
-                             O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    m_journal =
+        m_sys.OpenAt(m_run, UndoFolder::kJournal, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     int error = m_journal < 0 ? ErrnoOr(EIO) : 0;
     if (error == 0 && m_sys.Flock(m_journal, LOCK_EX | LOCK_NB) != 0) {
         error = ErrnoOr(EIO);
     }
+    bool grew = false;
     if (error == 0) {
-        error = WriteWhole(m_sys, m_journal, JournalHeaderText(m_header));
+        error = Append(JournalHeaderText(m_header), grew);
     }
     if (error == 0 && m_sys.Fsync(m_journal) != 0) {
         error = ErrnoOr(EIO);
@@ -97,12 +103,13 @@ int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus
         }
     }
     UndoFileRecord record{m_nNext, false, IdentityOf(opened), IdentityOf(written), path};
+    bool grew = false;
     const std::string entry = UndoEntryName(record.index);
     where = m_store->RunPath(m_nId, entry);
     int error = LinkOrCopy(source, opened, entry, record.copied, m_copy);
     if (error == 0) {
         where = m_store->RunPath(m_nId, UndoFolder::kJournal);
-        error = WriteWhole(m_sys, m_journal, JournalFileLine(record));
+        error = Append(JournalFileLine(record), grew);
     }
     if (error != 0) {
         if (m_copy >= 0) {
@@ -114,11 +121,11 @@ int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus
     }
     ++m_nNext;
     // A copy reaches the disk before the line that names it.
-    std::vector<int> files;
+    std::vector<BackgroundSync::File> files;
     if (m_copy >= 0) {
-        files.push_back(m_copy);
+        files.push_back({m_copy, false});
     }
-    files.push_back(m_journal);
+    files.push_back({m_journal, !grew});
     m_sync->Start(std::move(files));
     return 0;
 }
@@ -180,6 +187,41 @@ int UndoRecorder::CopyBytes(NativeHandle source, uint64_t size, int to) {
     return 0;
 }
 
+// A line goes where the last one ended; when it does not fit in the room written ahead, more
+// room is written first.
+int UndoRecorder::Append(const std::string& line, bool& grew) {
+    if (m_nJournalEnd + line.size() > m_nJournalRoom) {
+        const uint64_t room = std::max<uint64_t>(kJournalRoom, line.size());
+        const std::string zeros(room, '\0');
+        if (const int error = WriteAt(zeros, m_nJournalRoom)) {
+            return error;
+        }
+        m_nJournalRoom += room;
+        grew = true;
+    }
+    if (const int error = WriteAt(line, m_nJournalEnd)) {
+        return error;
+    }
+    m_nJournalEnd += line.size();
+    return 0;
+}
+
+int UndoRecorder::WriteAt(std::string_view bytes, uint64_t at) {
+    while (!bytes.empty()) {
+        const ssize_t done =
+            m_sys.Pwrite(m_journal, bytes.data(), bytes.size(), static_cast<off_t>(at));
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return done < 0 ? ErrnoOr(EIO) : EIO;
+        }
+        bytes.remove_prefix(static_cast<size_t>(done));
+        at += static_cast<uint64_t>(done);
+    }
+    return 0;
+}
+
 int UndoRecorder::Settle() {
     const int error = m_sync->Wait();
     if (m_copy >= 0) {
@@ -195,7 +237,8 @@ void UndoRecorder::Withdraw() {
     Settle();
     const uint64_t index = m_nNext - 1;
     if (m_journal >= 0 && index > 0) {
-        WriteWhole(m_sys, m_journal, JournalWithdrawnLine(index));
+        bool grew = false;
+        Append(JournalWithdrawnLine(index), grew);
         m_nCopied -= std::exchange(m_nLastCopied, 0);
         m_sys.UnlinkAt(m_run, UndoEntryName(index).c_str());
     }

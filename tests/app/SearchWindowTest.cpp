@@ -359,8 +359,9 @@ TEST_F(SearchWindowTest, FileUndoTakesTheLastReplacementBackAndNamesWhatItLeft) 
     undo->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_prompter.m_asked.size() == 2; }, 10000));
     EXPECT_TRUE(m_prompter.m_asked[0].startsWith(
-        "Undo Last Replacement: Take back the replacement of 'old' with 'new' in 2 files below " +
-        QString::fromStdString(tree.Root())));
+        "Undo Last Replacement: Take back the replacement of 'old'\nwith 'new', made "));
+    EXPECT_TRUE(m_prompter.m_asked[0].contains(" in 2 files below\n" +
+                                               QString::fromStdString(tree.Root()) + "?\n"));
     EXPECT_EQ(m_prompter.m_asked[1],
               "Undo Last Replacement: Restored 1 file. 1 file was left as it is, changed since the "
               "replacement or out of reach.\n" +

@@ -78,6 +78,10 @@ class FaultySys : public Sys {
         return Enter(Op::Write) ? -1 : Sys::Write(fd, data, size);
     }
     int Fsync(int fd) override { return Enter(Op::Fsync) ? -1 : Sys::Fsync(fd); }
+    int Fdatasync(int fd) override { return Enter(Op::Fsync) ? -1 : Sys::Fdatasync(fd); }
+    ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset) override {
+        return Enter(Op::Write) ? -1 : Sys::Pwrite(fd, data, size, offset);
+    }
     int Fchmod(int fd, mode_t m) override { return Enter(Op::Fchmod) ? -1 : Sys::Fchmod(fd, m); }
     int RenameAt(int fromDir, const char* a, int toDir, const char* b, unsigned flags) override {
         return Enter(Op::Rename, b) ? -1 : Sys::RenameAt(fromDir, a, toDir, b, flags);
