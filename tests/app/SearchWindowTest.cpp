@@ -167,13 +167,9 @@ TEST_F(SearchWindowTest, EachFailedCheckTellsItsProblemAndMovesTheFocus) {
 // What is typed is what is searched and remembered: no completion in the combo boxes, no
 // character of the text boxes turned into another, and folders reported as their text reads.
 TEST_F(SearchWindowTest, WhatIsTypedIsWhatIsSearched) {
-    tree.Write("sub/nbsp.txt",
-               "a\xC2\xA0"
-               "b");
+    tree.Write("sub/nbsp.txt", "a\u00A0b");
     tree.Write("sub/space.txt", "a b");
-    tree.Write("sub/lines.txt",
-               "x\xE2\x80\xA8"
-               "y");
+    tree.Write("sub/lines.txt", "x\u2028y");
     tree.Write("sub/feed.txt", "x\ny");
     QComboBox* filter = Combo(kIdFilter);
     filter->addItem(QStringLiteral("*.txtx"));
@@ -381,9 +377,7 @@ TEST_F(SearchWindowTest, TemporaryFileFailuresArePutToTheUser) {
 // A double-click opens the first selected file as the option says, by its own bytes when its
 // name is not UTF-8.
 TEST_F(SearchWindowTest, ADoubleClickOpensTheFirstSelectedFileByItsOwnBytes) {
-    const std::string name =
-        "bad\xff"
-        "name.txt";
+    const std::string name = std::string("bad\xff") + "name.txt";
     tree.Write("c.txt", "x");
     tree.Write(name, "x");
     Search("x");
