@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -35,7 +35,7 @@ int AskWith(const QString& text, Prompter::Buttons buttons, std::function<void(Q
     return prompter.Ask(text, QStringLiteral("Caption"), buttons, Prompter::kExclamation);
 }
 
-TEST(PromptsTest, TextsAreShownAsTheyAreAndEnterAnswersTheFirstButton) {
+TEST(PromptsTest, TextsAreShownAsTheyAreAndEnterAnswersTheFirstButtonEscapeOnlySomeQuestions) {
     const QString rich = QStringLiteral("Cannot open (<b>bold</b>/<font color=red>x</font>)");
     const struct {
         Prompter::Buttons buttons;
@@ -52,17 +52,16 @@ TEST(PromptsTest, TextsAreShownAsTheyAreAndEnterAnswersTheFirstButton) {
         });
         EXPECT_EQ(answer, c.answer) << c.buttons;
     }
-}
-
-TEST(PromptsTest, AbortRetryIgnoreIsAnsweredOnlyByItsButtons) {
-    const int answer = AskWith("x", Prompter::kAbortRetryIgnore, [](QMessageBox* box) {
-        QTest::keyClick(box, Qt::Key_Escape);
-        box->close();
-        EXPECT_TRUE(box->isVisible());
-        box->button(QMessageBox::Retry)->click();
-    });
-    EXPECT_EQ(answer, Prompter::kIdRetry);
-    // Elsewhere Escape stays the way out.
+    // Abort, Retry and Ignore are answered only by their buttons; elsewhere Escape is the way
+    // out.
+    EXPECT_EQ(AskWith("x", Prompter::kAbortRetryIgnore,
+                      [](QMessageBox* box) {
+                          QTest::keyClick(box, Qt::Key_Escape);
+                          box->close();
+                          EXPECT_TRUE(box->isVisible());
+                          box->button(QMessageBox::Retry)->click();
+                      }),
+              Prompter::kIdRetry);
     EXPECT_EQ(AskWith("x", Prompter::kYesNo,
                       [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }),
               Prompter::kIdNo);
@@ -87,19 +86,18 @@ TEST(PromptsTest, LongTextsStayOnTheScreenAndWholeInTheDetails) {
               QStringLiteral("fits\nin the box"));
 }
 
-// The program as it runs: F1 in the main window, in the About box over it, and in a prompt;
-// never with Shift held.
+// The program as it runs its window until it closes: F1 in the main window, in the About box
+// over it, and in a prompt, never with Shift held; then it saves under its own name.
 TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
-    const QString folder = QDir::tempPath() + QStringLiteral("/pellumar-help-test");
-    QDir().mkpath(folder);
-    QFile text(folder + QStringLiteral("/PellumarSearch.TXT"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.close();
+    QTemporaryDir folder;
+    QFile(folder.filePath("RunTest.TXT")).open(QIODevice::WriteOnly);
     test::RecordingShell shell;
-    CSearchApp app(shell, folder + QStringLiteral("/PellumarSearch"));
+    CSearchApp app(shell, folder.filePath("RunTest"));
     QTimer::singleShot(0, [] {
         auto* window = qobject_cast<CSearchDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(window, nullptr);
+        QApplication::setActiveWindow(window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
         QTest::keyClick(window, Qt::Key_F1);
         QTest::keyClick(window, Qt::Key_F1, Qt::ShiftModifier);
         QTimer::singleShot(0, [] {
@@ -117,11 +115,11 @@ TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
         window->OnNewQuery();
         window->close();
     });
-    app.InitInstance();
-    EXPECT_EQ(shell.m_calls.size(), 3) << shell.m_calls.join("; ").toStdString();
-    for (const QString& call : shell.m_calls)
-        EXPECT_TRUE(call.endsWith(QStringLiteral("PellumarSearch.TXT"))) << call.toStdString();
-    QDir(folder).removeRecursively();
+    EXPECT_EQ(app.InitInstance(), 0);
+    EXPECT_EQ(shell.m_calls, QStringList(3, "open " + folder.filePath("RunTest.TXT")));
+    // The window says which launcher entry it belongs to.
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "org.example.PellumarSearch");
+    EXPECT_EQ(QSettings("KVT", "RunTest").value("Options/Column Two").toInt(), 160);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -12,7 +11,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(RecentTest, FullPathsAreWorkedOutFromTheTextAlone) {
+TEST(RecentTest, FullPathsAreWorkedOutFromTheTextAloneAndCompareIgnoringCaseOnly) {
     const std::string cwd = "/home/ann/work";
     EXPECT_EQ(FullPathName("./src/../lib/.", cwd), "/home/ann/work/lib");
     EXPECT_EQ(FullPathName("../../../../..", cwd), "/");
@@ -24,9 +23,7 @@ TEST(RecentTest, FullPathsAreWorkedOutFromTheTextAlone) {
     // Without an absolute form the text itself is compared, cut at a whole character.
     EXPECT_EQ(PathComparand("/" + std::string(300, 'a'), cwd).size(), 259u);
     EXPECT_EQ(PathComparand(std::string(258, 'a') + "é", "").size(), 258u);
-}
-
-TEST(RecentTest, SamePathIgnoresLetterCaseOnly) {
+    // The same path ignores letter case only.
     EXPECT_TRUE(IsSamePath("/Übung/ΣΟΦΙΑ", "/übung/σοφια"));
     EXPECT_TRUE(IsSamePath("\xff/ABC", "\xff/abc"));  // not UTF-8: ASCII letters fold
     EXPECT_FALSE(IsSamePath("\xff/\xc9", "\xff/\xe9"));

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <csignal>
 
@@ -17,7 +16,6 @@
 #include <QTreeView>
 #include <filesystem>
 #include <future>
-#include <thread>
 
 #include "AppDoubles.h"
 #include "CSearchDlg.h"
@@ -27,8 +25,6 @@
 #include "MemorySettingsStore.h"
 #include "ResourceIds.h"
 #include "ResultsModel.h"
-#include "TempTree.h"
-#include "WindowRules.h"
 
 namespace pellumar {
 namespace {
@@ -55,27 +51,45 @@ class SearchWindowTest : public ::testing::Test {
 
     void Query(const std::string& folder, const QString& filter, const QString& search,
                const QString& replace = "") {
-        static_cast<QComboBox*>(Control(kIdLookIn))->setEditText(QString::fromStdString(folder));
-        static_cast<QComboBox*>(Control(kIdFilter))->setEditText(filter);
-        static_cast<QPlainTextEdit*>(Control(kIdSearchText))->setPlainText(search);
-        static_cast<QPlainTextEdit*>(Control(kIdReplaceText))->setPlainText(replace);
+        Combo(kIdLookIn)->setEditText(QString::fromStdString(folder));
+        Combo(kIdFilter)->setEditText(filter);
+        Text(kIdSearchText)->setPlainText(search);
+        Text(kIdReplaceText)->setPlainText(replace);
     }
     void SearchOnly(bool on) {
         static_cast<QCheckBox*>(Control(kIdSearchOnly))->setChecked(on);
         m_dialog->OnSearchOnly();
     }
-    // Starts and waits for the end of the search.
-    void Run() {
-        m_dialog->OnStart();
-        ASSERT_TRUE(
-            QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000));
-    }
     // The worker stops at its first file until Release.
-    void HoldWorker() {
+    void Hold() {
+        m_hold = {};
         m_sys.Before(Op::Open, [future = m_hold.get_future().share()] { future.wait(); });
     }
     void Release() { m_hold.set_value(); }
+    // Searches the whole tree for `text` only: started, held or waited for.
+    void Search(const QString& text, bool held = false) {
+        SearchOnly(true);
+        Query(tree.Root(), "*.*", text);
+        if (held) {
+            Hold();
+            m_dialog->OnStart();
+        } else {
+            Run();
+        }
+    }
+    // Waits for the end of the search.
+    bool Idle() {
+        return QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000);
+    }
+    // Starts and waits for the end of the search.
+    void Run() {
+        m_dialog->OnStart();
+        ASSERT_TRUE(Idle());
+    }
     QWidget* Control(int id) const { return m_dialog->Control(id); }
+    QComboBox* Combo(int id) const { return static_cast<QComboBox*>(Control(id)); }
+    QPlainTextEdit* Text(int id) const { return static_cast<QPlainTextEdit*>(Control(id)); }
+    QTreeView* List() const { return static_cast<QTreeView*>(Control(kIdResults)); }
     QStringList Listed() const {
         QStringList rows;
         const ResultsModel& model = m_dialog->Results();
@@ -139,28 +153,36 @@ TEST_F(SearchWindowTest, EachFailedCheckTellsItsProblemAndMovesTheFocus) {
         EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
     }
     EXPECT_TRUE(m_store.Log().empty());  // the recent lists were not touched
+    // No to the confirmation leaves everything as it was too.
+    m_dialog->Options().m_bSearchConfirmation = 1;
+    tree.Write("a.txt", "foo");
+    Query(tree.Root(), "*.*", "foo");
+    m_prompter.Answer({P::kIdNo});
+    m_dialog->OnStart();
+    EXPECT_EQ(m_prompter.m_asked.last(),
+              "Search confirmation: Are you sure you want to replace all occurences of 'foo' with "
+              "nothing?");
+    EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
+    EXPECT_FALSE(Control(kIdResults)->isVisible());
+    EXPECT_TRUE(m_store.Log().empty());
+    EXPECT_EQ(tree.Read("a.txt"), "foo");
 }
 
 // What is typed is what is searched and remembered: no completion in the combo boxes, no
 // character of the text boxes turned into another, and folders reported as their text reads.
 TEST_F(SearchWindowTest, WhatIsTypedIsWhatIsSearched) {
-    tree.Write("sub/nbsp.txt",
-               "a\xC2\xA0"
-               "b");
+    tree.Write("sub/nbsp.txt", "a\u00A0b");
     tree.Write("sub/space.txt", "a b");
-    tree.Write("sub/lines.txt",
-               "x\xE2\x80\xA8"
-               "y");
+    tree.Write("sub/lines.txt", "x\u2028y");
     tree.Write("sub/feed.txt", "x\ny");
-    auto* filter = static_cast<QComboBox*>(Control(kIdFilter));
+    QComboBox* filter = Combo(kIdFilter);
     filter->addItem(QStringLiteral("*.txtx"));
-    ASSERT_TRUE(std::filesystem::is_directory(tree.Path("sub")));
     std::filesystem::current_path(tree.Root());
     Query("sub/../sub/.", "", "");
     filter->lineEdit()->clear();
     filter->setFocus();
     QTest::keyClicks(filter->lineEdit(), QStringLiteral("*.txt"));  // no "x" completed
-    auto* search = static_cast<QPlainTextEdit*>(Control(kIdSearchText));
+    QPlainTextEdit* search = Text(kIdSearchText);
     search->setFocus();
     Type(search, QString::fromUtf8("a\u00A0b"));
     SearchOnly(true);
@@ -171,24 +193,9 @@ TEST_F(SearchWindowTest, WhatIsTypedIsWhatIsSearched) {
     search->clear();
     Type(search, QString::fromUtf8("x\u2028y"));
     // The search made the folder current: it is named in full now.
-    static_cast<QComboBox*>(Control(kIdLookIn))->setEditText(QString::fromStdString(tree.Root()));
+    Combo(kIdLookIn)->setEditText(QString::fromStdString(tree.Root()));
     Run();
     EXPECT_EQ(Listed(), QStringList{"lines.txt in /sub"});
-}
-
-TEST_F(SearchWindowTest, NoToTheConfirmationLeavesEverythingAsItWas) {
-    m_dialog->Options().m_bSearchConfirmation = 1;
-    tree.Write("a.txt", "foo");
-    Query(tree.Root(), "*.*", "foo");
-    m_prompter.Answer({P::kIdNo});
-    m_dialog->OnStart();
-    EXPECT_EQ(m_prompter.m_asked,
-              QStringList{"Search confirmation: Are you sure you want to replace all occurences "
-                          "of 'foo' with nothing?"});
-    EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
-    EXPECT_FALSE(Control(kIdResults)->isVisible());
-    EXPECT_TRUE(m_store.Log().empty());
-    EXPECT_EQ(tree.Read("a.txt"), "foo");
 }
 
 TEST_F(SearchWindowTest, ASearchListsTheFilesByNameAndReturnsToIdle) {
@@ -212,9 +219,21 @@ TEST_F(SearchWindowTest, ASearchListsTheFilesByNameAndReturnsToIdle) {
     Run();
     EXPECT_EQ(m_dialog->Results().rowCount(), 4);
     EXPECT_TRUE(m_prompter.m_asked.isEmpty());
+    // Many files are all listed in order before the end.
+    constexpr int kFiles = 2000;  // several batches
+    for (int i = kFiles; i > 0; --i)
+        tree.Write("d" + std::to_string(i % 7) + "/f" + std::to_string(i), "");
+    Run();
+    const ResultsModel& model = m_dialog->Results();
+    ASSERT_EQ(model.rowCount(), kFiles + 4);
+    for (int i = 1; i < model.rowCount(); ++i)
+        ASSERT_LE(model.Row(i - 1).name.compare(model.Row(i).name, Qt::CaseInsensitive), 0);
 }
 
-TEST_F(SearchWindowTest, AReplacementFromTheWindowRewritesTheFiles) {
+// A replacement from the window rewrites the files; Enter on the list then opens the current
+// row, as a double-click does, and never starts the search again (which would replace once more
+// without a question).
+TEST_F(SearchWindowTest, AReplacementRewritesTheFilesAndEnterOnTheListNeverSearchesAgain) {
     tree.Write("one.txt", "old old");
     tree.Write("two.txt", "keep");
     Query(tree.Root(), "*.*", "old", "new\nline");
@@ -222,31 +241,31 @@ TEST_F(SearchWindowTest, AReplacementFromTheWindowRewritesTheFiles) {
     EXPECT_EQ(tree.Read("one.txt"), "new\nline new\nline");
     EXPECT_EQ(tree.Read("two.txt"), "keep");
     EXPECT_EQ(Listed(), QStringList{"one.txt in "});
+    List()->setFocus();
+    List()->setCurrentIndex(m_dialog->Results().index(0, 0));
+    QTest::keyClick(List(), Qt::Key_Return);
+    QTest::keyClick(List(), Qt::Key_Enter);
+    EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
+    EXPECT_EQ(tree.Read("one.txt"), "new\nline new\nline");
+    const QString path = QString::fromStdString(tree.Path("one.txt"));
+    EXPECT_EQ(m_shell.m_calls, QStringList({"open " + path, "open " + path}));
 }
 
-TEST_F(SearchWindowTest, StopEndsTheSearchAndKeepsTheList) {
+// Stop ends the search and keeps the list; closing during a search asks, and closes once the
+// search ends; an end that comes while the question is open closes at once.
+TEST_F(SearchWindowTest, StopAndCloseDuringASearch) {
     for (int i = 0; i < 50; ++i)
         tree.Write("f" + std::to_string(i) + ".txt", "x");
-    SearchOnly(true);
-    Query(tree.Root(), "*.*", "x");
-    HoldWorker();
-    m_dialog->OnStart();
+    Search("x", true);
     EXPECT_FALSE(Control(kIdStart)->isEnabled());
     m_dialog->OnStop();
     Release();
-    ASSERT_TRUE(
-        QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000));
+    ASSERT_TRUE(Idle());
     EXPECT_LE(m_dialog->Results().rowCount(), 1);
     m_dialog->OnStop();  // after the end: harmless
     EXPECT_TRUE(Control(kIdStart)->isEnabled());
-}
 
-TEST_F(SearchWindowTest, ClosingDuringASearchAsksAndClosesOnceItEnds) {
-    tree.Write("a.txt", "x");
-    SearchOnly(true);
-    Query(tree.Root(), "*.*", "x");
-    HoldWorker();
-    m_dialog->OnStart();
+    Search("x", true);
     m_prompter.Answer({P::kIdNo, P::kIdYes});
     m_dialog->close();
     EXPECT_TRUE(m_dialog->isVisible());
@@ -256,26 +275,49 @@ TEST_F(SearchWindowTest, ClosingDuringASearchAsksAndClosesOnceItEnds) {
     EXPECT_TRUE(m_dialog->isVisible());
     Release();
     EXPECT_TRUE(QTest::qWaitFor([this] { return !m_dialog->isVisible(); }, 10000));
-    EXPECT_EQ(m_prompter.m_asked.size(), 2);
-    EXPECT_EQ(m_prompter.m_asked[0],
-              "Still Searching: A search is in progress. Stop it and close the program?");
+    EXPECT_EQ(m_prompter.m_asked,
+              QStringList(2,
+                          "Still Searching: A search is in progress. Stop it and close the "
+                          "program?"));
 }
 
 TEST_F(SearchWindowTest, AnEndThatComesWhileTheQuestionIsOpenClosesAtOnce) {
     tree.Write("a.txt", "x");
-    SearchOnly(true);
-    Query(tree.Root(), "*.*", "x");
-    HoldWorker();
-    m_dialog->OnStart();
+    Search("x", true);
     m_prompter.WhileAsking([this] {
         Release();
-        EXPECT_TRUE(
-            QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000));
+        EXPECT_TRUE(Idle());
     });
     m_prompter.Answer({P::kIdYes});
     QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
     EXPECT_FALSE(m_dialog->isVisible());
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+}
+
+// A signal asking the program to end, during a replacement: the search stops as a Stop does,
+// the file in hand stays old or becomes new whole, no temporary file stays, and the window
+// closes with no question.
+TEST_F(SearchWindowTest, AnEndSignalStopsTheSearchCleanlyAndClosesTheWindow) {
+    for (int i = 0; i < 20; ++i)
+        tree.Write("f" + std::to_string(i), "old");
+    const EndSignals ending([this](int) { m_dialog->OnEndRequested(); });
+    Hold();
+    Query(tree.Root(), "*.*", "old", "new");
+    m_dialog->OnStart();
+    ::raise(SIGTERM);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ending.Received() == SIGTERM; }, 5000));
+    Release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_dialog->isVisible(); }, 10000));
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+    EXPECT_TRUE(m_prompter.m_asked.isEmpty());
+    EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
+    int changed = 0;
+    for (int i = 0; i < 20; ++i) {
+        const std::string now = tree.Read("f" + std::to_string(i));
+        EXPECT_TRUE(now == "old" || now == "new") << now;
+        changed += now == "new";
+    }
+    EXPECT_LT(changed, 20);  // it stopped
 }
 
 TEST_F(SearchWindowTest, NewQueryEmptiesTheFieldsAndTheListWhenConfirmed) {
@@ -285,24 +327,23 @@ TEST_F(SearchWindowTest, NewQueryEmptiesTheFieldsAndTheListWhenConfirmed) {
     Run();
     m_prompter.Answer({P::kIdNo, P::kIdYes});
     m_dialog->OnNewQuery();
-    EXPECT_EQ(static_cast<QComboBox*>(Control(kIdFilter))->currentText(), "*.c");
+    EXPECT_EQ(Combo(kIdFilter)->currentText(), "*.c");
     m_dialog->OnNewQuery();
     EXPECT_EQ(m_prompter.m_asked.last(),
               "New Search: This will clear your current search. Are you sure?");
-    EXPECT_EQ(static_cast<QComboBox*>(Control(kIdLookIn))->currentText(), "/");
-    EXPECT_EQ(static_cast<QComboBox*>(Control(kIdFilter))->currentText(), "*.*");
-    EXPECT_EQ(static_cast<QPlainTextEdit*>(Control(kIdSearchText))->toPlainText(), "");
+    EXPECT_EQ(Combo(kIdLookIn)->currentText(), "/");
+    EXPECT_EQ(Combo(kIdFilter)->currentText(), "*.*");
+    EXPECT_EQ(Text(kIdSearchText)->toPlainText(), "");
     EXPECT_EQ(m_dialog->Results().rowCount(), 0);
     EXPECT_TRUE(static_cast<QCheckBox*>(Control(kIdSearchOnly))->isChecked());
-}
-
-TEST_F(SearchWindowTest, BrowsePutsTheChosenFolderAtTheHeadOfItsList) {
-    m_dialog->OnBrowseFolder();  // cancelled: nothing changes
+    // Browse puts the chosen folder at the head of its list; cancelled, it changes nothing.
+    m_store.ClearLog();
+    m_dialog->OnBrowseFolder();
     EXPECT_TRUE(m_store.Log().empty());
     m_prompter.m_folder = QString::fromStdString(tree.Root());
     m_dialog->OnBrowseFolder();
     EXPECT_EQ(m_prompter.m_asked.last(), "choose: Choose a Folder");
-    EXPECT_EQ(static_cast<QComboBox*>(Control(kIdLookIn))->currentText(), m_prompter.m_folder);
+    EXPECT_EQ(Combo(kIdLookIn)->currentText(), m_prompter.m_folder);
     EXPECT_EQ(m_store.GetProfileString("Look In Folders MRU", "dir1", ""), tree.Root());
 }
 
@@ -379,56 +420,46 @@ TEST_F(SearchWindowTest, FileUndoTakesTheLastReplacementBackAndNamesWhatItLeft) 
     EXPECT_FALSE(enabledWhenShown());
 }
 
-TEST_F(SearchWindowTest, ADoubleClickOpensTheFirstSelectedFileAsTheOptionSays) {
-    tree.Write("b.txt", "x");
-    tree.Write("a.txt", "x");
-    SearchOnly(true);
-    Query(tree.Root(), "*.*", "x");
-    Run();
-    auto* list = static_cast<QTreeView*>(Control(kIdResults));
+// A double-click opens the first selected file as the option says, by its own bytes when its
+// name is not UTF-8.
+TEST_F(SearchWindowTest, ADoubleClickOpensTheFirstSelectedFileByItsOwnBytes) {
+    const std::string name = std::string("bad\xff") + "name.txt";
+    tree.Write("c.txt", "x");
+    tree.Write(name, "x");
+    Search("x");
     const auto select = QItemSelectionModel::Select | QItemSelectionModel::Rows;
-    list->selectionModel()->select(m_dialog->Results().index(1, 0), select);
-    list->selectionModel()->select(m_dialog->Results().index(0, 0), select);
-    m_dialog->Options().m_nDoubleClickAction = 0;
-    m_dialog->OnResultDblClk();
-    EXPECT_TRUE(m_shell.m_calls.isEmpty());
-    m_dialog->Options().m_nDoubleClickAction = 1;
-    m_dialog->OnResultDblClk();
-    m_dialog->Options().m_nDoubleClickAction = 5;
+    List()->selectionModel()->select(m_dialog->Results().index(1, 0), select);
+    List()->selectionModel()->select(m_dialog->Results().index(0, 0), select);
+    const QString root = QString::fromStdString(tree.Root());
     m_dialog->Options().m_strFileViewer = "my viewer";
-    m_dialog->OnResultDblClk();
-    const QString path = QString::fromStdString(tree.Path("a.txt"));
+    for (int action : {0, 1, 2, 5}) {
+        m_dialog->Options().m_nDoubleClickAction = action;
+        m_dialog->OnResultDblClk();
+    }
+    const QByteArray path = QByteArray::fromStdString(tree.Path(name));
+    const QString shown = QString::fromUtf8(path);
     EXPECT_EQ(m_shell.m_calls,
-              QStringList({"open " + path, "start my viewer [" + path + "] in " +
-                                               QString::fromStdString(tree.Root())}));
+              QStringList({"open " + shown, "start my viewer [" + shown + "] in " + root,
+                           "start my viewer [" + shown + "] in " + root}));
+    EXPECT_EQ(m_shell.m_files, QByteArrayList({path, path, path}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
-// Enter on the list opens the current row, as a double-click does; it never starts the search
-// again (which would replace once more without a question).
-TEST_F(SearchWindowTest, EnterOnTheListOpensTheRowAndNeverSearchesAgain) {
-    tree.Write("a.txt", "xx");
-    Query(tree.Root(), "*.*", "x", "xx");
-    Run();
-    ASSERT_EQ(tree.Read("a.txt"), "xxxx");
-    auto* list = static_cast<QTreeView*>(Control(kIdResults));
-    list->setFocus();
-    list->setCurrentIndex(m_dialog->Results().index(0, 0));
-    QTest::keyClick(list, Qt::Key_Return);
-    QTest::keyClick(list, Qt::Key_Enter);
-    EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
-    EXPECT_EQ(tree.Read("a.txt"), "xxxx");
-    const QString path = QString::fromStdString(tree.Path("a.txt"));
-    EXPECT_EQ(m_shell.m_calls, QStringList({"open " + path, "open " + path}));
+    EXPECT_EQ(FileUrl(path),
+              "file://" + QByteArray::fromStdString(tree.Root()) + "/bad%FFname.txt");
+    // The desktop's own starter hands the bytes on as they are.
+    tree.Write("viewer", "#!/bin/sh\nprintf '%s' \"$1\" > seen\n", 0755);
+    DesktopShell desktop;
+    ASSERT_TRUE(desktop.StartViewer(QString::fromStdString(tree.Path("viewer")), path,
+                                    QByteArray::fromStdString(tree.Root())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree.Read("seen") == path.toStdString(); }, 5000))
+        << tree.Read("seen");
+    EXPECT_FALSE(desktop.StartViewer(QStringLiteral("/no/such/viewer"), path, "/"));
 }
 
 // The list shows its selection only while it has the focus, and its columns stay in order.
 TEST_F(SearchWindowTest, TheListShowsItsSelectionOnlyWithTheFocusAndKeepsItsColumns) {
     tree.Write("a.txt", "x");
-    SearchOnly(true);
-    Query(tree.Root(), "*.*", "x");
-    Run();
-    auto* list = static_cast<QTreeView*>(Control(kIdResults));
+    Search("x");
+    QTreeView* list = List();
     list->setCurrentIndex(m_dialog->Results().index(0, 0));
     const QRect row = list->visualRect(m_dialog->Results().index(0, 1));
     const auto colourOfRow = [&] {
@@ -452,75 +483,6 @@ TEST_F(SearchWindowTest, TheListShowsItsSelectionOnlyWithTheFocusAndKeepsItsColu
     QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
     for (int column = 0; column < header->count(); ++column)
         EXPECT_EQ(header->visualIndex(column), column);
-}
-
-// A signal asking the program to end, during a replacement: the search stops as a Stop does,
-// the file in hand stays old or becomes new whole, no temporary file stays, and the window
-// closes with no question.
-TEST_F(SearchWindowTest, AnEndSignalStopsTheSearchCleanlyAndClosesTheWindow) {
-    for (int i = 0; i < 20; ++i)
-        tree.Write("f" + std::to_string(i), "old");
-    const EndSignals ending([this](int) { m_dialog->OnEndRequested(); });
-    HoldWorker();
-    Query(tree.Root(), "*.*", "old", "new");
-    m_dialog->OnStart();
-    ::raise(SIGTERM);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ending.Received() == SIGTERM; }, 5000));
-    Release();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_dialog->isVisible(); }, 10000));
-    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
-    EXPECT_TRUE(m_prompter.m_asked.isEmpty());
-    EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
-    int changed = 0;
-    for (int i = 0; i < 20; ++i) {
-        const std::string now = tree.Read("f" + std::to_string(i));
-        EXPECT_TRUE(now == "old" || now == "new") << now;
-        changed += now == "new";
-    }
-    EXPECT_LT(changed, 20);  // it stopped
-}
-
-// A file whose name is not UTF-8 reaches the desktop and the viewer under its own bytes.
-TEST_F(SearchWindowTest, AResultIsOpenedByItsOwnBytes) {
-    const std::string name =
-        "bad\xff"
-        "name.txt";
-    tree.Write(name, "x");
-    SearchOnly(true);
-    Query(tree.Root(), "*.*", "x");
-    Run();
-    auto* list = static_cast<QTreeView*>(Control(kIdResults));
-    list->setCurrentIndex(m_dialog->Results().index(0, 0));
-    m_dialog->Options().m_nDoubleClickAction = 1;
-    m_dialog->OnResultDblClk();
-    m_dialog->Options().m_nDoubleClickAction = 2;
-    m_dialog->Options().m_strFileViewer = "viewer";
-    m_dialog->OnResultDblClk();
-    const QByteArray path = QByteArray::fromStdString(tree.Path(name));
-    EXPECT_EQ(m_shell.m_files, QByteArrayList({path, path}));
-    EXPECT_EQ(FileUrl(path),
-              "file://" + QByteArray::fromStdString(tree.Root()) + "/bad%FFname.txt");
-    // The desktop's own starter hands the bytes on as they are.
-    tree.Write("viewer", "#!/bin/sh\nprintf '%s' \"$1\" > seen\n", 0755);
-    DesktopShell desktop;
-    ASSERT_TRUE(desktop.StartViewer(QString::fromStdString(tree.Path("viewer")), path,
-                                    QByteArray::fromStdString(tree.Root())));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return tree.Read("seen") == path.toStdString(); }, 5000))
-        << tree.Read("seen");
-    EXPECT_FALSE(desktop.StartViewer(QStringLiteral("/no/such/viewer"), path, "/"));
-}
-
-TEST_F(SearchWindowTest, ManyFilesAreAllListedInOrderBeforeTheEnd) {
-    constexpr int kFiles = 2000;  // several batches
-    for (int i = kFiles; i > 0; --i)
-        tree.Write("d" + std::to_string(i % 7) + "/f" + std::to_string(i), "");
-    SearchOnly(true);
-    Query(tree.Root(), "*.*", "");
-    Run();
-    const ResultsModel& model = m_dialog->Results();
-    ASSERT_EQ(model.rowCount(), kFiles);
-    for (int i = 1; i < kFiles; ++i)
-        ASSERT_LE(model.Row(i - 1).name.compare(model.Row(i).name, Qt::CaseInsensitive), 0);
 }
 
 }  // namespace

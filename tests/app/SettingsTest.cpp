@@ -14,22 +14,17 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const Lines kFirstRunWrites = {
-    "int Options/Include Subdirs=1",
-    "int Options/Search Only=0",
-    "int Options/Search Confirmation=1",
-    "int Options/Hidden Files=1",
-    "int Options/Want Tab=0",
-    "int Options/Column One=120",
-    "int Options/Column Two=160",
-    "int Options/Column Three=42",
-    "int Options/Column Four=90",
-    "int Options/Column Five=120",
-    "int Options/Ignore Case=1",
-    "int Options/Double-Click Action=1",
-    "int Options/Keep Undo Copies=1",
-    "string Options/File Viewer=xdg-open",
-};
+// The fourteen options in the order they are written, with their first-run values.
+const Lines kFirstRunWrites = [] {
+    Lines writes;
+    for (const char* option :
+         {"Include Subdirs=1", "Search Only=0", "Search Confirmation=1", "Hidden Files=1",
+          "Want Tab=0", "Column One=120", "Column Two=160", "Column Three=42", "Column Four=90",
+          "Column Five=120", "Ignore Case=1", "Double-Click Action=1", "Keep Undo Copies=1"})
+        writes.push_back(std::string("int Options/") + option);
+    writes.push_back("string Options/File Viewer=xdg-open");
+    return writes;
+}();
 
 TEST(SettingsTest, FirstRunGivesTheDefaultsAndTheEndWritesAllFourteenInOrder) {
     MemorySettingsStore store;
@@ -102,7 +97,7 @@ TEST(SettingsTest, TheDesktopStoreWritesTheThreeSectionsToTheConfigurationFile) 
     EXPECT_EQ(file.childKeys().size(), 14);
 }
 
-TEST(SettingsTest, TheDesktopStoreKeepsAwkwardTextsAndRefusesNonIntegers) {
+TEST(SettingsTest, TheDesktopStoreKeepsAwkwardTextsRefusesNonIntegersAndDeletesOnlyWhatItIsTold) {
     const std::vector<std::string> texts = {
         "a, b",       " leading and trailing ", "@Variant(x)", "semi;colon #hash",
         "quote\"s",   "back\\slash=equals",     "Grüße/日本",  "",
@@ -122,9 +117,7 @@ TEST(SettingsTest, TheDesktopStoreKeepsAwkwardTextsAndRefusesNonIntegers) {
     EXPECT_EQ(reread.GetProfileInt("N", "word", 7), 7);
     EXPECT_EQ(reread.GetProfileInt("N", "negative", 7), -5);
     EXPECT_EQ(reread.GetProfileInt("Nowhere", "x", 7), 7);
-}
-
-TEST(SettingsTest, DeletingAKeyOrASectionLeavesTheRest) {
+    // Deleting a key or a section leaves the rest.
     auto store = FreshStore("Deleting");
     store->WriteProfileString("A", "one", "1");
     store->WriteProfileString("A", "two", "2");
@@ -133,9 +126,9 @@ TEST(SettingsTest, DeletingAKeyOrASectionLeavesTheRest) {
     EXPECT_EQ(store->GetProfileString("A", "one", "gone"), "gone");
     EXPECT_EQ(store->GetProfileString("A", "two", "gone"), "2");
     store->WriteProfileString("A", nullptr, nullptr);
-    QtSettingsStore reread("KVT", "Deleting");
-    EXPECT_EQ(reread.GetProfileString("A", "two", "gone"), "gone");
-    EXPECT_EQ(reread.GetProfileString("B", "one", "gone"), "1");
+    QtSettingsStore rereadDeleted("KVT", "Deleting");
+    EXPECT_EQ(rereadDeleted.GetProfileString("A", "two", "gone"), "gone");
+    EXPECT_EQ(rereadDeleted.GetProfileString("B", "one", "gone"), "1");
 }
 
 TEST(SettingsTest, EachExecutableNameKeepsItsOwnSettings) {

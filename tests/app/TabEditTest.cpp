@@ -53,7 +53,7 @@ TEST_F(TabEditTest, WithoutWantTabTheKeyMovesTheFocusBothWays) {
     EXPECT_EQ(m_edit->toPlainText(), "abcdef");
 }
 
-TEST_F(TabEditTest, WithWantTabATabReplacesTheSelectionAsOneUndoableStep) {
+TEST_F(TabEditTest, WithWantTabATabReplacesTheSelectionAsOneUndoableStepAskedAtEveryKey) {
     m_bWantTab = true;
     Select(1, 4);
     QTest::keyClick(m_edit, Qt::Key_Tab);
@@ -64,10 +64,7 @@ TEST_F(TabEditTest, WithWantTabATabReplacesTheSelectionAsOneUndoableStep) {
     m_edit->undo();
     m_edit->undo();
     EXPECT_EQ(m_edit->toPlainText(), "abcdef");
-}
-
-TEST_F(TabEditTest, TheSettingIsAskedAtEveryKeyAndOtherKeysAreUntouched) {
-    m_bWantTab = true;
+    // The setting is asked at every key, and other keys are untouched.
     QTest::keyClick(m_edit, Qt::Key_End);
     QTest::keyClick(m_edit, Qt::Key_Tab);
     QTest::keyClick(m_edit, Qt::Key_Return);

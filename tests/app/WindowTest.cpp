@@ -85,42 +85,12 @@ TEST_F(WindowTest, StoredOptionsShowAtStartWhateverTheTemplateSays) {
     EXPECT_EQ(m_store.GetProfileInt("Options", "Include Subdirs", -1), 0);
     EXPECT_EQ(m_store.GetProfileInt("Options", "Ignore Case", -1), 0);
     EXPECT_EQ(m_store.GetProfileInt("Options", "Want Tab", -1), 1);
+    // Each toggle flipped its own option only.
+    EXPECT_EQ(m_store.GetProfileInt("Options", "Hidden Files", -1), 1);
+    EXPECT_EQ(m_store.GetProfileInt("Options", "Search Confirmation", -1), 1);
 }
 
-TEST_F(WindowTest, TheResultsPageShowsOnlyTheListBesideTheButtons) {
-    Open();
-    EXPECT_FALSE(Get(kIdResults)->isVisible());
-    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
-    EXPECT_TRUE(Get(kIdResults)->isVisible());
-    for (int id : kQueryControls)
-        EXPECT_FALSE(Get(id)->isVisible()) << id;
-    for (int id : kAlwaysShown)
-        EXPECT_TRUE(Get(id)->isVisible()) << id;
-    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageQuery);
-    for (int id : kQueryControls)
-        EXPECT_TRUE(Get(id)->isVisible()) << id;
-    EXPECT_FALSE(Get(kIdResults)->isVisible());
-    EXPECT_TRUE(Get(kIdStart)->isEnabled());
-    EXPECT_FALSE(Get(kIdStop)->isEnabled());
-    EXPECT_FALSE(Get<BusyAnimation>(kIdAnimation)->IsPlaying());
-    EXPECT_EQ(Get<BusyAnimation>(kIdAnimation)->CurrentFrame(), 0);
-}
-
-TEST_F(WindowTest, TheMostRecentFolderAndFilterFillTheBoxes) {
-    Open();
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "");
-    EXPECT_EQ(Get<QComboBox>(kIdFilter)->count(), 0);
-    Close();
-    m_store.WriteProfileString("Look In Folders MRU", "dir1", "/srv/data");
-    m_store.WriteProfileString("Look In Folders MRU", "dir2", "/home");
-    m_store.WriteProfileString("Filters MRU", "filter2", "*.h");
-    Open();
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "/srv/data");
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->count(), 2);
-    EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.h");
-}
-
-TEST_F(WindowTest, ClosingKeepsColumnWidthsAndWritesFoldersFiltersThenOptions) {
+TEST_F(WindowTest, ClosingKeepsColumnWidthsAndRecentListsWritingFoldersFiltersThenOptions) {
     m_store.WriteProfileString("Filters MRU", "filter1", "*.c");
     Open();
     auto* header = Get<QTreeView>(kIdResults)->header();
@@ -137,6 +107,18 @@ TEST_F(WindowTest, ClosingKeepsColumnWidthsAndWritesFoldersFiltersThenOptions) {
     EXPECT_EQ(static_cast<int>(m_store.Log().size()), options + 14);
     Open();
     EXPECT_EQ(Get<QTreeView>(kIdResults)->header()->sectionSize(1), 222);
+    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "");
+    EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.c");
+    // The most recent folder and filter fill the boxes.
+    Close();
+    m_store.WriteProfileString("Look In Folders MRU", "dir1", "/srv/data");
+    m_store.WriteProfileString("Look In Folders MRU", "dir2", "/home");
+    m_store.WriteProfileString("Filters MRU", "filter1", "");
+    m_store.WriteProfileString("Filters MRU", "filter2", "*.h");
+    Open();
+    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "/srv/data");
+    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->count(), 2);
+    EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.h");
 }
 
 TEST_F(WindowTest, EveryWayOfClosingClosesAtOnceWhenIdle) {
@@ -154,7 +136,7 @@ TEST_F(WindowTest, EveryWayOfClosingClosesAtOnceWhenIdle) {
     }
 }
 
-TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlaps) {
+TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlapsAndTheResultsPageShowsOnlyTheList) {
     CSearchDlg& dialog = Open();
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -181,6 +163,22 @@ TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlaps) {
     EXPECT_LT(Get(kIdStart)->y(), Get(kIdStop)->y());
     EXPECT_LT(Get(kIdAnimation)->y(), Get(kIdOk)->y());
     EXPECT_LT(Get(kIdSearchText)->y(), Get(kIdReplaceText)->y());
+    // The results page shows only the list beside the buttons.
+    EXPECT_FALSE(Get(kIdResults)->isVisible());
+    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
+    EXPECT_TRUE(Get(kIdResults)->isVisible());
+    for (int id : kQueryControls)
+        EXPECT_FALSE(Get(id)->isVisible()) << id;
+    for (int id : kAlwaysShown)
+        EXPECT_TRUE(Get(id)->isVisible()) << id;
+    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageQuery);
+    for (int id : kQueryControls)
+        EXPECT_TRUE(Get(id)->isVisible()) << id;
+    EXPECT_FALSE(Get(kIdResults)->isVisible());
+    EXPECT_TRUE(Get(kIdStart)->isEnabled());
+    EXPECT_FALSE(Get(kIdStop)->isEnabled());
+    EXPECT_FALSE(Get<BusyAnimation>(kIdAnimation)->IsPlaying());
+    EXPECT_EQ(Get<BusyAnimation>(kIdAnimation)->CurrentFrame(), 0);
 }
 
 TEST_F(WindowTest, MnemonicsAndTheTabSettingReachTheTextBoxes) {

@@ -14,6 +14,7 @@ using namespace test;
 TEST(CliRunTest, WrongInputGetsTheDialogsMessagesAndChangesNothing) {
     TempTree tree;
     tree.Write("a", "old");
+    tree.Write("sub/b", "");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--folder", tree.Root(), "--filter", "", "--search", "x"}, "Please type in a filter."},
         {{"--search", "x"}, "Please type in a folder to search in."},
@@ -21,6 +22,10 @@ TEST(CliRunTest, WrongInputGetsTheDialogsMessagesAndChangesNothing) {
          tree.Path("missing") +
              ": No such file or directory\npellumar: Cannot find or access the specified folder. "
              "Please type in a correct folder."},
+        {{"--folder", tree.Path("sub"), "--filter", "../*", "--search", "old", "--replace", "x",
+          "--yes"},
+         "The filter may name only folders inside the folder to look in. Please type in a filter "
+         "without \"..\" and without a leading \"/\"."},
         {{"--folder", tree.Root(), "--replace", "x"},
          "The \"search for\" text box is empty. Please type in text that you want to find."},
         {{"--folder", tree.Root(), "--search", "old", "--replace", "new"},

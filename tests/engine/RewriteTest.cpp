@@ -15,19 +15,25 @@
 #include <thread>
 
 #include "FaultySys.h"
-#include "RecordingSink.h"
-#include "TempTree.h"
 
 namespace pellumar {
 namespace {
 
 using namespace test;
 
-TEST(RewriteTest, KeepsPermissionBitsFlushesFirstAndTouchesOnlyMatchingFiles) {
+// The new content is flushed before it takes the file's place and keeps the file's permission
+// bits, extended attributes and access list; a file without a match is not touched.
+TEST(RewriteTest, KeepsModeAttributesAndAccessListFlushesFirstAndTouchesOnlyMatchingFiles) {
     TempTree tree;
     tree.Write("script.sh", "#!/bin/sh\necho old\n", 0755);
     tree.Write("private", "old secret", 0600);
+    tree.Write("listed", "old", 0640);
     tree.Write("untouched", "nothing to see", 0640);
+    const std::string listed = tree.Path("listed");
+    const bool attributed = ::setxattr(listed.c_str(), "user.origin", "kept", 4, 0) == 0;
+    acl_t acl = acl_from_text("u::rw-,u:65534:r--,g::r--,m::r--,o::---");
+    const bool withList = acl_set_file(listed.c_str(), ACL_TYPE_ACCESS, acl) == 0;
+    acl_free(acl);
     struct stat before, after;
     ASSERT_EQ(::stat(tree.Path("untouched").c_str(), &before), 0);
     FaultySys sys;
@@ -37,12 +43,25 @@ TEST(RewriteTest, KeepsPermissionBitsFlushesFirstAndTouchesOnlyMatchingFiles) {
     RecordingSink sink(tree.Root());
     RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
     EXPECT_EQ(tree.Read("script.sh"), "#!/bin/sh\necho new\n");
+    EXPECT_EQ(tree.Read("listed"), "new");
     EXPECT_EQ(tree.Mode("script.sh"), 0755u);
     EXPECT_EQ(tree.Mode("private"), 0600u);
-    EXPECT_EQ(sys.Calls(Op::CreateTemp), 2);
+    EXPECT_EQ(sys.Calls(Op::CreateTemp), 3);
     ASSERT_EQ(::stat(tree.Path("untouched").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    char value[16] = {};
+    if (attributed) {
+        EXPECT_EQ(::getxattr(listed.c_str(), "user.origin", value, sizeof value), 4);
+        EXPECT_STREQ(value, "kept");
+    }
+    if (withList) {
+        acl_t now = acl_get_file(listed.c_str(), ACL_TYPE_ACCESS);
+        char* text = acl_to_any_text(now, nullptr, ',', 0);
+        EXPECT_STREQ(text, "user::rw-,user:nobody:r--,group::r--,mask::r--,other::---");
+        acl_free(text);
+        acl_free(now);
+    }
 }
 
 TEST(RewriteTest, LinkedFileIsRewrittenBesideItsTargetAndHardLinksKeepTheOldContent) {
@@ -67,138 +86,111 @@ TEST(RewriteTest, LinkedFileIsRewrittenBesideItsTargetAndHardLinksKeepTheOldCont
 
 TEST(RewriteTest, FileThatMayNotBeReplacedStaysAsItIsAndIsNamed) {
     const struct {
-        const char* name;
-        std::function<void(FaultySys&, const TempTree&)> arrange;
-        std::string expectedContent, expectedPrompt, expectedReason;
+        Op op;
+        int error;  // 0: the file is removed before the call
+        std::string prompt, reason;
     } cases[] = {
-        {"write-protected", [](FaultySys& sys, const TempTree&) { sys.Fail(Op::Access, EACCES); },
-         "old", "noretry replace the file (a) cause 5 os 13 -> 2", "Permission denied"},
-        {"removed meanwhile",
-         [](FaultySys& sys, const TempTree& tree) {
-             sys.Before(Op::Fsync, [&] { ::unlink(tree.Path("a").c_str()); });
-         },
-         "<missing>", "noretry replace the file (a) cause 2 os 2 -> 2",
-         "No such file or directory"},
-        {"rename refused", [](FaultySys& sys, const TempTree&) { sys.Fail(Op::Rename, EXDEV); },
-         "old", "noretry replace the file (a) cause 1 os 18 -> 2", "Invalid cross-device link"},
-        {"access list refused",
-         [](FaultySys& sys, const TempTree&) { sys.Fail(Op::PermCopy, EPERM); }, "old",
-         "error open the temporary file (pel*.tmp) cause 5 os 1 -> 2", "Operation not permitted"},
-        {"attributes refused",
-         [](FaultySys& sys, const TempTree&) { sys.Fail(Op::AttrCopy, ENOTSUP); }, "old",
-         "error open the temporary file (pel*.tmp) cause 1 os 95 -> 2", "Operation not supported"},
-        {"lock refused", [](FaultySys& sys, const TempTree&) { sys.Fail(Op::Lock, EIO); }, "old",
-         "noretry replace the file (a) cause 10 os 5 -> 2", "Input/output error"},
+        {Op::Access, EACCES, "noretry replace the file (a) cause 5 os 13", "Permission denied"},
+        {Op::Fsync, 0, "noretry replace the file (a) cause 2 os 2", "No such file or directory"},
+        {Op::Rename, EXDEV, "noretry replace the file (a) cause 1 os 18",
+         "Invalid cross-device link"},
+        {Op::PermCopy, EPERM, "error open the temporary file (pel*.tmp) cause 5 os 1",
+         "Operation not permitted"},  // the access list
+        {Op::AttrCopy, ENOTSUP, "error open the temporary file (pel*.tmp) cause 1 os 95",
+         "Operation not supported"},
+        {Op::Lock, EIO, "noretry replace the file (a) cause 10 os 5", "Input/output error"},
     };
     for (const auto& c : cases) {
-        TempTree tree;
-        tree.Write("a", "old");
-        tree.Write("sub/next", "old");
-        FaultySys sys;
-        c.arrange(sys, tree);
-        RecordingSink sink(tree.Root());
-        sink.Reply({}, ErrorReply::SkipFile);
-        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-        EXPECT_EQ(tree.Read("a"), c.expectedContent) << c.name;
-        EXPECT_EQ(sink.Others(),
-                  (Lines{c.expectedPrompt, "not changed a: " + c.expectedReason, "finished 0"}))
-            << c.name;
-        EXPECT_EQ(sink.Found(), (Lines{"a", "sub/next"})) << c.name;
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{}) << c.name;
-        EXPECT_EQ(tree.Read("sub/next"), "new") << c.name;
+        SCOPED_TRACE(c.reason);
+        Scene s("old");
+        s.tree.Write("sub/next", "old");
+        if (c.error != 0) {
+            s.sys.Fail(c.op, c.error);
+        } else {
+            s.sys.Before(c.op, [&] { ::unlink(s.tree.Path("a").c_str()); });
+        }
+        s.Run();
+        EXPECT_EQ(s.tree.Read("a"), c.error != 0 ? "old" : "<missing>");
+        EXPECT_EQ(s.sink.Others(),
+                  (Lines{c.prompt + " -> 2", "not changed a: " + c.reason, "finished 0"}));
+        EXPECT_EQ(s.sink.Found(), (Lines{"a", "sub/next"}));
+        EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
+        EXPECT_EQ(s.tree.Read("sub/next"), "new");
     }
+    // A link whose target cannot be followed from its folder is named and stays a link: it is
+    // never replaced by a plain file, and its target keeps its text.
+    Scene s("old");
+    std::filesystem::create_symlink("a", s.tree.Path("link"));
+    s.sys.Fail(Op::Readlink, EACCES, -1, "link");
+    s.Run({"", "link", "old", "new"});
+    EXPECT_TRUE(std::filesystem::is_symlink(s.tree.Path("link")));
+    EXPECT_EQ(s.tree.Read("a"), "old");
+    EXPECT_EQ(s.sink.Others(), (Lines{"noretry replace the file (link) cause 5 os 13 -> 2",
+                                      "not changed link: Permission denied", "finished 0"}));
 }
 
-// A link whose target cannot be followed from its folder is named and stays a link: it is never
-// replaced by a plain file, and its target keeps its text.
-TEST(RewriteTest, LinkThatCannotBeFollowedStaysALink) {
-    TempTree tree;
-    tree.Write("target", "old");
-    std::filesystem::create_symlink("target", tree.Path("link"));
-    FaultySys sys;
-    sys.Fail(Op::Readlink, EACCES, -1, "link");
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "link", "old", "new"}, sink, sys);
-    EXPECT_TRUE(std::filesystem::is_symlink(tree.Path("link")));
-    EXPECT_EQ(tree.Read("target"), "old");
-    EXPECT_EQ(sink.Others(), (Lines{"noretry replace the file (link) cause 5 os 13 -> 2",
-                                    "not changed link: Permission denied", "finished 0"}));
-}
-
-// Another program changes or replaces the file between its reading and its replacement: the
-// file is read again, so that the other program's change stays and this one is made on it.
+// Another program changes or replaces the file, or renames its folder, between its reading and
+// its replacement: the file is read again, so that the other program's change stays and this
+// one is made on it.
 TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
     const struct {
-        const char* name;
         Op when;
-        std::function<void(const TempTree&)> change;
+        std::string theirs;  // what takes the file's place; empty: " old" is appended to it
         std::string expected;
     } cases[] = {
-        {"appended before the check", Op::Fsync,
-         [](const TempTree& tree) { std::ofstream(tree.Path("a"), std::ios::app) << " old"; },
-         "new new"},
-        {"replaced before the check", Op::Fsync,
-         [](const TempTree& tree) {
-             tree.Write("theirs", "theirs old");
-             ::rename(tree.Path("theirs").c_str(), tree.Path("a").c_str());
-         },
-         "theirs new"},
-        {"replaced after the last check", Op::Rename,
-         [](const TempTree& tree) {
-             tree.Write("theirs", "theirs old");
-             ::rename(tree.Path("theirs").c_str(), tree.Path("a").c_str());
-         },
-         "theirs new"},
-        {"replaced without the text", Op::Fsync,
-         [](const TempTree& tree) {
-             tree.Write("theirs", "theirs");
-             ::rename(tree.Path("theirs").c_str(), tree.Path("a").c_str());
-         },
-         "theirs"},
+        {Op::Fsync, "", "new new"},
+        {Op::Fsync, "theirs old", "theirs new"},   // before the check
+        {Op::Rename, "theirs old", "theirs new"},  // after the last check
+        {Op::Fsync, "theirs", "theirs"},           // without the text
+        {Op::Fsync, "moved", "new"},               // the folder renamed
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.theirs + " " + std::to_string(static_cast<int>(c.when)));
         TempTree tree;
-        tree.Write("a", "old");
+        tree.Write("d/a", "old");
         FaultySys sys;
-        sys.Before(c.when, [&] { c.change(tree); });
+        sys.Before(c.when, [&] {
+            if (c.theirs.empty()) {
+                std::ofstream(tree.Path("d/a"), std::ios::app) << " old";
+            } else if (c.theirs == "moved") {
+                ::rename(tree.Path("d").c_str(), tree.Path("e").c_str());
+            } else {
+                tree.Write("theirs", c.theirs);
+                ::rename(tree.Path("theirs").c_str(), tree.Path("d/a").c_str());
+            }
+        });
         RecordingSink sink(tree.Root());
         RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-        EXPECT_EQ(tree.Read("a"), c.expected) << c.name;
-        EXPECT_EQ(sink.Others(), Lines{"finished 0"}) << c.name;
-        EXPECT_EQ(sink.Found(), c.expected == "theirs" ? Lines{} : Lines{"a"}) << c.name;
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{}) << c.name;
+        EXPECT_EQ(tree.Read(c.theirs == "moved" ? "e/a" : "d/a"), c.expected);
+        EXPECT_EQ(sink.Others(), Lines{"finished 0"});
+        EXPECT_EQ(sink.Found(), c.expected == "theirs" ? Lines{} : Lines{"d/a"});
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
     }
     // Another program's file put at the temporary name never takes the file's place, nor is it
     // deleted: the file is rewritten from a new temporary file.
     {
-        TempTree tree;
-        tree.Write("a", "old");
-        FaultySys sys;
+        Scene s("old");
         std::string foreign;
-        sys.Before(Op::Rename, [&] {
-            foreign = tree.TemporaryFiles().at(0);
-            tree.Write("theirs", "theirs");
-            ::rename(tree.Path("theirs").c_str(), tree.Path(foreign).c_str());
+        s.sys.Before(Op::Rename, [&] {
+            foreign = s.tree.TemporaryFiles().at(0);
+            s.tree.Write("theirs", "theirs");
+            ::rename(s.tree.Path("theirs").c_str(), s.tree.Path(foreign).c_str());
         });
-        RecordingSink sink(tree.Root());
-        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-        EXPECT_EQ(tree.Read("a"), "new");
-        EXPECT_EQ(tree.Read(foreign), "theirs");
-        EXPECT_EQ(sink.Others(), Lines{"finished 0"});
+        s.Run();
+        EXPECT_EQ(s.tree.Read("a"), "new");
+        EXPECT_EQ(s.tree.Read(foreign), "theirs");
+        EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
     }
     // A file that other programs keep changing is given up after a few readings.
-    TempTree tree;
-    tree.Write("a", "old");
-    FaultySys sys;
+    Scene s("old");
     std::function<void()> append = [&] {
-        std::ofstream(tree.Path("a"), std::ios::app) << "+";
-        sys.Before(Op::Fsync, append);
+        std::ofstream(s.tree.Path("a"), std::ios::app) << "+";
+        s.sys.Before(Op::Fsync, append);
     };
-    sys.Before(Op::Fsync, append);
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-    EXPECT_EQ(tree.Read("a"), "old+++");
-    EXPECT_EQ(sink.Others(),
+    s.sys.Before(Op::Fsync, append);
+    s.Run();
+    EXPECT_EQ(s.tree.Read("a"), "old+++");
+    EXPECT_EQ(s.sink.Others(),
               (Lines{"noretry replace the file (a) cause 11 os -1 -> 2",
                      "not changed a: changed by another program meanwhile", "finished 0"}));
 }
@@ -208,6 +200,7 @@ TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
 // does it take the first one's temporary file for a file of the user's.
 TEST(RewriteTest, TwoRunsAtOnceKeepBothChanges) {
     for (const std::string filter : {"a", "*"}) {
+        SCOPED_TRACE(filter);
         TempTree tree;
         tree.Write("a", "foo and bar");
         std::promise<void> secondWaits;
@@ -229,8 +222,8 @@ TEST(RewriteTest, TwoRunsAtOnceKeepBothChanges) {
         RecordingSink sink(tree.Root());
         RunSearch({tree.Root(), "*.*", "foo", "FOO"}, sink, first);
         second.join();
-        EXPECT_EQ(tree.Read("a"), "FOO and BAR") << filter;
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{}) << filter;
+        EXPECT_EQ(tree.Read("a"), "FOO and BAR");
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
     }
     // A file of that name that no run holds is the user's own.
     TempTree tree;
@@ -248,82 +241,33 @@ TEST(RewriteTest, TwoRunsAtOnceKeepBothChanges) {
 
 // A stop while another program holds the file's lock ends the wait: the file stays as it was.
 TEST(RewriteTest, StopWhileWaitingForTheLockLeavesTheFile) {
-    TempTree tree;
-    tree.Write("a", "old");
-    const int held = ::open(tree.Path("a").c_str(), O_RDONLY);
+    Scene s("old");
+    const int held = ::open(s.tree.Path("a").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    RecordingSink sink(tree.Root());
-    auto worker = std::make_unique<CSearchThread>(&sink, Request{tree.Root(), "*.*", "old", "new"});
+    auto worker =
+        std::make_unique<CSearchThread>(&s.sink, Request{s.tree.Root(), "*.*", "old", "new"});
     const SearchStopHandle stop = worker->GetStopHandle();
     std::thread thread = CSearchThread::Start(std::move(worker));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     stop.RequestStop();
     thread.join();
     ::close(held);
-    EXPECT_EQ(tree.Read("a"), "old");
-    EXPECT_EQ(sink.Found(), Lines{});
-    EXPECT_EQ(sink.Others(), Lines{"finished 0"});
+    EXPECT_EQ(s.tree.Read("a"), "old");
+    EXPECT_EQ(s.sink.Found(), Lines{});
+    EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
 }
 
 // New content that equals the old (every match already reads as its replacement) is not
 // written: the file keeps its inode, its other names and its time stamps.
 TEST(RewriteTest, ReplacementThatChangesNothingLeavesTheFileAsItIs) {
-    TempTree tree;
-    tree.Write("same", "abc ABC abc");
-    ASSERT_EQ(::link(tree.Path("same").c_str(), tree.Path("other").c_str()), 0);
-    struct stat before, after;
-    ASSERT_EQ(::stat(tree.Path("same").c_str(), &before), 0);
-    FaultySys sys;
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "same", "abc", "abc"}, sink, sys);
-    Request ignoringCase{tree.Root(), "same", "ABC", "ABC"};
-    ignoringCase.ignoreCase = true;
-    RunSearch(ignoringCase, sink, sys);  // "abc" becomes "ABC" here
-    ASSERT_EQ(::stat(tree.Path("same").c_str(), &after), 0);
-    EXPECT_EQ(sink.Found(), (Lines{"same", "same"}));
-    EXPECT_EQ(tree.Read("same"), "ABC ABC ABC");
-    EXPECT_EQ(tree.Read("other"), "abc ABC abc");
-    EXPECT_EQ(sys.Calls(Op::CreateTemp), 1);
-}
-
-// Extended attributes and access lists go with the content to the new file.
-TEST(RewriteTest, ExtendedAttributesAndAccessListsAreKept) {
-    TempTree tree;
-    tree.Write("a", "old", 0640);
-    const std::string path = tree.Path("a");
-    if (::setxattr(path.c_str(), "user.origin", "kept", 4, 0) != 0) {
-        GTEST_SKIP() << "no extended attributes here";
-    }
-    acl_t acl = acl_from_text("u::rw-,u:65534:r--,g::r--,m::r--,o::---");
-    const bool listed = acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl) == 0;
-    acl_free(acl);
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "old", "new"}, sink);
-    EXPECT_EQ(tree.Read("a"), "new");
-    char value[16] = {};
-    EXPECT_EQ(::getxattr(path.c_str(), "user.origin", value, sizeof value), 4);
-    EXPECT_STREQ(value, "kept");
-    if (listed) {
-        acl_t now = acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
-        char* text = acl_to_any_text(now, nullptr, ',', 0);
-        EXPECT_STREQ(text, "user::rw-,user:nobody:r--,group::r--,mask::r--,other::---");
-        acl_free(text);
-        acl_free(now);
-    }
-}
-
-// The folder is renamed while its file is being rewritten: the new content still takes the
-// file's place in the folder, wherever it now is, and nothing is left behind.
-TEST(RewriteTest, FolderRenamedMeanwhileKeepsNothingBehind) {
-    TempTree tree;
-    tree.Write("d/a", "old");
-    FaultySys sys;
-    sys.Before(Op::Fsync, [&] { ::rename(tree.Path("d").c_str(), tree.Path("e").c_str()); });
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-    EXPECT_EQ(tree.Read("e/a"), "new");
-    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
-    EXPECT_EQ(sink.Found(), Lines{"d/a"});
+    Scene s("abc ABC abc");
+    ASSERT_EQ(::link(s.tree.Path("a").c_str(), s.tree.Path("other").c_str()), 0);
+    s.Run({"", "a", "abc", "abc"});
+    s.Run({"", "a", "ABC", "ABC", true, false, true, true});  // "abc" becomes "ABC" here
+    EXPECT_EQ(s.sink.Found(), (Lines{"a", "a"}));
+    EXPECT_EQ(s.tree.Read("a"), "ABC ABC ABC");
+    EXPECT_EQ(s.tree.Read("other"), "abc ABC abc");
+    EXPECT_EQ(s.sys.Calls(Op::CreateTemp), 1);
 }
 
 }  // namespace

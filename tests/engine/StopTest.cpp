@@ -8,105 +8,91 @@
 
 #include "FaultySys.h"
 #include "FileView.h"
-#include "RecordingSink.h"
-#include "TempTree.h"
 
 namespace pellumar {
 namespace {
 
 using namespace test;
 
-std::unique_ptr<CSearchThread> Worker(RecordingSink& sink, const TempTree& tree,
-                                      Sys& sys = DefaultSys()) {
-    return std::make_unique<CSearchThread>(&sink, Request{tree.Root(), "*.*", "old", "new"}, sys);
+// A worker that replaces "old" by "new" in the scene's tree, through its system.
+std::unique_ptr<CSearchThread> Worker(Scene& s) {
+    return std::make_unique<CSearchThread>(&s.sink, Request{s.tree.Root(), "*.*", "old", "new"},
+                                           s.sys);
 }
 
 // The stop lands while the scan goes on (the first match opens the temporary file), or while
-// the new content is flushed, before it would take the file's place.
-TEST(StopTest, StopInsideAFileLeavesItUnchangedAndUnreported) {
-    for (const Op moment : {Op::CreateTemp, Op::Fsync}) {
+// the new content is flushed, before it would take the file's place; or before the start.
+TEST(StopTest, StopInsideAFileOrBeforeTheStartLeavesItUnchangedAndUnreported) {
+    for (const Op moment : {Op::CreateTemp, Op::Fsync, Op::Open}) {
         for (const size_t size : {size_t{1000}, size_t{FileView::kReadLimit + 1000}}) {
-            TempTree tree;
             const std::string content = "old " + std::string(size, '.') + " old";
-            tree.Write("a", content);
-            RecordingSink sink(tree.Root());
-            FaultySys sys;
-            auto worker = Worker(sink, tree, sys);
-            sys.Before(moment, [stop = worker->GetStopHandle()] { stop.RequestStop(); });
+            Scene s(content);
+            auto worker = Worker(s);
+            if (moment == Op::Open) {
+                worker->RequestStop();
+            } else {
+                s.sys.Before(moment, [stop = worker->GetStopHandle()] { stop.RequestStop(); });
+            }
             EXPECT_EQ(worker->Run(), 0);
-            EXPECT_EQ(sink.Others(), Lines{"finished 0"});
-            EXPECT_EQ(sink.Found(), Lines{});
-            EXPECT_TRUE(tree.Read("a") == content);
-            EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+            EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
+            EXPECT_EQ(s.sink.Found(), Lines{});
+            EXPECT_TRUE(s.tree.Read("a") == content);
+            EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
         }
     }
+    // After the end, from a handle that outlived the worker, or from no worker at all: harmless.
+    Scene s("old");
+    auto worker = Worker(s);
+    const SearchStopHandle stop = worker->GetStopHandle();
+    std::thread thread = CSearchThread::Start(std::move(worker));
+    thread.join();  // the worker has deleted itself
+    stop.RequestStop();
+    SearchStopHandle().RequestStop();
+    EXPECT_EQ(s.sink.Found(), Lines{"a"});
 }
 
-TEST(StopTest, StopBetweenFilesEndsTheWalkAtTheNextEntryOfEveryLevel) {
-    TempTree tree;
+// A stop between files ends the walk at the next entry of every level; a reply to a prompt
+// never overwrites a stop requested while the prompt was up.
+TEST(StopTest, StopBetweenFilesEndsTheWalkAndNoReplyOverwritesIt) {
+    Scene s("old");
     const Lines files = {"a", "b", "d/e", "d/f/g", "d/f/h", "i/j"};
     for (const std::string& path : files) {
-        tree.Write(path, "old");
+        s.tree.Write(path, "old");
     }
-    RecordingSink sink(tree.Root());
-    auto worker = Worker(sink, tree);
-    sink.OnEach([stop = worker->GetStopHandle()](const std::string& line) {
+    auto worker = Worker(s);
+    s.sink.OnEach([stop = worker->GetStopHandle()](const std::string& line) {
         if (line == "found d/f/g") {
             stop.RequestStopNow();
         }
     });
     worker->Run();
-    const Lines found = sink.Found();
+    const Lines found = s.sink.Found();
     EXPECT_EQ(found.back(), "d/f/g");
-    EXPECT_EQ(sink.Others(), Lines{"finished 0"});
+    EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
     for (const std::string& path : files) {  // nothing was processed after the stop
         const bool reported = std::count(found.begin(), found.end(), path) != 0;
-        EXPECT_EQ(tree.Read(path), reported ? "new" : "old") << path;
+        EXPECT_EQ(s.tree.Read(path), reported ? "new" : "old") << path;
     }
-}
 
-TEST(StopTest, AReplyNeverOverwritesAStopRequestedMeanwhile) {
-    TempTree tree;
-    tree.Write("a", "old");
-    tree.Write("sub/b", "old");
-    FaultySys sys;
-    sys.Fail(Op::CreateTemp, EIO, 1);
-    RecordingSink sink(tree.Root());
-    auto worker = Worker(sink, tree, sys);
-    sink.Reply(
-        {ErrorReply::SkipFile});  // Ignore, but the user pressed Stop while the prompt was up
-    sink.OnEach([stop = worker->GetStopHandle()](const std::string&) { stop.RequestStopNow(); });
-    worker->Run();
-    EXPECT_EQ(sink.Found(), Lines{"a"});
-    EXPECT_EQ(tree.Read("sub/b"), "old");
-}
-
-TEST(StopTest, StopBeforeTheStartOrAfterTheEndIsHarmless) {
-    TempTree tree;
-    tree.Write("a", "old");
-    RecordingSink early(tree.Root());
-    auto first = Worker(early, tree);
-    first->RequestStop();
-    EXPECT_EQ(first->Run(), 0);
-    EXPECT_EQ(early.Others(), Lines{"finished 0"});
-    EXPECT_EQ(early.Found(), Lines{});
-
-    RecordingSink late(tree.Root());
-    auto second = Worker(late, tree);
-    const SearchStopHandle stop = second->GetStopHandle();
-    std::thread thread = CSearchThread::Start(std::move(second));
-    thread.join();  // the worker has deleted itself
-    stop.RequestStop();
-    SearchStopHandle().RequestStop();
-    EXPECT_EQ(late.Found(), Lines{"a"});
+    Scene prompted("old");
+    prompted.tree.Write("sub/b", "old");
+    prompted.sys.Fail(Op::CreateTemp, EIO, 1);
+    auto second = Worker(prompted);
+    prompted.sink.Reply({ErrorReply::SkipFile});  // Ignore, but Stop was pressed meanwhile
+    prompted.sink.OnEach(
+        [stop = second->GetStopHandle()](const std::string&) { stop.RequestStopNow(); });
+    second->Run();
+    EXPECT_EQ(prompted.sink.Found(), Lines{"a"});
+    EXPECT_EQ(prompted.tree.Read("sub/b"), "old");
 }
 
 TEST(StopTest, StopFromAnotherThreadAtAnyMomentLosesNoByte) {
-    TempTree tree;
     const std::string small = "old text " + std::string(2000, 'z') + " old\n";
     const std::string large = "old " + std::string(FileView::kReadLimit + 4096, 'q') + " old";
+    Scene s(small);
     for (int i = 0; i < 150; ++i) {
-        tree.Write("d" + std::to_string(i % 7) + "/f" + std::to_string(i), i % 50 ? small : large);
+        s.tree.Write("d" + std::to_string(i % 7) + "/f" + std::to_string(i),
+                     i % 50 ? small : large);
     }
     const auto renewed = [](std::string text) {
         for (size_t at = 0; (at = text.find("old", at)) != std::string::npos; at += 3) {
@@ -116,17 +102,18 @@ TEST(StopTest, StopFromAnotherThreadAtAnyMomentLosesNoByte) {
     };
     const std::set<std::string> whole = {small, large, renewed(small), renewed(large)};
     for (const int delay : {0, 300, 1500, 5000, 20000}) {
-        RecordingSink sink(tree.Root());
-        auto worker = Worker(sink, tree);
+        RecordingSink sink(s.tree.Root());
+        auto worker =
+            std::make_unique<CSearchThread>(&sink, Request{s.tree.Root(), "*.*", "old", "new"});
         const SearchStopHandle stop = worker->GetStopHandle();
         std::thread thread = CSearchThread::Start(std::move(worker));
         std::this_thread::sleep_for(std::chrono::microseconds(delay));
         stop.RequestStop();
         thread.join();
         EXPECT_EQ(sink.Others(), Lines{"finished 0"});
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
-        for (const std::string& file : tree.Files()) {
-            EXPECT_TRUE(whole.count(tree.Read(file))) << file;
+        EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
+        for (const std::string& file : s.tree.Files()) {
+            EXPECT_TRUE(whole.count(s.tree.Read(file))) << file;
         }
     }
 }

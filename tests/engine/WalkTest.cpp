@@ -23,16 +23,16 @@ Lines Sorted(Lines lines) {
     return lines;
 }
 
-// Lists (search text empty, search only) and checks that nothing but `told` and the end was
-// told, in any order.
+// Lists (search text empty, search only) in the folder given relative to the root, and checks
+// that nothing but `told` and the end was told, in any order; returns what was found, sorted.
 Lines List(const TempTree& tree, Request request, Sys& sys = DefaultSys(), Lines told = {}) {
     RecordingSink sink(tree.Root());
-    request.folder = tree.Root();
+    request.folder = request.folder.empty() ? tree.Root() : tree.Path(request.folder);
     request.searchOnly = true;
     EXPECT_EQ(RunSearch(request, sink, sys), 0);
     told.push_back("finished 0");
     EXPECT_EQ(Sorted(sink.Others()), Sorted(told));
-    return sink.Found();
+    return Sorted(sink.Found());
 }
 
 TEST(WalkTest, FilesComeBeforeSubfoldersAndEachSubtreeIsWalkedWhole) {
@@ -40,7 +40,9 @@ TEST(WalkTest, FilesComeBeforeSubfoldersAndEachSubtreeIsWalkedWhole) {
     for (const char* path : {"r1", "r2", "A/a1", "A/B/b1", "A/B/D/d1", "C/c1", "C/E/e1"}) {
         tree.Write(path, "");
     }
-    const Lines found = List(tree, {});
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "*.*", "", "", true, true}, sink);
+    const Lines found = sink.Found();
     ASSERT_EQ(found.size(), 7u);
     const auto at = [&](const char* path) {
         return std::find(found.begin(), found.end(), path) - found.begin();
@@ -52,22 +54,38 @@ TEST(WalkTest, FilesComeBeforeSubfoldersAndEachSubtreeIsWalkedWhole) {
     EXPECT_TRUE(at("A/a1") == 2 ? at("C/c1") == 5 : at("A/a1") == 4);  // subtrees contiguous
 }
 
-TEST(WalkTest, FilterHiddenFilesAndSubfoldersDecideWhatIsListed) {
+// The filter, hidden files, hidden folders and subfolders decide what is listed; a filter's folder
+// part names folders below the walked one, never above it or elsewhere.
+TEST(WalkTest, FilterHiddenFilesHiddenFoldersAndSubfoldersDecideWhatIsListed) {
     TempTree tree;
     for (const char* path : {"empty.txt", "b.dat", ".profile", "sub/c.TXT", ".cfg/in.txt",
-                             ".cfg/.deep", "inc/a.h", "lib/inc/b.h", "lib/b.h"}) {
+                             ".cfg/.deep", "sub/.cache/x", "inc/a.h", "lib/inc/b.h", "lib/b.h"}) {
         tree.Write(path, "");
     }
-    Request noHidden{"", "*.*"};
-    noHidden.hidden = false;
-    Request noSub{"", "*.txt"};
-    noSub.subfolders = false;
-    EXPECT_EQ(Sorted(List(tree, {"", "*.txt"})), (Lines{".cfg/in.txt", "empty.txt", "sub/c.TXT"}));
-    EXPECT_EQ(List(tree, noSub), Lines{"empty.txt"});
-    EXPECT_EQ(Sorted(List(tree, noHidden)), (Lines{".cfg/in.txt", "b.dat", "empty.txt", "inc/a.h",
-                                                   "lib/b.h", "lib/inc/b.h", "sub/c.TXT"}));
-    EXPECT_EQ(Sorted(List(tree, {"", "inc/*.h"})), (Lines{"inc/a.h", "lib/inc/b.h"}));
-    EXPECT_EQ(List(tree, {"", "*.c;*.h"}), Lines{});
+    const Lines visible = {"b.dat", "empty.txt", "inc/a.h", "lib/b.h", "lib/inc/b.h", "sub/c.TXT"};
+    Lines noHiddenFiles = visible;
+    noHiddenFiles.insert(noHiddenFiles.begin(), ".cfg/in.txt");
+    noHiddenFiles.insert(noHiddenFiles.end() - 1, "sub/.cache/x");
+    const struct {
+        Request request;
+        Lines expected;
+    } cases[] = {
+        {{"", "*.txt"}, {".cfg/in.txt", "empty.txt", "sub/c.TXT"}},
+        {{.filter = "*.txt", .subfolders = false}, {"empty.txt"}},
+        {{.hidden = false}, noHiddenFiles},
+        {{.hidden = false, .hiddenFolders = false}, visible},
+        {{"", "inc/*.h"}, {"inc/a.h", "lib/inc/b.h"}},
+        {{"", "*.c;*.h"}, {}},
+        {{"lib", "../*.txt"}, {}},
+        {{"lib", "inc/../../*.txt"}, {}},
+        {{"lib", "/etc/host*"}, {}},
+        {{"lib", "//etc/*"}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request.folder + " " + c.request.filter + " " +
+                     std::to_string(c.request.hidden + 2 * c.request.hiddenFolders));
+        EXPECT_EQ(List(tree, c.request), c.expected);
+    }
 }
 
 TEST(WalkTest, OddNamesAreFoundAndRewrittenByteForByte) {
@@ -97,9 +115,9 @@ TEST(WalkTest, FifosDanglingLinksAndLinkCyclesAreHarmlessAndBrokenLinksAreNamed)
     fs::create_symlink("../other", tree.Path("top/side"));
     fs::create_symlink("loop", tree.Path("top/loop"));
     // "other" is walked under its own name, never again through "top/side".
-    EXPECT_EQ(Sorted(List(tree, {"", "*"}, DefaultSys(),
-                          {"skipped top/dangling: No such file or directory",
-                           "skipped top/loop: Too many levels of symbolic links"})),
+    EXPECT_EQ(List(tree, {"", "*"}, DefaultSys(),
+                   {"skipped top/dangling: No such file or directory",
+                    "skipped top/loop: Too many levels of symbolic links"}),
               (Lines{"other/b", "top/a"}));
     // Handed over by path, as a file replaced by one of these between listing and opening
     // would be: a pipe fails to read, devices that read like files are never reported.
@@ -144,11 +162,10 @@ TEST(WalkTest, FoldersAndFilesThatCannotBeOpenedAreSkippedAndNamed) {
     }
     sys.Fail(Op::OpenFolder, EACCES, -1, "locked");
     sys.Fail(Op::Access, EACCES, -1, "theirs");
-    EXPECT_EQ(
-        Sorted(List(tree, {}, sys,
-                    {"skipped locked: Permission denied", "skipped b/unreadable: Permission denied",
-                     "skipped b/theirs: Permission denied"})),
-        (Lines{"a/x", "b/w"}));
+    EXPECT_EQ(List(tree, {}, sys,
+                   {"skipped locked: Permission denied", "skipped b/unreadable: Permission denied",
+                    "skipped b/theirs: Permission denied"}),
+              (Lines{"a/x", "b/w"}));
     EXPECT_EQ(sys.Calls(Op::Access), 1);  // only about the file of another user
     FaultySys superuser;
     superuser.ActAs(0);
@@ -235,37 +252,6 @@ TEST(WalkTest, FoldersDeeperThanTheLongestPathAreWalkedAndRewritten) {
     EXPECT_EQ(::fstatat(fd, "up.txt", &link, AT_SYMLINK_NOFOLLOW), 0);
     EXPECT_TRUE(S_ISLNK(link.st_mode));
     ::close(fd);
-}
-
-// A filter's folder part names folders below the walked one, never above it or elsewhere.
-TEST(WalkTest, FilterThatLeadsOutsideTheFolderFindsNothing) {
-    TempTree tree;
-    tree.Write("victim.txt", "v1");
-    for (const char* sub : {"inside/a/x.txt", "inside/b/x.txt", "inside/c/x.txt"}) {
-        tree.Write(sub, "");
-    }
-    for (const std::string filter : {"../*.txt", "a/../../*.txt", "/etc/host*", "//etc/*"}) {
-        RecordingSink sink(tree.Root());
-        RunSearch({tree.Path("inside"), filter, "v1", "v1.1"}, sink);
-        EXPECT_EQ(sink.Found(), Lines{}) << filter;
-    }
-    EXPECT_EQ(tree.Read("victim.txt"), "v1");
-}
-
-TEST(WalkTest, HiddenFoldersAreLeftOutOnlyWhenAsked) {
-    TempTree tree;
-    for (const char* path : {".git/HEAD", ".git/refs/main", "src/.cache/x", "src/a", ".profile"}) {
-        tree.Write(path, "v1");
-    }
-    Request noHidden{tree.Root(), "*", "", "", true, true, false};
-    RecordingSink files(tree.Root());
-    RunSearch(noHidden, files);
-    EXPECT_EQ(Sorted(files.Found()),
-              (Lines{".git/HEAD", ".git/refs/main", "src/.cache/x", "src/a"}));
-    RecordingSink folders(tree.Root());
-    noHidden.hiddenFolders = false;
-    RunSearch(noHidden, folders);
-    EXPECT_EQ(folders.Found(), Lines{"src/a"});
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "RecordingSink.h"
 #include "Sys.h"
+#include "TempTree.h"
 
 namespace pellumar::test {
 
@@ -28,7 +30,6 @@ enum class Op {
     Mmap,
     Pread,
     Fstat,
-    Chdir,
     List,
     Unlink,
     Madvise,
@@ -36,7 +37,6 @@ enum class Op {
     PermCopy,
     AttrCopy,
     Readlink,
-    StatAt,
     Link,
     MakeFolder
 };
@@ -98,9 +98,6 @@ class FaultySys : public Sys {
     ssize_t ReadlinkAt(int dirfd, const char* name, char* buffer, size_t size) override {
         return Enter(Op::Readlink, name) ? -1 : Sys::ReadlinkAt(dirfd, name, buffer, size);
     }
-    int FstatAt(int dirfd, const char* name, struct stat* st, int flags) override {
-        return Enter(Op::StatAt, name) ? -1 : Sys::FstatAt(dirfd, name, st, flags);
-    }
     int FaccessAt(int dirfd, const char* name, int mode, int flags) override {
         return Enter(Op::Access, name) ? -1 : Sys::FaccessAt(dirfd, name, mode, flags);
     }
@@ -119,8 +116,6 @@ class FaultySys : public Sys {
     int UnlinkAt(int dirfd, const char* name) override {
         return Enter(Op::Unlink, name) ? -1 : Sys::UnlinkAt(dirfd, name);
     }
-    int Chdir(const char* p) override { return Enter(Op::Chdir, p) ? -1 : Sys::Chdir(p); }
-    int Fchdir(int fd) override { return Enter(Op::Chdir) ? -1 : Sys::Fchdir(fd); }
     ssize_t Getdents(int fd, void* buffer, size_t size) override {
         return Enter(Op::List) ? -1 : Sys::Getdents(fd, buffer, size);
     }
@@ -170,6 +165,21 @@ class FaultySys : public Sys {
     std::map<Op, int> m_calls;
     size_t m_nWriteLimit = 0;
     std::optional<uid_t> m_user;
+};
+
+// A tree holding the file "a", a system to make fail and a sink: what most tests of the engine
+// start from.
+struct Scene {
+    explicit Scene(const std::string& content) { tree.Write("a", content); }
+    // Runs the search on the tree, by default replacing "old" by "new" in every file.
+    int Run(Request request = {"", "*.*", "old", "new"}) {
+        request.folder = request.folder.empty() ? tree.Root() : request.folder;
+        return RunSearch(request, sink, sys);
+    }
+
+    TempTree tree;
+    FaultySys sys;
+    RecordingSink sink{tree.Root()};
 };
 
 }  // namespace pellumar::test

@@ -7,10 +7,9 @@
 
 namespace pellumar::test {
 
-void RecordingSink::Reply(std::initializer_list<ErrorReply> replies, ErrorReply fallback) {
+void RecordingSink::Reply(std::initializer_list<ErrorReply> replies) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_replies.assign(replies);
-    m_fallback = fallback;
 }
 
 void RecordingSink::Record(const std::string& line) {
@@ -51,7 +50,7 @@ ErrorReply RecordingSink::Ask(const char* kind, const char* operation,
     ErrorReply reply;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        reply = m_replies.empty() ? m_fallback : m_replies.front();
+        reply = m_replies.empty() ? ErrorReply::SkipFile : m_replies.front();
         if (!m_replies.empty()) {
             m_replies.pop_front();
         }

@@ -18,9 +18,8 @@ class RecordingSink : public ISearchNotify {
   public:
     explicit RecordingSink(std::string root = "") : m_strRoot(std::move(root)) {}
 
-    // Replies to the next error notifications, in order; after them, `fallback`.
-    void Reply(std::initializer_list<ErrorReply> replies,
-               ErrorReply fallback = ErrorReply::SkipFile);
+    // Replies to the next error notifications, in order; after them, Ignore (skip the file).
+    void Reply(std::initializer_list<ErrorReply> replies);
     // Runs after each notification has been recorded, with its line.
     void OnEach(std::function<void(const std::string&)> hook) { m_hook = std::move(hook); }
 
@@ -43,10 +42,9 @@ class RecordingSink : public ISearchNotify {
     std::string m_strRoot;
     std::function<void(const std::string&)> m_hook;
     mutable std::mutex m_mutex;
-    Lines m_lines;                                 // guarded by m_mutex; written by the worker
-    FileInformation m_lastInfo;                    // guarded by m_mutex; written by the worker
-    std::deque<ErrorReply> m_replies;              // guarded by m_mutex
-    ErrorReply m_fallback = ErrorReply::SkipFile;  // guarded by m_mutex
+    Lines m_lines;                     // guarded by m_mutex; written by the worker
+    FileInformation m_lastInfo;        // guarded by m_mutex; written by the worker
+    std::deque<ErrorReply> m_replies;  // guarded by m_mutex
 };
 
 // Tests ask with the dialog's first-run defaults, except that case matters.
