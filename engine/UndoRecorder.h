@@ -46,6 +46,7 @@ class UndoRecorder {
 
   private:
     int BeginRun(std::string& where);
+    void AbandonRun();
     int LinkOrCopy(NativeHandle source, FileStatus& opened, const std::string& entry, bool& copied,
                    int& copy);
     int CopyBytes(NativeHandle source, uint64_t size, int to);

@@ -10,6 +10,7 @@ namespace pellumar {
 namespace {
 
 constexpr size_t kShownText = 40;
+constexpr size_t kShownFolder = 1000;  // whole, but on one line
 
 std::string Quoted(const std::string& text) {
     return "'" + ShortenedForListing(text, kShownText) + "'";
@@ -24,9 +25,9 @@ std::string Files(size_t count) {
 std::string UndoHistoryLine(const UndoRunSummary& run) {
     const UndoRunHeader& h = run.header;
     return std::to_string(run.id) + "  " + FormatLocalTime(h.time, "%Y-%m-%d %H:%M:%S") + "  " +
-           h.folder + "  " + ShortenedForListing(h.filter, kShownText) + "  " + Quoted(h.search) +
-           " -> " + Quoted(h.replace) + "  " + Files(run.files) +
-           (run.undone ? "  taken back" : "");
+           ShortenedForListing(h.folder, kShownFolder) + "  " +
+           ShortenedForListing(h.filter, kShownText) + "  " + Quoted(h.search) + " -> " +
+           Quoted(h.replace) + "  " + Files(run.files) + (run.undone ? "  taken back" : "");
 }
 
 std::string UndoQuestionText(const UndoRunSummary& run) {

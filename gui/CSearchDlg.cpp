@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -92,11 +91,7 @@ void CSearchDlg::BuildWindow() {
             OnOK();
     });
     layout->setMenuBar(m_pMenuBar);
-    if (auto* undo = m_pMenuBar->findChild<QAction*>(QString::number(kCmdUndoLast))) {
-        for (QObject* menu : undo->associatedObjects())
-            if (auto* popup = qobject_cast<QMenu*>(menu))
-                connect(popup, &QMenu::aboutToShow, this, &CSearchDlg::EnableUndoItem);
-    }
+    ConnectUndoItem();
     auto* client = new QWidget(this);
     client->setFixedSize(ClientSize(dialog, BaseUnitsOf(client->font())));
     layout->addWidget(client);

@@ -106,6 +106,7 @@ class CSearchDlg : public QDialog {
     void ContinueTaking();
     void Answer(const SearchEvent& question);
     void Close();
+    void ConnectUndoItem();
     void EnableUndoItem();
 
     SearchOptions m_options;

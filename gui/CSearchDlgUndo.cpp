@@ -2,7 +2,9 @@
 // a thread of its own, and what it did.
 #include <QAction>
 #include <QFile>
+#include <QMenu>
 #include <QMenuBar>
+#include <system_error>
 
 #include "CSearchDlg.h"
 #include "FileSystem.h"
@@ -36,6 +38,15 @@ QString OutcomeText(const UndoOutcome& outcome) {
 
 }  // namespace
 
+// Whether there is something to take back is asked of the store each time the menu opens:
+// another program may have replaced or taken back meanwhile.
+void CSearchDlg::ConnectUndoItem() {
+    auto* item = m_pMenuBar->findChild<QAction*>(QString::number(res::kCmdUndoLast));
+    for (QObject* menu : item->associatedObjects())
+        if (auto* popup = qobject_cast<QMenu*>(menu))
+            connect(popup, &QMenu::aboutToShow, this, &CSearchDlg::EnableUndoItem);
+}
+
 void CSearchDlg::EnableUndoItem() {
     auto* item = m_pMenuBar->findChild<QAction*>(QString::number(res::kCmdUndoLast));
     const bool kept =
@@ -61,12 +72,20 @@ void CSearchDlg::OnUndoLast() {
     m_animate.Play();
     StopState stop;
     m_stop = stop.Handle();
-    m_worker = std::thread([this, stop, folder = m_strUndoFolder, id = run->id] {
-        UndoOutcome outcome = UndoStore(folder, m_sys).Undo(id, [&stop] { return stop.Stopped(); });
-        QMetaObject::invokeMethod(
-            this, [this, outcome = std::move(outcome)] { OnUndoFinished(outcome); },
-            Qt::QueuedConnection);
-    });
+    try {
+        m_worker = std::thread([this, stop, folder = m_strUndoFolder, id = run->id] {
+            UndoOutcome outcome =
+                UndoStore(folder, m_sys).Undo(id, [&stop] { return stop.Stopped(); });
+            QMetaObject::invokeMethod(
+                this, [this, outcome = std::move(outcome)] { OnUndoFinished(outcome); },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error& error) {
+        UndoOutcome outcome;  // no thread: nothing was taken back
+        outcome.error = error.code().value();
+        outcome.where = m_strUndoFolder;
+        OnUndoFinished(outcome);
+    }
 }
 
 // Closing while the undo ran: it stopped between two files, and the window closes with no box.

@@ -1,6 +1,8 @@
 #include "BackgroundSync.h"
 
 #include <cerrno>
+#include <system_error>
+#include <utility>
 
 namespace pellumar {
 
@@ -16,24 +18,43 @@ BackgroundSync::~BackgroundSync() {
     m_thread.join();
 }
 
+// Without a thread of its own, the files are flushed at once.
 void BackgroundSync::Start(std::vector<File> files) {
     Wait();
+    if (!m_thread.joinable()) {
+        try {
+            m_thread = std::thread([this] { Loop(); });
+        } catch (const std::system_error&) {
+            const int error = Flush(files);
+            std::lock_guard lock(m_mutex);
+            m_nError = error;
+            return;
+        }
+    }
     {
         std::lock_guard lock(m_mutex);
         m_files = std::move(files);
         m_bBusy = true;
-        m_nError = 0;
-    }
-    if (!m_thread.joinable()) {
-        m_thread = std::thread([this] { Loop(); });
     }
     m_changed.notify_all();
 }
 
+// An error is told once: the flushes after it start clean.
 int BackgroundSync::Wait() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_bBusy; });
-    return m_nError;
+    return std::exchange(m_nError, 0);
+}
+
+int BackgroundSync::Flush(const std::vector<File>& files) {
+    int error = 0;
+    for (const File& file : files) {
+        const int done = file.dataOnly ? m_sys.Fdatasync(file.fd) : m_sys.Fsync(file.fd);
+        if (error == 0 && done != 0) {
+            error = errno ? errno : EIO;
+        }
+    }
+    return error;
 }
 
 void BackgroundSync::Loop() {
@@ -45,13 +66,7 @@ void BackgroundSync::Loop() {
         }
         const std::vector<File> files = std::move(m_files);
         lock.unlock();
-        int error = 0;
-        for (const File& file : files) {
-            const int done = file.dataOnly ? m_sys.Fdatasync(file.fd) : m_sys.Fsync(file.fd);
-            if (error == 0 && done != 0) {
-                error = errno ? errno : EIO;
-            }
-        }
+        const int error = Flush(files);
         lock.lock();
         m_nError = error;
         m_bBusy = false;

@@ -29,6 +29,7 @@ class BackgroundSync {
 
   private:
     void Loop();
+    int Flush(const std::vector<File>& files);
 
     Sys& m_sys;
     std::mutex m_mutex;  // guards every field below

@@ -101,14 +101,15 @@ int UndoFolder::OpenRun(uint64_t id) {
                         O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-// A run's journal is locked while the run or an undo of it goes on.
+// A run's journal is locked while the run or an undo of it goes on. It is opened for writing,
+// as a network file system takes a lock only on such a file.
 void UndoFolder::Remove(uint64_t id) {
     const int run = OpenRun(id);
     if (run < 0) {
         return;
     }
-    const int journal = m_sys.OpenAt(run, kJournal, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (journal < 0 || m_sys.Flock(journal, LOCK_EX | LOCK_NB) == 0) {
+    const int journal = m_sys.OpenAt(run, kJournal, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (journal < 0 || m_sys.Flock(journal, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
         for (const std::string& name : FolderNames(m_sys, run)) {
             m_sys.UnlinkAt(run, name.c_str());
         }
@@ -215,9 +216,11 @@ std::vector<std::string> FolderNames(Sys& sys, int folder) {
     return names;
 }
 
+// Where the system has no such locks, there is nothing to wait for.
 int LockWaiting(Sys& sys, int fd, const std::function<bool()>& giveUp) {
     for (;;) {
-        if (sys.Flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (sys.Flock(fd, LOCK_EX | LOCK_NB) == 0 || errno == ENOLCK || errno == EOPNOTSUPP ||
+            errno == EBADF) {
             return 0;
         }
         if (errno != EWOULDBLOCK && errno != EINTR) {

@@ -85,11 +85,21 @@ int UndoRecorder::BeginRun(std::string& where) {
     if (error == 0 && m_sys.Fsync(m_journal) != 0) {
         error = ErrnoOr(EIO);
     }
-    if (error != 0 && m_journal >= 0) {
-        m_sys.Close(m_journal);
-        m_journal = -1;
+    if (error != 0) {
+        AbandonRun();
     }
     return error;
+}
+
+// A run that could not begin leaves nothing: the next file tries again from the start.
+void UndoRecorder::AbandonRun() {
+    for (int* fd : {&m_journal, &m_run}) {
+        if (*fd >= 0) {
+            m_sys.Close(std::exchange(*fd, -1));
+        }
+    }
+    m_store->Remove(m_nId);
+    m_nJournalEnd = m_nJournalRoom = 0;
 }
 
 int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus& written,
@@ -161,7 +171,10 @@ int UndoRecorder::LinkOrCopy(NativeHandle source, FileStatus& opened, const std:
     if (copy < 0) {
         return ErrnoOr(EIO);
     }
-    const int error = CopyBytes(source, opened.Size(), copy);
+    int error = CopyBytes(source, opened.Size(), copy);
+    if (error == FileSystem::kShrankMeanwhile) {
+        error = FileSystem::kChangedMeanwhile;  // read again, as any change meanwhile
+    }
     m_nLastCopied = error == 0 ? opened.Size() : 0;
     m_nCopied += m_nLastCopied;
     return error;

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -138,10 +139,17 @@ int RunUndo::LinkBack(const UndoFileRecord& record, NativeHandle file, const Fil
     if (const int error = m_fs.LinkTemporary(target, m_run, entry.c_str(), name)) {
         return error == EXDEV || error == EPERM ? ENOTSUP : error;
     }
-    OwnedFd old(m_sys,
-                m_sys.OpenAt(target.folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // Known at once, so that whatever fails next, the new name is deleted as this undo's own.
     FileStatus placed;
-    int error = old.Get() < 0 ? ErrnoOr(EIO) : 0;
+    int error = m_sys.FstatAt(target.folder, name.c_str(), &placed.st, AT_SYMLINK_NOFOLLOW) == 0
+                    ? 0
+                    : ErrnoOr(EIO);
+    OwnedFd old(m_sys, error != 0 ? -1
+                                  : m_sys.OpenAt(target.folder, name.c_str(),
+                                                 O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (error == 0 && old.Get() < 0) {
+        error = ErrnoOr(EIO);
+    }
     if (error == 0) {
         error = m_fs.Lock(old.Get(), [] { return false; });  // another run passes over it
     }
@@ -159,7 +167,7 @@ int RunUndo::LinkBack(const UndoFileRecord& record, NativeHandle file, const Fil
         error = m_fs.Replace(target, name, placed, file, now, kept);
     }
     if (error != 0 && !kept) {
-        m_fs.Delete(target, name, old.Get() >= 0 ? &placed : nullptr);
+        m_fs.Delete(target, name, placed.st.st_ino != 0 ? &placed : nullptr);
     }
     return error;
 }
@@ -206,6 +214,28 @@ int RunUndo::Log(const UndoFileRecord& record, const FileStatus& placed) {
     return error;
 }
 
+// A stop is seen between two files; a file that a stop kept from going back is not counted as
+// left: the run is simply not done.
+void PutBackEach(RunUndo& undo, const std::vector<UndoFileRecord>& files,
+                 const std::function<bool()>& stop, UndoOutcome& outcome) {
+    for (const UndoFileRecord& record : files) {
+        if (stop && stop()) {
+            outcome.stopped = true;
+            return;
+        }
+        std::string reason = undo.Restore(record);
+        if (!reason.empty() && stop && stop()) {
+            outcome.stopped = true;
+            return;
+        }
+        if (reason.empty()) {
+            ++outcome.restored;
+        } else {
+            outcome.left.push_back({record.path, std::move(reason)});
+        }
+    }
+}
+
 }  // namespace
 
 UndoStore::UndoStore(std::string folder, Sys& sys) : m_sys(sys), m_strFolder(std::move(folder)) {}
@@ -214,13 +244,20 @@ bool UndoStore::Available() {
     return true;
 }
 
+// A folder of the environment that belongs to someone else (sudo keeps the caller's HOME) is
+// not used: the store would be made in another user's home.
 std::string UndoStore::DefaultFolder() {
+    const auto ours = [](const char* folder) {
+        struct stat st;
+        return folder != nullptr && folder[0] == '/' &&
+               (::stat(folder, &st) != 0 || st.st_uid == ::geteuid());
+    };
     const char* state = std::getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/') {
+    if (ours(state)) {
         return std::string(state) + "/pellumar/undo";
     }
     const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
+    if (!ours(home)) {
         const struct passwd* user = ::getpwuid(::geteuid());
         home = user != nullptr ? user->pw_dir : "/";
     }
@@ -272,7 +309,7 @@ UndoOutcome UndoStore::Undo(uint64_t id, const std::function<bool()>& stop) {
     OwnedFd run(m_sys, store.OpenRun(id));
     OwnedFd journal(m_sys, run.Get() < 0 ? -1
                                          : m_sys.OpenAt(run.Get(), UndoFolder::kJournal,
-                                                        O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+                                                        O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     OwnedFd log(m_sys, run.Get() < 0
                            ? -1
                            : m_sys.OpenAt(run.Get(), UndoFolder::kUndoLog,
@@ -294,24 +331,11 @@ UndoOutcome UndoStore::Undo(uint64_t id, const std::function<bool()>& stop) {
         return outcome;
     }
     RunUndo undo(m_sys, run.Get(), log.Get(), ParseUndoLog(done), stop);
-    for (const UndoFileRecord& record : parsed->files) {
-        if (stop && stop()) {
-            outcome.stopped = true;
-            return outcome;
-        }
-        std::string reason = undo.Restore(record);
-        if (!reason.empty() && stop && stop()) {
-            outcome.stopped = true;  // it stays as the run left it
-            return outcome;
-        }
-        if (reason.empty()) {
-            ++outcome.restored;
-        } else {
-            outcome.left.push_back({record.path, std::move(reason)});
-        }
+    PutBackEach(undo, parsed->files, stop, outcome);
+    if (!outcome.stopped) {
+        WriteWhole(m_sys, log.Get(), UndoDoneLine());
+        m_sys.Fsync(log.Get());
     }
-    WriteWhole(m_sys, log.Get(), UndoDoneLine());
-    m_sys.Fsync(log.Get());
     return outcome;
 }
 

@@ -231,6 +231,24 @@ TEST(UndoTest, ACopyThatDoesNotFitIsAskedAbout) {
     }
 }
 
+// A run whose journal cannot be made leaves no folder behind; Retry makes it again.
+TEST(UndoTest, ARunThatCannotBeginLeavesNothingAndIsAskedAbout) {
+    UndoCase c;
+    c.tree.Write("a.txt", "old text");
+    c.tree.Write("b.txt", "old text");
+    FaultySys sys;
+    sys.Fail(Op::CreateTemp, ENOSPC, 1, "journal");
+    RecordingSink sink(c.tree.Root());
+    sink.Reply({ErrorReply::Retry});
+    RunSearch(c.Replacing("old", "new"), sink, sys);
+    ASSERT_EQ(sink.Others().size(), 2u);  // the question, then the end
+    EXPECT_NE(sink.Others()[0].find("keep the old content for undo"), std::string::npos);
+    EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt"), "new textnew text");
+    EXPECT_EQ(std::distance(fs::directory_iterator(c.store), fs::directory_iterator()), 1);
+    EXPECT_EQ(c.UndoLast().restored, 2u);
+    EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt"), "old textold text");
+}
+
 // The store is never walked: a replacement through it would destroy what it keeps.
 TEST(UndoTest, TheStoreIsPassedOverByTheWalkAndKeepsTwentyRuns) {
     UndoCase c;
