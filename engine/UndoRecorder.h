@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "FileSystem.h"
 #include "UndoJournal.h"
@@ -51,7 +50,6 @@ class UndoRecorder {
                    int& copy);
     int CopyBytes(NativeHandle source, uint64_t size, int to);
     int Append(const std::string& line, bool& grew);
-    int WriteAt(std::string_view bytes, uint64_t at);
 
     Sys& m_sys;
     std::unique_ptr<UndoFolder> m_store;

@@ -61,10 +61,6 @@ int FolderFd(const FolderListing* where) {
     return where ? where->State().fd : AT_FDCWD;
 }
 
-int ErrnoOr(int fallback) {
-    return errno ? errno : fallback;
-}
-
 // The owner's read bit decides for the owner, whatever the access lists say; the system is asked
 // only about the files of others. The superuser reads every file.
 bool MayRead(Sys& sys, uid_t user, int dirfd, const char* name, const struct stat& st) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
@@ -57,6 +58,11 @@ class Sys {
     // Lets the process open as many files as it may: the walk holds one per folder level.
     virtual void RaiseOpenFileLimit();
 };
+
+// The error a failed call left in errno, or `fallback` where it left none.
+inline int ErrnoOr(int fallback) {
+    return errno ? errno : fallback;
+}
 
 // An interrupted call is made again, but not forever: interruptions that never end are reported
 // as the error they are rather than hanging the search.

@@ -21,10 +21,6 @@ constexpr size_t kKeptRuns = 20;
 constexpr uint64_t kMostCopied = uint64_t{2} << 30;
 constexpr auto kLockPoll = std::chrono::milliseconds(20);
 
-int ErrnoOr(int fallback) {
-    return errno ? errno : fallback;
-}
-
 bool RunNumber(const std::string& name, uint64_t& id) {
     const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), id);
     return error == std::errc() && end == name.data() + name.size() && !name.empty() &&
@@ -181,9 +177,10 @@ int ReadWhole(Sys& sys, int folder, const char* name, std::string& text) {
     return error;
 }
 
-int WriteWhole(Sys& sys, int fd, std::string_view text) {
+int WriteWhole(Sys& sys, int fd, std::string_view text, off_t at) {
     while (!text.empty()) {
-        const ssize_t done = sys.Write(fd, text.data(), text.size());
+        const ssize_t done = at < 0 ? sys.Write(fd, text.data(), text.size())
+                                    : sys.Pwrite(fd, text.data(), text.size(), at);
         if (done < 0 && errno == EINTR) {
             continue;
         }
@@ -191,6 +188,7 @@ int WriteWhole(Sys& sys, int fd, std::string_view text) {
             return done < 0 ? ErrnoOr(EIO) : EIO;
         }
         text.remove_prefix(static_cast<size_t>(done));
+        at += at < 0 ? 0 : done;
     }
     return 0;
 }

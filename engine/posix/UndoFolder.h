@@ -55,7 +55,8 @@ UndoIdentity IdentityOf(const FileStatus& status);
 
 // Helpers on descriptors, through the system-call layer.
 int ReadWhole(Sys& sys, int folder, const char* name, std::string& text);
-int WriteWhole(Sys& sys, int fd, std::string_view text);
+// Writes every byte: at the file's position, or, given `at`, from that offset.
+int WriteWhole(Sys& sys, int fd, std::string_view text, off_t at = -1);
 std::vector<std::string> FolderNames(Sys& sys, int folder);
 // Takes a file's lock, waiting while another holds it until `giveUp` says so: 0, or an error.
 int LockWaiting(Sys& sys, int fd, const std::function<bool()>& giveUp);

@@ -21,10 +21,6 @@ constexpr size_t kCopyChunk = 1 << 20;
 // the file's size nor its blocks, and only its data need reach the disk before each rename.
 constexpr uint64_t kJournalRoom = 1 << 20;
 
-int ErrnoOr(int fallback) {
-    return errno ? errno : fallback;
-}
-
 // The file as it was opened: the same file, neither written nor, unless told otherwise, given
 // other access rights or another owner.
 bool Unchanged(const struct stat& now, const struct stat& opened, bool statusToo = true) {
@@ -206,32 +202,17 @@ int UndoRecorder::Append(const std::string& line, bool& grew) {
     if (m_nJournalEnd + line.size() > m_nJournalRoom) {
         const uint64_t room = std::max<uint64_t>(kJournalRoom, line.size());
         const std::string zeros(room, '\0');
-        if (const int error = WriteAt(zeros, m_nJournalRoom)) {
+        if (const int error =
+                WriteWhole(m_sys, m_journal, zeros, static_cast<off_t>(m_nJournalRoom))) {
             return error;
         }
         m_nJournalRoom += room;
         grew = true;
     }
-    if (const int error = WriteAt(line, m_nJournalEnd)) {
+    if (const int error = WriteWhole(m_sys, m_journal, line, static_cast<off_t>(m_nJournalEnd))) {
         return error;
     }
     m_nJournalEnd += line.size();
-    return 0;
-}
-
-int UndoRecorder::WriteAt(std::string_view bytes, uint64_t at) {
-    while (!bytes.empty()) {
-        const ssize_t done =
-            m_sys.Pwrite(m_journal, bytes.data(), bytes.size(), static_cast<off_t>(at));
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return done < 0 ? ErrnoOr(EIO) : EIO;
-        }
-        bytes.remove_prefix(static_cast<size_t>(done));
-        at += static_cast<uint64_t>(done);
-    }
     return 0;
 }
 

@@ -23,10 +23,6 @@ namespace {
 constexpr const char* kChangedSince = "it changed since the replacement";
 constexpr const char* kGone = "it is no longer there";
 
-int ErrnoOr(int fallback) {
-    return errno ? errno : fallback;
-}
-
 // A descriptor of the undo's own, closed when it goes.
 class OwnedFd {
   public:
