@@ -104,7 +104,8 @@ class CliSession {
     bool m_bFinished = false;
     bool m_bAborted = false;
     CliOutput m_output{STDOUT_FILENO};
-    bool m_bPassedOver = false;   // a file or folder could not be read or changed
+    // A file or folder could not be read or changed, or an error was ignored.
+    bool m_bPassedOver = false;
     std::string m_strNotChanged;  // its found report, should one follow, is not listed
 };
 
@@ -318,6 +319,9 @@ ErrorReply CliSession::Decided(ErrorReply reply) {
     if (reply == ErrorReply::StopSearch) {
         m_bAborted = true;
     }
+    // An error ignored leaves something undone, even where the file was then changed: as
+    // without its undo copy.
+    m_bPassedOver = m_bPassedOver || reply == ErrorReply::SkipFile;
     return reply;
 }
 

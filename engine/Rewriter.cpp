@@ -179,7 +179,7 @@ bool Rewriter::PutInPlace() {
         DiscardOnStop();
         return false;
     }
-    const bool kept = m_pUndo != nullptr && KeepOldContent();
+    const bool kept = m_pUndo != nullptr && m_pUndo->Keeping() && KeepOldContent();
     const bool placed = m_temp.IsOpen() && Place(kept);
     if (kept && !placed) {
         m_pUndo->Withdraw();
@@ -188,7 +188,8 @@ bool Rewriter::PutInPlace() {
 }
 
 // The old content is kept while the new is flushed to the disk. Should it not be kept, Ignore
-// replaces the file without it, and Abort leaves the file as it was.
+// replaces the file without it, and Abort leaves the file as it was. Where the run itself could
+// not begin, Ignore goes on without undo for every file, so the question comes once.
 bool Rewriter::KeepOldContent() {
     if (const int error = m_temp.WriteOut()) {
         FlushFailed(error);
@@ -217,6 +218,7 @@ bool Rewriter::KeepOldContent() {
         record.m_strReplacing = m_source.strPath;
         const ErrorReply reply = m_notify.OnSearchError(kKeepOld, record);
         if (reply == ErrorReply::SkipFile) {
+            m_pUndo->GoWithout();  // where no run could begin, the next file would fail alike
             return false;
         }
         if (reply == ErrorReply::StopSearch) {

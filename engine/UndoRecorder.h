@@ -38,6 +38,13 @@ class UndoRecorder {
     int Settle();
     // The file kept last was not replaced after all.
     void Withdraw();
+    // A run that could not begin, and that the user chose to go on without: nothing more is
+    // kept, and the files are replaced without undo.
+    void GoWithout() { m_bWithout = !Begun(); }
+    // False once the run goes on without undo.
+    bool Keeping() const { return !m_bWithout; }
+    // The run has begun: its folder and journal are made.
+    bool Begun() const { return m_journal >= 0; }
 
     // The bytes copied, where the old file could not be linked.
     uint64_t CopiedBytes() const { return m_nCopied; }
@@ -64,6 +71,7 @@ class UndoRecorder {
     uint64_t m_nLastCopied = 0;   // of the file kept last
     uint64_t m_nJournalEnd = 0;   // where the next line goes
     uint64_t m_nJournalRoom = 0;  // the journal's size: zeros after its last line
+    bool m_bWithout = false;
     std::vector<char> m_buffer;
 };
 

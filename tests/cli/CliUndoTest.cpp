@@ -89,5 +89,25 @@ TEST_F(CliUndoTest, NoUndoKeepsNothingAndUnknownRunsAreRefused) {
     EXPECT_EQ(tree.Read("a.txt"), "a pin\n");
 }
 
+// Without a store, a replacement is refused unless errors are to be skipped: then every file is
+// replaced, the lack of undo is said once, and the status tells that something was left undone.
+TEST_F(CliUndoTest, WithoutAStoreTheRunStopsOrGoesOnWithoutUndoAsToldOnce) {
+    state.Write("pellumar", "not a folder");
+    const Result stopped = Replace();
+    EXPECT_EQ(stopped.status, 2);
+    EXPECT_EQ(tree.Read("a.txt") + tree.Read("sub/b.txt"), "a needle\nneedle\n");
+
+    const Result skipped = Replace({"--on-error", "skip"});
+    EXPECT_EQ(skipped.status, 2);
+    EXPECT_EQ(tree.Read("a.txt") + tree.Read("sub/b.txt"), "a pin\npin\n");
+    EXPECT_EQ(skipped.out, tree.Path("a.txt") + "\n" + tree.Path("sub/b.txt") + "\n");
+    size_t told = 0;
+    for (size_t at = 0; (at = skipped.err.find("keep the old content", at)) != std::string::npos;
+         ++at) {
+        ++told;
+    }
+    EXPECT_EQ(told, 1u) << skipped.err;
+}
+
 }  // namespace
 }  // namespace pellumar

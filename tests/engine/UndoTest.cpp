@@ -249,6 +249,32 @@ TEST(UndoTest, ARunThatCannotBeginLeavesNothingAndIsAskedAbout) {
     EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt"), "old textold text");
 }
 
+// A store that cannot be made is asked about once: Ignore replaces every file without undo.
+TEST(UndoTest, AStoreThatCannotBeMadeIsAskedAboutOnce) {
+    for (const ErrorReply reply : {ErrorReply::SkipFile, ErrorReply::StopSearch}) {
+        SCOPED_TRACE(static_cast<int>(reply));
+        UndoCase c;
+        c.state.Write("pellumar", "a file where the store's folder would be");
+        for (const char* name : {"a.txt", "b.txt", "c/d.txt"}) {
+            c.tree.Write(name, "old text");
+        }
+        RecordingSink sink(c.tree.Root());
+        sink.Reply({reply, ErrorReply::StopSearch});
+        RunSearch(c.Replacing("old", "new"), sink);
+        const auto others = sink.Others();
+        EXPECT_EQ(std::count_if(others.begin(), others.end(),
+                                [](const std::string& line) {
+                                    return line.find("keep the old content") != std::string::npos;
+                                }),
+                  1);
+        const std::string text = reply == ErrorReply::SkipFile ? "new text" : "old text";
+        EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt") + c.tree.Read("c/d.txt"),
+                  text + text + text);
+        EXPECT_EQ(c.state.Read("pellumar"), "a file where the store's folder would be");
+        EXPECT_TRUE(c.tree.TemporaryFiles().empty());
+    }
+}
+
 // The store is never walked: a replacement through it would destroy what it keeps.
 TEST(UndoTest, TheStoreIsPassedOverByTheWalkAndKeepsTwentyRuns) {
     UndoCase c;
