@@ -28,7 +28,9 @@ class UndoRecorder {
     int MakeStore();
     // Keeps the old content of the file open as `source` (as `opened` describes it), which the
     // new file `written` is about to replace at `path`: the old file itself, linked into the
-    // store, or else a copy of its bytes. Its line is written and its flush to the disk begun.
+    // store, or else a copy of its bytes. Its line is written, and on its way to the disk: where
+    // the new file's flush, which is to follow, takes it there as well, it is written out to the
+    // device now; else its own flush is begun.
     // 0, or the error; `where` then names what could not be made. A link changes the file's
     // status time: `opened` is brought up to date. kChangedMeanwhile when the file is no longer
     // as `opened` describes it.
@@ -57,6 +59,8 @@ class UndoRecorder {
                    int& copy);
     int CopyBytes(NativeHandle source, uint64_t size, int to);
     int Append(const std::string& line, bool& grew);
+    void StartFlush(uint64_t lineAt, bool grew, const FileStatus& written);
+    bool SharesFlush(int journal) const;
 
     Sys& m_sys;
     std::unique_ptr<UndoFolder> m_store;
@@ -72,6 +76,8 @@ class UndoRecorder {
     uint64_t m_nJournalEnd = 0;   // where the next line goes
     uint64_t m_nJournalRoom = 0;  // the journal's size: zeros after its last line
     bool m_bWithout = false;
+    uint64_t m_nJournalDevice = 0;  // where its flush comes with the new file's, else 0
+    int m_nLineFlush = 0;           // the error in writing out the line kept last
     std::vector<char> m_buffer;
 };
 

@@ -8,6 +8,7 @@
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +42,19 @@ int Sys::Fsync(int fd) {
 }
 int Sys::Fdatasync(int fd) {
     return ::fdatasync(fd);
+}
+int Sys::WriteRangeOut(int fd, off_t offset, off_t size) {
+    return ::sync_file_range(
+        fd, offset, size,
+        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+}
+int Sys::FileSystemType(int fd, long* type) {
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0) {
+        return -1;
+    }
+    *type = static_cast<long>(fs.f_type);
+    return 0;
 }
 ssize_t Sys::Pwrite(int fd, const void* data, size_t size, off_t offset) {
     return ::pwrite(fd, data, size, offset);

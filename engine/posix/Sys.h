@@ -27,6 +27,11 @@ class Sys {
     // Flushes the file's data, and its size only where that changed.
     virtual int Fdatasync(int fd);
     virtual ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset);
+    // Writes the range's data to the device and waits until it is written; the device's cache
+    // is not flushed, nor anything but the data written.
+    virtual int WriteRangeOut(int fd, off_t offset, off_t size);
+    // The type of the file system the file is on (statfs(2)'s f_type).
+    virtual int FileSystemType(int fd, long* type);
     virtual int Fchmod(int fd, mode_t mode);
     virtual int Fchown(int fd, uid_t owner, gid_t group);
     // The access lists of `from`, or its permission bits where it has none, given to `to`.

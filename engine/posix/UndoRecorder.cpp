@@ -81,6 +81,10 @@ int UndoRecorder::BeginRun(std::string& where) {
     if (error == 0 && m_sys.Fsync(m_journal) != 0) {
         error = ErrnoOr(EIO);
     }
+    struct stat journal;
+    if (error == 0 && SharesFlush(m_journal) && m_sys.Fstat(m_journal, &journal) == 0) {
+        m_nJournalDevice = journal.st_dev;
+    }
     if (error != 0) {
         AbandonRun();
     }
@@ -109,6 +113,7 @@ int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus
         }
     }
     UndoFileRecord record{m_nNext, false, IdentityOf(opened), IdentityOf(written), path};
+    const uint64_t lineAt = m_nJournalEnd;
     bool grew = false;
     const std::string entry = UndoEntryName(record.index);
     where = m_store->RunPath(m_nId, entry);
@@ -126,14 +131,37 @@ int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus
         return error;
     }
     ++m_nNext;
-    // A copy reaches the disk before the line that names it.
+    StartFlush(lineAt, grew, written);
+    return 0;
+}
+
+// The line reaches the disk before the file it names is replaced. On a file system that keeps
+// overwritten data in place, with the new file on the same device, the line is written out now
+// and the new file's own flush, which follows, takes it to the disk as well: the device's cache
+// is flushed after every write that was done before. Elsewhere it is flushed on its own, beside
+// the new file's flush. A copy reaches the disk before the line that names it.
+void UndoRecorder::StartFlush(uint64_t lineAt, bool grew, const FileStatus& written) {
+    if (m_copy < 0 && !grew && m_nJournalDevice != 0 && written.Id().volume == m_nJournalDevice) {
+        const off_t at = static_cast<off_t>(lineAt);
+        m_nLineFlush = m_sys.WriteRangeOut(m_journal, at, static_cast<off_t>(m_nJournalEnd) - at)
+                           ? ErrnoOr(EIO)
+                           : 0;
+        return;
+    }
     std::vector<BackgroundSync::File> files;
     if (m_copy >= 0) {
         files.push_back({m_copy, false});
     }
     files.push_back({m_journal, !grew});
     m_sync->Start(std::move(files));
-    return 0;
+}
+
+// ext2, 3 and 4 overwrite a file's written blocks in place, with nothing to log, and flush the
+// device's cache after the data of every file flushed.
+bool UndoRecorder::SharesFlush(int journal) const {
+    constexpr long kExt = 0xEF53;
+    long type = 0;
+    return m_sys.FileSystemType(journal, &type) == 0 && type == kExt;
 }
 
 // The old file itself is linked where it can be: no bytes are copied and no space is taken.
@@ -217,7 +245,10 @@ int UndoRecorder::Append(const std::string& line, bool& grew) {
 }
 
 int UndoRecorder::Settle() {
-    const int error = m_sync->Wait();
+    int error = m_sync->Wait();
+    if (error == 0) {
+        error = std::exchange(m_nLineFlush, 0);
+    }
     if (m_copy >= 0) {
         m_sys.Close(m_copy);
         m_copy = -1;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <thread>
 
 #include "FaultySys.h"
@@ -247,6 +248,65 @@ TEST(UndoTest, ARunThatCannotBeginLeavesNothingAndIsAskedAbout) {
     EXPECT_EQ(std::distance(fs::directory_iterator(c.store), fs::directory_iterator()), 1);
     EXPECT_EQ(c.UndoLast().restored, 2u);
     EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt"), "old textold text");
+}
+
+// The flushes and renames of a run, one line each: "line" where a journal line went to the disk
+// (written out ahead, or flushed on its own), "file" where the new file was flushed, "rename".
+std::string FlushOrder(FaultySys& sys) {
+    std::string order;
+    for (const std::string& step : sys.Steps()) {
+        const bool journal = step.find("/journal") != std::string::npos;
+        if (step.rfind("rename ", 0) == 0) {
+            order += "rename\n";
+        } else if (journal && step.rfind("fsync ", 0) != 0) {
+            order += step.rfind("write out", 0) == 0 ? "line written out\n" : "line flushed\n";
+        } else if (!journal) {
+            order += "file flushed\n";
+        }
+    }
+    return order;
+}
+
+// Each file's journal line reaches the disk before the file is replaced. Where the file system
+// keeps overwritten data in place (ext4), the line is written out first and goes to the disk
+// with the new file's own flush; elsewhere it is flushed on its own. A line that cannot reach
+// the disk leaves its file as it was, and is told.
+TEST(UndoTest, EachLineReachesTheDiskBeforeItsFileIsReplaced) {
+    constexpr long kExt4 = 0xEF53, kXfs = 0x58465342;
+    for (const long type : {kExt4, kXfs}) {
+        SCOPED_TRACE(type);
+        UndoCase c;
+        c.tree.Write("a.txt", "old a");
+        c.tree.Write("b.txt", "old b");
+        FaultySys sys;
+        sys.SayFileSystem(type);
+        RecordingSink sink(c.tree.Root());
+        RunSearch(c.Replacing("old", "new"), sink, sys);
+        const std::string file = type == kExt4 ? "line written out\nfile flushed\nrename\n"
+                                               : "file flushed\nline flushed\nrename\n";
+        std::string order = FlushOrder(sys);
+        if (type == kXfs) {  // the two flushes run side by side
+            order = std::regex_replace(order, std::regex("line flushed\nfile flushed"),
+                                       "file flushed\nline flushed");
+        }
+        EXPECT_EQ(order, file + file);
+
+        c.tree.Write("a.txt", "old a");
+        c.tree.Write("b.txt", "old b");
+        sys.FailLater(Op::Fsync, 1, EIO, "/journal");  // the header's flush goes through
+        RecordingSink failing(c.tree.Root());
+        RunSearch(c.Replacing("old", "new"), failing, sys);
+        // The first file walked is the one whose line fails; it is reported, but not changed.
+        const Lines found = failing.Found();
+        ASSERT_EQ(found.size(), 2u);
+        EXPECT_EQ(c.tree.Read(found[0]).substr(0, 4) + c.tree.Read(found[1]).substr(0, 4),
+                  "old new ");
+        ASSERT_EQ(failing.Others().size(), 3u);
+        EXPECT_NE(failing.Others()[0].find("keep the old content for undo"), std::string::npos);
+        EXPECT_EQ(failing.Others()[1], "not changed " + found[0] + ": Input/output error");
+        EXPECT_EQ(c.UndoLast().restored, 1u);
+        EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt"), "old aold b");
+    }
 }
 
 // A store that cannot be made is asked about once: Ignore replaces every file without undo.

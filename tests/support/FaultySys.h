@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "RecordingSink.h"
 #include "Sys.h"
@@ -50,9 +52,17 @@ class FaultySys : public Sys {
         m_faults[op] = {error, times, std::move(where)};
     }
     // The call of `op` after the next `pass` calls fails once with `error`.
-    void FailLater(Op op, int pass, int error) {
+    void FailLater(Op op, int pass, int error, std::string where = "") {
         const std::lock_guard lock(m_mutex);
-        m_faults[op] = {error, 1, "", pass};
+        m_faults[op] = {error, 1, std::move(where), pass};
+    }
+    // The file system type the system is to tell for every file.
+    void SayFileSystem(long type) { m_fileSystem = type; }
+    // Each flush and rename as it began: "fsync PATH", "fdatasync PATH", "write out PATH",
+    // "rename NAME".
+    std::vector<std::string> Steps() {
+        const std::lock_guard lock(m_mutex);
+        return m_steps;
     }
     // Runs `hook` just before the next call of `op`.
     void Before(Op op, std::function<void()> hook) {
@@ -77,13 +87,24 @@ class FaultySys : public Sys {
         size = m_nWriteLimit ? std::min(size, m_nWriteLimit) : size;
         return Enter(Op::Write) ? -1 : Sys::Write(fd, data, size);
     }
-    int Fsync(int fd) override { return Enter(Op::Fsync) ? -1 : Sys::Fsync(fd); }
-    int Fdatasync(int fd) override { return Enter(Op::Fsync) ? -1 : Sys::Fdatasync(fd); }
+    int Fsync(int fd) override { return Flushing("fsync", fd) ? -1 : Sys::Fsync(fd); }
+    int Fdatasync(int fd) override { return Flushing("fdatasync", fd) ? -1 : Sys::Fdatasync(fd); }
+    int WriteRangeOut(int fd, off_t at, off_t n) override {
+        return Flushing("write out", fd) ? -1 : Sys::WriteRangeOut(fd, at, n);
+    }
+    int FileSystemType(int fd, long* type) override {
+        if (m_fileSystem) {
+            *type = *m_fileSystem;
+            return 0;
+        }
+        return Sys::FileSystemType(fd, type);
+    }
     ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset) override {
         return Enter(Op::Write) ? -1 : Sys::Pwrite(fd, data, size, offset);
     }
     int Fchmod(int fd, mode_t m) override { return Enter(Op::Fchmod) ? -1 : Sys::Fchmod(fd, m); }
     int RenameAt(int fromDir, const char* a, int toDir, const char* b, unsigned flags) override {
+        Step(std::string("rename ") + b);
         return Enter(Op::Rename, b) ? -1 : Sys::RenameAt(fromDir, a, toDir, b, flags);
     }
     int PermCopy(int from, int to) override {
@@ -135,6 +156,19 @@ class FaultySys : public Sys {
         int pass = 0;  // calls that succeed before the fault takes effect
     };
 
+    void Step(std::string step) {
+        const std::lock_guard lock(m_mutex);
+        m_steps.push_back(std::move(step));
+    }
+    // A flush is told apart by the path of the file it flushes.
+    bool Flushing(const char* how, int fd) {
+        char path[4096] = {};
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t n = ::readlink(link.c_str(), path, sizeof path - 1);
+        const std::string where(path, n > 0 ? static_cast<size_t>(n) : 0);
+        Step(how + (" " + where));
+        return Enter(Op::Fsync, where);
+    }
     // Counts the call and runs its hook; true, with errno set, when the call is to fail.
     bool Enter(Op op, const std::string& path = "") {
         // Undo's journal is flushed from a thread of its own; a hook may wait for another thread.
@@ -165,6 +199,8 @@ class FaultySys : public Sys {
     std::map<Op, int> m_calls;
     size_t m_nWriteLimit = 0;
     std::optional<uid_t> m_user;
+    std::optional<long> m_fileSystem;
+    std::vector<std::string> m_steps;  // guarded by m_mutex
 };
 
 // A tree holding the file "a", a system to make fail and a sink: what most tests of the engine
