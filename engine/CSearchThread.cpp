@@ -80,6 +80,9 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 int CSearchThread::Run() {
     PassOverUndoStore();
     const int result = SearchFolder(AbsoluteFolder(m_request.folder, m_fs.GetSys()));
+    if (m_pUndo) {
+        m_pUndo->Finish();
+    }
     if (m_pUndo && m_pUndo->RunId() != 0) {
         m_pNotify->OnUndoKept(m_pUndo->RunId(), m_pUndo->CopiedBytes());
     }

@@ -38,6 +38,9 @@ class UndoRecorder {
              const std::string& path, std::string& where);
     // Waits until what the last Keep wrote is on the disk: 0 or the error.
     int Settle();
+    // Waits for what goes on beside the run: the flush of the line kept last, the deletion of
+    // older runs.
+    void Finish();
     // The file kept last was not replaced after all.
     void Withdraw();
     // A run that could not begin, and that the user chose to go on without: nothing more is

@@ -30,6 +30,7 @@ bool RunNumber(const std::string& name, uint64_t& id) {
 }  // namespace
 
 UndoFolder::~UndoFolder() {
+    FinishPruning();
     if (m_fd >= 0) {
         m_sys.Close(m_fd);
     }
@@ -141,8 +142,19 @@ void UndoFolder::Prune() {
         copied.push_back(CopiedBytes(id));
     }
     const size_t pruned = RunsToPrune(copied, kKeptRuns, kMostCopied);
-    for (size_t i = 0; i < pruned; ++i) {
-        Remove(runs[i]);
+    if (pruned == 0 || m_pruning.joinable()) {
+        return;
+    }
+    m_pruning = std::thread([this, outgrown = std::vector(runs.begin(), runs.begin() + pruned)] {
+        for (const uint64_t id : outgrown) {
+            Remove(id);
+        }
+    });
+}
+
+void UndoFolder::FinishPruning() {
+    if (m_pruning.joinable()) {
+        m_pruning.join();
     }
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "NativeTypes.h"
@@ -39,8 +40,11 @@ class UndoFolder {
     void Remove(uint64_t id);
     // The bytes kept as copies by a run.
     uint64_t CopiedBytes(uint64_t id);
-    // Leaves the last 19 runs and at most 2 GiB of copies, so that a new run makes 20.
+    // Leaves the last 19 runs and at most 2 GiB of copies, so that a new run makes 20. The runs
+    // to delete are chosen now, and deleted on a thread of its own, while the new run goes on.
     void Prune();
+    // Waits until the runs chosen are deleted.
+    void FinishPruning();
 
     std::string RunPath(uint64_t id, std::string_view name = {}) const;
 
@@ -48,6 +52,7 @@ class UndoFolder {
     Sys& m_sys;
     std::string m_strPath;
     int m_fd = -1;
+    std::thread m_pruning;  // deletes the runs chosen; only Prune and FinishPruning touch it
 };
 
 // What tells the file as it is now from any later one.

@@ -244,6 +244,11 @@ int UndoRecorder::Append(const std::string& line, bool& grew) {
     return 0;
 }
 
+void UndoRecorder::Finish() {
+    Settle();
+    m_store->FinishPruning();
+}
+
 int UndoRecorder::Settle() {
     int error = m_sync->Wait();
     if (error == 0) {

@@ -29,6 +29,8 @@ int UndoRecorder::Settle() {
 
 void UndoRecorder::Withdraw() {}
 
+void UndoRecorder::Finish() {}
+
 UndoStore::UndoStore(std::string folder, Sys& sys) : m_sys(sys), m_strFolder(std::move(folder)) {}
 
 bool UndoStore::Available() {
