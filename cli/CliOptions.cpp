@@ -24,6 +24,8 @@ const std::map<std::string, std::pair<Flag, bool>>& Switches() {
         {"--quiet", {&CliOptions::bQuiet, true}},
         {"--no-messages", {&CliOptions::bMessages, false}},
         {"--no-undo", {&CliOptions::bKeepUndo, false}},
+        {"--count", {&CliOptions::bCount, true}},
+        {"--dry-run", {&CliOptions::bDryRun, true}},
         {"--history", {&CliOptions::bHistory, true}},
         {"--help", {&CliOptions::bHelp, true}},
         {"--version", {&CliOptions::bVersion, true}},
@@ -131,7 +133,8 @@ const char* CliUsage() {
            "                [--replace TEXT | --search-only]\n"
            "                [--subfolders | --no-subfolders] [--hidden | --no-hidden]\n"
            "                [--ignore-case | --match-case] [--yes] [--on-error ask|abort|skip]\n"
-           "                [--long] [--null] [--quiet] [--no-messages] [--no-undo]\n"
+           "                [--count] [--dry-run] [--long] [--null] [--quiet]\n"
+           "                [--no-messages] [--no-undo]\n"
            "       pellumar --undo [ID] [--yes]\n"
            "       pellumar --history\n"
            "\n"
@@ -140,6 +143,9 @@ const char* CliUsage() {
            "every occurrence is replaced in place. No --search lists every matching file.\n"
            "Each file or folder that cannot be read or changed is named on standard error\n"
            "(not with --no-messages). --no-hidden leaves out dot-files and dot-folders.\n"
+           "--count follows each path with its number of matches (PATH:N). --dry-run with\n"
+           "--replace lists the files that would change, with their counts, and writes\n"
+           "nothing.\n"
            "A replacement keeps the old content of each file it changes (not with\n"
            "--no-undo): --undo takes back the last replacement, or run ID of --history, for\n"
            "every file still as the replacement left it.\n"

@@ -29,12 +29,17 @@ struct CliOptions {
     bool bKeepUndo = true;            // replacing, the old content is kept for --undo
     bool bUndo = false;               // --undo: take back a replacement instead of searching
     std::optional<uint64_t> undoRun;  // the run --undo takes back; unset: the last one
+    bool bCount = false;              // each file's matches follow its path
+    bool bDryRun = false;             // replacing: only list what would change, with the counts
     bool bHistory = false;
     bool bHelp = false;
     bool bVersion = false;
 
     // Only searching: no --replace, or --search-only, which wins.
     bool SearchesOnly() const { return bSearchOnly || !bReplace; }
+    // Nothing is written: searching, or a dry run of a replacement.
+    bool ChangesNothing() const { return SearchesOnly() || bDryRun; }
+    bool Counts() const { return bCount || (bDryRun && !SearchesOnly()); }
 };
 
 // Parses the arguments after the program name; on a usage error, the message.

@@ -65,6 +65,8 @@ SearchRequest RequestFor(const CliOptions& options) {
     request.ignoreCase = options.bIgnoreCase;
     request.undoFolder = UndoStore::DefaultFolder();
     request.keepUndo = options.bKeepUndo;
+    request.countMatches = options.Counts();
+    request.dryRun = options.bDryRun && !options.SearchesOnly();
     return request;
 }
 
@@ -117,6 +119,14 @@ int CliSession::Run() {
 }
 
 bool CliSession::Validate() {
+    if ((m_options.bCount || m_options.bDryRun) && m_options.strSearch.empty()) {
+        Fail(std::string(m_options.bCount ? "--count" : "--dry-run") + " needs --search TEXT");
+        return false;
+    }
+    if (m_options.bDryRun && !m_options.bReplace) {
+        Fail("--dry-run needs --replace TEXT");
+        return false;
+    }
     m_options.strFolder = AbsoluteFolder(m_options.strFolder);
     int error = 0;
     const QueryProblem problem =
@@ -139,7 +149,7 @@ bool CliSession::Validate() {
 }
 
 bool CliSession::Confirm() {
-    if (m_options.SearchesOnly() || m_options.bYes) {
+    if (m_options.ChangesNothing() || m_options.bYes) {
         return true;
     }
     return ConfirmChange(ConfirmationText(m_options.strSearch, m_options.strReplace, false),
@@ -248,7 +258,13 @@ void CliSession::Report(const SearchEvent& event) {
         m_output.Add("\t");
     }
     m_output.Add(event.path);
-    m_output.Add(m_options.bNull ? std::string_view("\0", 1) : std::string_view("\n"));
+    if (event.matches) {  // as grep -c writes it; after a null, the count ends the line
+        m_output.Add(m_options.bNull ? std::string_view("\0", 1) : std::string_view(":"));
+        m_output.Add(std::to_string(*event.matches));
+        m_output.Add("\n");
+    } else {
+        m_output.Add(m_options.bNull ? std::string_view("\0", 1) : std::string_view("\n"));
+    }
 }
 
 // As grep names what it could not read: "pellumar: PATH: REASON".

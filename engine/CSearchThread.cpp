@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "FolderListing.h"
+#include "MatchCounter.h"
 #include "Rewriter.h"
 #include "SearchQuery.h"
 #include "UndoRecorder.h"
@@ -49,6 +50,7 @@ struct CSearchThread::Reading {
     bool found = false;
     int failure = 0;
     bool changedMeanwhile = false;
+    uint64_t matches = 0;
 };
 
 CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys& sys)
@@ -60,7 +62,7 @@ CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys&
       m_scanner(m_fs, m_request.search, m_request.ignoreCase, m_stop),
       m_walker(m_fs, *m_pNotify, m_stop, *m_pProgress, m_request, *this) {
     if (m_request.keepUndo && !m_request.undoFolder.empty() && !m_request.searchOnly &&
-        !m_bListOnly && UndoStore::Available()) {
+        !m_request.dryRun && !m_bListOnly && UndoStore::Available()) {
         m_pUndo = std::make_unique<UndoRecorder>(sys, m_request.undoFolder, UndoHeader(request));
     }
 }
@@ -140,15 +142,19 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
     if (opened != 0) {
         return opened;
     }
-    if (m_request.searchOnly) {
+    if (m_request.searchOnly && !m_request.countMatches) {
         return SearchFile(strPath, file.Get());
     }
     FileStatus status;
     if (const int error = m_fs.StatusAndGeneration(file.Get(), status)) {
         return error;  // nothing is known of the file: it is skipped
     }
-    if (!status.IsRegular() || !SeeFile(status)) {
+    // Replacing, each file is rewritten once, whatever names lead to it.
+    if (!status.IsRegular() || (!m_request.searchOnly && !SeeFile(status))) {
         return 0;
+    }
+    if (m_request.searchOnly || m_request.dryRun) {
+        return CountFile(strPath, file.Get(), status);
     }
     return ReplaceFile(pWhere, name, strPath, file, status);
 }
@@ -207,6 +213,23 @@ int CSearchThread::SearchFile(const std::string& strPath, NativeHandle file) {
     return outcome.error;
 }
 
+// Counts the matches of a whole file; a dry run finds it only where a replacement would change
+// it. A count a stop cut short is not told.
+int CSearchThread::CountFile(const std::string& strPath, NativeHandle file,
+                             const FileStatus& status) {
+    MatchCounter counter(m_request.search.size(),
+                         m_request.searchOnly ? nullptr : &m_request.replace);
+    const ScanOutcome outcome = m_scanner.Scan(file, status.Size(), counter);
+    if (outcome.error != 0) {
+        return outcome.error;
+    }
+    if (outcome.found && counter.WouldChange() && !m_stop.Stopped()) {
+        m_pNotify->OnMatchesCounted(strPath, counter.Matches());
+        Report(strPath, status);
+    }
+    return 0;
+}
+
 // Scans the file and puts new content in its place. Should another program change the file
 // meanwhile, it is read again, so that its change stays and this one is made on top of it.
 int CSearchThread::ReplaceFile(const FolderListing* pWhere, const char* name,
@@ -242,6 +265,9 @@ int CSearchThread::ReplaceFile(const FolderListing* pWhere, const char* name,
         m_pNotify->OnSearchSkipped(strPath, SkipKind::NotChanged, reading.failure);
     }
     if (reading.found) {
+        if (m_request.countMatches) {
+            m_pNotify->OnMatchesCounted(strPath, reading.matches);
+        }
         Report(strPath, status);
     }
     return 0;
@@ -270,6 +296,7 @@ int CSearchThread::ReadOnce(Reading& reading, UniqueFile& file, const FileStatus
     reading.found = outcome.found && !rewriter.Withdrawn();
     reading.failure = rewriter.Failure();
     reading.changedMeanwhile = rewriter.ChangedMeanwhile();
+    reading.matches = rewriter.Matches();
     return 0;
 }
 

@@ -65,6 +65,7 @@ class CSearchThread final : private FileStep {
                                 const std::string& strPath);
     int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     int SearchFile(const std::string& strPath, NativeHandle file);
+    int CountFile(const std::string& strPath, NativeHandle file, const FileStatus& status);
     int ReplaceFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
                     UniqueFile& file, FileStatus status);
     struct Reading;

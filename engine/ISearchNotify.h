@@ -42,6 +42,9 @@ class ISearchNotify {
     // silence about these; the worker does not wait.
     virtual void OnSearchSkipped(const std::string& /*path*/, SkipKind /*kind*/, int /*error*/) {}
 
+    // Counting matches, just before the found report of the file: how many it holds.
+    virtual void OnMatchesCounted(const std::string& /*path*/, uint64_t /*matches*/) {}
+
     // Just before the finished notification of a replacement that kept old content for undo:
     // the run's number in the undo store, and the bytes that had to be copied there.
     virtual void OnUndoKept(uint64_t /*run*/, uint64_t /*copiedBytes*/) {}

@@ -38,9 +38,18 @@ void NotificationQueue::Push(SearchEvent event) {
 void NotificationQueue::OnSearchFound(std::string path, FileInformation info) {
     SearchEvent event;
     event.kind = SearchEvent::Kind::Found;
+    if (!m_strCounted.empty() && m_strCounted == path) {
+        event.matches = m_nCounted;
+        m_strCounted.clear();
+    }
     event.path = std::move(path);
     event.info = info;
     Push(std::move(event));
+}
+
+void NotificationQueue::OnMatchesCounted(const std::string& path, uint64_t matches) {
+    m_strCounted = path;
+    m_nCounted = matches;
 }
 
 void NotificationQueue::OnSearchSkipped(const std::string& path, SkipKind kind, int error) {

@@ -25,6 +25,7 @@ struct SearchEvent {
     const CFileException* record = nullptr;  // Error kinds: valid until answered
     int result = 0;                          // Finished
     uint64_t undoRun = 0, copiedBytes = 0;   // UndoKept
+    std::optional<uint64_t> matches;         // Found, where matches were counted
 
     bool IsQuestion() const { return kind == Kind::Error || kind == Kind::ErrorNoRetry; }
 };
@@ -48,6 +49,8 @@ class NotificationQueue final : public ISearchNotify {
     void OnSearchFinished(int result) override;
     void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
     void OnUndoKept(uint64_t run, uint64_t copiedBytes) override;
+    // Goes with the file's found report.
+    void OnMatchesCounted(const std::string& path, uint64_t matches) override;
 
     // Takes up to `most` notifications, in order, without waiting.
     std::deque<SearchEvent> Take(std::size_t most);
@@ -74,6 +77,8 @@ class NotificationQueue final : public ISearchNotify {
     bool m_bDetached = false;            // guarded by m_mutexQueue; set by the handling thread
     std::optional<ErrorReply> m_reply;   // guarded by m_mutexQueue; set by the handling thread
     std::chrono::steady_clock::time_point m_lastTake;  // the waiting thread's only
+    std::string m_strCounted;  // the worker's only: the file whose count comes with its report
+    uint64_t m_nCounted = 0;   // the worker's only
 };
 
 }  // namespace pellumar

@@ -54,6 +54,7 @@ Rewriter::~Rewriter() {
 // already reads as its replacement changes nothing: until a match does, the file is not
 // rewritten at all.
 MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at) {
+    ++m_nMatches;
     const uint64_t m = m_strSearch.size();
     if (!m_temp.IsOpen()) {
         bool same = false;
@@ -96,6 +97,7 @@ bool Rewriter::TakeInPlace(const unsigned char* text, uint64_t at) {
     std::memcpy(room + stretch, m_strReplace.data(), m_strReplace.size());
     m_temp.Taken(stretch + m_strReplace.size());
     m_nWritten = at + m_strSearch.size();
+    ++m_nMatches;
     return true;
 }
 

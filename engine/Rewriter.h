@@ -52,6 +52,8 @@ class Rewriter final : public MatchHandler {
     bool ChangedMeanwhile() const { return m_bChangedMeanwhile; }
     // A stop came before the new content was in place: the file is not reported.
     bool Withdrawn() const { return m_bWithdrawn; }
+    // The matches handed to it, each one replaced once the rewrite began.
+    uint64_t Matches() const { return m_nMatches; }
     // The new file, as it was completed.
     const FileStatus& Written() const { return m_temp.Written(); }
 
@@ -80,6 +82,7 @@ class Rewriter final : public MatchHandler {
     FileStatus m_opened;      // the file as opened; keeping it for undo links it, a new change
     UndoRecorder* m_pUndo;    // keeps the old content for undo, or null
     uint64_t m_nWritten = 0;  // the bytes before it are in the temporary file
+    uint64_t m_nMatches = 0;
     int m_nFailure = 0;
     bool m_bChangedMeanwhile = false;
     bool m_bWithdrawn = false;

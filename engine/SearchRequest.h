@@ -20,6 +20,11 @@ struct SearchRequest {
     // changed file is kept. Empty: none.
     std::string undoFolder;
     bool keepUndo = false;
+    // Each file found is told with its matches, leftmost and non-overlapping, as a replacement
+    // takes them.
+    bool countMatches = false;
+    // Replacing: the files that would change are found, and nothing is written.
+    bool dryRun = false;
 };
 
 }  // namespace pellumar

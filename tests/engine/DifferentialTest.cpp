@@ -1,7 +1,7 @@
 // The scan that picks out candidates many bytes at a time against the shift-table scan, which
 // is the reference: on random texts, every length of text to find from 1 to 64, both case
 // modes, matches at the edges of the blocks the fast scan works in. Both rewrite the same file;
-// the results must be the same bytes.
+// the results must be the same bytes. Counts of matches are checked against a plain count.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -68,6 +68,64 @@ TEST_F(DifferentialTest, MatchesAtTheEdgesOfBlocksAndBuffers) {
             std::string text = std::string(before, 'y') + pattern + "X" + std::string(length, 'X');
             for (bool ignoreCase : {false, true})
                 ExpectSame(text, pattern, ignoreCase);
+        }
+    }
+}
+
+// Leftmost, non-overlapping matches, found one byte at a time: ASCII letters match in either
+// case when told so, and no other byte does.
+std::size_t ReferenceCount(const std::string& text, const std::string& pattern, bool ignoreCase) {
+    const auto fold = [ignoreCase](unsigned char c) {
+        return ignoreCase && c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c;
+    };
+    std::size_t count = 0;
+    for (std::size_t i = 0; i + pattern.size() <= text.size();) {
+        std::size_t j = 0;
+        while (j < pattern.size() && fold(text[i + j]) == fold(pattern[j]))
+            ++j;
+        if (j == pattern.size()) {
+            ++count;
+            i += pattern.size();
+        } else {
+            ++i;
+        }
+    }
+    return count;
+}
+
+// A count is the same whichever way it is taken: searching with either scan, a dry run, and
+// the replacement itself, which then leaves as many replacements in the file.
+TEST_F(DifferentialTest, CountsAreThoseOfALeftmostNonOverlappingScan) {
+    const std::string alphabet = "aAbB\xff";
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    for (int round = 0; round < 120; ++round) {
+        std::string text(std::uniform_int_distribution<std::size_t>(1, 200)(random), ' ');
+        for (char& c : text)
+            c = alphabet[pick(random)];
+        std::string pattern(1 + round % 4, ' ');
+        for (char& c : pattern)
+            c = alphabet[pick(random)];
+        for (bool ignoreCase : {false, true}) {
+            const std::size_t expected = ReferenceCount(text, pattern, ignoreCase);
+            const std::string told = expected == 0 ? "" : "counted f: " + std::to_string(expected);
+            for (int way = 0; way < 4; ++way) {
+                tree.Write("f", text);
+                SearchRequest request{tree.Root(), "*.*",   pattern, "<>",
+                                      false,       way < 2, true,    ignoreCase};
+                request.countMatches = true;
+                request.dryRun = way == 2;
+                RecordingSink sink(tree.Root());
+                CSearchThread worker(&sink, request);
+                worker.UseShiftTableScan(way == 1);
+                worker.Run();
+                const Lines others = sink.Others();
+                ASSERT_EQ(others.size() == 2 ? others[0] : "", told)
+                    << "way " << way << ", pattern '" << pattern << "', ignore case " << ignoreCase
+                    << ", text '" << text << "'";
+                if (way == 3) {
+                    EXPECT_EQ(ReferenceCount(tree.Read("f"), "<>", false), expected);
+                }
+            }
         }
     }
 }

@@ -45,6 +45,10 @@ void RecordingSink::OnSearchSkipped(const std::string& path, SkipKind kind, int 
            FileSystem::ErrorText(error));
 }
 
+void RecordingSink::OnMatchesCounted(const std::string& path, uint64_t matches) {
+    Record("counted " + path + ": " + std::to_string(matches));
+}
+
 ErrorReply RecordingSink::Ask(const char* kind, const char* operation,
                               const CFileException& error) {
     ErrorReply reply;

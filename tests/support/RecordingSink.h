@@ -29,6 +29,7 @@ class RecordingSink : public ISearchNotify {
     void OnSearchFinished(int result) override { Record("finished " + std::to_string(result)); }
     // "skipped PATH: REASON", or "not changed PATH: REASON".
     void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
+    void OnMatchesCounted(const std::string& path, uint64_t matches) override;
 
     Lines Found() const { return Select(true); }    // the paths of the "found" lines, in order
     Lines Others() const { return Select(false); }  // every other line
