@@ -27,7 +27,9 @@ usr="$stage/root/usr"
 for file in bin/PellumarSearch bin/pellumar bin/PellumarSearch.TXT \
     share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
     share/icons/hicolor/scalable/apps/$id.svg share/man/man1/pellumar.1 \
-    share/icons/hicolor/{16x16,32x32,48x48,256x256}/apps/$id.png; do
+    share/icons/hicolor/{16x16,32x32,48x48,256x256}/apps/$id.png \
+    share/bash-completion/completions/pellumar share/zsh/vendor-completions/_pellumar \
+    share/fish/vendor_completions.d/pellumar.fish; do
     check "$file is installed" test -s "$usr/$file"
 done
 for size in 16 32 48 256; do
@@ -61,6 +63,18 @@ if [ "$(id -u)" -eq 0 ]; then
         "QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='$stage/config' timeout 3 /usr/bin/PellumarSearch; [ \$? -eq 124 ]"
     check "the read-me lies beside it" test -s /usr/bin/PellumarSearch.TXT
     check "man finds the page" man -w pellumar
+    if [ -f /usr/share/bash-completion/bash_completion ]; then
+        check "bash-completion loads the completion" bash -c \
+            "source /usr/share/bash-completion/bash_completion; __load_completion pellumar; complete -p pellumar"
+    fi
+    if command -v fish >/dev/null; then
+        check "fish completes --on-error" sh -c \
+            "fish -c 'complete -C \"pellumar --on-error \"' | grep -q '^abort'"
+    fi
+    if command -v zsh >/dev/null; then
+        check "zsh finds the completion" sh -c \
+            "zsh -f -c 'autoload -U compinit; compinit -u -d $stage/zcompdump; print \$_comps[pellumar]' | grep -qx _pellumar"
+    fi
     check "apt-get removes the package" apt-get remove -y -qq pellumar-search
     check "nothing of it stays" sh -c "! test -e /usr/bin/pellumar && ! test -e /usr/share/applications/$id.desktop"
 fi

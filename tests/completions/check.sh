@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs the shell completions of pellumar as each shell would, without a terminal: bash always;
+# zsh and fish where they are installed. Usage: check.sh COMPLETIONS_DIR
+set -uo pipefail
+dir=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/tree/d one/sub" "$work/tree/dee" "$work/tree/.dot"
+touch "$work/tree/dfile"
+cd "$work/tree" || exit 1
+failures=0
+
+expect() {  # expect WHAT GOT WANTED
+    if [[ $2 != "$3" ]]; then
+        printf 'FAIL %s\n  got:    %q\n  wanted: %q\n' "$1" "$2" "$3"
+        failures=$((failures + 1))
+    fi
+}
+
+# bash: the words as readline splits them, the last one being completed.
+bash_complete() {
+    bash -c '
+        source "$1"; shift
+        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+        _pellumar
+        printf "%s\n" "${COMPREPLY[@]}" | sort' _ "$dir/pellumar.bash" "$@"
+}
+expect "bash: folders" "$(bash_complete pellumar --folder d)" $'d one\ndee'
+expect "bash: folders after =" "$(bash_complete pellumar --folder = d)" $'d one\ndee'
+expect "bash: folders below" "$(bash_complete pellumar --folder 'd one/')" 'd one/sub'
+expect "bash: on-error" "$(bash_complete pellumar --on-error a)" $'abort\nask'
+expect "bash: filter" "$(bash_complete pellumar --filter '')" ''
+expect "bash: search" "$(bash_complete pellumar --search d)" ''
+expect "bash: options" "$(bash_complete pellumar --d)" '--dry-run'
+expect "bash: no-" "$(bash_complete pellumar --folder . --no-)" \
+    $'--no-hidden\n--no-messages\n--no-subfolders\n--no-undo'
+expect "bash: registered" "$(bash -c 'source "$1"; complete -p pellumar' _ "$dir/pellumar.bash")" \
+    'complete -F _pellumar pellumar'
+
+if command -v fish >/dev/null; then
+    fish_complete() {
+        fish -c "source '$dir/pellumar.fish'; complete -C '$1'" | cut -f1 | sort
+    }
+    expect "fish: folders" "$(fish_complete 'pellumar --folder d')" $'d one/\ndee/'
+    expect "fish: on-error" "$(fish_complete 'pellumar --on-error ')" $'abort\nask\nskip'
+    expect "fish: filter" "$(fish_complete 'pellumar --filter ')" ''
+    expect "fish: options" "$(fish_complete 'pellumar --dr')" '--dry-run'
+else
+    echo "fish is not installed: its completion is not run"
+fi
+
+if command -v zsh >/dev/null; then
+    zsh -n "$dir/_pellumar" || failures=$((failures + 1))
+    # compinit reads the #compdef line: the function must be the one for pellumar.
+    expect "zsh: registered" "$(zsh -f -c 'fpath=("$1" $fpath); autoload -U compinit
+        compinit -u -d "$2/zcompdump"; print -r -- $_comps[pellumar]' _ "$dir" "$work")" '_pellumar'
+else
+    echo "zsh is not installed: its completion is not run"
+fi
+
+if ((failures > 0)); then
+    echo "$failures completion checks failed"
+    exit 1
+fi
+echo "every completion check passed"
