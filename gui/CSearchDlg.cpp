@@ -121,6 +121,7 @@ void CSearchDlg::BuildWindow() {
     m_listResults.setModel(m_pResultsModel);
     connect(&m_listResults, &QTreeView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
     connect(&m_listResults, &ResultsView::openRequested, this, &CSearchDlg::OnResultDblClk);
+    BuildResultsMenu();
     ConnectButtons();
     m_takeTimer.setSingleShot(true);
     m_takeTimer.setInterval(0);
@@ -179,8 +180,9 @@ void CSearchDlg::SetUpRecentCombo(CRecentCombo& combo, const char* section, cons
 void CSearchDlg::InsertColumns() {
     QHeaderView* header = m_listResults.header();
     header->setStretchLastSection(false);
-    header->setSectionsClickable(false);
-    header->setSortIndicatorShown(false);
+    // A heading sorts by its column, again the other way; a new search sorts by name again.
+    header->setSortIndicator(0, Qt::AscendingOrder);
+    m_listResults.setSortingEnabled(true);
     for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
         header->resizeSection(column, m_options.*kColumnWidths[column]);
     // Connected only now, so that setting the widths above saves nothing half-done.

@@ -19,6 +19,7 @@
 #include "Sys.h"
 #include "WindowRules.h"
 
+class QMenu;
 class QMenuBar;
 
 namespace pellumar {
@@ -68,6 +69,10 @@ class CSearchDlg : public QDialog {
     void OnNewQuery();
     void OnBrowseFolder();
     void OnResultDblClk();
+    // The results list's right-click menu, made once; its items follow the selection.
+    QMenu* ResultsMenu() const { return m_pResultsMenu; }
+    void OnOpenContainingFolder();
+    void OnCopyPath();
     // File > Undo Last Replacement: asks, then takes the last replacement back on a thread of
     // its own, as a search runs, and tells what it did.
     void OnUndoLast();
@@ -108,6 +113,11 @@ class CSearchDlg : public QDialog {
     void Close();
     void ConnectUndoItem();
     void EnableUndoItem();
+    void BuildResultsMenu();
+    void EnableResultsMenu();
+    std::vector<int> SelectedRows() const;
+    // Says, in the empty list, that a search that ended found nothing.
+    void ShowEmptyList(bool ended);
 
     SearchOptions m_options;
     CTabEdit m_editReplace;
@@ -137,6 +147,7 @@ class CSearchDlg : public QDialog {
     QTimer m_takeTimer;  // runs the next slice of notifications after other events
     std::map<int, QWidget*> m_controls;
     QMenuBar* m_pMenuBar = nullptr;
+    QMenu* m_pResultsMenu = nullptr;
     ResultsModel* m_pResultsModel = nullptr;
     bool m_bInitialised = false;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <system_error>
@@ -91,6 +92,8 @@ void CSearchDlg::SetRunning() {
     m_tabPages.setCurrentIndex(kPageResults);
     ShowPage();
     m_pResultsModel->Clear();
+    m_listResults.header()->setSortIndicator(0, Qt::AscendingOrder);
+    ShowEmptyList(false);
     m_animate.Play();
 }
 
@@ -204,6 +207,7 @@ void CSearchDlg::OnSearchFinished() {
     const bool closePending = m_nRunState == RunState::ClosePending;
     m_nRunState = RunState::Idle;
     SetButtons();
+    ShowEmptyList(true);
     m_animate.Stop();
     m_animate.ShowFirstFrame();
     if (closePending)
@@ -282,6 +286,8 @@ void CSearchDlg::OnNewQuery() {
     m_strSearch = QString::fromUtf8(texts.search);
     m_strReplace = QString::fromUtf8(texts.replace);
     m_pResultsModel->Clear();
+    m_listResults.header()->setSortIndicator(0, Qt::AscendingOrder);
+    ShowEmptyList(false);
     UpdateData(false);
 }
 
@@ -294,15 +300,10 @@ void CSearchDlg::OnBrowseFolder() {
 }
 
 void CSearchDlg::OnResultDblClk() {
-    const QModelIndexList selected = m_listResults.selectionModel()->selectedRows();
-    if (selected.isEmpty() || m_options.m_nDoubleClickAction == 0)
+    const std::vector<int> selected = SelectedRows();
+    if (selected.empty() || m_options.m_nDoubleClickAction == 0)
         return;
-    const int first = std::min_element(selected.begin(), selected.end(),
-                                       [](const QModelIndex& a, const QModelIndex& b) {
-                                           return a.row() < b.row();
-                                       })
-                          ->row();
-    const ResultRow& row = m_pResultsModel->Row(first);
+    const ResultRow& row = m_pResultsModel->Row(selected.front());
     QApplication::setOverrideCursor(Qt::BusyCursor);
     // The file's own bytes, which need not be UTF-8, go to the desktop or the viewer.
     if (m_options.m_nDoubleClickAction == 1) {

@@ -60,7 +60,59 @@ void ResultsModel::Clear() {
     beginResetModel();
     m_entries.clear();
     m_order.clear();
+    m_nSortColumn = 0;
+    m_sortOrder = Qt::AscendingOrder;
     endResetModel();
+}
+
+int ResultsModel::CompareIn(int column, const Entry& a, const Entry& b) const {
+    const auto three = [](auto x, auto y) { return x < y ? -1 : y < x ? 1 : 0; };
+    switch (column) {
+        case 1:
+            return a.row.location.compare(b.row.location, Qt::CaseInsensitive);
+        case 2:
+            return three(a.row.size, b.row.size);
+        case 3:
+            return TypeOf(a).name.compare(TypeOf(b).name, Qt::CaseInsensitive);
+        case 4:
+            return three(a.row.modified.Ticks(), b.row.modified.Ticks());
+        default:
+            return a.key.compare(b.key);
+    }
+}
+
+bool ResultsModel::Before(quint32 a, quint32 b) const {
+    const Entry& x = m_entries[a];
+    const Entry& y = m_entries[b];
+    int order = CompareIn(m_nSortColumn, x, y);
+    if (m_sortOrder == Qt::DescendingOrder) {
+        order = -order;
+    }
+    if (order == 0 && m_nSortColumn != 0) {
+        order = x.key.compare(y.key);
+    }
+    return order != 0 ? order < 0 : a < b;
+}
+
+void ResultsModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= columnCount()) {
+        return;
+    }
+    m_nSortColumn = column;
+    m_sortOrder = order;
+    std::vector<quint32> sorted = m_order;
+    std::sort(sorted.begin(), sorted.end(), [this](quint32 a, quint32 b) { return Before(a, b); });
+    // Each row's former position, by its place in the rows as they came.
+    std::vector<int> was(m_entries.size());
+    for (size_t at = 0; at < m_order.size(); ++at) {
+        was[m_order[at]] = static_cast<int>(at);
+    }
+    std::vector<int> moved(m_order.size());
+    for (size_t at = 0; at < sorted.size(); ++at) {
+        moved[static_cast<size_t>(was[sorted[at]])] = static_cast<int>(at);
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    Reorder(std::move(sorted), moved);
 }
 
 void ResultsModel::AddRows(std::vector<ResultRow> rows) {
@@ -80,16 +132,12 @@ void ResultsModel::AddRows(std::vector<ResultRow> rows) {
 // and the view's remembered rows (selection, current row) follow their rows. Equal names keep
 // their order of arrival, which is the order of their positions.
 void ResultsModel::Merge(std::vector<quint32> added) {
-    auto before = [this](quint32 a, quint32 b) {
-        const int order = m_entries[a].key.compare(m_entries[b].key);
-        return order != 0 ? order < 0 : a < b;
-    };
+    auto before = [this](quint32 a, quint32 b) { return Before(a, b); };
     std::sort(added.begin(), added.end(), before);
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList remembered = persistentIndexList();
     std::vector<quint32> merged;
     merged.reserve(m_order.size() + added.size());
-    std::vector<int> moved(remembered.isEmpty() ? 0 : m_order.size());
+    std::vector<int> moved(persistentIndexList().isEmpty() ? 0 : m_order.size());
     auto keep = [&](std::vector<quint32>::const_iterator from,
                     std::vector<quint32>::const_iterator to) {
         for (auto row = from; row != to; ++row) {
@@ -107,7 +155,14 @@ void ResultsModel::Merge(std::vector<quint32> added) {
         old = place;
     }
     keep(old, m_order.cend());
-    m_order = std::move(merged);
+    Reorder(std::move(merged), moved);
+}
+
+// Follows layoutAboutToBeChanged: the view's remembered rows (selection, current row) move
+// with their rows.
+void ResultsModel::Reorder(std::vector<quint32> order, const std::vector<int>& moved) {
+    const QModelIndexList remembered = persistentIndexList();
+    m_order = std::move(order);
     QModelIndexList now;
     for (const QModelIndex& index : remembered)
         now.push_back(createIndex(moved[static_cast<std::size_t>(index.row())], index.column()));

@@ -23,8 +23,10 @@ struct ResultRow {
 };
 
 // The results: five columns, rows kept in order of their names without regard to case, rows
-// with equal names in the order they came. The texts of size, type and time, and the icon, are
-// made only for the rows that are shown: a search may list a hundred thousand files.
+// with equal names in the order they came. Sorted by another column, rows with equal values
+// there keep the order of their names, then of their arrival; size and time sort by their
+// values, not their texts. The texts of size, type and time, and the icon, are made only for
+// the rows that are shown: a search may list a hundred thousand files.
 class ResultsModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -36,7 +38,12 @@ class ResultsModel final : public QAbstractTableModel {
 
     // Adds rows, in the order they came, each at its place.
     void AddRows(std::vector<ResultRow> rows);
+    // Removes every row; the order is by name again.
     void Clear();
+    // Puts the rows in the order of a column, the rows shown and selected following theirs.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int SortColumn() const { return m_nSortColumn; }
+    Qt::SortOrder SortOrder() const { return m_sortOrder; }
     const ResultRow& Row(int row) const { return EntryAt(row).row; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -52,13 +59,20 @@ class ResultsModel final : public QAbstractTableModel {
     };
     const Entry& EntryAt(int row) const { return m_entries[m_order.at(static_cast<size_t>(row))]; }
     const FileTypes::Type& TypeOf(const Entry& entry) const;
+    // The order of the column sorted by: a before b; equal rows by name, then by arrival.
+    bool Before(quint32 a, quint32 b) const;
+    int CompareIn(int column, const Entry& a, const Entry& b) const;
     void Merge(std::vector<quint32> added);
+    // Makes `order` the list's order; `moved` tells where each former position went.
+    void Reorder(std::vector<quint32> order, const std::vector<int>& moved);
 
     // Rows stay where they were put, in order of arrival; the order of the list is kept as
     // positions into them, so that a batch moves numbers, not rows.
     std::deque<Entry> m_entries;
     std::vector<quint32> m_order;
     FileTypes* m_pTypes = nullptr;
+    int m_nSortColumn = 0;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 }  // namespace pellumar

@@ -3,12 +3,35 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 
 namespace pellumar {
 
 ResultsView::ResultsView(QWidget* parent) : QTreeView(parent) {
     header()->setSectionsMovable(false);
+    setContextMenuPolicy(Qt::CustomContextMenu);
     ShowSelection(false);
+}
+
+void ResultsView::SetEmptyText(const QString& text) {
+    if (text != m_strEmpty) {
+        m_strEmpty = text;
+        viewport()->update();
+    }
+}
+
+// Drawn where the first row would be, in the theme's colour for text that stands in for
+// content.
+void ResultsView::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (m_strEmpty.isEmpty() || model() == nullptr || model()->rowCount() != 0) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const int margin = fontMetrics().height() / 2;
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_strEmpty);
 }
 
 void ResultsView::keyPressEvent(QKeyEvent* event) {

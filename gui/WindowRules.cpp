@@ -88,4 +88,14 @@ std::string HelpFilePath(const std::string& executablePath) {
     return executablePath.substr(0, hasExtension ? dot : executablePath.size()) + ".TXT";
 }
 
+ResultsMenuState ResultsMenuFor(std::size_t selected, std::int32_t doubleClickAction,
+                                bool undoAvailable) {
+    const bool any = selected > 0;
+    return {any && doubleClickAction != 0, any, any, undoAvailable};
+}
+
+const char* EmptyListText(bool ended, std::size_t rows) {
+    return ended && rows == 0 ? "No files found" : "";
+}
+
 }  // namespace pellumar

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,6 +37,20 @@ ButtonStates ButtonsFor(RunState runState);
 
 // Undo Last Replacement is enabled while nothing runs and a replacement can be taken back.
 bool UndoEnabled(RunState runState, bool somethingKept);
+
+// The results list's right-click menu: what each item may do for the rows selected.
+struct ResultsMenuState {
+    bool open;        // the double-click action, when there is one
+    bool openFolder;  // the folder of the first row selected
+    bool copyPath;    // every selected row's path
+    bool undo;        // Undo Last Replacement is in the menu: the store can keep runs
+};
+ResultsMenuState ResultsMenuFor(std::size_t selected, std::int32_t doubleClickAction,
+                                bool undoAvailable);
+
+// What the empty results list says once a search ended; nothing while it has rows, while a
+// search runs, or before any.
+const char* EmptyListText(bool ended, std::size_t rows);
 
 // The replace box is enabled exactly when the search-only option is off.
 bool ReplaceEnabled(std::int32_t searchOnly);

@@ -1,16 +1,20 @@
 // Takes a picture of each page of the main window, without a display:
 //   pellumar_screenshots OUTPUT_FOLDER
-// writes query.png, results.png, about.png and action.png there. Settings come from memory,
-// never the user's own.
+// writes query.png, results.png, results-menu.png, no-files.png, about.png and action.png there.
+// Settings come from memory, never the user's own.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <cstdio>
 
 #include "CAboutDlg.h"
@@ -44,16 +48,39 @@ void MakeSamples(const QDir& top) {
 }
 
 // Searches the samples from the window and waits for the end.
-void Search(pellumar::CSearchDlg& dialog, const QString& folder) {
+void Search(pellumar::CSearchDlg& dialog, const QString& folder, const QString& text = "TODO") {
     using namespace pellumar;
     static_cast<QComboBox*>(dialog.Control(res::kIdLookIn))->setEditText(folder);
     static_cast<QComboBox*>(dialog.Control(res::kIdFilter))->setEditText("*.*");
-    static_cast<QPlainTextEdit*>(dialog.Control(res::kIdSearchText))->setPlainText("TODO");
+    static_cast<QPlainTextEdit*>(dialog.Control(res::kIdSearchText))->setPlainText(text);
     dialog.OnStart();
     QElapsedTimer clock;
     clock.start();
     while (dialog.GetRunState() != RunState::Idle && clock.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The results sorted by location, a row selected, and its right-click menu open over it: the
+// menu is a window of its own, so it is painted into the picture where it would open.
+bool SaveWithMenu(pellumar::CSearchDlg& dialog, const QString& path) {
+    auto* list = static_cast<QTreeView*>(dialog.Control(pellumar::res::kIdResults));
+    list->sortByColumn(1, Qt::AscendingOrder);
+    list->setFocus();
+    list->setCurrentIndex(list->model()->index(2, 0));
+    QMenu* menu = dialog.ResultsMenu();
+    emit menu->aboutToShow();
+    menu->ensurePolished();
+    menu->adjustSize();
+    QApplication::processEvents();
+    QPixmap picture = dialog.grab();
+    const QRect row = list->visualRect(list->currentIndex());
+    const QPoint at = list->viewport()->mapTo(&dialog, row.center() + QPoint(10, 0));
+    QPainter painter(&picture);
+    menu->render(&painter, at);
+    painter.end();
+    const bool saved = picture.save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
 }
 
 }  // namespace
@@ -72,6 +99,8 @@ int main(int argc, char** argv) {
 
     QTemporaryDir samples;
     MakeSamples(QDir(samples.path()));
+    QTemporaryDir state;  // an undo store of its own, empty
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
     pellumar::MemorySettingsStore store;
     store.WriteProfileInt("Options", "Search Confirmation", 0);
     store.WriteProfileInt("Options", "Search Only", 1);
@@ -85,6 +114,9 @@ int main(int argc, char** argv) {
     Search(dialog, samples.path());
     static_cast<QTabWidget*>(dialog.Control(pellumar::res::kIdTabPages))->setCurrentIndex(1);
     ok = Save(dialog, folder.filePath("results.png")) && ok;
+    ok = SaveWithMenu(dialog, folder.filePath("results-menu.png")) && ok;
+    Search(dialog, samples.path(), "nowhere in these files");
+    ok = Save(dialog, folder.filePath("no-files.png")) && ok;
     pellumar::CAboutDlg about(shell, prompter, &dialog);
     about.show();
     ok = Save(about, folder.filePath("about.png")) && ok;

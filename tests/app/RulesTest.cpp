@@ -34,6 +34,57 @@ TEST(RulesTest, ResultsKeepNameOrderAndTheSelectionFollowsItsRows) {
     EXPECT_EQ(model.rowCount(), 0);
 }
 
+// A heading sorts by its column, size and time by their values: 900 bytes before 2 KB,
+// though "2KB" < "900b" as text. Equal values keep the order of names, then of arrival, both
+// ways; rows that come while sorted go to their place; the selection follows its rows.
+TEST(RulesTest, AColumnSortsByItsValuesAndEqualValuesKeepNameOrder) {
+    ResultsModel model;
+    QItemSelectionModel selection(&model);
+    const auto row = [](const char* name, const char* folder, uint64_t size, uint64_t time) {
+        return ResultRow{name, folder, size, {static_cast<uint32_t>(time), 0}, name};
+    };
+    model.AddRows({row("c", "/b", 2048, 3), row("a", "/B", 900, 1), row("b", "/a", 900, 2)});
+    const auto names = [&] {
+        QStringList shown;
+        for (int i = 0; i < model.rowCount(); ++i)
+            shown << model.Row(i).name;
+        return shown.join("");
+    };
+    selection.select(model.index(0, 0), QItemSelectionModel::Select);  // "a"
+    model.sort(2, Qt::AscendingOrder);
+    EXPECT_EQ(names(), "abc");
+    model.sort(2, Qt::DescendingOrder);
+    EXPECT_EQ(names(), "cab");  // the equal sizes stay in name order
+    model.sort(4, Qt::DescendingOrder);
+    EXPECT_EQ(names(), "cba");
+    model.sort(1, Qt::AscendingOrder);
+    EXPECT_EQ(names(), "bac");  // "/B" and "/b" are equal without regard to case
+    model.AddRows({row("d", "/a", 1, 9), row("a", "/b", 1, 0)});
+    EXPECT_EQ(names(), "bdaac");  // the second "a" came later
+    ASSERT_EQ(selection.selectedIndexes().size(), 1);
+    EXPECT_EQ(selection.selectedIndexes()[0].row(), 2);
+    EXPECT_EQ(model.Row(2).location, "/B");
+    model.sort(0, Qt::DescendingOrder);
+    EXPECT_EQ(names(), "dcbaa");  // equal names as they came, either way
+    EXPECT_EQ(model.Row(3).location, "/B");
+    model.Clear();
+    EXPECT_EQ(model.SortColumn(), 0);
+    EXPECT_EQ(model.SortOrder(), Qt::AscendingOrder);
+}
+
+TEST(RulesTest, TheResultsMenuFollowsTheSelectionAndTheEmptyListSpeaksOnlyAfterASearch) {
+    const ResultsMenuState none = ResultsMenuFor(0, 1, true);
+    EXPECT_FALSE(none.open || none.openFolder || none.copyPath);
+    EXPECT_TRUE(none.undo);
+    const ResultsMenuState two = ResultsMenuFor(2, 1, false);
+    EXPECT_TRUE(two.open && two.openFolder && two.copyPath);
+    EXPECT_FALSE(two.undo);
+    EXPECT_FALSE(ResultsMenuFor(1, 0, true).open);  // no double-click action: nothing to open
+    EXPECT_STREQ(EmptyListText(true, 0), "No files found");
+    EXPECT_STREQ(EmptyListText(true, 3), "");
+    EXPECT_STREQ(EmptyListText(false, 0), "");
+}
+
 TEST(RulesTest, DialogUnitsBecomePixelsFromTheFontsBaseUnits) {
     const PixelRect start = ToPixels(239, 7, 50, 14, {7, 16});
     EXPECT_EQ(start.x, 418);  // 239 * 7 / 4 = 418.25

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeView>
@@ -25,6 +27,7 @@
 #include "MemorySettingsStore.h"
 #include "ResourceIds.h"
 #include "ResultsModel.h"
+#include "ResultsView.h"
 
 namespace pellumar {
 namespace {
@@ -483,6 +486,102 @@ TEST_F(SearchWindowTest, TheListShowsItsSelectionOnlyWithTheFocusAndKeepsItsColu
     QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
     for (int column = 0; column < header->count(); ++column)
         EXPECT_EQ(header->visualIndex(column), column);
+}
+
+// The right-click menu acts on the rows selected through the window's desktop binding: Open as
+// a double-click does, the first row's folder, every path copied as its own bytes; it holds the
+// File menu's Undo Last Replacement.
+TEST_F(SearchWindowTest, TheResultsMenuOpensAndCopiesWhatIsSelected) {
+    const std::string odd = std::string("bad\xff") + "name.txt";
+    tree.Write("c.txt", "x");
+    tree.Write("sub/" + odd, "x");
+    Search("x");
+    QMenu* menu = m_dialog->ResultsMenu();
+    const auto item = [&](const char* name) {
+        return menu->findChild<QAction*>(QString::fromLatin1(name));
+    };
+    emit menu->aboutToShow();
+    EXPECT_FALSE(item("open")->isEnabled() || item("openFolder")->isEnabled() ||
+                 item("copyPath")->isEnabled());
+    const auto select = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+    List()->selectionModel()->select(m_dialog->Results().index(1, 0), select);  // c.txt
+    List()->selectionModel()->select(m_dialog->Results().index(0, 0), select);  // bad...
+    m_dialog->Options().m_nDoubleClickAction = 1;
+    emit menu->aboutToShow();
+    ASSERT_TRUE(item("open")->isEnabled() && item("openFolder")->isEnabled() &&
+                item("copyPath")->isEnabled());
+    item("open")->trigger();
+    item("openFolder")->trigger();
+    item("copyPath")->trigger();
+    const QByteArray first = QByteArray::fromStdString(tree.Path("sub/" + odd));
+    EXPECT_EQ(m_shell.m_files,
+              QByteArrayList({first, QByteArray::fromStdString(tree.Path("sub"))}));
+    const QMimeData* copied = QApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(copied->data("text/plain"),
+              first + "\n" + QByteArray::fromStdString(tree.Path("c.txt")));
+    EXPECT_TRUE(copied->data("text/uri-list").startsWith(FileUrl(first) + "\r\n"));
+    EXPECT_TRUE(menu->actions().contains(
+        m_dialog->MenuBar()->findChild<QAction*>(QString::number(kCmdUndoLast))));
+    m_dialog->Options().m_nDoubleClickAction = 0;
+    emit menu->aboutToShow();
+    EXPECT_FALSE(item("open")->isEnabled());
+}
+
+// A click on a heading sorts by that column, a second the other way, with the indicator shown;
+// the next search is sorted by name again. A search that found nothing says so in the list.
+TEST_F(SearchWindowTest, HeadingsSortTheListAndAnEmptyResultSaysSo) {
+    tree.Write("a.txt", std::string(3000, 'x'));
+    tree.Write("b.txt", std::string(900, 'x'));
+    tree.Write("c.txt", std::string(20, 'x'));
+    Search("x");
+    QHeaderView* header = List()->header();
+    const auto click = [&](int section) {
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(section) + 4, header->height() / 2));
+    };
+    const auto names = [&] {
+        QStringList shown;
+        for (int i = 0; i < m_dialog->Results().rowCount(); ++i)
+            shown << m_dialog->Results().Row(i).name.left(1);
+        return shown.join("");
+    };
+    EXPECT_EQ(names(), "abc");
+    click(2);
+    EXPECT_EQ(names(), "cba");  // 20 bytes, 900 bytes, 2.9 KB
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    click(2);
+    EXPECT_EQ(names(), "abc");
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    Run();
+    EXPECT_EQ(names(), "abc");
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    auto* list = static_cast<ResultsView*>(List());
+    EXPECT_EQ(list->EmptyText(), "");
+    const auto inked = [&] {  // the pixels of the list's area not in its background colour
+        list->viewport()->repaint();
+        const QImage image = list->viewport()->grab().toImage();
+        const QColor base = list->palette().color(QPalette::Base);
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y) != base;
+        return count;
+    };
+    Search("nowhere to be found");
+    EXPECT_EQ(list->EmptyText(), "No files found");
+    EXPECT_GT(inked(), 0);
+    Search("x");
+    EXPECT_EQ(list->EmptyText(), "");
+    Search("nowhere to be found");
+    m_prompter.Answer({P::kIdYes});
+    m_dialog->OnNewQuery();
+    EXPECT_EQ(list->EmptyText(), "");
+    EXPECT_EQ(inked(), 0);
 }
 
 }  // namespace

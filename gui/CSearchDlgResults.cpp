@@ -1,0 +1,101 @@
+// The results list's side of the main window: the right-click menu and what its items do, and
+// what the list says when a search found nothing.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <algorithm>
+
+#include "CSearchDlg.h"
+#include "DesktopShell.h"
+#include "ResourceIds.h"
+#include "ResultsModel.h"
+#include "Shell.h"
+#include "UndoStore.h"
+#include "WindowRules.h"
+
+namespace pellumar {
+namespace {
+
+QByteArray FolderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash > 0 ? path.left(slash) : QByteArray("/");
+}
+
+}  // namespace
+
+// Made once; each time it opens, its items are enabled for the rows selected then.
+void CSearchDlg::BuildResultsMenu() {
+    m_pResultsMenu = new QMenu(this);
+    const auto add = [this](const char* text, const char* name, void (CSearchDlg::*slot)()) {
+        QAction* action = m_pResultsMenu->addAction(QString::fromLatin1(text));
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, slot);
+    };
+    add("&Open", "open", &CSearchDlg::OnResultDblClk);
+    add("Open Containing &Folder", "openFolder", &CSearchDlg::OnOpenContainingFolder);
+    add("&Copy Path", "copyPath", &CSearchDlg::OnCopyPath);
+    if (UndoStore::Available()) {
+        m_pResultsMenu->addSeparator();
+        m_pResultsMenu->addAction(
+            m_pMenuBar->findChild<QAction*>(QString::number(res::kCmdUndoLast)));
+    }
+    connect(m_pResultsMenu, &QMenu::aboutToShow, this, &CSearchDlg::EnableResultsMenu);
+    connect(&m_listResults, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_pResultsMenu->popup(m_listResults.mapToGlobal(at)); });
+}
+
+void CSearchDlg::EnableResultsMenu() {
+    const ResultsMenuState state = ResultsMenuFor(
+        SelectedRows().size(), m_options.m_nDoubleClickAction, UndoStore::Available());
+    for (const auto& [name, enabled] :
+         {std::pair{"open", state.open}, std::pair{"openFolder", state.openFolder},
+          std::pair{"copyPath", state.copyPath}}) {
+        m_pResultsMenu->findChild<QAction*>(QString::fromLatin1(name))->setEnabled(enabled);
+    }
+    if (state.undo) {
+        EnableUndoItem();
+    }
+}
+
+// The rows selected, in the list's order.
+std::vector<int> CSearchDlg::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_listResults.selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CSearchDlg::OnOpenContainingFolder() {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty())
+        return;
+    m_shell.OpenDocument(FolderOf(m_pResultsModel->Row(rows.front()).path));
+}
+
+// One path a line, as the files' own bytes; as addresses too, for programs that take files.
+void CSearchDlg::OnCopyPath() {
+    QByteArray text;
+    QByteArray urls;
+    for (const int row : SelectedRows()) {
+        const QByteArray& path = m_pResultsModel->Row(row).path;
+        text += (text.isEmpty() ? "" : "\n") + path;
+        urls += FileUrl(path) + "\r\n";
+    }
+    if (text.isEmpty())
+        return;
+    auto* data = new QMimeData;  // the clipboard owns it
+    data->setData(QStringLiteral("text/plain"), text);
+    data->setData(QStringLiteral("text/uri-list"), urls);
+    QApplication::clipboard()->setMimeData(data);
+}
+
+void CSearchDlg::ShowEmptyList(bool ended) {
+    m_listResults.SetEmptyText(QString::fromLatin1(
+        EmptyListText(ended, static_cast<std::size_t>(m_pResultsModel->rowCount()))));
+}
+
+}  // namespace pellumar
