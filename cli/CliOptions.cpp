@@ -125,6 +125,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             return std::nullopt;
         }
     }
+    if ((options.bUndo || options.bHistory) && (options.bCount || options.bDryRun)) {
+        *error = std::string(options.bCount ? "--count" : "--dry-run") +
+                 " goes with a search, not with " + (options.bUndo ? "--undo" : "--history");
+        return std::nullopt;
+    }
     return options;
 }
 

@@ -123,7 +123,7 @@ bool CliSession::Validate() {
         Fail(std::string(m_options.bCount ? "--count" : "--dry-run") + " needs --search TEXT");
         return false;
     }
-    if (m_options.bDryRun && !m_options.bReplace) {
+    if (m_options.bDryRun && m_options.SearchesOnly()) {
         Fail("--dry-run needs --replace TEXT");
         return false;
     }

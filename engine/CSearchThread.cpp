@@ -142,19 +142,21 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
     if (opened != 0) {
         return opened;
     }
-    if (m_request.searchOnly && !m_request.countMatches) {
+    if (m_request.searchOnly) {
         return SearchFile(strPath, file.Get());
     }
     FileStatus status;
     if (const int error = m_fs.StatusAndGeneration(file.Get(), status)) {
         return error;  // nothing is known of the file: it is skipped
     }
-    // Replacing, each file is rewritten once, whatever names lead to it.
-    if (!status.IsRegular() || (!m_request.searchOnly && !SeeFile(status))) {
+    if (!status.IsRegular()) {
         return 0;
     }
-    if (m_request.searchOnly || m_request.dryRun) {
-        return CountFile(strPath, file.Get(), status);
+    if (m_request.dryRun) {
+        return DryRunFile(pWhere, name, strPath, file.Get(), status);
+    }
+    if (!SeeFile(status)) {
+        return 0;
     }
     return ReplaceFile(pWhere, name, strPath, file, status);
 }
@@ -206,24 +208,39 @@ int CSearchThread::ListFile(const FolderListing* pWhere, const char* name,
 
 int CSearchThread::SearchFile(const std::string& strPath, NativeHandle file) {
     FileStatus status;
-    const ScanOutcome outcome = m_scanner.Search(file, status);
-    if (outcome.found) {
+    if (!m_request.countMatches) {
+        const ScanOutcome outcome = m_scanner.Search(file, status);
+        if (outcome.found) {
+            Report(strPath, status);
+        }
+        return outcome.error;
+    }
+    // A count a stop cut short is not told.
+    MatchCounter counter(m_request.search.size(), nullptr);
+    const ScanOutcome outcome = m_scanner.Search(file, status, &counter);
+    if (outcome.found && !m_stop.Stopped()) {
+        m_pNotify->OnMatchesCounted(strPath, counter.Matches());
         Report(strPath, status);
     }
     return outcome.error;
 }
 
-// Counts the matches of a whole file; a dry run finds it only where a replacement would change
-// it. A count a stop cut short is not told.
-int CSearchThread::CountFile(const std::string& strPath, NativeHandle file,
-                             const FileStatus& status) {
-    MatchCounter counter(m_request.search.size(),
-                         m_request.searchOnly ? nullptr : &m_request.replace);
+// What a replacement would change, counted: a file found only where some match differs from
+// its replacement, once for each name that a replacement would rewrite. A replacement rewrites
+// every hard link's name, each from the old content, and a link's target once.
+int CSearchThread::DryRunFile(const FolderListing* pWhere, const char* name,
+                              const std::string& strPath, NativeHandle file,
+                              const FileStatus& status) {
+    MatchCounter counter(m_request.search.size(), &m_request.replace);
     const ScanOutcome outcome = m_scanner.Scan(file, status.Size(), counter);
-    if (outcome.error != 0) {
+    if (outcome.error != 0 || !outcome.found || !counter.WouldChange() || m_stop.Stopped()) {
         return outcome.error;
     }
-    if (outcome.found && counter.WouldChange() && !m_stop.Stopped()) {
+    RewriteTarget target;
+    const bool resolved = m_fs.ResolveTarget(pWhere, name, strPath, status, target) == 0;
+    const std::string rewritten = resolved ? m_fs.PathBeside(target, target.name) : strPath;
+    m_fs.ReleaseTarget(target);
+    if (m_namesCounted.insert(rewritten).second) {
         m_pNotify->OnMatchesCounted(strPath, counter.Matches());
         Report(strPath, status);
     }

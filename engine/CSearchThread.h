@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "FileScanner.h"
@@ -65,7 +66,8 @@ class CSearchThread final : private FileStep {
                                 const std::string& strPath);
     int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     int SearchFile(const std::string& strPath, NativeHandle file);
-    int CountFile(const std::string& strPath, NativeHandle file, const FileStatus& status);
+    int DryRunFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
+                   NativeHandle file, const FileStatus& status);
     int ReplaceFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
                     UniqueFile& file, FileStatus status);
     struct Reading;
@@ -84,6 +86,8 @@ class CSearchThread final : private FileStep {
     std::unique_ptr<UndoRecorder> m_pUndo;  // replacing with undo: keeps the old content
     // Replacing, the files scanned and the new ones made, as they were: none is rewritten twice.
     std::unordered_map<FileId, FileVersion, FileIdHash> m_filesSeen;
+    // A dry run: the names a replacement would have rewritten so far.
+    std::unordered_set<std::string> m_namesCounted;
 };
 
 }  // namespace pellumar

@@ -84,7 +84,7 @@ void FileScanner::BuildShiftTable() {
     last = -last;
 }
 
-ScanOutcome FileScanner::Search(NativeHandle file, FileStatus& status) {
+ScanOutcome FileScanner::Search(NativeHandle file, FileStatus& status, MatchHandler* handler) {
     FileView view(m_fs, m_readBuffer);
     if (const int error = view.OpenHead(file)) {
         return {error};
@@ -105,7 +105,7 @@ ScanOutcome FileScanner::Search(NativeHandle file, FileStatus& status) {
     if (view.Size() < m_strSearch.size()) {
         return {};
     }
-    ScanOutcome outcome = ScanView(view, nullptr);
+    ScanOutcome outcome = ScanView(view, handler);
     if (outcome.found && !known) {
         outcome.error = m_fs.Status(file, status);
     }

@@ -57,8 +57,8 @@ class FileScanner {
 
     // Searching only. A file's head is read first, as most files that hold the text hold it
     // near the start; its status is read only when its size or its report needs it, and it is
-    // then in `status`.
-    ScanOutcome Search(NativeHandle file, FileStatus& status);
+    // then in `status`. Given a handler, every match goes to it; else the first one ends it.
+    ScanOutcome Search(NativeHandle file, FileStatus& status, MatchHandler* handler = nullptr);
     // Scans the first `size` bytes of an open file, handing every match to `handler`.
     ScanOutcome Scan(NativeHandle file, uint64_t size, MatchHandler& handler);
 

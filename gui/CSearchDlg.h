@@ -71,6 +71,8 @@ class CSearchDlg : public QDialog {
     void OnResultDblClk();
     // The results list's right-click menu, made once; its items follow the selection.
     QMenu* ResultsMenu() const { return m_pResultsMenu; }
+    // A right-click at `at`, in the coordinates of the list's viewport.
+    void OnResultsMenu(const QPoint& at);
     void OnOpenContainingFolder();
     void OnCopyPath();
     // File > Undo Last Replacement: asks, then takes the last replacement back on a thread of

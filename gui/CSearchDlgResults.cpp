@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -43,8 +44,20 @@ void CSearchDlg::BuildResultsMenu() {
             m_pMenuBar->findChild<QAction*>(QString::number(res::kCmdUndoLast)));
     }
     connect(m_pResultsMenu, &QMenu::aboutToShow, this, &CSearchDlg::EnableResultsMenu);
-    connect(&m_listResults, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { m_pResultsMenu->popup(m_listResults.mapToGlobal(at)); });
+    connect(&m_listResults, &QWidget::customContextMenuRequested, this, &CSearchDlg::OnResultsMenu);
+}
+
+// The menu acts on the row under the pointer: a row not selected becomes the selection, and
+// empty space below the rows selects nothing. A list reports the point in its viewport.
+void CSearchDlg::OnResultsMenu(const QPoint& at) {
+    const QModelIndex row = m_listResults.indexAt(at);
+    if (!row.isValid()) {
+        m_listResults.clearSelection();
+    } else if (!m_listResults.selectionModel()->isRowSelected(row.row(), {})) {
+        m_listResults.selectionModel()->setCurrentIndex(
+            row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    m_pResultsMenu->popup(m_listResults.viewport()->mapToGlobal(at));
 }
 
 void CSearchDlg::EnableResultsMenu() {

@@ -1,36 +1,67 @@
 # bash completion for pellumar                                        -*- shell-script -*-
 
-_pellumar() {
-    local cur=${COMP_WORDS[COMP_CWORD]} prev=""
-    ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
-    # "--folder=/us": bash splits the word at the "=".
-    if [[ $cur == = ]]; then
-        cur=""
-    elif [[ $prev == = ]] && ((COMP_CWORD > 1)); then
-        prev=${COMP_WORDS[COMP_CWORD - 2]}
+# The word being completed and the one before it, as typed. Bash splits words at ":" and "="
+# as well, so "a:b/" and "--folder=x" reach a completion as three words each.
+_pellumar_typed() {
+    local line=${COMP_LINE:0:COMP_POINT} word blanks
+    local -a typed=()
+    local -i at=0 i
+    for ((i = 0; i <= COMP_CWORD && i < ${#COMP_WORDS[@]}; i++)); do
+        word=${COMP_WORDS[i]}
+        blanks=${line:at}
+        blanks=${blanks%%[![:blank:]]*}
+        at+=${#blanks}
+        if ((i > 0 && ${#blanks} == 0)) && [[ $word == [:=] || ${typed[-1]} == *[:=] ]]; then
+            typed[-1]+=$word
+        else
+            typed+=("$word")
+        fi
+        at+=${#word}
+    done
+    _pellumar_cur=${typed[-1]-}
+    _pellumar_prev=""
+    if ((${#typed[@]} > 1)); then
+        _pellumar_prev=${typed[-2]}
     fi
-    case $prev in
+}
+
+_pellumar() {
+    local _pellumar_cur _pellumar_prev option value lead=""
+    _pellumar_typed
+    case $_pellumar_cur in
+    --*=*)
+        option=${_pellumar_cur%%=*}
+        value=${_pellumar_cur#*=}
+        ;;
+    *)
+        option=$_pellumar_prev
+        value=$_pellumar_cur
+        ;;
+    esac
+    COMPREPLY=()
+    case $option in
     --folder)
         compopt -o filenames 2>/dev/null
-        mapfile -t COMPREPLY < <(compgen -d -- "$cur")
-        return
+        mapfile -t COMPREPLY < <(compgen -d -- "$value")
         ;;
     --on-error)
-        mapfile -t COMPREPLY < <(compgen -W 'ask abort skip' -- "$cur")
-        return
+        mapfile -t COMPREPLY < <(compgen -W 'ask abort skip' -- "$value")
         ;;
-    --filter | --search | --replace)
-        COMPREPLY=()
+    --filter | --search | --replace) ;;
+    *)
+        if [[ $_pellumar_cur == -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W '--folder --filter --search --replace
+                --search-only --subfolders --no-subfolders --hidden --no-hidden --ignore-case
+                --match-case --yes --on-error --count --dry-run --long --null --quiet
+                --no-messages --no-undo --undo --history --help --version' -- "$_pellumar_cur")
+        fi
         return
         ;;
     esac
-    if [[ $cur == -* ]]; then
-        mapfile -t COMPREPLY < <(compgen -W '--folder --filter --search --replace --search-only
-            --subfolders --no-subfolders --hidden --no-hidden --ignore-case --match-case --yes
-            --on-error --count --dry-run --long --null --quiet --no-messages --no-undo --undo
-            --history --help --version' -- "$cur")
-    else
-        COMPREPLY=()
+    # Readline replaces only what follows the last ":" or "=" of the word.
+    if [[ $value == *[:=]* ]]; then
+        lead=${value%"${value##*[:=]}"}
+        COMPREPLY=("${COMPREPLY[@]#"$lead"}")
     fi
 }
 complete -F _pellumar pellumar

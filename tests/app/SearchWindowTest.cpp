@@ -526,6 +526,21 @@ TEST_F(SearchWindowTest, TheResultsMenuOpensAndCopiesWhatIsSelected) {
     m_dialog->Options().m_nDoubleClickAction = 0;
     emit menu->aboutToShow();
     EXPECT_FALSE(item("open")->isEnabled());
+
+    // A right-click on a row not selected acts on that row; below the rows, on none.
+    List()->selectionModel()->select(
+        m_dialog->Results().index(0, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const QPoint onSecond = List()->visualRect(m_dialog->Results().index(1, 0)).center();
+    m_dialog->OnResultsMenu(onSecond);
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+    ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(List()->selectionModel()->selectedRows()[0].row(), 1);
+    m_dialog->OnResultsMenu(QPoint(4, List()->viewport()->height() - 4));
+    menu->hide();
+    EXPECT_TRUE(List()->selectionModel()->selectedRows().isEmpty());
+    EXPECT_FALSE(item("copyPath")->isEnabled());
 }
 
 // A click on a heading sorts by that column, a second the other way, with the indicator shown;

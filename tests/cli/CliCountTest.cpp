@@ -79,6 +79,13 @@ TEST(CliCountTest, CountsFollowEachPathAsGrepWritesThem) {
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.err, "pellumar: --count needs --search TEXT\n");
 
+    // A file whose size the system does not tell is read to its end, as a search reads it.
+    if (fs::exists("/proc/sys/kernel/ostype")) {
+        const Result proc = Pellumar({"--folder", "/proc/sys/kernel", "--no-subfolders", "--filter",
+                                      "ostype", "--search", "linux", "--count"});
+        EXPECT_EQ(proc.out, "/proc/sys/kernel/ostype:1\n");
+    }
+
     // A replacement counts the matches it replaced.
     const Result replaced = Pellumar({"--folder", c.tree.Root(), "--search", "aa", "--replace", "b",
                                       "--count", "--yes", "--no-undo"});
@@ -92,6 +99,7 @@ TEST(CliCountTest, ADryRunListsWhatWouldChangeAndLeavesEveryByteAndTime) {
     CountCase c;
     c.tree.Write("same.txt", "XX and XX");  // its matches read as their replacement already
     fs::create_symlink("a.txt", c.tree.Path("link.txt"));
+    fs::create_hard_link(c.tree.Path("odd\xff.txt"), c.tree.Path("sub/hard.txt"));
     TempTree state;
     const std::map<std::string, std::string> before = Snapshot(c.tree.Root());
     const char* saved = ::getenv("XDG_STATE_HOME");
@@ -107,19 +115,36 @@ TEST(CliCountTest, ADryRunListsWhatWouldChangeAndLeavesEveryByteAndTime) {
                      : ::unsetenv("XDG_STATE_HOME");
     EXPECT_EQ(dry.status, 0);
     EXPECT_EQ(dry.err, "");
-    // The link leads to a.txt, which a replacement changes once.
+    // The link leads to a.txt, which a replacement changes once; each name of the hard-linked
+    // file is rewritten, each from the old content.
     const Lines listed = Sorted(dry.out);
-    ASSERT_EQ(listed.size(), 3u) << dry.out;
-    EXPECT_NE(listed[0].find(":3"), std::string::npos);
-    EXPECT_EQ(same.out, c.tree.Path("sub/b.txt") + ":1\n");
+    ASSERT_EQ(listed.size(), 4u) << dry.out;
+    EXPECT_TRUE(listed[0] == c.tree.Path("a.txt") + ":3" ||
+                listed[0] == c.tree.Path("link.txt") + ":3")
+        << listed[0];
+    EXPECT_EQ(listed[1], c.tree.Path("odd\xff.txt:1"));
+    EXPECT_EQ(listed[2], c.tree.Path("sub/b.txt") + ":1");
+    EXPECT_EQ(listed[3], c.tree.Path("sub/hard.txt") + ":1");
+    EXPECT_EQ(Sorted(same.out),
+              (Lines{c.tree.Path("sub/b.txt") + ":1", c.tree.Path("sub/hard.txt") + ":1"}));
     EXPECT_EQ(unchanged.status, 1);
     EXPECT_EQ(unchanged.out, "");
     EXPECT_EQ(Snapshot(c.tree.Root()), before);
     EXPECT_TRUE(fs::is_empty(state.Root()));
-
+    for (const char* more : {"--match-case", "--search-only"}) {
+        const Result noReplace = Pellumar(
+            {"--folder", c.tree.Root(), "--search", "aa", "--dry-run", "--replace", "x", more});
+        const bool refused = std::string(more) == "--search-only";
+        EXPECT_EQ(noReplace.status, refused ? 2 : 0);
+        EXPECT_EQ(noReplace.err, refused ? "pellumar: --dry-run needs --replace TEXT\n" : "");
+    }
     const Result noReplace = Pellumar({"--folder", c.tree.Root(), "--search", "aa", "--dry-run"});
     EXPECT_EQ(noReplace.status, 2);
     EXPECT_EQ(noReplace.err, "pellumar: --dry-run needs --replace TEXT\n");
+    // The replacement itself changes what the dry run listed.
+    const Result real = Pellumar({"--folder", c.tree.Root(), "--search", "aa", "--replace", "xx",
+                                  "--count", "--yes", "--no-undo"});
+    EXPECT_EQ(Sorted(real.out), listed);
 }
 
 }  // namespace

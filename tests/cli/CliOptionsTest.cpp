@@ -34,6 +34,11 @@ TEST(CliOptionsTest, DefaultsSwitchesValuesAndErrors) {
     EXPECT_EQ(error, "--folder needs a value");
     EXPECT_FALSE(ParseCliOptions({"--on-error", "maybe"}, &error));
     EXPECT_FALSE(ParseCliOptions({"--yes=1"}, &error));
+    // An undo is no search: a dry run or a count of it would change files after all.
+    EXPECT_FALSE(ParseCliOptions({"--undo", "--dry-run", "--yes"}, &error));
+    EXPECT_EQ(error, "--dry-run goes with a search, not with --undo");
+    EXPECT_FALSE(ParseCliOptions({"--history", "--count"}, &error));
+    EXPECT_EQ(error, "--count goes with a search, not with --history");
 }
 
 TEST(CliOptionsTest, ProgressLineFitsTheTerminalAndShowsNoControlBytes) {

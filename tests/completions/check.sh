@@ -2,7 +2,7 @@
 # Runs the shell completions of pellumar as each shell would, without a terminal: bash always;
 # zsh and fish where they are installed. Usage: check.sh COMPLETIONS_DIR
 set -uo pipefail
-dir=$1
+dir=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/tree/d one/sub" "$work/tree/dee" "$work/tree/.dot"
@@ -17,22 +17,41 @@ expect() {  # expect WHAT GOT WANTED
     fi
 }
 
-# bash: the words as readline splits them, the last one being completed.
+# bash: the line as typed, split into words as bash splits it for a completion: at blanks not
+# escaped, and at ":" and "=", which become words of their own. The cursor is at the end.
+# (Outside a real completion compgen does not take quoting off: names are typed plain here.)
 bash_complete() {
     bash -c '
-        source "$1"; shift
-        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+        source "$1"
+        COMP_LINE=$2 COMP_POINT=${#2} COMP_WORDS=() word="" escaped=0
+        for ((i = 0; i < ${#2}; i++)); do
+            c=${2:i:1}
+            if ((escaped)); then word+=$c; escaped=0; continue; fi
+            case $c in
+            \\) word+=$c; escaped=1 ;;
+            " ") [[ -n $word ]] && COMP_WORDS+=("$word"); word="" ;;
+            [:=]) [[ -n $word ]] && COMP_WORDS+=("$word"); COMP_WORDS+=("$c"); word="" ;;
+            *) word+=$c ;;
+            esac
+        done
+        COMP_WORDS+=("$word")
+        COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
         _pellumar
-        printf "%s\n" "${COMPREPLY[@]}" | sort' _ "$dir/pellumar.bash" "$@"
+        printf "%s\n" "${COMPREPLY[@]}" | sort' _ "$dir/pellumar.bash" "$1"
 }
-expect "bash: folders" "$(bash_complete pellumar --folder d)" $'d one\ndee'
-expect "bash: folders after =" "$(bash_complete pellumar --folder = d)" $'d one\ndee'
-expect "bash: folders below" "$(bash_complete pellumar --folder 'd one/')" 'd one/sub'
-expect "bash: on-error" "$(bash_complete pellumar --on-error a)" $'abort\nask'
-expect "bash: filter" "$(bash_complete pellumar --filter '')" ''
-expect "bash: search" "$(bash_complete pellumar --search d)" ''
-expect "bash: options" "$(bash_complete pellumar --d)" '--dry-run'
-expect "bash: no-" "$(bash_complete pellumar --folder . --no-)" \
+mkdir -p "a:b/sub" "k=v/in" "dee/inner"
+expect "bash: folders" "$(bash_complete 'pellumar --folder d')" $'d one\ndee'
+expect "bash: folders after =" "$(bash_complete 'pellumar --folder=d')" $'d one\ndee'
+expect "bash: folders below" "$(bash_complete 'pellumar --folder dee/')" 'dee/inner'
+expect "bash: a folder with a colon" "$(bash_complete 'pellumar --folder a:b/')" 'b/sub'
+expect "bash: after = with a colon" "$(bash_complete 'pellumar --folder=a:b/')" 'b/sub'
+expect "bash: a folder with =" "$(bash_complete 'pellumar --folder k=v/')" 'v/in'
+expect "bash: on-error" "$(bash_complete 'pellumar --on-error a')" $'abort\nask'
+expect "bash: on-error after =" "$(bash_complete 'pellumar --on-error=s')" 'skip'
+expect "bash: filter" "$(bash_complete 'pellumar --filter ')" ''
+expect "bash: search" "$(bash_complete 'pellumar --search d')" ''
+expect "bash: options" "$(bash_complete 'pellumar --d')" '--dry-run'
+expect "bash: no-" "$(bash_complete 'pellumar --folder . --no-')" \
     $'--no-hidden\n--no-messages\n--no-subfolders\n--no-undo'
 expect "bash: registered" "$(bash -c 'source "$1"; complete -p pellumar' _ "$dir/pellumar.bash")" \
     'complete -F _pellumar pellumar'
