@@ -50,7 +50,6 @@ enum class FileScanner::Stretch {
 // One scan of one file.
 struct FileScanner::Run {
     FileView& view;
-    const unsigned char* T;
     uint64_t n;
     uint64_t m;
     uint64_t next;   // the candidate scan's next start, or the shift-table scan's next last byte
@@ -86,6 +85,9 @@ void FileScanner::BuildShiftTable() {
 
 ScanOutcome FileScanner::Search(NativeHandle file, FileStatus& status, MatchHandler* handler) {
     FileView view(m_fs, m_readBuffer);
+    if (handler == nullptr && !m_bShiftTable) {
+        view.AllowWindow(kBlock + m_strSearch.size());  // nothing looks back behind a block
+    }
     if (const int error = view.OpenHead(file)) {
         return {error};
     }
@@ -132,7 +134,7 @@ ScanOutcome FileScanner::ScanView(FileView& view, MatchHandler* handler) {
         BuildShiftTable();
     }
     const uint64_t m = m_strSearch.size();
-    Run run{view, view.Data(), view.Size(), m, m_bShiftTable ? m - 1 : 0};
+    Run run{view, view.Size(), m, m_bShiftTable ? m - 1 : 0};
     FindMatches(run, handler);
     if (handler != nullptr && !run.shrank && !m_stop.Stopped() && handler->WantsTail(run.n) &&
         Require(run, run.n)) {
@@ -210,7 +212,8 @@ bool FileScanner::NextCandidate(Run& run, MatchHandler* handler, uint64_t& at) {
                 run.releaseAt = run.next + kReleaseStride;
                 break;
             case Stretch::NeedBytes:
-                if (!Require(run, std::min(run.n - run.m + 1, run.next + kBlock) + run.m - 1)) {
+                if (!Require(run, std::min(run.n - run.m + 1, run.next + kBlock) + run.m - 1,
+                             run.next)) {
                     return false;
                 }
                 break;
@@ -235,12 +238,15 @@ FileScanner::Stretch FileScanner::FindStretch(Run& run, MatchHandler* handler, u
         if (end + run.m - 1 > available) {
             return Stretch::NeedBytes;
         }
-        at = m_finder.Find(run.T, static_cast<size_t>(s), static_cast<size_t>(end));
+        // A window holds the bytes from its base on.
+        const uint64_t base = run.view.Base();
+        at = base + m_finder.Find(run.view.Data(), static_cast<size_t>(s - base),
+                                  static_cast<size_t>(end - base));
         if (at == end) {
             s = end;
             continue;
         }
-        if (handler == nullptr || !handler->TakeInPlace(run.T, at)) {
+        if (handler == nullptr || !handler->TakeInPlace(run.view.Data(), at)) {
             return Stretch::Match;
         }
         run.found = true;
@@ -259,7 +265,7 @@ bool FileScanner::NextByShiftTable(Run& run, uint64_t& at) {
         return false;
     }
     const auto* P = reinterpret_cast<const unsigned char*>(m_strSearch.data());
-    const unsigned char* T = run.T;
+    const unsigned char* T = run.view.Data();
     const uint64_t n = run.n;
     const uint64_t m = run.m;
     const bool ignoreCase = m_bIgnoreCase;
@@ -296,9 +302,9 @@ bool FileScanner::NextByShiftTable(Run& run, uint64_t& at) {
 
 // Whether the bytes before `offset` are in view; once they could not be read, the scan ends and
 // the file is skipped, whatever a later read would give.
-bool FileScanner::Require(Run& run, uint64_t offset) {
+bool FileScanner::Require(Run& run, uint64_t offset, uint64_t from) {
     if (run.readError == 0) {
-        run.readError = run.view.Require(offset);
+        run.readError = run.view.Require(offset, from);
     }
     if (run.readError != 0) {
         run.found = false;

@@ -72,7 +72,8 @@ class FileScanner {
     Stretch FindStretch(Run& run, MatchHandler* handler, uint64_t& at) const;
     uint64_t NextLastByte(const Run& run) const;
     bool NextByShiftTable(Run& run, uint64_t& at);
-    bool Require(Run& run, uint64_t offset);
+    // Whether the bytes before `offset` are in view; those before `from` are needed no more.
+    bool Require(Run& run, uint64_t offset, uint64_t from = 0);
 
     FileSystem& m_fs;
     const std::string& m_strSearch;

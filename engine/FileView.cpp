@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace pellumar {
 
@@ -27,8 +28,18 @@ int FileView::OpenHead(NativeHandle file) {
 
 int FileView::SetSize(uint64_t size) {
     m_bSizeKnown = true;
-    if (size > kReadLimit) {
+    if (size > kReadLimit && m_windowKeep == 0) {
         return Map(size);
+    }
+    m_window = size > kReadLimit;
+    if (m_window) {
+        // The window is as large as the buffer has become, and never less than twice what it
+        // must keep, so that each slide reads at least as much as it keeps.
+        const uint64_t window = std::max({kWindow, 2 * m_windowKeep, uint64_t{m_buffer.size()}});
+        m_buffer.resize(static_cast<size_t>(window));
+        m_data = m_buffer.data();
+        m_size = size;
+        return 0;
     }
     if (m_buffer.size() < size) {
         m_buffer.resize(static_cast<size_t>(size));  // keeps the head already read
@@ -49,13 +60,23 @@ int FileView::Map(uint64_t size) {
     return 0;
 }
 
+// Moves the window to start at `from`, keeping the bytes it already holds from there, and fills
+// it as far as the file goes.
+int FileView::Slide(uint64_t from) {
+    from = std::clamp(from, m_base, m_available);
+    const auto kept = static_cast<size_t>(m_available - from);
+    std::memmove(m_buffer.data(), m_buffer.data() + (from - m_base), kept);
+    m_base = from;
+    return ReadRange(m_available, std::min(m_size, m_base + m_buffer.size()));
+}
+
 // Reads [from, to) into the buffer; the file ending first is an error unless `bUntilEnd`.
 int FileView::ReadRange(uint64_t from, uint64_t to, bool bUntilEnd) {
     uint64_t done = from;
     while (done < to) {
         size_t got = 0;
-        const int error =
-            m_fs.ReadAt(m_file, m_buffer.data() + done, static_cast<size_t>(to - done), done, got);
+        const int error = m_fs.ReadAt(m_file, m_buffer.data() + (done - m_base),
+                                      static_cast<size_t>(to - done), done, got);
         if (error != 0) {
             return error;
         }
@@ -86,6 +107,8 @@ void FileView::Close() {
     m_bSizeKnown = false;
     m_mapped = false;
     m_released = 0;
+    m_window = false;
+    m_base = 0;
     m_file = kNoHandle;
 }
 

@@ -12,13 +12,17 @@ namespace pellumar {
 // A read-only view of a whole file: small files are read into a buffer that the search reuses,
 // large ones are mapped, so the memory the program allocates never grows with the file.
 // A small file is read in two steps, its head first, as most searches that find the text in a
-// file find it near the start and need no more.
+// file find it near the start and need no more. A large file that is only searched is read
+// through a window instead, which slides along it: copying pages out of the cache costs less than
+// faulting them into a mapping, above all in a virtual machine.
 class FileView {
   public:
     // Files up to this size are read; larger ones are mapped.
     static constexpr uint64_t kReadLimit = 4 << 20;
     // The part of a read file that is read first.
     static constexpr uint64_t kHead = 64 << 10;
+    // The least a sliding window holds.
+    static constexpr uint64_t kWindow = 1 << 20;
 
     FileView(FileSystem& fs, std::vector<unsigned char>& buffer) : m_fs(fs), m_buffer(buffer) {}
     FileView(const FileView&) = delete;
@@ -32,16 +36,24 @@ class FileView {
     // the file ended within the head, Size() is its size; otherwise SetSize must follow.
     int OpenHead(NativeHandle file);
     bool SizeKnown() const { return m_bSizeKnown; }
+    // Lets SetSize read a large file through a window that keeps at least `keep` bytes at once.
+    void AllowWindow(uint64_t keep) { m_windowKeep = keep; }
     // The whole size of a file opened by its head: 0, or the error that prevented viewing it.
     int SetSize(uint64_t size);
-    // Makes the bytes before `offset` available: 0, or the error that prevented it.
-    int Require(uint64_t offset) { return offset <= m_available ? 0 : ReadRest(); }
+    // Makes the bytes before `offset` available: 0, or the error that prevented it. A window
+    // slides so that it starts at `from` (where no earlier byte is needed again); then it holds
+    // at most `from` + its size, so `offset` - `from` must not exceed the `keep` allowed.
+    int Require(uint64_t offset, uint64_t from = 0) {
+        return offset <= m_available ? 0 : m_window ? Slide(from) : ReadRest();
+    }
     void Close();
     // Lets the system take back the mapped pages before `offset`: the scan has passed them, and
     // should they be needed again they are read back from the file.
     void ReleaseBefore(uint64_t offset);
 
+    // The bytes in view, from the file offset Base(): 0 unless the file is read through a window.
     const unsigned char* Data() const { return m_data; }
+    uint64_t Base() const { return m_base; }
     uint64_t Size() const { return m_size; }
     uint64_t Available() const { return m_available; }
 
@@ -64,6 +76,7 @@ class FileView {
     int ReadRange(uint64_t from, uint64_t to, bool bUntilEnd = false);
     int Map(uint64_t size);
     int ReadRest() { return ReadRange(m_available, m_size); }
+    int Slide(uint64_t from);
 
     FileSystem& m_fs;
     std::vector<unsigned char>& m_buffer;
@@ -73,7 +86,10 @@ class FileView {
     bool m_bSizeKnown = false;
     NativeHandle m_file = kNoHandle;
     bool m_mapped = false;
-    uint64_t m_released = 0;  // the mapped pages before this offset were given back
+    uint64_t m_released = 0;    // the mapped pages before this offset were given back
+    uint64_t m_windowKeep = 0;  // 0: a large file is mapped
+    bool m_window = false;
+    uint64_t m_base = 0;  // the file offset of the buffer's first byte
 };
 
 }  // namespace pellumar

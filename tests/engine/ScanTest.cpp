@@ -119,6 +119,48 @@ TEST(ScanTest, HugeTextsAndTheEdgesOfAFile) {
     EXPECT_EQ(last.Found(), Lines{"last"});
 }
 
+// A large file that is only searched is read through a window that slides along it: a match is
+// found wherever it lies against the window's edges, a text longer than the window's least size
+// too, and a text cut short by the end of the file is not a match.
+TEST(ScanTest, LargeFileSearchedOnlyIsFoundAcrossTheEdgesOfItsWindow) {
+    const uint64_t size = FileView::kReadLimit + 3 * FileView::kWindow;
+    std::string needle = "needle-";
+    const std::string huge = std::string(FileView::kWindow + 5000, 'n') + "!";
+    const uint64_t places[] = {FileView::kHead - 3,
+                               FileView::kReadLimit - 2,
+                               FileView::kReadLimit + 1,
+                               FileView::kWindow * 2 - 1,
+                               FileView::kWindow * 5 + 7,
+                               size - 7,
+                               size - 5,
+                               FileView::kWindow * 3 - 4096 - 2};
+    TempTree tree;
+    for (const uint64_t at : places) {
+        SCOPED_TRACE(at);
+        std::string content(size, '-');
+        content.replace(at, std::min<uint64_t>(7, size - at), needle.substr(0, size - at));
+        tree.Write("f", content);
+        RecordingSink sink(tree.Root());
+        RunSearch({tree.Root(), "*.*", needle, "", true, true}, sink);
+        EXPECT_EQ(sink.Found(), at + 7 <= size ? Lines{"f"} : Lines{});
+        if (at + 7 <= size) {
+            EXPECT_EQ(sink.LastInfo().FileSize(), size);
+        }
+        RecordingSink ignoring(tree.Root());
+        RunSearch({tree.Root(), "*.*", "NEEDLE-", "", true, true, true, true}, ignoring);
+        EXPECT_EQ(ignoring.Found(), sink.Found());
+    }
+    std::string content(size, '-');
+    content.replace(FileView::kWindow * 3 + 11, huge.size(), huge);
+    tree.Write("f", content);
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "*.*", huge, "", true, true}, sink);
+    EXPECT_EQ(sink.Found(), Lines{"f"});
+    RecordingSink missing(tree.Root());
+    RunSearch({tree.Root(), "*.*", huge + "?", "", true, true}, missing);
+    EXPECT_EQ(missing.Found(), Lines{});
+}
+
 TEST(ScanTest, FilesOfFourGigabytesAndMoreAreScannedWhole) {
     TempTree tree;
     tree.Write("huge", "");
