@@ -1,6 +1,10 @@
 #include "LiteralFinder.h"
 
+#include <algorithm>
 #include <cstring>
+#include <tuple>
+
+#include "ByteRanks.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -23,15 +27,46 @@ LiteralFinder::LiteralFinder(std::string pattern, bool bIgnoreCase)
     : m_strPattern(std::move(pattern)), m_bIgnoreCase(bIgnoreCase) {
     if (m_strPattern.empty())
         return;
+    ChooseProbes();
     auto fold = [&](unsigned char c) -> unsigned char {
         return m_bIgnoreCase && IsLetter(c) ? 0x20 : 0;
     };
-    const auto first = static_cast<unsigned char>(m_strPattern.front());
-    const auto last = static_cast<unsigned char>(m_strPattern.back());
-    m_firstFold = fold(first);
-    m_lastFold = fold(last);
-    m_first = first | m_firstFold;
-    m_last = last | m_lastFold;
+    const auto byte1 = static_cast<unsigned char>(m_strPattern[m_at1]);
+    const auto byte2 = static_cast<unsigned char>(m_strPattern[m_at2]);
+    m_fold1 = fold(byte1);
+    m_fold2 = fold(byte2);
+    m_byte1 = byte1 | m_fold1;
+    m_byte2 = byte2 | m_fold2;
+}
+
+// The rarest byte, then the rarest other byte; between bytes as rare, the first and the last of
+// the text come first, as a pair far apart is less often matched by chance.
+void LiteralFinder::ChooseProbes() {
+    const std::size_t m = m_strPattern.size();
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(m_strPattern[at]); };
+    auto rank = [&](std::size_t at) {
+        const unsigned char c = byte(at);
+        const bool folds = m_bIgnoreCase && IsLetter(c);
+        return folds ? std::max(kByteRank[c | 0x20], kByteRank[c & ~0x20]) : kByteRank[c];
+    };
+    auto key = [&](std::size_t at) { return std::tuple(rank(at), at != 0 && at != m - 1, at); };
+    auto same = [&](std::size_t a, std::size_t b) {
+        return (m_bIgnoreCase ? Upper(byte(a)) == Upper(byte(b)) : byte(a) == byte(b));
+    };
+    m_at1 = 0;
+    for (std::size_t at = 1; at < m; ++at)
+        if (key(at) < key(m_at1))
+            m_at1 = at;
+    m_at2 = m - 1 == m_at1 ? 0 : m - 1;
+    bool different = !same(m_at1, m_at2);
+    for (std::size_t at = 0; at < m; ++at) {
+        if (at == m_at1 || (different && same(at, m_at1)))
+            continue;
+        if (!same(at, m_at1) && (!different || key(at) < key(m_at2))) {
+            m_at2 = at;
+            different = true;
+        }
+    }
 }
 
 bool LiteralFinder::Matches(const unsigned char* at) const {
@@ -47,9 +82,8 @@ bool LiteralFinder::Matches(const unsigned char* at) const {
 
 std::size_t LiteralFinder::FindScalar(const unsigned char* text, std::size_t from,
                                       std::size_t to) const {
-    const std::size_t lastAt = m_strPattern.size() - 1;
     for (std::size_t s = from; s < to; ++s) {
-        if ((text[s] | m_firstFold) == m_first && (text[s + lastAt] | m_lastFold) == m_last &&
+        if ((text[s + m_at1] | m_fold1) == m_byte1 && (text[s + m_at2] | m_fold2) == m_byte2 &&
             Matches(text + s))
             return s;
     }
@@ -60,16 +94,15 @@ std::size_t LiteralFinder::FindScalar(const unsigned char* text, std::size_t fro
 
 std::size_t LiteralFinder::FindSse2(const unsigned char* text, std::size_t s,
                                     std::size_t to) const {
-    const std::size_t lastAt = m_strPattern.size() - 1;
-    const __m128i first = _mm_set1_epi8(static_cast<char>(m_first));
-    const __m128i last = _mm_set1_epi8(static_cast<char>(m_last));
-    const __m128i firstFold = _mm_set1_epi8(static_cast<char>(m_firstFold));
-    const __m128i lastFold = _mm_set1_epi8(static_cast<char>(m_lastFold));
+    const __m128i first = _mm_set1_epi8(static_cast<char>(m_byte1));
+    const __m128i last = _mm_set1_epi8(static_cast<char>(m_byte2));
+    const __m128i firstFold = _mm_set1_epi8(static_cast<char>(m_fold1));
+    const __m128i lastFold = _mm_set1_epi8(static_cast<char>(m_fold2));
     for (; s + 16 <= to; s += 16) {
-        const __m128i heads =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + s)), firstFold);
+        const __m128i heads = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + s + m_at1)), firstFold);
         const __m128i tails = _mm_or_si128(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + s + lastAt)), lastFold);
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + s + m_at2)), lastFold);
         auto bits = static_cast<unsigned>(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(heads, first), _mm_cmpeq_epi8(tails, last))));
         for (; bits != 0; bits &= bits - 1) {
@@ -84,16 +117,15 @@ std::size_t LiteralFinder::FindSse2(const unsigned char* text, std::size_t s,
 __attribute__((target("avx2"))) std::size_t LiteralFinder::FindAvx2(const unsigned char* text,
                                                                     std::size_t s,
                                                                     std::size_t to) const {
-    const std::size_t lastAt = m_strPattern.size() - 1;
-    const __m256i first = _mm256_set1_epi8(static_cast<char>(m_first));
-    const __m256i last = _mm256_set1_epi8(static_cast<char>(m_last));
-    const __m256i firstFold = _mm256_set1_epi8(static_cast<char>(m_firstFold));
-    const __m256i lastFold = _mm256_set1_epi8(static_cast<char>(m_lastFold));
+    const __m256i first = _mm256_set1_epi8(static_cast<char>(m_byte1));
+    const __m256i last = _mm256_set1_epi8(static_cast<char>(m_byte2));
+    const __m256i firstFold = _mm256_set1_epi8(static_cast<char>(m_fold1));
+    const __m256i lastFold = _mm256_set1_epi8(static_cast<char>(m_fold2));
     for (; s + 32 <= to; s += 32) {
         const __m256i heads = _mm256_or_si256(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + s)), firstFold);
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + s + m_at1)), firstFold);
         const __m256i tails = _mm256_or_si256(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + s + lastAt)), lastFold);
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + s + m_at2)), lastFold);
         auto bits = static_cast<unsigned>(_mm256_movemask_epi8(
             _mm256_and_si256(_mm256_cmpeq_epi8(heads, first), _mm256_cmpeq_epi8(tails, last))));
         for (; bits != 0; bits &= bits - 1) {

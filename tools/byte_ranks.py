@@ -2,7 +2,7 @@
 """Prints how common each byte is in ordinary files, as the C++ table the search engine uses to
 choose which two bytes of a text to look for first.
 
-    tools/byte_ranks.py FOLDER... > engine/ByteRanks.inc
+    tools/byte_ranks.py FOLDER...   (the rows of kByteRank in engine/ByteRanks.h)
 
 Counts the bytes of every regular file under the folders (sources, text, documents, programs
 alike), then ranks them: 255 for the most common byte, 0 for the rarest. Bytes never seen share

@@ -4,6 +4,7 @@
 // the results must be the same bytes. Counts of matches are checked against a plain count.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "CSearchThread.h"
@@ -126,6 +127,46 @@ TEST_F(DifferentialTest, CountsAreThoseOfALeftmostNonOverlappingScan) {
                     EXPECT_EQ(ReferenceCount(tree.Read("f"), "<>", false), expected);
                 }
             }
+        }
+    }
+}
+
+// The finder looks first for the two rarest bytes of the text, wherever they lie in it; it must
+// agree with the shift-table scan on ordinary text whichever two it chose, near matches that
+// share only those two bytes with the text included.
+TEST_F(DifferentialTest, TheRarestBytesPickOutCandidatesWhereverTheyLie) {
+    const struct {
+        const char* text;
+        std::size_t first, second;
+    } choices[] = {
+        {"in", 0, 1},        // two bytes: both
+        {"the", 0, 1},       // 't' and 'h' are rarer than 'e'
+        {"x_the_Zq", 6, 7},  // rarer than both ends
+        {"eZe", 1, 0},       // a rare byte in the middle, then an end
+        {"aaaa", 0, 3},      // one byte only: both ends
+        {"a", 0, 0},
+    };
+    for (const auto& c : choices) {
+        const LiteralFinder finder(c.text, false);
+        EXPECT_EQ(std::minmax(finder.FirstProbe(), finder.SecondProbe()),
+                  std::minmax(c.first, c.second))
+            << c.text;
+    }
+    // Ignoring case, a letter is as common as its more common case.
+    const LiteralFinder folded("QEXQ", true);
+    EXPECT_NE(folded.FirstProbe(), folded.SecondProbe());
+
+    const std::string ordinary = "int main(void) { return x_the_Zq(in, the); } /* Zz qQ _ */\n";
+    std::uniform_int_distribution<std::size_t> pick(0, ordinary.size() - 1);
+    for (const char* pattern :
+         {"x_the_Zq", "eZe", "Zq(in", "n, t", "_Zq", "QZ", "zZ q", "(void)"}) {
+        for (int round = 0; round < 20; ++round) {
+            std::string text(std::uniform_int_distribution<std::size_t>(0, 5000)(random), ' ');
+            for (char& c : text)
+                c = ordinary[pick(random)];
+            text.insert(random() % (text.size() + 1), pattern);
+            for (bool ignoreCase : {false, true})
+                ExpectSame(text, pattern, ignoreCase);
         }
     }
 }
