@@ -67,6 +67,7 @@ SearchRequest RequestFor(const CliOptions& options) {
     request.keepUndo = options.bKeepUndo;
     request.countMatches = options.Counts();
     request.dryRun = options.bDryRun && !options.SearchesOnly();
+    request.fileInformation = options.bLong;
     return request;
 }
 

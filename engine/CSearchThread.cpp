@@ -191,6 +191,11 @@ bool CSearchThread::IsAnotherRunsTemporary(const FolderListing* pWhere, const ch
 // A listed file is never read: what is reported is its status and that it could be opened.
 int CSearchThread::ListFile(const FolderListing* pWhere, const char* name,
                             const std::string& strPath) {
+    if (!m_request.fileInformation && m_fs.SurelyReadable(pWhere, name) &&
+        !FileSystem::IsTemporaryName(LeafName(strPath))) {
+        m_pNotify->OnSearchFound(strPath, FileInformation{});
+        return 0;
+    }
     FileStatus status;
     const int error = m_fs.StatusUnopened(pWhere, name, strPath, status);
     if (FileSystem::IsTemporaryName(LeafName(strPath)) &&

@@ -68,6 +68,9 @@ class FileSystem {
     // that an open would meet.
     int StatusUnopened(const FolderListing* where, const char* name, const std::string& path,
                        FileStatus& status);
+    // Whether the listing's current entry, `name`, is a plain file that an open would surely
+    // read: then a listing that needs nothing of it asks the system nothing more.
+    bool SurelyReadable(const FolderListing* where, const char* name) const;
     int Close(NativeHandle handle);
     int ReadAt(NativeHandle handle, void* buffer, size_t size, uint64_t offset, size_t& got);
     int Map(NativeHandle handle, uint64_t size, const unsigned char*& data);

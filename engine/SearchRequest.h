@@ -25,6 +25,9 @@ struct SearchRequest {
     bool countMatches = false;
     // Replacing: the files that would change are found, and nothing is written.
     bool dryRun = false;
+    // Each file found is told with its size, times and attributes. Without, a listed file the
+    // listing shows to be a plain file that may be read is told with none, unread.
+    bool fileInformation = true;
 };
 
 }  // namespace pellumar

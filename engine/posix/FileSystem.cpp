@@ -182,6 +182,15 @@ int FileSystem::StatusUnopened(const FolderListing* where, const char* name,
     return 0;
 }
 
+// Only the superuser's opens are sure: anyone else's depend on the file's owner and rights.
+bool FileSystem::SurelyReadable(const FolderListing* where, const char* name) const {
+    if (where == nullptr || m_state.user != 0) {
+        return false;
+    }
+    const struct dirent64* entry = where->State().current;
+    return entry != nullptr && entry->d_name == name && entry->d_type == DT_REG;
+}
+
 int FileSystem::Close(NativeHandle handle) {
     return m_sys.Close(handle) == 0 ? 0 : ErrnoOr(EIO);
 }

@@ -88,6 +88,11 @@ int FileSystem::StatusUnopened(const FolderListing* where, const char* name,
     return error;
 }
 
+// Whether a file opens depends on its sharing: it is always tried.
+bool FileSystem::SurelyReadable(const FolderListing* /*where*/, const char* /*name*/) const {
+    return false;
+}
+
 int FileSystem::Close(NativeHandle handle) {
     return m_sys.CloseHandle(handle) ? 0 : LastErrorOr(ERROR_INVALID_HANDLE);
 }

@@ -178,6 +178,49 @@ TEST(WalkTest, FoldersAndFilesThatCannotBeOpenedAreSkippedAndNamed) {
               Lines{});
 }
 
+// A listing that needs nothing of the files it lists (pellumar without --long) asks the system
+// nothing of the plain files the superuser lists; for anyone else their rights decide as before.
+// Either way it lists and names the same files as a listing that reads their information.
+TEST(WalkTest, AListingThatNeedsNoInformationListsTheSameFiles) {
+    TempTree tree;
+    for (const char* path : {"a/x", "b/w", "b/unreadable", "b/pel0001.tmp"}) {
+        tree.Write(path, "");
+    }
+    ASSERT_EQ(::chmod(tree.Path("b/unreadable").c_str(), 0200), 0);
+    ASSERT_EQ(::mkfifo(tree.Path("a/pipe").c_str(), 0644), 0);
+    fs::create_symlink("x", tree.Path("a/alias"));
+    fs::create_symlink("nowhere", tree.Path("a/dangling"));
+    struct stat st;
+    ASSERT_EQ(::stat(tree.Path("b/w").c_str(), &st), 0);
+    const uid_t owner = st.st_uid == 0 ? 4242 : st.st_uid;
+    if (st.st_uid == 0) {
+        for (const char* path : {"a/x", "b/w", "b/unreadable", "b/pel0001.tmp"})
+            ASSERT_EQ(::chown(tree.Path(path).c_str(), owner, owner), 0);
+    }
+    for (const uid_t user : {owner, uid_t{0}}) {
+        SCOPED_TRACE(user);
+        Lines found[2], told[2];
+        int stats[2];
+        for (const bool information : {false, true}) {
+            FaultySys sys;
+            sys.ActAs(user);
+            RecordingSink sink(tree.Root());
+            Request request{tree.Root(), "*", "", "", true, true};
+            request.fileInformation = information;
+            RunSearch(request, sink, sys);
+            found[information] = Sorted(sink.Found());
+            told[information] = Sorted(sink.Others());
+            stats[information] = sys.Calls(Op::StatAt);
+        }
+        EXPECT_EQ(found[0], found[1]);
+        EXPECT_EQ(told[0], told[1]);
+        EXPECT_EQ(found[0].size(), user == 0 ? 5u : 4u);  // the temporary file is no other run's
+        // The superuser's listing asks only what the two links lead to, then about the linked
+        // file as it is listed, the pipe and the temporary file.
+        EXPECT_EQ(stats[0], user == 0 ? 5 : stats[1]);
+    }
+}
+
 TEST(WalkTest, EachFolderAndFileIsReachedOnceWhateverLinksLeadThere) {
     TempTree tree;
     tree.Write("real.txt", "version=v1\n");

@@ -40,7 +40,8 @@ enum class Op {
     AttrCopy,
     Readlink,
     Link,
-    MakeFolder
+    MakeFolder,
+    StatAt,  // the status of a name in a folder
 };
 
 class FaultySys : public Sys {
@@ -121,6 +122,9 @@ class FaultySys : public Sys {
     }
     int FaccessAt(int dirfd, const char* name, int mode, int flags) override {
         return Enter(Op::Access, name) ? -1 : Sys::FaccessAt(dirfd, name, mode, flags);
+    }
+    int FstatAt(int dirfd, const char* name, struct stat* st, int flags) override {
+        return Enter(Op::StatAt, name) ? -1 : Sys::FstatAt(dirfd, name, st, flags);
     }
     void ActAs(uid_t user) { m_user = user; }
     uid_t Geteuid() override { return m_user ? *m_user : Sys::Geteuid(); }
