@@ -1,6 +1,7 @@
 #include "LiteralFinder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <tuple>
 
@@ -114,26 +115,49 @@ std::size_t LiteralFinder::FindSse2(const unsigned char* text, std::size_t s,
     return FindScalar(text, s, to);
 }
 
+// Two vectors a step: most steps find no candidate, and one test tells so for both.
 __attribute__((target("avx2"))) std::size_t LiteralFinder::FindAvx2(const unsigned char* text,
                                                                     std::size_t s,
                                                                     std::size_t to) const {
-    const __m256i first = _mm256_set1_epi8(static_cast<char>(m_byte1));
-    const __m256i last = _mm256_set1_epi8(static_cast<char>(m_byte2));
-    const __m256i firstFold = _mm256_set1_epi8(static_cast<char>(m_fold1));
-    const __m256i lastFold = _mm256_set1_epi8(static_cast<char>(m_fold2));
+    const __m256i byte1 = _mm256_set1_epi8(static_cast<char>(m_byte1));
+    const __m256i byte2 = _mm256_set1_epi8(static_cast<char>(m_byte2));
+    const __m256i fold1 = _mm256_set1_epi8(static_cast<char>(m_fold1));
+    const __m256i fold2 = _mm256_set1_epi8(static_cast<char>(m_fold2));
+    const unsigned char* probe1 = text + m_at1;
+    const unsigned char* probe2 = text + m_at2;
+#define PELLUMAR_HITS(at)                                                                        \
+    _mm256_and_si256(                                                                            \
+        _mm256_cmpeq_epi8(                                                                       \
+            _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(probe1 + (at))), \
+                            fold1),                                                              \
+            byte1),                                                                              \
+        _mm256_cmpeq_epi8(                                                                       \
+            _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(probe2 + (at))), \
+                            fold2),                                                              \
+            byte2))
+    for (; s + 64 <= to; s += 64) {
+        const __m256i low = PELLUMAR_HITS(s);
+        const __m256i high = PELLUMAR_HITS(s + 32);
+        const __m256i any = _mm256_or_si256(low, high);
+        if (_mm256_testz_si256(any, any))
+            continue;
+        uint64_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(low)) |
+                        uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(high))} << 32;
+        for (; bits != 0; bits &= bits - 1) {
+            const std::size_t at = s + static_cast<std::size_t>(__builtin_ctzll(bits));
+            if (Matches(text + at))
+                return at;
+        }
+    }
     for (; s + 32 <= to; s += 32) {
-        const __m256i heads = _mm256_or_si256(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + s + m_at1)), firstFold);
-        const __m256i tails = _mm256_or_si256(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + s + m_at2)), lastFold);
-        auto bits = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi8(heads, first), _mm256_cmpeq_epi8(tails, last))));
+        auto bits = static_cast<uint32_t>(_mm256_movemask_epi8(PELLUMAR_HITS(s)));
         for (; bits != 0; bits &= bits - 1) {
             const std::size_t at = s + static_cast<std::size_t>(__builtin_ctz(bits));
             if (Matches(text + at))
                 return at;
         }
     }
+#undef PELLUMAR_HITS
     return FindSse2(text, s, to);
 }
 
