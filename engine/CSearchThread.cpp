@@ -6,6 +6,7 @@
 #include "FolderListing.h"
 #include "MatchCounter.h"
 #include "Rewriter.h"
+#include "SearchAhead.h"
 #include "SearchQuery.h"
 #include "UndoRecorder.h"
 #include "UndoStore.h"
@@ -39,6 +40,9 @@ UndoRunHeader UndoHeader(const SearchRequest& request) {
 
 // How often a file that other programs keep changing is read before it is given up.
 constexpr int kReadings = 3;
+
+// How far the second thread may search ahead of the worker, in files: what a stop leaves begun.
+constexpr size_t kFilesAhead = 8;
 
 }  // namespace
 
@@ -81,7 +85,17 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 
 int CSearchThread::Run() {
     PassOverUndoStore();
+    if (m_bSearchAhead && m_request.searchOnly && !m_bListOnly && !m_scanner.UsesShiftTable() &&
+        FileSystem::kSearchesAhead) {
+        m_pHelperScanner =
+            std::make_unique<FileScanner>(m_fs, m_request.search, m_request.ignoreCase, m_stop);
+        m_pAhead = std::make_unique<SearchAhead>(
+            [this](int helper, const FolderListing& where, const std::string& name,
+                   FileSearchResult& result) { SearchOne(helper, where, name, result); },
+            kFilesAhead);
+    }
     const int result = SearchFolder(AbsoluteFolder(m_request.folder, m_fs.GetSys()));
+    m_pAhead.reset();
     if (m_pUndo) {
         m_pUndo->Finish();
     }
@@ -130,6 +144,9 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
     m_pProgress->FileExamined();
     if (m_bListOnly) {
         return ListFile(pWhere, name, strPath);
+    }
+    if (FileSearchResult result; m_pAhead && pWhere && m_pAhead->Take(name, result)) {
+        return ReportSearched(strPath, result);
     }
     UniqueFile file(m_fs);
     const int opened = m_fs.Open(pWhere, name, strPath, *file.Receive());
@@ -209,6 +226,42 @@ int CSearchThread::ListFile(const FolderListing* pWhere, const char* name,
         Report(strPath, status);
     }
     return 0;
+}
+
+// Searches one file of a folder, on the worker's thread (helper 0) or the second one, each with
+// its own scanner; it reports nothing. Once a stop is asked for, nothing more is begun.
+void CSearchThread::SearchOne(int helper, const FolderListing& where, const std::string& name,
+                              FileSearchResult& result) {
+    if (m_stop.Stopped()) {
+        return;
+    }
+    FileScanner& scanner = helper == 0 ? m_scanner : *m_pHelperScanner;
+    UniqueFile file(m_fs);
+    result.error = m_fs.Open(&where, name.c_str(), name, *file.Receive());
+    if (result.error != 0) {
+        return;
+    }
+    if (!m_request.countMatches) {
+        const ScanOutcome outcome = scanner.Search(file.Get(), result.status);
+        result.error = outcome.error;
+        result.found = outcome.found;
+        return;
+    }
+    MatchCounter counter(m_request.search.size(), nullptr);
+    const ScanOutcome outcome = scanner.Search(file.Get(), result.status, &counter);
+    result.error = outcome.error;
+    result.found = outcome.found && !m_stop.Stopped();  // a count a stop cut short is not told
+    result.matches = counter.Matches();
+}
+
+int CSearchThread::ReportSearched(const std::string& strPath, const FileSearchResult& result) {
+    if (result.found) {
+        if (m_request.countMatches) {
+            m_pNotify->OnMatchesCounted(strPath, result.matches);
+        }
+        Report(strPath, result.status);
+    }
+    return result.error;
 }
 
 int CSearchThread::SearchFile(const std::string& strPath, NativeHandle file) {

@@ -20,6 +20,8 @@
 
 namespace pellumar {
 
+class SearchAhead;
+struct FileSearchResult;
 class UniqueFile;
 class UndoRecorder;
 
@@ -54,12 +56,19 @@ class CSearchThread final : private FileStep {
     // The scan that picks out candidates many bytes at a time is the one used; the shift-table
     // scan stays as the reference it must agree with, match for match.
     void UseShiftTableScan(bool bOn) { m_scanner.UseShiftTable(bOn); }
+    // Searching only, the next files of a folder are searched on a second thread while this one
+    // searches its own: on unless turned off before Run, and never with the shift-table scan.
+    void UseSearchAhead(bool bOn) { m_bSearchAhead = bOn; }
     void BuildShiftTable() { m_scanner.BuildShiftTable(); }
     const std::array<int32_t, 256>& GetShiftTable() const { return m_scanner.ShiftTable(); }
 
   private:
     void PassOverUndoStore();
     int OnFile(const FolderListing* pWhere, const char* name, const std::string& strPath) override;
+    SearchAhead* Ahead() override { return m_pAhead.get(); }
+    void SearchOne(int helper, const FolderListing& where, const std::string& name,
+                   FileSearchResult& result);
+    int ReportSearched(const std::string& strPath, const FileSearchResult& result);
     int ProcessFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     bool SeeFile(const FileStatus& status);
     bool IsAnotherRunsTemporary(const FolderListing* pWhere, const char* name,
@@ -84,6 +93,10 @@ class CSearchThread final : private FileStep {
     TreeWalker m_walker;
     std::vector<char> m_writeBuffer;        // reused for every temporary file
     std::unique_ptr<UndoRecorder> m_pUndo;  // replacing with undo: keeps the old content
+    bool m_bSearchAhead = true;
+    // While a search that searches ahead runs: the second thread's scanner, and the thread.
+    std::unique_ptr<FileScanner> m_pHelperScanner;
+    std::unique_ptr<SearchAhead> m_pAhead;
     // Replacing, the files scanned and the new ones made, as they were: none is rewritten twice.
     std::unordered_map<FileId, FileVersion, FileIdHash> m_filesSeen;
     // A dry run: the names a replacement would have rewritten so far.

@@ -52,6 +52,7 @@ class FileScanner {
     FileScanner(FileSystem& fs, const std::string& text, bool bIgnoreCase, const StopState& stop);
 
     void UseShiftTable(bool bOn) { m_bShiftTable = bOn; }
+    bool UsesShiftTable() const { return m_bShiftTable; }
     void BuildShiftTable();
     const std::array<int32_t, 256>& ShiftTable() const { return m_nShift; }
 

@@ -40,6 +40,8 @@ class FileSystem {
     static constexpr bool kListsOnce = kOneListingPerFolder;
     // Whether the searched file stays open until its new content is in place.
     static constexpr bool kKeepsOpen = kKeepsFileOpenWhileReplacing;
+    // Files may be searched on a second thread, ahead of the worker.
+    static constexpr bool kSearchesAhead = kOneListingPerFolder;
 
     // The engine's own reasons, beside the system's error codes.
     static constexpr int kChangedMeanwhile = -1;  // another program changed or replaced the file

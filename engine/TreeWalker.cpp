@@ -3,6 +3,7 @@
 
 #include "FolderListing.h"
 #include "ISearchNotify.h"
+#include "SearchAhead.h"
 #include "SearchProgress.h"
 #include "SearchRequest.h"
 #include "StopState.h"
@@ -117,16 +118,16 @@ bool TreeWalker::EnumerateFiles(const FolderState& folder, const WildcardFilter*
         return false;
     }
     std::vector<std::string> linkedFiles;
-    FolderEntry entry;
-    while (listing.Next(entry)) {
-        if (m_stop.EndsBeforeEntry()) {
+    if (SearchAhead* ahead = m_step.Ahead()) {
+        if (!TakeEntriesAhead(listing, *ahead, strPrefix, pSubfolders, linkedFiles)) {
             return true;
         }
-        if (!entry.link || entry.error != 0) {
-            HandleEntry(listing, entry, strPrefix, pSubfolders);
-        } else if (IsWanted(entry, pSubfolders != nullptr)) {
-            const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            (isFolder ? m_linkedFolders : linkedFiles).push_back(strPrefix + entry.name);
+    } else {
+        FolderEntry entry;
+        while (listing.Next(entry)) {
+            if (!TakeEntry(listing, entry, strPrefix, pSubfolders, linkedFiles)) {
+                return true;
+            }
         }
     }
     if (listing.Error() != 0) {
@@ -141,6 +142,57 @@ bool TreeWalker::EnumerateFiles(const FolderState& folder, const WildcardFilter*
         }
     }
     return false;
+}
+
+bool TreeWalker::TakeEntry(const FolderListing& listing, const FolderEntry& entry,
+                           const std::string& strPrefix, std::vector<std::string>* pSubfolders,
+                           std::vector<std::string>& linkedFiles) {
+    if (m_stop.EndsBeforeEntry()) {
+        return false;
+    }
+    if (!entry.link || entry.error != 0) {
+        HandleEntry(listing, entry, strPrefix, pSubfolders);
+    } else if (IsWanted(entry, pSubfolders != nullptr)) {
+        const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        (isFolder ? m_linkedFolders : linkedFiles).push_back(strPrefix + entry.name);
+    }
+    return true;
+}
+
+// The entries are taken a run at a time: the plain files of the run are searched ahead, two at
+// a time, while each entry is handed on in order, as one at a time would be.
+bool TreeWalker::TakeEntriesAhead(FolderListing& listing, SearchAhead& ahead,
+                                  const std::string& strPrefix,
+                                  std::vector<std::string>* pSubfolders,
+                                  std::vector<std::string>& linkedFiles) {
+    constexpr size_t kRun = 256;
+    std::vector<std::pair<std::string, FolderEntry>> run;
+    for (bool more = true; more;) {
+        run.clear();
+        FolderEntry entry;
+        while (run.size() < kRun && (more = listing.Next(entry))) {
+            run.emplace_back(entry.name, entry);
+        }
+        std::vector<std::string> plain;
+        for (const auto& [name, held] : run) {
+            const bool file =
+                (held.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+            if (file && !held.link && held.error == 0 && IsWanted(held, pSubfolders != nullptr) &&
+                !FileSystem::IsTemporaryName(name)) {
+                plain.push_back(name);
+            }
+        }
+        ahead.Begin(listing, std::move(plain));
+        for (auto& [name, held] : run) {
+            held.name = name.c_str();
+            if (!TakeEntry(listing, held, strPrefix, pSubfolders, linkedFiles)) {
+                ahead.End();
+                return false;
+            }
+        }
+        ahead.End();
+    }
+    return true;
 }
 
 // Subfolders are entered whatever their attributes, unless hidden folders are left out; files

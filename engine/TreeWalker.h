@@ -11,6 +11,7 @@ namespace pellumar {
 
 class FolderListing;
 class ISearchNotify;
+class SearchAhead;
 class SearchProgress;
 class StopState;
 struct FolderEntry;
@@ -22,6 +23,8 @@ class FileStep {
     // 0, or the error that kept the file from being opened or read: it is then told as skipped.
     // `where` is the listing the file is in, or null when only its path is known.
     virtual int OnFile(const FolderListing* where, const char* name, const std::string& path) = 0;
+    // Where the step wants the next files of a folder searched ahead of it, or null.
+    virtual SearchAhead* Ahead() { return nullptr; }
 
   protected:
     ~FileStep() = default;
@@ -47,6 +50,13 @@ class TreeWalker {
                      const std::string& strFolder);
     bool EnumerateFiles(const FolderState& folder, const WildcardFilter* pFilter,
                         const std::string& strPrefix, std::vector<std::string>* pSubfolders);
+    // Hands on one entry of the listing: false when the walk is to end first.
+    bool TakeEntry(const FolderListing& listing, const FolderEntry& entry,
+                   const std::string& strPrefix, std::vector<std::string>* pSubfolders,
+                   std::vector<std::string>& linkedFiles);
+    bool TakeEntriesAhead(FolderListing& listing, SearchAhead& ahead, const std::string& strPrefix,
+                          std::vector<std::string>* pSubfolders,
+                          std::vector<std::string>& linkedFiles);
     void HandleEntry(const FolderListing& listing, const FolderEntry& entry,
                      const std::string& strPrefix, std::vector<std::string>* pSubfolders);
     bool IsWanted(const FolderEntry& entry, bool bFolders) const;

@@ -1,0 +1,197 @@
+#include "SearchAhead.h"
+
+#include <algorithm>
+
+namespace pellumar {
+
+namespace {
+
+// How long the worker looks for a result before it sleeps, in pauses of the processor.
+constexpr int kSpins = 4000;
+
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// The lock is held for a few instructions: past this many pauses its holder has lost its processor.
+constexpr int kLockSpins = 1000;
+
+}  // namespace
+
+void SpinLock::lock() {
+    for (int spins = 0; m_bHeld.exchange(true, std::memory_order_acquire);) {
+        while (m_bHeld.load(std::memory_order_relaxed)) {
+            if (++spins < kLockSpins) {
+                CpuRelax();
+            } else {
+                std::this_thread::yield();
+            }
+        }
+    }
+}
+
+SearchAhead::SearchAhead(SearchOne search, size_t filesAhead)
+    : m_search(std::move(search)), m_nAhead(filesAhead), m_thread([this] { Run(); }) {}
+
+SearchAhead::~SearchAhead() {
+    End();
+    {
+        std::lock_guard lock(m_lock);
+        m_bQuit = true;
+    }
+    m_forHelper.notify_one();
+    m_thread.join();
+}
+
+void SearchAhead::Begin(const FolderListing& where, std::vector<std::string> names) {
+    End();
+    {
+        std::lock_guard lock(m_lock);
+        m_pWhere = &where;
+        m_names = std::move(names);
+        m_states.assign(m_names.size(), State::Waiting);
+        m_results.resize(m_names.size());
+        m_nTaken = m_nNext = 0;
+        m_nMoves.fetch_add(1, std::memory_order_release);
+        WakeHelper();
+    }
+}
+
+bool SearchAhead::Take(const char* name, FileSearchResult& result) {
+    // The names change only here, on the worker's thread.
+    if (m_pWhere == nullptr || m_nTaken >= m_names.size() || m_names[m_nTaken] != name) {
+        return false;
+    }
+    const size_t at = m_nTaken;
+    std::unique_lock lock(m_lock);
+    while (m_states[at] == State::Helper) {
+        if (!SearchAnother(lock, at)) {
+            WaitForHelper(lock, at);
+        }
+    }
+    if (m_states[at] == State::Waiting) {
+        m_states[at] = State::Worker;
+        lock.unlock();
+        m_search(0, *m_pWhere, m_names[at], result);
+        lock.lock();
+    } else {
+        result = std::move(m_results[at]);
+    }
+    m_states[at] = State::Done;
+    ++m_nTaken;
+    m_nMoves.fetch_add(1, std::memory_order_release);
+    WakeHelper();  // room for one more file ahead
+    return true;
+}
+
+// While the second thread searches the worker's next file, the worker searches a later one that
+// nobody has begun: false when there is none within reach.
+bool SearchAhead::SearchAnother(std::unique_lock<SpinLock>& lock, size_t at) {
+    const size_t end = std::min(m_names.size(), at + 1 + m_nAhead);
+    size_t other = at + 1;
+    while (other < end && m_states[other] != State::Waiting) {
+        ++other;
+    }
+    if (other == end) {
+        return false;
+    }
+    m_states[other] = State::Worker;
+    FileSearchResult result;
+    lock.unlock();
+    m_search(0, *m_pWhere, m_names[other], result);
+    lock.lock();
+    m_results[other] = std::move(result);
+    m_states[other] = State::Done;
+    return true;
+}
+
+// Looks for a while without the lock before it sleeps: a sleep and its wake-up cost two system
+// calls, about what a small file takes to search.
+void SearchAhead::WaitForHelper(std::unique_lock<SpinLock>& lock, size_t at) {
+    const size_t seen = m_nHelped.load(std::memory_order_relaxed);
+    lock.unlock();
+    for (int spins = 0; spins < kSpins && m_nHelped.load(std::memory_order_acquire) == seen;
+         ++spins) {
+        CpuRelax();
+    }
+    lock.lock();
+    m_bWorkerAsleep = true;
+    m_forWorker.wait(lock, [&] { return m_states[at] != State::Helper; });
+    m_bWorkerAsleep = false;
+}
+
+void SearchAhead::End() {
+    std::unique_lock lock(m_lock);
+    m_pWhere = nullptr;
+    m_bWorkerAsleep = true;
+    m_forWorker.wait(lock, [&] { return !m_bBusy; });
+    m_bWorkerAsleep = false;
+    m_names.clear();
+    m_states.clear();
+    m_results.clear();
+    m_nTaken = m_nNext = 0;
+}
+
+// The second thread looks at the files after the worker's, up to a few ahead of it.
+bool SearchAhead::HelperMayClaim() const {
+    return m_pWhere != nullptr && std::max(m_nNext, m_nTaken + 1) < m_names.size() &&
+           std::max(m_nNext, m_nTaken + 1) <= m_nTaken + m_nAhead;
+}
+
+void SearchAhead::Run() {
+    std::unique_lock lock(m_lock);
+    for (;;) {
+        if (!m_bQuit && !HelperMayClaim()) {
+            // The worker comes to the next file, or the next folder, soon: looked for a while
+            // without the lock before a sleep, which would cost it a system call to end.
+            const size_t seen = m_nMoves.load(std::memory_order_relaxed);
+            lock.unlock();
+            for (int spins = 0; spins < kSpins && m_nMoves.load(std::memory_order_acquire) == seen;
+                 ++spins) {
+                CpuRelax();
+            }
+            lock.lock();
+        }
+        m_bHelperAsleep = true;
+        m_forHelper.wait(lock, [&] { return m_bQuit || HelperMayClaim(); });
+        m_bHelperAsleep = false;
+        if (m_bQuit) {
+            return;
+        }
+        m_nNext = std::max(m_nNext, m_nTaken + 1);
+        const size_t at = m_nNext++;
+        if (m_states[at] != State::Waiting) {
+            continue;  // the worker took it meanwhile
+        }
+        m_states[at] = State::Helper;
+        m_bBusy = true;
+        const FolderListing& where = *m_pWhere;
+        const std::string& name = m_names[at];
+        FileSearchResult result;
+        lock.unlock();
+        m_search(1, where, name, result);
+        lock.lock();
+        m_bBusy = false;
+        m_results[at] = std::move(result);
+        m_states[at] = State::Done;
+        m_nHelped.fetch_add(1, std::memory_order_release);
+        WakeWorker();
+    }
+}
+
+// With the lock held: the sleeper set its flag under it before it slept, so none is missed.
+void SearchAhead::WakeHelper() {
+    if (m_bHelperAsleep) {
+        m_forHelper.notify_one();
+    }
+}
+
+void SearchAhead::WakeWorker() {
+    if (m_bWorkerAsleep) {
+        m_forWorker.notify_one();
+    }
+}
+
+}  // namespace pellumar

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FileSystem.h"
+
+namespace pellumar {
+
+class FolderListing;
+
+// A lock for a few instructions at a time between two threads on their own processors: it
+// spins, where a sleeping mutex costs each of them a system call whenever the other holds it.
+class SpinLock {
+  public:
+    void lock();
+    void unlock() { m_bHeld.store(false, std::memory_order_release); }
+
+  private:
+    std::atomic<bool> m_bHeld{false};
+};
+
+// What came of searching one file.
+struct FileSearchResult {
+    int error = 0;       // why it could not be opened or read: it is then skipped
+    bool found = false;  // it holds the text, and is to be reported
+    FileStatus status;   // read when it was found
+    uint64_t matches = 0;
+};
+
+// Searches the next files of a folder on a second thread while the worker searches the one in
+// hand. The worker keeps the order: it takes each file's result in the order the files were
+// named, searching a file itself when the second thread has not begun it, and it alone reports,
+// checks the stop before each entry and asks questions. The second thread runs at most a few
+// files ahead, so that a stop leaves little begun.
+class SearchAhead {
+  public:
+    // Searches `name` in the listing, with the searching parts of the thread that calls it.
+    using SearchOne = std::function<void(int helper, const FolderListing& where,
+                                         const std::string& name, FileSearchResult& result)>;
+
+    SearchAhead(SearchOne search, size_t filesAhead);
+    SearchAhead(const SearchAhead&) = delete;
+    SearchAhead& operator=(const SearchAhead&) = delete;
+    ~SearchAhead();
+
+    // Starts on the named files of the listing, in order; the listing stays open until End.
+    void Begin(const FolderListing& where, std::vector<std::string> names);
+    // The result of the next named file, when it is `name`: true, with it in `result`, once it is
+    // searched (here, when the second thread has not begun it). False, and nothing searched, when
+    // the next file is another or none is left.
+    bool Take(const char* name, FileSearchResult& result);
+    // Leaves the folder: the second thread is idle when it returns.
+    void End();
+
+  private:
+    enum class State : unsigned char { Waiting, Worker, Helper, Done };
+    void Run();
+    bool HelperMayClaim() const;
+    bool SearchAnother(std::unique_lock<SpinLock>& lock, size_t at);
+    void WaitForHelper(std::unique_lock<SpinLock>& lock, size_t at);
+    void WakeHelper();
+    void WakeWorker();
+
+    SearchOne m_search;
+    const size_t m_nAhead;
+
+    SpinLock m_lock;                          // guards every field below, except where said
+    std::condition_variable_any m_forHelper;  // files to search, or the end
+    std::condition_variable_any m_forWorker;  // a file searched, or the second thread idle
+    bool m_bHelperAsleep = false;             // each is told only when it sleeps
+    bool m_bWorkerAsleep = false;
+    const FolderListing* m_pWhere = nullptr;
+    std::vector<std::string> m_names;  // written by the worker while the helper is idle
+    std::vector<State> m_states;
+    std::vector<FileSearchResult> m_results;
+    size_t m_nTaken = 0;   // the worker's next file
+    size_t m_nNext = 0;    // the next file the second thread looks at
+    bool m_bBusy = false;  // the second thread searches a file outside the lock
+    bool m_bQuit = false;
+    // How many files the second thread has searched: written by it, read by the worker to wait
+    // without the lock at first.
+    std::atomic<size_t> m_nHelped{0};
+    // How often the worker has moved on (to a new folder, or past a file): written by it, read by
+    // the second thread in the same way.
+    std::atomic<size_t> m_nMoves{0};
+    std::thread m_thread;  // last: it starts once the rest is made
+};
+
+}  // namespace pellumar

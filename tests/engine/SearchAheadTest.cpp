@@ -1,0 +1,129 @@
+// Searching only, the next files of a folder are searched on a second thread: what is reported,
+// skipped and counted, and in which order, must be what one thread alone reports, whatever the
+// second thread did first; and a stop leaves nothing reported after it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "FaultySys.h"
+#include "RecordingSink.h"
+#include "TempTree.h"
+
+namespace pellumar::test {
+namespace {
+
+// Three folders: one of 700 files (more than one run of entries), with names of odd bytes,
+// files that hold the text or not, at their start, past their head or far into a large file,
+// empty ones, and files whose open or read fails.
+void MakeTree(TempTree& tree) {
+    for (int i = 0; i < 700; ++i) {
+        const std::string name = "many/f" + std::to_string(i) + (i % 7 == 0 ? "\xff\t" : "") +
+                                 (i % 50 == 3   ? "-locked"
+                                  : i % 50 == 4 ? "-broken"
+                                                : "");
+        std::string content = i % 3 == 0 ? "needle" : "hay";
+        if (i % 11 == 0) {
+            content = std::string(100 << 10, 'h') + (i % 2 ? "needle" : "");
+        }
+        tree.Write(name, i % 13 == 0 ? "" : content);
+    }
+    tree.Write("large/one", std::string(6 << 20, '.') + "needle");
+    tree.Write("large/two", std::string(5 << 20, '.'));
+    tree.Write("few/a", "needle needle");
+    tree.Write("few/b-locked", "needle");
+}
+
+struct Outcome {
+    Lines lines;
+    int result;
+};
+
+Outcome Search(const TempTree& tree, bool ahead, bool count) {
+    FaultySys sys;
+    sys.Fail(Op::Open, EACCES, -1, "locked");
+    sys.Fail(Op::Pread, EIO, -1, "broken");
+    RecordingSink sink(tree.Root());
+    Request request{tree.Root(), "*", "needle", "", true, true};
+    request.countMatches = count;
+    CSearchThread worker(&sink, request, sys);
+    worker.UseSearchAhead(ahead);
+    const int result = worker.Run();
+    Lines lines = sink.Found();
+    const Lines others = sink.Others();
+    lines.insert(lines.end(), others.begin(), others.end());
+    return {lines, result};
+}
+
+TEST(SearchAheadTest, ReportsSkipsAndCountsComeAsOneThreadAloneGivesThem) {
+    TempTree tree;
+    MakeTree(tree);
+    for (const bool count : {false, true}) {
+        SCOPED_TRACE(count);
+        const Outcome alone = Search(tree, false, count);
+        ASSERT_GT(alone.lines.size(), 200u);
+        for (int round = 0; round < 3; ++round) {
+            const Outcome ahead = Search(tree, true, count);
+            EXPECT_EQ(ahead.result, alone.result);
+            ASSERT_EQ(ahead.lines, alone.lines);
+        }
+    }
+}
+
+// Found lines only, in order.
+Lines FoundUntilStopped(const TempTree& tree, bool ahead, std::function<void(CSearchThread&)> stop,
+                        RecordingSink& sink) {
+    CSearchThread worker(&sink, {tree.Root(), "*", "needle", "", true, true});
+    worker.UseSearchAhead(ahead);
+    stop(worker);
+    worker.Run();
+    return sink.Found();
+}
+
+TEST(SearchAheadTest, AStopLeavesNothingReportedAfterItAndWhatCameBeforeInOrder) {
+    TempTree tree;
+    for (int i = 0; i < 600; ++i) {
+        tree.Write("d" + std::to_string(i % 3) + "/f" + std::to_string(i), "needle");
+    }
+    RecordingSink all(tree.Root());
+    const Lines full = FoundUntilStopped(
+        tree, false, [](CSearchThread&) {}, all);
+    ASSERT_EQ(full.size(), 600u);
+    // Stopped from the report of the 50th file: the walk ends before the next entry.
+    RecordingSink sink(tree.Root());
+    int found = 0;
+    const Lines stopped = FoundUntilStopped(
+        tree, true,
+        [&](CSearchThread& worker) {
+            sink.OnEach([&found, stop = worker.GetStopHandle()](const std::string& line) {
+                if (line.rfind("found", 0) == 0 && ++found == 50) {
+                    stop.RequestStop();
+                }
+            });
+        },
+        sink);
+    EXPECT_EQ(stopped, Lines(full.begin(), full.begin() + 50));
+    // Stopped from another thread at any moment: what came is where the whole search begins.
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        RecordingSink racing(tree.Root());
+        std::thread stopper;
+        const Lines got = FoundUntilStopped(
+            tree, true,
+            [&](CSearchThread& worker) {
+                const auto delay = std::chrono::microseconds(random() % 3000);
+                stopper = std::thread([delay, stop = worker.GetStopHandle()] {
+                    std::this_thread::sleep_for(delay);
+                    stop.RequestStopNow();
+                });
+            },
+            racing);
+        stopper.join();
+        ASSERT_LE(got.size(), full.size());
+        EXPECT_EQ(got, Lines(full.begin(), full.begin() + static_cast<long>(got.size())));
+    }
+}
+
+}  // namespace
+}  // namespace pellumar::test
