@@ -85,7 +85,7 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 
 int CSearchThread::Run() {
     PassOverUndoStore();
-    if (m_bSearchAhead && m_request.searchOnly && !m_bListOnly && !m_scanner.UsesShiftTable() &&
+    if (m_bSearchAhead && !m_bListOnly && !m_scanner.UsesShiftTable() &&
         FileSystem::kSearchesAhead) {
         m_pHelperScanner =
             std::make_unique<FileScanner>(m_fs, m_request.search, m_request.ignoreCase, m_stop);
@@ -146,7 +146,12 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
         return ListFile(pWhere, name, strPath);
     }
     if (FileSearchResult result; m_pAhead && pWhere && m_pAhead->Take(name, result)) {
-        return ReportSearched(strPath, result);
+        if (m_request.searchOnly) {
+            return ReportSearched(strPath, result);
+        }
+        if (result.certain && (result.error != 0 || !result.found)) {
+            return result.error;  // as its open or read failed, or nothing to replace
+        }
     }
     UniqueFile file(m_fs);
     const int opened = m_fs.Open(pWhere, name, strPath, *file.Receive());
@@ -229,7 +234,9 @@ int CSearchThread::ListFile(const FolderListing* pWhere, const char* name,
 }
 
 // Searches one file of a folder, on the worker's thread (helper 0) or the second one, each with
-// its own scanner; it reports nothing. Once a stop is asked for, nothing more is begun.
+// its own scanner; it reports nothing. Once a stop state is set, nothing more is begun. Replacing,
+// this only tells the files that hold no match, which need nothing more; a search that a stop
+// state (a question being answered) may have cut short tells nothing.
 void CSearchThread::SearchOne(int helper, const FolderListing& where, const std::string& name,
                               FileSearchResult& result) {
     if (m_stop.Stopped()) {
@@ -239,12 +246,14 @@ void CSearchThread::SearchOne(int helper, const FolderListing& where, const std:
     UniqueFile file(m_fs);
     result.error = m_fs.Open(&where, name.c_str(), name, *file.Receive());
     if (result.error != 0) {
+        result.certain = true;
         return;
     }
-    if (!m_request.countMatches) {
+    if (!m_request.countMatches || !m_request.searchOnly) {
         const ScanOutcome outcome = scanner.Search(file.Get(), result.status);
         result.error = outcome.error;
         result.found = outcome.found;
+        result.certain = outcome.error != 0 || !m_stop.Stopped();
         return;
     }
     MatchCounter counter(m_request.search.size(), nullptr);

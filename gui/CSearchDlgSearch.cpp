@@ -163,17 +163,26 @@ bool CSearchDlg::TakeNotifications() {
     QElapsedTimer clock;
     clock.start();
     std::vector<ResultRow> rows;
+    // Files of one folder come together: their rows share one text of it.
+    std::string_view lastFolder;
+    QString lastFolderText;
+    std::deque<SearchEvent> events;
     for (bool done = false; !done;) {
         if (clock.elapsed() >= kFoundBudgetMs) {
             m_pResultsModel->AddRows(std::move(rows));
             return false;
         }
-        const std::deque<SearchEvent> events = m_pQueue->Take(kFoundBatch);
+        lastFolder = {};  // it pointed into the events taken before
+        events = m_pQueue->Take(kFoundBatch);
         done = events.size() < kFoundBatch;
         for (const SearchEvent& event : events) {
             if (event.kind == SearchEvent::Kind::Found) {
                 const auto [name, folder] = SplitPath(event.path);
-                rows.push_back({Text(name), Text(folder), event.info.FileSize(),
+                if (folder != lastFolder || lastFolder.data() == nullptr) {
+                    lastFolder = folder;
+                    lastFolderText = Text(folder);
+                }
+                rows.push_back({Text(name), lastFolderText, event.info.FileSize(),
                                 event.info.ftLastWriteTime, QByteArray::fromStdString(event.path)});
                 continue;
             }

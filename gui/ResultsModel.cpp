@@ -9,6 +9,16 @@ namespace {
 
 const char* const kHeadings[] = {"Name", "Location", "Size", "Type", "Modified"};
 
+// Units past the end count as 0, which no name holds: a shorter key comes first, as in
+// QString::compare.
+std::array<quint64, 2> HeadOf(const QString& key) {
+    std::array<quint64, 2> head{};
+    for (qsizetype at = 0; at < 8 && at < key.size(); ++at) {
+        head[static_cast<size_t>(at / 4)] |= quint64{key.at(at).unicode()} << (48 - 16 * (at % 4));
+    }
+    return head;
+}
+
 }  // namespace
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
@@ -59,6 +69,7 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
 void ResultsModel::Clear() {
     beginResetModel();
     m_entries.clear();
+    m_heads.clear();
     m_order.clear();
     m_nSortColumn = 0;
     m_sortOrder = Qt::AscendingOrder;
@@ -81,15 +92,23 @@ int ResultsModel::CompareIn(int column, const Entry& a, const Entry& b) const {
     }
 }
 
+int ResultsModel::CompareNames(quint32 a, quint32 b) const {
+    const auto& x = m_heads[a];
+    const auto& y = m_heads[b];
+    if (x != y) {
+        return x < y ? -1 : 1;
+    }
+    return m_entries[a].key.compare(m_entries[b].key);
+}
+
 bool ResultsModel::Before(quint32 a, quint32 b) const {
-    const Entry& x = m_entries[a];
-    const Entry& y = m_entries[b];
-    int order = CompareIn(m_nSortColumn, x, y);
+    int order = m_nSortColumn == 0 ? CompareNames(a, b)
+                                   : CompareIn(m_nSortColumn, m_entries[a], m_entries[b]);
     if (m_sortOrder == Qt::DescendingOrder) {
         order = -order;
     }
     if (order == 0 && m_nSortColumn != 0) {
-        order = x.key.compare(y.key);
+        order = CompareNames(a, b);
     }
     return order != 0 ? order < 0 : a < b;
 }
@@ -123,6 +142,7 @@ void ResultsModel::AddRows(std::vector<ResultRow> rows) {
     for (ResultRow& row : rows) {
         QString key = row.name.toCaseFolded();
         added.push_back(static_cast<quint32>(m_entries.size()));
+        m_heads.push_back(HeadOf(key));
         m_entries.push_back({std::move(row), std::move(key), std::nullopt});
     }
     Merge(std::move(added));

@@ -66,8 +66,14 @@ int main(int argc, char** argv) {
     qint64 longest = 0;
     QTimer ticker;
     ticker.setInterval(5);
+    const bool tellGaps = qEnvironmentVariableIsSet("PELLUMAR_WINDOW_GAPS");
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
+        if (tellGaps && now - lastTick > 30) {
+            std::fprintf(stderr, "held %lld ms until %lld ms, %d rows\n",
+                         static_cast<long long>(now - lastTick), static_cast<long long>(now),
+                         dialog.Results().rowCount());
+        }
         longest = std::max(longest, now - lastTick);
         lastTick = now;
     });

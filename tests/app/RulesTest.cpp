@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QTemporaryDir>
@@ -32,6 +34,49 @@ TEST(RulesTest, ResultsKeepNameOrderAndTheSelectionFollowsItsRows) {
     EXPECT_EQ(model.headerData(4, Qt::Horizontal, Qt::DisplayRole), "Modified");
     model.Clear();
     EXPECT_EQ(model.rowCount(), 0);
+}
+
+// Names are ordered as their case-folded texts compare, whether they differ early or late,
+// within their first eight characters or past them, by length, or beyond ASCII; rows added in
+// batches of any size land where one sort of them all puts them.
+TEST(RulesTest, NamesOrderAsTheirFoldedTextsWhereverTheyDiffer) {
+    const QStringList names = {"file0001.txt",
+                               "file0001.tx",
+                               "FILE0001.TXT",
+                               "file0001",
+                               "file000",
+                               "file0001.txz",
+                               "file00010",
+                               "a",
+                               "",
+                               "\u00e9t\u00e9",
+                               "\u00c9T\u00c9x",
+                               "z\u00df",
+                               "zz",
+                               "\U0001F600a",
+                               "\U0001F600",
+                               "abcdefgh",
+                               "abcdefghi",
+                               "ABCDEFGG",
+                               "abcdefgH0",
+                               "~"};
+    QStringList expected = names;
+    std::stable_sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        return a.toCaseFolded().compare(b.toCaseFolded()) < 0;
+    });
+    for (const qsizetype batch : {qsizetype{1}, qsizetype{3}, names.size()}) {
+        ResultsModel model;
+        for (qsizetype at = 0; at < names.size(); at += batch) {
+            std::vector<ResultRow> rows;
+            for (const QString& name : names.mid(at, batch))
+                rows.push_back({name, "/f", 0, {}, name.toUtf8()});
+            model.AddRows(std::move(rows));
+        }
+        QStringList got;
+        for (int i = 0; i < model.rowCount(); ++i)
+            got << model.Row(i).name;
+        EXPECT_EQ(got, expected) << batch;
+    }
 }
 
 // A heading sorts by its column, size and time by their values: 900 bytes before 2 KB,

@@ -1,9 +1,13 @@
-// Searching only, the next files of a folder are searched on a second thread: what is reported,
+// The next files of a folder are searched on a second thread: searching only, what is reported,
 // skipped and counted, and in which order, must be what one thread alone reports, whatever the
-// second thread did first; and a stop leaves nothing reported after it.
+// second thread did first, and a stop leaves nothing reported after it; replacing, where it only
+// tells the files that hold no match, every file must end as one thread alone leaves it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -122,6 +126,60 @@ TEST(SearchAheadTest, AStopLeavesNothingReportedAfterItAndWhatCameBeforeInOrder)
         stopper.join();
         ASSERT_LE(got.size(), full.size());
         EXPECT_EQ(got, Lines(full.begin(), full.begin() + static_cast<long>(got.size())));
+    }
+}
+
+// The same tree twice, replaced the same way with and without the second thread: the same lines
+// told, the same bytes left. The replacement holds the text it replaces, hard links share a file,
+// links lead to files of the folder, and opens, reads and temporary files fail, some of them
+// asked about and answered Ignore while the second thread searches on.
+struct Replaced {
+    Lines lines;
+    std::vector<std::string> files;
+    std::vector<std::string> contents;
+};
+
+Replaced Replace(bool ahead, bool dryRun) {
+    TempTree tree;
+    MakeTree(tree);
+    for (int i = 0; i < 40; ++i) {
+        tree.Write("links/t" + std::to_string(i), i % 2 ? "in a needle" : "none");
+    }
+    for (int i = 0; i < 40; i += 3) {
+        const std::string target = tree.Path("links/t" + std::to_string(i));
+        std::filesystem::create_hard_link(target, tree.Path("links/hard" + std::to_string(i)));
+        std::filesystem::create_symlink("t" + std::to_string(i + 1),
+                                        tree.Path("links/soft" + std::to_string(i)));
+    }
+    FaultySys sys;
+    sys.Fail(Op::Open, EACCES, -1, "locked");
+    sys.Fail(Op::Pread, EIO, -1, "broken");
+    sys.Fail(Op::CreateTemp, ENOSPC, 3);  // asked three times, each answered Ignore
+    RecordingSink sink(tree.Root());
+    Request request{tree.Root(), "*", "needle", "needle-and-thread"};
+    request.dryRun = dryRun;
+    request.countMatches = dryRun;
+    CSearchThread worker(&sink, request, sys);
+    worker.UseSearchAhead(ahead);
+    worker.Run();
+    Replaced replaced{sink.Found(), tree.Files(), {}};
+    const Lines others = sink.Others();
+    replaced.lines.insert(replaced.lines.end(), others.begin(), others.end());
+    for (const std::string& file : replaced.files) {
+        replaced.contents.push_back(tree.Read(file));
+    }
+    return replaced;
+}
+
+TEST(SearchAheadTest, ReplacingEveryFileEndsAsOneThreadAloneLeavesIt) {
+    for (const bool dryRun : {false, true}) {
+        SCOPED_TRACE(dryRun);
+        const Replaced alone = Replace(false, dryRun);
+        ASSERT_GT(alone.lines.size(), 200u);
+        const Replaced ahead = Replace(true, dryRun);
+        EXPECT_EQ(ahead.lines, alone.lines);
+        ASSERT_EQ(ahead.files, alone.files);
+        EXPECT_TRUE(ahead.contents == alone.contents);
     }
 }
 

@@ -214,9 +214,13 @@ struct Scene {
     // Runs the search on the tree, by default replacing "old" by "new" in every file.
     int Run(Request request = {"", "*.*", "old", "new"}) {
         request.folder = request.folder.empty() ? tree.Root() : request.folder;
-        return RunSearch(request, sink, sys);
+        CSearchThread worker(&sink, request, sys);
+        worker.UseSearchAhead(searchAhead);
+        return worker.Run();
     }
 
+    // Off: the files are read only as the one thread reads them, whatever a test counts.
+    bool searchAhead = true;
     TempTree tree;
     FaultySys sys;
     RecordingSink sink{tree.Root()};
