@@ -26,7 +26,7 @@ namespace {
 using namespace res;
 
 // The longest the window spends adding found files before it lets other events in.
-constexpr qint64 kFoundBudgetMs = 15;
+constexpr qint64 kFoundBudgetMs = 8;
 constexpr std::size_t kFoundBatch = 256;
 
 // The worker has notifications waiting.
