@@ -249,17 +249,22 @@ void CSearchThread::SearchOne(int helper, const FolderListing& where, const std:
         result.certain = true;
         return;
     }
+    ScanInto(scanner, file.Get(), result);
+}
+
+// Searches an open file into `result`. A count a stop cut short is not told.
+void CSearchThread::ScanInto(FileScanner& scanner, NativeHandle file, FileSearchResult& result) {
     if (!m_request.countMatches || !m_request.searchOnly) {
-        const ScanOutcome outcome = scanner.Search(file.Get(), result.status);
+        const ScanOutcome outcome = scanner.Search(file, result.status);
         result.error = outcome.error;
         result.found = outcome.found;
         result.certain = outcome.error != 0 || !m_stop.Stopped();
         return;
     }
     MatchCounter counter(m_request.search.size(), nullptr);
-    const ScanOutcome outcome = scanner.Search(file.Get(), result.status, &counter);
+    const ScanOutcome outcome = scanner.Search(file, result.status, &counter);
     result.error = outcome.error;
-    result.found = outcome.found && !m_stop.Stopped();  // a count a stop cut short is not told
+    result.found = outcome.found && !m_stop.Stopped();
     result.matches = counter.Matches();
 }
 
@@ -274,22 +279,9 @@ int CSearchThread::ReportSearched(const std::string& strPath, const FileSearchRe
 }
 
 int CSearchThread::SearchFile(const std::string& strPath, NativeHandle file) {
-    FileStatus status;
-    if (!m_request.countMatches) {
-        const ScanOutcome outcome = m_scanner.Search(file, status);
-        if (outcome.found) {
-            Report(strPath, status);
-        }
-        return outcome.error;
-    }
-    // A count a stop cut short is not told.
-    MatchCounter counter(m_request.search.size(), nullptr);
-    const ScanOutcome outcome = m_scanner.Search(file, status, &counter);
-    if (outcome.found && !m_stop.Stopped()) {
-        m_pNotify->OnMatchesCounted(strPath, counter.Matches());
-        Report(strPath, status);
-    }
-    return outcome.error;
+    FileSearchResult result;
+    ScanInto(m_scanner, file, result);
+    return ReportSearched(strPath, result);
 }
 
 // What a replacement would change, counted: a file found only where some match differs from

@@ -68,6 +68,7 @@ class CSearchThread final : private FileStep {
     SearchAhead* Ahead() override { return m_pAhead.get(); }
     void SearchOne(int helper, const FolderListing& where, const std::string& name,
                    FileSearchResult& result);
+    void ScanInto(FileScanner& scanner, NativeHandle file, FileSearchResult& result);
     int ReportSearched(const std::string& strPath, const FileSearchResult& result);
     int ProcessFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     bool SeeFile(const FileStatus& status);
