@@ -65,6 +65,7 @@ class SearchAhead {
     enum class State : unsigned char { Waiting, Worker, Helper, Done };
     void Run();
     bool HelperMayClaim() const;
+    void SpinForWork(std::unique_lock<SpinLock>& lock);
     bool SearchAnother(std::unique_lock<SpinLock>& lock, size_t at);
     void WaitForHelper(std::unique_lock<SpinLock>& lock, size_t at);
     void WakeHelper();
