@@ -6,10 +6,16 @@ namespace pellumar {
 
 namespace {
 
-// How long either thread looks for work or a result before it sleeps, in pauses of the processor
-// (about 0.4 ms here). The worker lists a folder in about that time: a second thread asleep by
-// then costs a wake-up at each folder.
-constexpr int kSpins = 20000;
+// How long the worker looks for a result before it sleeps, in pauses of the processor (PAUSE
+// takes about 19 ns here).
+constexpr int kSpins = 4000;
+
+// How long the second thread looks for work at most: about 0.4 ms, in which the worker lists a
+// folder, so that the second thread is still awake when the next folder's files come. Where its
+// looks come to nothing (the worker rewrites files, and waits for the disk), it looks less and
+// less, down to the least.
+constexpr int kMostHelperSpins = 20000;
+constexpr int kLeastHelperSpins = 500;
 
 void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -35,7 +41,10 @@ void SpinLock::lock() {
 }
 
 SearchAhead::SearchAhead(SearchOne search, size_t filesAhead)
-    : m_search(std::move(search)), m_nAhead(filesAhead), m_thread([this] { Run(); }) {}
+    : m_search(std::move(search)),
+      m_nAhead(filesAhead),
+      m_nHelperSpins(kMostHelperSpins),
+      m_thread([this] { Run(); }) {}
 
 SearchAhead::~SearchAhead() {
     End();
@@ -136,18 +145,34 @@ void SearchAhead::End() {
     m_nTaken = m_nNext = 0;
 }
 
-// The second thread looks at the files after the worker's, up to a few ahead of it.
-bool SearchAhead::HelperMayClaim() const {
-    return m_pWhere != nullptr && std::max(m_nNext, m_nTaken + 1) < m_names.size() &&
-           std::max(m_nNext, m_nTaken + 1) <= m_nTaken + m_nAhead;
+// The second thread looks at the files after the worker's, up to a few ahead of it: how many of
+// them it may begin now.
+size_t SearchAhead::Claimable() const {
+    if (m_pWhere == nullptr) {
+        return 0;
+    }
+    const size_t first = std::max(m_nNext, m_nTaken + 1);
+    const size_t end = std::min(m_names.size(), m_nTaken + 1 + m_nAhead);
+    return first < end ? end - first : 0;
+}
+
+// Whether the sleeping second thread is to wake: room for the files it waits for, or for every
+// file left in the run.
+bool SearchAhead::HelperWanted() const {
+    const size_t claimable = Claimable();
+    return m_bQuit || claimable >= m_nWakeAt ||
+           (claimable != 0 && m_nTaken + 1 + m_nAhead >= m_names.size());
 }
 
 void SearchAhead::Run() {
     std::unique_lock lock(m_lock);
     for (;;) {
         SpinForWork(lock);
+        // Asleep, it waits for room for several files: else a worker slower than it wakes it at
+        // every file it takes.
+        m_nWakeAt = m_bQuit || Claimable() != 0 ? 1 : std::max<size_t>(1, m_nAhead / 2);
         m_bHelperAsleep = true;
-        m_forHelper.wait(lock, [&] { return m_bQuit || HelperMayClaim(); });
+        m_forHelper.wait(lock, [this] { return HelperWanted(); });
         m_bHelperAsleep = false;
         if (m_bQuit) {
             return;
@@ -177,20 +202,27 @@ void SearchAhead::Run() {
 // work for a while without the lock before it sleeps, which would cost the worker a system call
 // to end. Each move of the worker is looked at, as most of them bring nothing to claim.
 void SearchAhead::SpinForWork(std::unique_lock<SpinLock>& lock) {
-    for (int spins = 0; spins < kSpins && !m_bQuit && !HelperMayClaim();) {
+    if (m_bQuit || Claimable() != 0) {
+        return;
+    }
+    int spins = 0;
+    while (spins < m_nHelperSpins && !m_bQuit && Claimable() == 0) {
         const size_t seen = m_nMoves.load(std::memory_order_relaxed);
         lock.unlock();
-        while (spins < kSpins && m_nMoves.load(std::memory_order_acquire) == seen) {
+        while (spins < m_nHelperSpins && m_nMoves.load(std::memory_order_acquire) == seen) {
             CpuRelax();
             ++spins;
         }
         lock.lock();
     }
+    const bool found = m_bQuit || Claimable() != 0;
+    m_nHelperSpins = found ? std::min(m_nHelperSpins * 2, kMostHelperSpins)
+                           : std::max(m_nHelperSpins / 2, kLeastHelperSpins);
 }
 
 // With the lock held: the sleeper set its flag under it before it slept, so none is missed.
 void SearchAhead::WakeHelper() {
-    if (m_bHelperAsleep) {
+    if (m_bHelperAsleep && HelperWanted()) {
         m_forHelper.notify_one();
     }
 }

@@ -64,7 +64,8 @@ class SearchAhead {
   private:
     enum class State : unsigned char { Waiting, Worker, Helper, Done };
     void Run();
-    bool HelperMayClaim() const;
+    size_t Claimable() const;
+    bool HelperWanted() const;
     void SpinForWork(std::unique_lock<SpinLock>& lock);
     bool SearchAnother(std::unique_lock<SpinLock>& lock, size_t at);
     void WaitForHelper(std::unique_lock<SpinLock>& lock, size_t at);
@@ -78,6 +79,8 @@ class SearchAhead {
     std::condition_variable_any m_forHelper;  // files to search, or the end
     std::condition_variable_any m_forWorker;  // a file searched, or the second thread idle
     bool m_bHelperAsleep = false;             // each is told only when it sleeps
+    size_t m_nWakeAt = 1;                     // how many files the sleeping helper waits for
+    int m_nHelperSpins;  // how long the second thread looks for work: only it uses this
     bool m_bWorkerAsleep = false;
     const FolderListing* m_pWhere = nullptr;
     std::vector<std::string> m_names;  // written by the worker while the helper is idle

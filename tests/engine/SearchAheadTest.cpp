@@ -12,7 +12,9 @@
 #include <thread>
 
 #include "FaultySys.h"
+#include "FolderListing.h"
 #include "RecordingSink.h"
+#include "SearchAhead.h"
 #include "TempTree.h"
 
 namespace pellumar::test {
@@ -181,6 +183,54 @@ TEST(SearchAheadTest, ReplacingEveryFileEndsAsOneThreadAloneLeavesIt) {
         ASSERT_EQ(ahead.files, alone.files);
         EXPECT_TRUE(ahead.contents == alone.contents);
     }
+}
+
+// A worker slower than the second thread, as one that rewrites files, lets it fall asleep
+// between its turns: each time it is woken again, every file is taken once, in the order of the
+// names, in long runs and in runs of one, two and three files.
+TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnceInOrder) {
+    TempTree tree;
+    tree.Write("a", "");
+    Sys sys;
+    FileSystem fs(sys);
+    FolderState folder;
+    FileId id;
+    ASSERT_EQ(fs.OpenFolder(nullptr, tree.Root(), tree.Root(), folder, id), 0);
+    {
+        FolderListing listing(fs, folder, nullptr, false);
+        std::atomic<int> searched{0};
+        std::atomic<int> byHelper{0};
+        SearchAhead ahead(
+            [&](int helper, const FolderListing&, const std::string& name, FileSearchResult& got) {
+                ++searched;
+                byHelper += helper;
+                got.matches = std::stoull(name);
+                got.found = got.certain = true;
+            },
+            8);
+        int named = 0;
+        for (const int size : {64, 1, 2, 3, 40}) {
+            std::vector<std::string> names;
+            for (int i = 0; i < size; ++i) {
+                names.push_back(std::to_string(i));
+            }
+            named += size;
+            ahead.Begin(listing, names);
+            for (int i = 0; i < size; ++i) {
+                FileSearchResult result;
+                ASSERT_TRUE(ahead.Take(names[i].c_str(), result));
+                EXPECT_EQ(result.matches, static_cast<uint64_t>(i));
+                std::this_thread::sleep_for(std::chrono::microseconds(i % 8 == 0 ? 2000 : 200));
+            }
+            FileSearchResult none;
+            EXPECT_FALSE(ahead.Take("0", none));
+            ahead.End();
+        }
+        EXPECT_EQ(searched, named);
+        // Woken again and again, it searches most files; left asleep, only the last of each run.
+        EXPECT_GE(byHelper, 60);
+    }
+    fs.CloseFolder(folder);
 }
 
 }  // namespace
