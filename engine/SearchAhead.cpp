@@ -52,6 +52,7 @@ SearchAhead::~SearchAhead() {
         std::lock_guard lock(m_lock);
         m_bQuit = true;
     }
+    m_nMoves.fetch_add(1, std::memory_order_release);  // a second thread that looks sees it now
     m_forHelper.notify_one();
     m_thread.join();
 }

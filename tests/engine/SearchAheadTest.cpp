@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -185,9 +187,41 @@ TEST(SearchAheadTest, ReplacingEveryFileEndsAsOneThreadAloneLeavesIt) {
     }
 }
 
+// What the second thread searched of the current run, for a worker that waits for it.
+class HelpedFiles {
+  public:
+    void Reset(size_t size) {
+        std::lock_guard lock(m_mutex);
+        m_done.assign(size, false);
+    }
+    void Searched(size_t at) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done[at] = true;
+            ++m_nCount;
+        }
+        m_changed.notify_all();
+    }
+    bool WaitFor(size_t at) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_done[at]; });
+    }
+    int Count() {
+        std::lock_guard lock(m_mutex);
+        return m_nCount;
+    }
+
+  private:
+    std::mutex m_mutex;  // guards the fields below: written by the second thread
+    std::condition_variable m_changed;
+    std::vector<bool> m_done;
+    int m_nCount = 0;
+};
+
 // A worker slower than the second thread, as one that rewrites files, lets it fall asleep
-// between its turns: each time it is woken again, every file is taken once, in the order of the
-// names, in long runs and in runs of one, two and three files.
+// between its turns. Each time, it must be woken again in time to search the file after the
+// worker's next, in long runs and in runs of one, two and three files: the worker then searches
+// only the first file of each run itself, and takes every result once, in the order of the names.
 TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnceInOrder) {
     TempTree tree;
     tree.Write("a", "");
@@ -198,25 +232,33 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
     ASSERT_EQ(fs.OpenFolder(nullptr, tree.Root(), tree.Root(), folder, id), 0);
     {
         FolderListing listing(fs, folder, nullptr, false);
+        HelpedFiles helped;
         std::atomic<int> searched{0};
-        std::atomic<int> byHelper{0};
         SearchAhead ahead(
             [&](int helper, const FolderListing&, const std::string& name, FileSearchResult& got) {
                 ++searched;
-                byHelper += helper;
                 got.matches = std::stoull(name);
                 got.found = got.certain = true;
+                if (helper != 0) {
+                    helped.Searched(got.matches);
+                }
             },
             8);
         int named = 0;
+        int runs = 0;
         for (const int size : {64, 1, 2, 3, 40}) {
             std::vector<std::string> names;
             for (int i = 0; i < size; ++i) {
                 names.push_back(std::to_string(i));
             }
             named += size;
+            ++runs;
+            helped.Reset(names.size());
             ahead.Begin(listing, names);
             for (int i = 0; i < size; ++i) {
+                if (i + 1 < size) {
+                    ASSERT_TRUE(helped.WaitFor(i + 1)) << "run of " << size << ", file " << i + 1;
+                }
                 FileSearchResult result;
                 ASSERT_TRUE(ahead.Take(names[i].c_str(), result));
                 EXPECT_EQ(result.matches, static_cast<uint64_t>(i));
@@ -227,8 +269,7 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
             ahead.End();
         }
         EXPECT_EQ(searched, named);
-        // Woken again and again, it searches most files; left asleep, only the last of each run.
-        EXPECT_GE(byHelper, 60);
+        EXPECT_EQ(helped.Count(), named - runs);
     }
     fs.CloseFolder(folder);
 }
