@@ -46,6 +46,13 @@ constexpr size_t kFilesAhead = 8;
 
 }  // namespace
 
+// What a reading uses: the worker's scanner and write buffer, or, for a file read again while
+// the group is placed (perhaps in the midst of another file's reading), a second pair.
+struct CSearchThread::Tools {
+    FileScanner& scanner;
+    std::vector<char>& buffer;
+};
+
 // What came of rewriting a file, over every reading of it.
 struct CSearchThread::Reading {
     const FolderListing* pWhere;
@@ -58,7 +65,8 @@ struct CSearchThread::Reading {
 };
 
 CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys& sys)
-    : m_pNotify(pNotify),
+    : m_ordered(*pNotify, [this] { return PlaceGroup(); }),
+      m_pNotify(&m_ordered),
       m_request(Prepared(request)),
       m_bListOnly(m_request.search.empty()),
       m_fs(sys),
@@ -94,7 +102,9 @@ int CSearchThread::Run() {
                    FileSearchResult& result) { SearchOne(helper, where, name, result); },
             kFilesAhead);
     }
+    m_bGroups = m_bGroups && FileSystem::kPlacesInGroups;
     const int result = SearchFolder(AbsoluteFolder(m_request.folder, m_fs.GetSys()));
+    PlaceGroup();
     m_pAhead.reset();
     if (m_pUndo) {
         m_pUndo->Finish();
@@ -176,6 +186,20 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
     }
     if (m_request.dryRun) {
         return DryRunFile(pWhere, name, strPath, file.Get(), status);
+    }
+    if (m_group.Holds(status.Id())) {
+        // Another name of the file waits. Once it is placed, this name may lead to the new file.
+        PlaceGroup();
+        file.Reset();
+        if (const int error = m_fs.Open(pWhere, name, strPath, *file.Receive())) {
+            return error;
+        }
+        if (const int error = m_fs.StatusAndGeneration(file.Get(), status)) {
+            return error;
+        }
+        if (!status.IsRegular()) {
+            return 0;
+        }
     }
     if (!SeeFile(status)) {
         return 0;
@@ -310,19 +334,39 @@ int CSearchThread::DryRunFile(const FolderListing* pWhere, const char* name,
 // meanwhile, it is read again, so that its change stays and this one is made on top of it.
 int CSearchThread::ReplaceFile(const FolderListing* pWhere, const char* name,
                                const std::string& strPath, UniqueFile& file, FileStatus status) {
+    if (m_bGroups && pWhere != nullptr) {
+        return ReplaceInGroup(pWhere, name, strPath, file, status);
+    }
     Reading reading{pWhere, name, strPath};
-    for (int count = 1;; ++count) {
-        if (const int error = ReadOnce(reading, file, status)) {
-            return error;
-        }
-        if (!reading.changedMeanwhile) {
-            break;
-        }
+    const Tools tools = WorkerTools();
+    if (const int error = ReadOnce(reading, file, status, tools)) {
+        return error;
+    }
+    return ReadAgainAndReport(reading, file, status, 1, tools);
+}
+
+CSearchThread::Tools CSearchThread::WorkerTools() {
+    return {m_scanner, m_writeBuffer};
+}
+
+CSearchThread::Tools CSearchThread::PlacingTools() {
+    if (!m_pPlacingScanner) {
+        m_pPlacingScanner =
+            std::make_unique<FileScanner>(m_fs, m_request.search, m_request.ignoreCase, m_stop);
+    }
+    return {*m_pPlacingScanner, m_placingBuffer};
+}
+
+// After `count` readings: while another program changed the file meanwhile, it is read again,
+// at most kReadings times in all. Then what came of it is reported.
+int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileStatus& status,
+                                      int count, const Tools& tools) {
+    for (; reading.changedMeanwhile; ++count) {
         reading.changedMeanwhile = false;
         file.Reset();
         int error = FileSystem::kChangedMeanwhile;
         if (count < kReadings) {
-            error = m_fs.Open(pWhere, name, strPath, *file.Receive());
+            error = m_fs.Open(reading.pWhere, reading.name, reading.strPath, *file.Receive());
         }
         if (error == 0) {
             error = m_fs.StatusAndGeneration(file.Get(), status);
@@ -332,30 +376,34 @@ int CSearchThread::ReplaceFile(const FolderListing* pWhere, const char* name,
         }
         if (error != 0) {
             reading.failure = error;
-            Rewriter::ReportReplaceFailure(*m_pNotify, m_stop, strPath, error);
+            Rewriter::ReportReplaceFailure(*m_pNotify, m_stop, reading.strPath, error);
             break;
         }
         m_filesSeen[status.Id()] = status.Version();
+        if (const int readError = ReadOnce(reading, file, status, tools)) {
+            return readError;
+        }
     }
     if (reading.failure != 0) {
-        m_pNotify->OnSearchSkipped(strPath, SkipKind::NotChanged, reading.failure);
+        m_pNotify->OnSearchSkipped(reading.strPath, SkipKind::NotChanged, reading.failure);
     }
     if (reading.found) {
         if (m_request.countMatches) {
-            m_pNotify->OnMatchesCounted(strPath, reading.matches);
+            m_pNotify->OnMatchesCounted(reading.strPath, reading.matches);
         }
-        Report(strPath, status);
+        Report(reading.strPath, status);
     }
     return 0;
 }
 
 // One reading of a file that is being replaced: 0, or the error that kept it from being read.
-int CSearchThread::ReadOnce(Reading& reading, UniqueFile& file, const FileStatus& status) {
+int CSearchThread::ReadOnce(Reading& reading, UniqueFile& file, const FileStatus& status,
+                            const Tools& tools) {
     reading.found = false;
     const RewriteSource source{reading.pWhere, reading.name, reading.strPath, file.Get(), status};
-    Rewriter rewriter(m_fs, *m_pNotify, m_stop, m_request.search, m_request.replace, m_writeBuffer,
+    Rewriter rewriter(m_fs, *m_pNotify, m_stop, m_request.search, m_request.replace, tools.buffer,
                       source, m_pUndo.get());
-    const ScanOutcome outcome = m_scanner.Scan(file.Get(), status.Size(), rewriter);
+    const ScanOutcome outcome = tools.scanner.Scan(file.Get(), status.Size(), rewriter);
     if (outcome.error != 0) {
         return outcome.error;  // nothing of the file is put in place
     }
@@ -363,17 +411,97 @@ int CSearchThread::ReadOnce(Reading& reading, UniqueFile& file, const FileStatus
         file.Reset();  // where a file that is still open cannot be replaced
         rewriter.SourceClosed();
     }
-    if (rewriter.PutInPlace()) {
+    const bool placed = rewriter.PutInPlace();
+    Settled(reading, rewriter, status, outcome.found, placed);
+    return 0;
+}
+
+// What came of one reading, once its new content is in place or given up.
+void CSearchThread::Settled(Reading& reading, const Rewriter& rewriter, const FileStatus& status,
+                            bool found, bool placed) {
+    if (placed) {
         // The new file is never scanned again. The old one may still have other names: each of
         // them is rewritten when reached, from the old content, so that none keeps the text.
         m_filesSeen[rewriter.Written().Id()] = rewriter.Written().Version();
         m_filesSeen.erase(status.Id());
     }
-    reading.found = outcome.found && !rewriter.Withdrawn();
+    reading.found = found && !rewriter.Withdrawn();
     reading.failure = rewriter.Failure();
     reading.changedMeanwhile = rewriter.ChangedMeanwhile();
     reading.matches = rewriter.Matches();
-    return 0;
+}
+
+// The first reading of a file of the folder in hand: its new content is written out, and the
+// file waits for its group. A file that needs no placing is done with at once; one whose undo
+// line has a flush of its own is placed by itself, after the group before it.
+int CSearchThread::ReplaceInGroup(const FolderListing* pWhere, const char* name,
+                                  const std::string& strPath, UniqueFile& file,
+                                  const FileStatus& status) {
+    auto waiting = std::make_unique<WaitingFile>(m_fs, pWhere, name, strPath, status);
+    *waiting->file.Receive() = std::exchange(*file.Receive(), kNoHandle);
+    waiting->rewriter =
+        std::make_unique<Rewriter>(m_fs, *m_pNotify, m_stop, m_request.search, m_request.replace,
+                                   m_writeBuffer, waiting->Source(), m_pUndo.get());
+    const ScanOutcome outcome =
+        m_scanner.Scan(waiting->file.Get(), status.Size(), *waiting->rewriter);
+    if (outcome.error != 0) {
+        return outcome.error;
+    }
+    waiting->found = outcome.found;
+    switch (waiting->rewriter->Ready()) {
+        case Rewriter::Readiness::Waits:
+            m_group.Add(std::move(waiting));
+            if (m_group.Full()) {
+                PlaceGroup();
+            }
+            return 0;
+        case Rewriter::Readiness::Alone: {
+            const int lineError = m_pUndo->Settle();
+            PlaceGroup();
+            PlaceWaiting(*waiting, lineError);
+            return 0;
+        }
+        case Rewriter::Readiness::Done:
+            break;
+    }
+    Reading reading{pWhere, waiting->name.c_str(), waiting->path};
+    Settled(reading, *waiting->rewriter, status, outcome.found, false);
+    waiting->rewriter.reset();
+    return ReadAgainAndReport(reading, waiting->file, waiting->status, 1, WorkerTools());
+}
+
+// Places the waiting files in order: their undo lines are written out, one flush of their file
+// system takes everything to the disk, each file is flushed on its own, and then each is
+// renamed and told. A file given up ends there, as a skipped file ends before the next entry of
+// the walk. False when the search ended meanwhile.
+bool CSearchThread::PlaceGroup() {
+    if (m_group.Empty()) {
+        return true;
+    }
+    const bool stoppedBefore = m_stop.Current() == STOP_SEARCH;
+    const std::vector<std::unique_ptr<WaitingFile>> files = m_group.Take();
+    const int lineError = m_pUndo ? m_pUndo->WriteOutWaiting() : 0;
+    m_fs.FlushFileSystem(files.front()->rewriter->NewFile());
+    for (const auto& waiting : files) {
+        waiting->rewriter->FlushWaiting();
+    }
+    for (const auto& waiting : files) {
+        m_stop.EndsBeforeEntry();
+        PlaceWaiting(*waiting, lineError);
+    }
+    m_stop.EndsBeforeEntry();
+    return stoppedBefore || m_stop.Current() != STOP_SEARCH;
+}
+
+void CSearchThread::PlaceWaiting(WaitingFile& waiting, int lineError) {
+    Reading reading{waiting.pWhere, waiting.name.c_str(), waiting.path};
+    const bool placed = waiting.rewriter->PlaceWaiting(lineError);
+    Settled(reading, *waiting.rewriter, waiting.status, waiting.found, placed);
+    waiting.rewriter.reset();
+    if (const int error =
+            ReadAgainAndReport(reading, waiting.file, waiting.status, 1, PlacingTools())) {
+        m_pNotify->OnSearchSkipped(waiting.path, SkipKind::Unread, error);
+    }
 }
 
 }  // namespace pellumar

@@ -12,6 +12,8 @@
 #include "FileScanner.h"
 #include "FileSystem.h"
 #include "ISearchNotify.h"
+#include "OrderedNotify.h"
+#include "PlacementGroup.h"
 #include "SearchProgress.h"
 #include "SearchRequest.h"
 #include "SearchStopHandle.h"
@@ -59,6 +61,9 @@ class CSearchThread final : private FileStep {
     // Searching only, the next files of a folder are searched on a second thread while this one
     // searches its own: on unless turned off before Run, and never with the shift-table scan.
     void UseSearchAhead(bool bOn) { m_bSearchAhead = bOn; }
+    // Replacing, the new files of a folder wait to be placed together, after one flush of their
+    // file system: on unless turned off before Run.
+    void UsePlacementGroups(bool bOn) { m_bGroups = bOn; }
     void BuildShiftTable() { m_scanner.BuildShiftTable(); }
     const std::array<int32_t, 256>& GetShiftTable() const { return m_scanner.ShiftTable(); }
 
@@ -66,6 +71,7 @@ class CSearchThread final : private FileStep {
     void PassOverUndoStore();
     int OnFile(const FolderListing* pWhere, const char* name, const std::string& strPath) override;
     SearchAhead* Ahead() override { return m_pAhead.get(); }
+    void OnFolderDone() override { PlaceGroup(); }
     void SearchOne(int helper, const FolderListing& where, const std::string& name,
                    FileSearchResult& result);
     void ScanInto(FileScanner& scanner, NativeHandle file, FileSearchResult& result);
@@ -81,9 +87,21 @@ class CSearchThread final : private FileStep {
     int ReplaceFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
                     UniqueFile& file, FileStatus status);
     struct Reading;
-    int ReadOnce(Reading& reading, UniqueFile& file, const FileStatus& status);
+    struct Tools;
+    Tools WorkerTools();
+    Tools PlacingTools();
+    int ReadOnce(Reading& reading, UniqueFile& file, const FileStatus& status, const Tools& tools);
+    void Settled(Reading& reading, const Rewriter& rewriter, const FileStatus& status, bool found,
+                 bool placed);
+    int ReadAgainAndReport(Reading& reading, UniqueFile& file, FileStatus& status, int count,
+                           const Tools& tools);
+    int ReplaceInGroup(const FolderListing* pWhere, const char* name, const std::string& strPath,
+                       UniqueFile& file, const FileStatus& status);
+    bool PlaceGroup();
+    void PlaceWaiting(WaitingFile& waiting, int lineError);
     void Report(const std::string& strPath, const FileStatus& status);
 
+    OrderedNotify m_ordered;  // every report goes through it: files waiting are told first
     ISearchNotify* m_pNotify;
     SearchRequest m_request;  // its search text upper-cased when ignoring case
     bool m_bListOnly;
@@ -94,6 +112,11 @@ class CSearchThread final : private FileStep {
     TreeWalker m_walker;
     std::vector<char> m_writeBuffer;        // reused for every temporary file
     std::unique_ptr<UndoRecorder> m_pUndo;  // replacing with undo: keeps the old content
+    bool m_bGroups = true;
+    PlacementGroup m_group;
+    // A file read again while the group is placed, perhaps in the midst of another's reading.
+    std::unique_ptr<FileScanner> m_pPlacingScanner;
+    std::vector<char> m_placingBuffer;
     bool m_bSearchAhead = true;
     // While a search that searches ahead runs: the second thread's scanner, and the thread.
     std::unique_ptr<FileScanner> m_pHelperScanner;

@@ -42,6 +42,8 @@ class FileSystem {
     static constexpr bool kKeepsOpen = kKeepsFileOpenWhileReplacing;
     // Files may be searched on a second thread, ahead of the worker.
     static constexpr bool kSearchesAhead = kOneListingPerFolder;
+    // New files may wait to be placed together, each file still open and locked meanwhile.
+    static constexpr bool kPlacesInGroups = kKeepsFileOpenWhileReplacing;
 
     // The engine's own reasons, beside the system's error codes.
     static constexpr int kChangedMeanwhile = -1;  // another program changed or replaced the file
@@ -113,6 +115,10 @@ class FileSystem {
     int WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written);
     // Flushes what was written to the file to the disk.
     int Flush(NativeHandle handle);
+    // Takes everything written on the file system that holds `handle` to the disk, in one go,
+    // so that the flush of each file written there costs little. Only ever a help: it tells
+    // nothing, and each file is still flushed on its own.
+    void FlushFileSystem(NativeHandle handle);
     // Puts the temporary file, `written` as it was completed, in the target's place in one
     // step, provided that the target is still the file as it was opened (kChangedMeanwhile
     // otherwise) and the temporary name still leads to the temporary file. `bKept` is set when

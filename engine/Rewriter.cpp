@@ -189,10 +189,49 @@ bool Rewriter::PutInPlace() {
     return placed;
 }
 
+// The file waits for its group with its new content written out and its old content kept. A
+// line that has a flush of its own (a copy, a journal that grew) keeps its file out of the group.
+Rewriter::Readiness Rewriter::Ready() {
+    if (!m_temp.IsOpen()) {
+        return Readiness::Done;
+    }
+    if (m_stop.Stopped()) {
+        DiscardOnStop();
+        return Readiness::Done;
+    }
+    m_bKept = m_pUndo != nullptr && m_pUndo->Keeping() && KeepOldContent(true);
+    if (!m_temp.IsOpen()) {
+        return Readiness::Done;  // changed meanwhile, or its flush failed: nothing was kept
+    }
+    if (m_bKept) {
+        m_nKeptIndex = m_pUndo->LastKept();
+        m_nKeptCopied = m_pUndo->LastCopied();
+        return m_pUndo->LineWaits() ? Readiness::Waits : Readiness::Alone;
+    }
+    if (const int error = m_temp.WriteOut()) {
+        FlushFailed(error);
+        return Readiness::Done;
+    }
+    return Readiness::Waits;
+}
+
+void Rewriter::FlushWaiting() {
+    m_nFlushError = m_temp.Complete();
+    m_bFlushed = true;
+}
+
+bool Rewriter::PlaceWaiting(int lineError) {
+    const bool placed = m_temp.IsOpen() && Place(m_bKept, &lineError);
+    if (m_bKept && !placed) {
+        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied);
+    }
+    return placed;
+}
+
 // The old content is kept while the new is flushed to the disk. Should it not be kept, Ignore
 // replaces the file without it, and Abort leaves the file as it was. Where the run itself could
 // not begin, Ignore goes on without undo for every file, so the question comes once.
-bool Rewriter::KeepOldContent() {
+bool Rewriter::KeepOldContent(bool canWait) {
     if (const int error = m_temp.WriteOut()) {
         FlushFailed(error);
         return false;
@@ -204,7 +243,8 @@ bool Rewriter::KeepOldContent() {
     const std::string path = m_fs.PathBeside(m_target, m_target.name);
     while (!m_stop.Stopped()) {
         std::string where;
-        const int error = m_pUndo->Keep(m_source.file, m_opened, m_temp.Written(), path, where);
+        const int error =
+            m_pUndo->Keep(m_source.file, m_opened, m_temp.Written(), path, where, canWait);
         if (error == 0) {
             return true;
         }
@@ -231,16 +271,17 @@ bool Rewriter::KeepOldContent() {
     return false;
 }
 
-bool Rewriter::Place(bool kept) {
+bool Rewriter::Place(bool kept, const int* lineError) {
     if (m_stop.Stopped()) {
         DiscardOnStop();
         return false;
     }
-    if (const int error = m_temp.Complete()) {
+    if (const int error = m_bFlushed ? m_nFlushError : m_temp.Complete()) {
         FlushFailed(error);
         return false;
     }
-    if (const int error = kept ? m_pUndo->Settle() : 0) {
+    const int lineFlush = !kept ? 0 : lineError ? *lineError : m_pUndo->Settle();
+    if (const int error = lineFlush) {
         CFileException record = Record(FileSystem::Cause(error), error, m_temp, m_source.strPath);
         GiveUp(error);
         m_stop.Store(m_notify.OnSearchErrorNoRetry(kKeepOld, record));

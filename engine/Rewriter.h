@@ -46,6 +46,23 @@ class Rewriter final : public MatchHandler {
     // Puts the new content, if any, in the file's place: true when it took the place.
     bool PutInPlace();
 
+    // Placing files in groups, whose new files reach the disk together: the new content is
+    // written out and the old content kept, and the file then waits for its group.
+    enum class Readiness {
+        Done,   // nothing is to be placed: no new content, or it was given up
+        Waits,  // placed with its group, by PlaceWaiting
+        Alone,  // its undo line is flushed on its own: the caller waits for that flush, then
+                // places the group before it, then this file by PlaceWaiting
+    };
+    Readiness Ready();
+    // Flushes a waiting file's new content to the disk. A failure is told when the file is
+    // placed: the flushes of a group come one after another, with no change to the file system
+    // between them that a flush would have to commit as well.
+    void FlushWaiting();
+    // Puts a ready file's new content in its place; `lineError` tells how its undo line reached
+    // the disk (for a waiting file, the group's write-out). True when it took the place.
+    bool PlaceWaiting(int lineError);
+
     // The file holds the text but was not changed: why; the first reason is kept.
     int Failure() const { return m_nFailure; }
     // Another program changed the file: it is to be read again.
@@ -54,6 +71,8 @@ class Rewriter final : public MatchHandler {
     bool Withdrawn() const { return m_bWithdrawn; }
     // The matches handed to it, each one replaced once the rewrite began.
     uint64_t Matches() const { return m_nMatches; }
+    // The new file, while it is open.
+    NativeHandle NewFile() const { return m_temp.Handle(); }
     // The new file, as it was completed.
     const FileStatus& Written() const { return m_temp.Written(); }
 
@@ -65,8 +84,8 @@ class Rewriter final : public MatchHandler {
   private:
     bool BeginRewrite();
     bool OpenTemporary();
-    bool KeepOldContent();
-    bool Place(bool kept);
+    bool KeepOldContent(bool canWait = false);
+    bool Place(bool kept, const int* lineError = nullptr);
     void FlushFailed(int nError);
     // False when the bytes could not be read: the file shrank.
     bool WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes copy);
@@ -86,6 +105,11 @@ class Rewriter final : public MatchHandler {
     int m_nFailure = 0;
     bool m_bChangedMeanwhile = false;
     bool m_bWithdrawn = false;
+    bool m_bFlushed = false;  // FlushWaiting was done, and told this
+    int m_nFlushError = 0;
+    bool m_bKept = false;        // waiting, its old content is kept for undo
+    uint64_t m_nKeptIndex = 0;   // and where
+    uint64_t m_nKeptCopied = 0;  // the bytes copied to keep it
     RewriteTarget m_target;
     TempFile m_temp;
 };

@@ -59,6 +59,7 @@ class TempFile {
     void Discard();
 
     bool IsOpen() const { return m_handle != kNoHandle; }
+    NativeHandle Handle() const { return m_handle; }
     // The temporary file's path, as messages show it.
     std::string Path() const;
     // The new file as it was completed, which it stays when it is put in place.

@@ -30,6 +30,12 @@ struct OpenedFolder {
     FolderState state;
 };
 
+// Tells the step that the walk leaves a folder's files, however it leaves them.
+struct FolderDone {
+    FileStep& step;
+    ~FolderDone() { step.OnFolderDone(); }
+};
+
 uint32_t SkipMask(bool bHidden) {
     uint32_t mask = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                     FILE_ATTRIBUTE_DEVICE;
@@ -108,6 +114,7 @@ bool TreeWalker::EnumerateFiles(const FolderState& folder, const WildcardFilter*
                                 const std::string& strPrefix,
                                 std::vector<std::string>* pSubfolders) {
     FolderListing listing(m_fs, folder, pFilter, pSubfolders != nullptr);
+    const FolderDone done{m_step};  // goes before the listing
     if (!listing.IsOpen()) {
         // Most folders have no folder of the filter's name.
         const bool noFilterFolder = pFilter != nullptr && !pFilter->Folder().empty() &&

@@ -25,6 +25,9 @@ class FileStep {
     virtual int OnFile(const FolderListing* where, const char* name, const std::string& path) = 0;
     // Where the step wants the next files of a folder searched ahead of it, or null.
     virtual SearchAhead* Ahead() { return nullptr; }
+    // The walk is about to leave the folder whose files it handed on: the step's last chance to
+    // finish with them while the folder is open.
+    virtual void OnFolderDone() {}
 
   protected:
     ~FileStep() = default;

@@ -34,8 +34,10 @@ class UndoRecorder {
     // 0, or the error; `where` then names what could not be made. A link changes the file's
     // status time: `opened` is brought up to date. kChangedMeanwhile when the file is no longer
     // as `opened` describes it.
+    // With `canWait`, a line that would be written out to the device on its own waits instead,
+    // for WriteOutWaiting, which a group of files calls before any of them is flushed.
     int Keep(NativeHandle source, FileStatus& opened, const FileStatus& written,
-             const std::string& path, std::string& where);
+             const std::string& path, std::string& where, bool canWait = false);
     // Waits until what the last Keep wrote is on the disk: 0 or the error.
     int Settle();
     // Waits for what goes on beside the run: the flush of the line kept last, the deletion of
@@ -43,6 +45,18 @@ class UndoRecorder {
     void Finish();
     // The file kept last was not replaced after all.
     void Withdraw();
+
+    // The line kept last waits for the group's write-out; false where it has its own flush
+    // (a copy, a journal that grew, another device), and its file is placed on its own.
+    bool LineWaits() const { return m_nLastWaiting == m_nNext - 1 && m_nLastWaiting != 0; }
+    // Writes out every line that waits: 0 or the error, which every file of the group shares.
+    int WriteOutWaiting();
+    // The index of the file kept last, and the bytes copied for it.
+    uint64_t LastKept() const { return m_nNext - 1; }
+    uint64_t LastCopied() const { return m_nLastCopied; }
+    // A file of a group, kept earlier, was not replaced after all. Its line had no flush of its
+    // own, so nothing is waited for.
+    void Withdraw(uint64_t index, uint64_t copied);
     // A run that could not begin, and that the user chose to go on without: nothing more is
     // kept, and the files are replaced without undo.
     void GoWithout() { m_bWithout = !Begun(); }
@@ -62,7 +76,7 @@ class UndoRecorder {
                    int& copy);
     int CopyBytes(NativeHandle source, uint64_t size, int to);
     int Append(const std::string& line, bool& grew);
-    void StartFlush(uint64_t lineAt, bool grew, const FileStatus& written);
+    void StartFlush(uint64_t lineAt, bool grew, const FileStatus& written, bool canWait);
     bool SharesFlush(int journal) const;
 
     Sys& m_sys;
@@ -79,6 +93,9 @@ class UndoRecorder {
     uint64_t m_nJournalEnd = 0;   // where the next line goes
     uint64_t m_nJournalRoom = 0;  // the journal's size: zeros after its last line
     bool m_bWithout = false;
+    uint64_t m_nWaitingFrom = 0;    // where the first line waiting to be written out begins
+    bool m_bWaiting = false;        // lines wait to be written out
+    uint64_t m_nLastWaiting = 0;    // the index of the last file whose line waits
     uint64_t m_nJournalDevice = 0;  // where its flush comes with the new file's, else 0
     int m_nLineFlush = 0;           // the error in writing out the line kept last
     std::vector<char> m_buffer;

@@ -413,6 +413,10 @@ int FileSystem::Flush(NativeHandle handle) {
     return m_sys.Fsync(handle) == 0 ? 0 : ErrnoOr(EIO);
 }
 
+void FileSystem::FlushFileSystem(NativeHandle handle) {
+    m_sys.SyncFileSystem(handle);
+}
+
 // The names are exchanged in one step, and what then stands at either name is checked: should
 // the file name not have led to the file that was read (a program that takes no lock replaced
 // it a moment ago), or the temporary name not to the temporary file, the names are exchanged

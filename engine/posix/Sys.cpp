@@ -43,6 +43,9 @@ int Sys::Fsync(int fd) {
 int Sys::Fdatasync(int fd) {
     return ::fdatasync(fd);
 }
+int Sys::SyncFileSystem(int fd) {
+    return ::syncfs(fd);
+}
 int Sys::WriteRangeOut(int fd, off_t offset, off_t size) {
     return ::sync_file_range(
         fd, offset, size,

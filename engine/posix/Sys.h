@@ -26,6 +26,8 @@ class Sys {
     virtual int Fsync(int fd);
     // Flushes the file's data, and its size only where that changed.
     virtual int Fdatasync(int fd);
+    // syncfs: everything written on the file system that holds `fd`.
+    virtual int SyncFileSystem(int fd);
     virtual ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset);
     // Writes the range's data to the device and waits until it is written; the device's cache
     // is not flushed, nor anything but the data written.

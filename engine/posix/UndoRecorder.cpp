@@ -103,7 +103,7 @@ void UndoRecorder::AbandonRun() {
 }
 
 int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus& written,
-                       const std::string& path, std::string& where) {
+                       const std::string& path, std::string& where, bool canWait) {
     if (const int error = Settle()) {
         return error;  // the file before is not replaced: it has nothing to be kept for
     }
@@ -131,7 +131,7 @@ int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus
         return error;
     }
     ++m_nNext;
-    StartFlush(lineAt, grew, written);
+    StartFlush(lineAt, grew, written, canWait);
     return 0;
 }
 
@@ -140,8 +140,14 @@ int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus
 // and the new file's own flush, which follows, takes it to the disk as well: the device's cache
 // is flushed after every write that was done before. Elsewhere it is flushed on its own, beside
 // the new file's flush. A copy reaches the disk before the line that names it.
-void UndoRecorder::StartFlush(uint64_t lineAt, bool grew, const FileStatus& written) {
+void UndoRecorder::StartFlush(uint64_t lineAt, bool grew, const FileStatus& written, bool canWait) {
     if (m_copy < 0 && !grew && m_nJournalDevice != 0 && written.Id().volume == m_nJournalDevice) {
+        if (canWait) {
+            m_nWaitingFrom = m_bWaiting ? m_nWaitingFrom : lineAt;
+            m_bWaiting = true;
+            m_nLastWaiting = m_nNext - 1;
+            return;
+        }
         const off_t at = static_cast<off_t>(lineAt);
         m_nLineFlush = m_sys.WriteRangeOut(m_journal, at, static_cast<off_t>(m_nJournalEnd) - at)
                            ? ErrnoOr(EIO)
@@ -259,6 +265,24 @@ int UndoRecorder::Settle() {
         m_copy = -1;
     }
     return error;
+}
+
+int UndoRecorder::WriteOutWaiting() {
+    if (!std::exchange(m_bWaiting, false)) {
+        return 0;
+    }
+    const off_t at = static_cast<off_t>(m_nWaitingFrom);
+    return m_sys.WriteRangeOut(m_journal, at, static_cast<off_t>(m_nJournalEnd) - at) ? ErrnoOr(EIO)
+                                                                                      : 0;
+}
+
+void UndoRecorder::Withdraw(uint64_t index, uint64_t copied) {
+    if (m_journal >= 0 && index > 0) {
+        bool grew = false;
+        Append(JournalWithdrawnLine(index), grew);
+        m_nCopied -= copied;
+        m_sys.UnlinkAt(m_run, UndoEntryName(index).c_str());
+    }
 }
 
 // The line that withdraws it needs no flush of its own: should it be lost, an undo finds the

@@ -15,7 +15,7 @@ UndoRecorder::UndoRecorder(Sys& sys, std::string, UndoRunHeader header)
 UndoRecorder::~UndoRecorder() = default;
 
 int UndoRecorder::Keep(NativeHandle, FileStatus&, const FileStatus&, const std::string&,
-                       std::string&) {
+                       std::string&, bool) {
     return ERROR_NOT_SUPPORTED;
 }
 
@@ -28,6 +28,12 @@ int UndoRecorder::Settle() {
 }
 
 void UndoRecorder::Withdraw() {}
+
+int UndoRecorder::WriteOutWaiting() {
+    return 0;
+}
+
+void UndoRecorder::Withdraw(uint64_t, uint64_t) {}
 
 void UndoRecorder::Finish() {}
 

@@ -41,7 +41,8 @@ enum class Op {
     Readlink,
     Link,
     MakeFolder,
-    StatAt,  // the status of a name in a folder
+    StatAt,          // the status of a name in a folder
+    SyncFileSystem,  // one flush of a whole file system
 };
 
 class FaultySys : public Sys {
@@ -90,6 +91,9 @@ class FaultySys : public Sys {
     }
     int Fsync(int fd) override { return Flushing("fsync", fd) ? -1 : Sys::Fsync(fd); }
     int Fdatasync(int fd) override { return Flushing("fdatasync", fd) ? -1 : Sys::Fdatasync(fd); }
+    int SyncFileSystem(int fd) override {
+        return Enter(Op::SyncFileSystem) ? -1 : Sys::SyncFileSystem(fd);
+    }
     int WriteRangeOut(int fd, off_t at, off_t n) override {
         return Flushing("write out", fd) ? -1 : Sys::WriteRangeOut(fd, at, n);
     }
@@ -216,11 +220,14 @@ struct Scene {
         request.folder = request.folder.empty() ? tree.Root() : request.folder;
         CSearchThread worker(&sink, request, sys);
         worker.UseSearchAhead(searchAhead);
+        worker.UsePlacementGroups(placementGroups);
         return worker.Run();
     }
 
     // Off: the files are read only as the one thread reads them, whatever a test counts.
     bool searchAhead = true;
+    // Off: each file is placed as soon as it is rewritten, and flushed alone.
+    bool placementGroups = true;
     TempTree tree;
     FaultySys sys;
     RecordingSink sink{tree.Root()};

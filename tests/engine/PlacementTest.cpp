@@ -1,0 +1,225 @@
+// Replacing, the new files of a folder wait to be placed together, after one flush of their file
+// system. None of it may show: the lines told and their order, the questions asked and what
+// their answers do, what a stop leaves, every byte of every file, and what undo gives back must
+// all be what placing each file at once gives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
+
+#include "FaultySys.h"
+#include "PlacementGroup.h"
+#include "RecordingSink.h"
+#include "TempTree.h"
+#include "UndoStore.h"
+
+namespace pellumar::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of 70 files (more than two groups), one of 6, hard links within a folder and across
+// folders, a link to a file of the folder, names of odd bytes, files without the text.
+void MakeTree(const TempTree& tree) {
+    for (int i = 0; i < 70; ++i) {
+        const std::string name = "big/f" + std::to_string(i) + (i % 9 == 0 ? "\xfe" : "");
+        tree.Write(name, i % 4 == 3 ? "hay" : "a needle, " + std::to_string(i) + " needle");
+    }
+    for (int i = 0; i < 6; ++i) {
+        tree.Write("small/s" + std::to_string(i), "needle " + std::to_string(i));
+    }
+    fs::create_hard_link(tree.Path("big/f1"), tree.Path("big/hard1"));
+    fs::create_hard_link(tree.Path("small/s2"), tree.Path("big/hard-s2"));
+    fs::create_symlink("f2", tree.Path("big/soft2"));
+}
+
+struct Outcome {
+    Lines lines;  // every line told, in order
+    std::vector<std::string> files;
+    std::vector<std::string> contents;
+    size_t temporaries = 0;
+    std::vector<std::string> undone;  // the contents once the run is taken back
+};
+
+std::vector<std::string> Contents(const TempTree& tree, const std::vector<std::string>& files) {
+    std::vector<std::string> contents;
+    for (const std::string& file : files) {
+        contents.push_back(tree.Read(file));
+    }
+    return contents;
+}
+
+// What a case sets up before the run: failures, answers, stops, and what to do on each line.
+struct Scenario {
+    FaultySys& sys;
+    RecordingSink& sink;
+    CSearchThread& worker;
+    std::function<void(const std::string&)> onLine;
+};
+using Arrange = std::function<void(Scenario&)>;
+
+Outcome Replace(bool groups, const Arrange& arrange = {}) {
+    TempTree tree;
+    TempTree state;
+    MakeTree(tree);
+    FaultySys sys;
+    RecordingSink sink(tree.Root());
+    Outcome outcome;
+    Request request{tree.Root(), "*", "needle", "needle-and-thread"};
+    request.undoFolder = state.Path("undo");
+    request.keepUndo = true;
+    request.countMatches = true;
+    {
+        CSearchThread worker(&sink, request, sys);  // gone before the undo: it locks its run
+        worker.UsePlacementGroups(groups);
+        Scenario run{sys, sink, worker, {}};
+        if (arrange) {
+            arrange(run);
+        }
+        sink.OnEach([&outcome, &run](const std::string& line) {
+            outcome.lines.push_back(line);
+            if (run.onLine) {
+                run.onLine(line);
+            }
+        });
+        worker.Run();
+    }
+    outcome.files = tree.Files();
+    outcome.contents = Contents(tree, outcome.files);
+    outcome.temporaries = tree.TemporaryFiles().size();
+    std::fprintf(stderr, "DEBUG syncfs %d\n", sys.Calls(Op::SyncFileSystem));
+    UndoStore undo(request.undoFolder);
+    if (const auto last = undo.LastToUndo()) {
+        undo.Undo(last->id);
+    }
+    outcome.undone = Contents(tree, outcome.files);
+    return outcome;
+}
+
+void ExpectSame(const Outcome& grouped, const Outcome& alone) {
+    const auto differs = std::mismatch(grouped.lines.begin(), grouped.lines.end(),
+                                       alone.lines.begin(), alone.lines.end());
+    EXPECT_TRUE(differs.first == grouped.lines.end() && differs.second == alone.lines.end())
+        << "line " << differs.first - grouped.lines.begin() << ": grouped \""
+        << (differs.first != grouped.lines.end() ? *differs.first : "(end)") << "\", alone \""
+        << (differs.second != alone.lines.end() ? *differs.second : "(end)") << "\"";
+    ASSERT_EQ(grouped.files, alone.files);
+    EXPECT_TRUE(grouped.contents == alone.contents);
+    EXPECT_EQ(grouped.temporaries, 0u);
+    EXPECT_TRUE(grouped.undone == alone.undone);
+}
+
+TEST(PlacementTest, GroupsLeaveWhatPlacingEachFileAtOnceLeaves) {
+    struct Case {
+        const char* name;
+        Arrange arrange;
+    };
+    const std::vector<Case> cases = {
+        {"nothing fails", {}},
+        {"a rename fails, answered Ignore",
+         [](Scenario& run) { run.sys.Fail(Op::Rename, EIO, 1, "f20"); }},
+        {"the flush of the 11th new file of a folder fails",
+         [](Scenario& run) { run.sys.FailLater(Op::Fsync, 10, EIO, "/big/pel"); }},
+        // Asked in the midst of a file, with earlier files of its folder waiting: they are
+        // placed and told first.
+        {"a temporary file in the midst of a group, answered Retry then Ignore",
+         [](Scenario& run) {
+             run.sys.FailLater(Op::CreateTemp, 20, ENOSPC, "pel");
+             run.sink.Reply({ErrorReply::Retry});
+         }},
+        {"a temporary file in the midst of a group, answered Abort",
+         [](Scenario& run) {
+             run.sys.FailLater(Op::CreateTemp, 20, ENOSPC, "pel");
+             run.sink.Reply({ErrorReply::StopSearch});
+         }},
+        // A waiting file's rename fails and is answered Abort: the file in hand, whose question
+        // made the group be placed, is never asked about.
+        {"a waiting file's rename answered Abort",
+         [](Scenario& run) {
+             run.sys.FailLater(Op::Rename, 10, EIO);  // a file of the group before it
+             run.sys.FailLater(Op::CreateTemp, 20, ENOSPC, "pel");
+             run.sink.Reply({ErrorReply::StopSearch});
+         }},
+        {"the flush of the file system fails",
+         [](Scenario& run) { run.sys.Fail(Op::SyncFileSystem, EIO, -1); }},
+        {"stopped from the report of the 40th file",
+         [](Scenario& run) {
+             run.onLine = [found = 0,
+                           stop = run.worker.GetStopHandle()](const std::string& line) mutable {
+                 if (line.rfind("found", 0) == 0 && ++found == 40) {
+                     stop.RequestStop();
+                 }
+             };
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome alone = Replace(false, c.arrange);
+        ASSERT_GT(alone.lines.size(), 10u);
+        ExpectSame(Replace(true, c.arrange), alone);
+    }
+}
+
+// One flush of the file system serves each group: a folder's files go in groups of at most
+// kMostFiles, and a folder's last group is placed before the walk leaves it.
+TEST(PlacementTest, OneFlushOfTheFileSystemServesEachGroup) {
+    TempTree tree;
+    MakeTree(tree);
+    FaultySys sys;
+    RecordingSink sink(tree.Root());
+    CSearchThread worker(&sink, {tree.Root(), "*", "needle", "needle-and-thread"}, sys);
+    worker.Run();
+    size_t big = 0;
+    size_t small = 0;
+    for (const std::string& path : sink.Found()) {
+        ++(path.rfind("big/", 0) == 0 ? big : small);
+    }
+    const auto groups = [](size_t files) {
+        return (files + PlacementGroup::kMostFiles - 1) / PlacementGroup::kMostFiles;
+    };
+    ASSERT_GT(big, PlacementGroup::kMostFiles);
+    EXPECT_EQ(static_cast<size_t>(sys.Calls(Op::SyncFileSystem)), groups(big) + groups(small));
+}
+
+// Stopped from another thread at any moment: the files told are where the whole run begins,
+// each of them holds its new content, every other file is as it was, no temporary file stays,
+// and undo gives every file back.
+TEST(PlacementTest, AStopAtAnyMomentLeavesWhatWasToldAndNothingElse) {
+    const Outcome full = Replace(true);
+    const Outcome before = Replace(true, [](Scenario& run) { run.worker.RequestStop(); });
+    std::mt19937 random(11);
+    for (int round = 0; round < 12; ++round) {
+        std::thread stopper;
+        const Outcome got = Replace(true, [&](Scenario& run) {
+            const auto delay = std::chrono::microseconds(random() % 20000);
+            stopper = std::thread([delay, stop = run.worker.GetStopHandle()] {
+                std::this_thread::sleep_for(delay);
+                stop.RequestStopNow();
+            });
+        });
+        stopper.join();
+        ASSERT_EQ(got.files, full.files);
+        Lines told;
+        for (const std::string& line : got.lines) {
+            if (line.rfind("finished", 0) != 0) {
+                told.push_back(line);
+            }
+        }
+        ASSERT_LE(told.size(), full.lines.size());
+        EXPECT_EQ(told,
+                  Lines(full.lines.begin(), full.lines.begin() + static_cast<long>(told.size())));
+        EXPECT_EQ(got.temporaries, 0u);
+        EXPECT_TRUE(got.undone == before.contents);
+        for (size_t i = 0; i < got.files.size(); ++i) {
+            const bool changed = got.contents[i] != before.contents[i];
+            EXPECT_TRUE(!changed || got.contents[i] == full.contents[i]) << got.files[i];
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellumar::test
