@@ -481,7 +481,10 @@ bool CSearchThread::PlaceGroup() {
     const bool stoppedBefore = m_stop.Current() == STOP_SEARCH;
     const std::vector<std::unique_ptr<WaitingFile>> files = m_group.Take();
     const int lineError = m_pUndo ? m_pUndo->WriteOutWaiting() : 0;
-    m_fs.FlushFileSystem(files.front()->rewriter->NewFile());
+    m_stop.EndsBeforeEntry();  // a file given up before the group is placed ends here
+    if (!m_stop.Stopped()) {
+        m_fs.FlushFileSystem(files.front()->rewriter->NewFile());
+    }
     for (const auto& waiting : files) {
         waiting->rewriter->FlushWaiting();
     }

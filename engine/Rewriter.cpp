@@ -215,9 +215,12 @@ Rewriter::Readiness Rewriter::Ready() {
     return Readiness::Waits;
 }
 
+// A stop leaves the file as it was: its new content is not flushed only to be deleted.
 void Rewriter::FlushWaiting() {
-    m_nFlushError = m_temp.Complete();
-    m_bFlushed = true;
+    if (!m_stop.Stopped()) {
+        m_nFlushError = m_temp.Complete();
+        m_bFlushed = true;
+    }
 }
 
 bool Rewriter::PlaceWaiting(int lineError) {
