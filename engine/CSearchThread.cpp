@@ -189,7 +189,9 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
     }
     if (m_group.Holds(status.Id())) {
         // Another name of the file waits. Once it is placed, this name may lead to the new file.
-        PlaceGroup();
+        if (!PlaceGroup()) {
+            return 0;  // placing it ended the search, which would not have reached this name
+        }
         file.Reset();
         if (const int error = m_fs.Open(pWhere, name, strPath, *file.Receive())) {
             return error;
@@ -353,6 +355,7 @@ CSearchThread::Tools CSearchThread::PlacingTools() {
     if (!m_pPlacingScanner) {
         m_pPlacingScanner =
             std::make_unique<FileScanner>(m_fs, m_request.search, m_request.ignoreCase, m_stop);
+        m_pPlacingScanner->UseShiftTable(m_scanner.UsesShiftTable());
     }
     return {*m_pPlacingScanner, m_placingBuffer};
 }
@@ -456,9 +459,11 @@ int CSearchThread::ReplaceInGroup(const FolderListing* pWhere, const char* name,
             }
             return 0;
         case Rewriter::Readiness::Alone: {
+            // Its line's own flush took the journal to the disk, the waiting lines with it: should
+            // it fail, theirs may have failed too.
             const int lineError = m_pUndo->Settle();
-            PlaceGroup();
-            PlaceWaiting(*waiting, lineError);
+            PlaceGroup(lineError);
+            PlaceWaiting(*waiting, lineError);  // a search that ended leaves it as it was
             return 0;
         }
         case Rewriter::Readiness::Done:
@@ -467,20 +472,26 @@ int CSearchThread::ReplaceInGroup(const FolderListing* pWhere, const char* name,
     Reading reading{pWhere, waiting->name.c_str(), waiting->path};
     Settled(reading, *waiting->rewriter, status, outcome.found, false);
     waiting->rewriter.reset();
+    // Read again, it is placed at once: the files before it go first.
+    if (reading.changedMeanwhile && !PlaceGroup()) {
+        return 0;  // placing them ended the search, which would not have reached this file
+    }
     return ReadAgainAndReport(reading, waiting->file, waiting->status, 1, WorkerTools());
 }
 
 // Places the waiting files in order: their undo lines are written out, one flush of their file
 // system takes everything to the disk, each file is flushed on its own, and then each is
 // renamed and told. A file given up ends there, as a skipped file ends before the next entry of
-// the walk. False when the search ended meanwhile.
-bool CSearchThread::PlaceGroup() {
+// the walk. `knownLineError` is a failure that the waiting undo lines share. False when the
+// search ended meanwhile.
+bool CSearchThread::PlaceGroup(int knownLineError) {
     if (m_group.Empty()) {
         return true;
     }
     const bool stoppedBefore = m_stop.Current() == STOP_SEARCH;
     const std::vector<std::unique_ptr<WaitingFile>> files = m_group.Take();
-    const int lineError = m_pUndo ? m_pUndo->WriteOutWaiting() : 0;
+    const int written = m_pUndo ? m_pUndo->WriteOutWaiting() : 0;
+    const int lineError = knownLineError != 0 ? knownLineError : written;
     m_stop.EndsBeforeEntry();  // a file given up before the group is placed ends here
     if (!m_stop.Stopped()) {
         m_fs.FlushFileSystem(files.front()->rewriter->NewFile());

@@ -97,7 +97,7 @@ class CSearchThread final : private FileStep {
                            const Tools& tools);
     int ReplaceInGroup(const FolderListing* pWhere, const char* name, const std::string& strPath,
                        UniqueFile& file, const FileStatus& status);
-    bool PlaceGroup();
+    bool PlaceGroup(int knownLineError = 0);
     void PlaceWaiting(WaitingFile& waiting, int lineError);
     void Report(const std::string& strPath, const FileStatus& status);
 

@@ -182,9 +182,15 @@ bool Rewriter::PutInPlace() {
         return false;
     }
     const bool kept = m_pUndo != nullptr && m_pUndo->Keeping() && KeepOldContent();
+    if (kept) {
+        m_nKeptIndex = m_pUndo->LastKept();
+        m_nKeptCopied = m_pUndo->LastCopied();
+    }
     const bool placed = m_temp.IsOpen() && Place(kept);
     if (kept && !placed) {
-        m_pUndo->Withdraw();
+        // By its index: other files may have been kept since, while a question was answered.
+        m_pUndo->Settle();
+        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied);
     }
     return placed;
 }

@@ -43,8 +43,6 @@ class UndoRecorder {
     // Waits for what goes on beside the run: the flush of the line kept last, the deletion of
     // older runs.
     void Finish();
-    // The file kept last was not replaced after all.
-    void Withdraw();
 
     // The line kept last waits for the group's write-out; false where it has its own flush
     // (a copy, a journal that grew, another device), and its file is placed on its own.
@@ -54,8 +52,8 @@ class UndoRecorder {
     // The index of the file kept last, and the bytes copied for it.
     uint64_t LastKept() const { return m_nNext - 1; }
     uint64_t LastCopied() const { return m_nLastCopied; }
-    // A file of a group, kept earlier, was not replaced after all. Its line had no flush of its
-    // own, so nothing is waited for.
+    // A file kept earlier (the file kept last, or one of a group) was not replaced after all.
+    // Nothing is waited for: a line with a flush of its own was settled first.
     void Withdraw(uint64_t index, uint64_t copied);
     // A run that could not begin, and that the user chose to go on without: nothing more is
     // kept, and the files are replaced without undo.

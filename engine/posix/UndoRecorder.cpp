@@ -276,24 +276,13 @@ int UndoRecorder::WriteOutWaiting() {
                                                                                       : 0;
 }
 
+// The line that withdraws it needs no flush of its own: should it be lost, an undo finds the
+// file as it was and leaves it so.
 void UndoRecorder::Withdraw(uint64_t index, uint64_t copied) {
     if (m_journal >= 0 && index > 0) {
         bool grew = false;
         Append(JournalWithdrawnLine(index), grew);
         m_nCopied -= copied;
-        m_sys.UnlinkAt(m_run, UndoEntryName(index).c_str());
-    }
-}
-
-// The line that withdraws it needs no flush of its own: should it be lost, an undo finds the
-// file as it was and leaves it so.
-void UndoRecorder::Withdraw() {
-    Settle();
-    const uint64_t index = m_nNext - 1;
-    if (m_journal >= 0 && index > 0) {
-        bool grew = false;
-        Append(JournalWithdrawnLine(index), grew);
-        m_nCopied -= std::exchange(m_nLastCopied, 0);
         m_sys.UnlinkAt(m_run, UndoEntryName(index).c_str());
     }
 }

@@ -27,8 +27,6 @@ int UndoRecorder::Settle() {
     return 0;
 }
 
-void UndoRecorder::Withdraw() {}
-
 int UndoRecorder::WriteOutWaiting() {
     return 0;
 }

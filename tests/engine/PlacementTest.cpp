@@ -91,7 +91,6 @@ Outcome Replace(bool groups, const Arrange& arrange = {}) {
     outcome.files = tree.Files();
     outcome.contents = Contents(tree, outcome.files);
     outcome.temporaries = tree.TemporaryFiles().size();
-    std::fprintf(stderr, "DEBUG syncfs %d\n", sys.Calls(Op::SyncFileSystem));
     UndoStore undo(request.undoFolder);
     if (const auto last = undo.LastToUndo()) {
         undo.Undo(last->id);
@@ -161,6 +160,44 @@ TEST(PlacementTest, GroupsLeaveWhatPlacingEachFileAtOnceLeaves) {
         const Outcome alone = Replace(false, c.arrange);
         ASSERT_GT(alone.lines.size(), 10u);
         ExpectSame(Replace(true, c.arrange), alone);
+    }
+}
+
+// The names of the files of "big" that are replaced, in the order of the walk; only those whose
+// name no other name contains, so that a fault can be aimed at one of them.
+std::vector<std::string> ReplacedInBig(const Outcome& outcome) {
+    std::vector<std::string> names;
+    for (const std::string& line : outcome.lines) {
+        const std::string prefix = "found big/f";
+        if (line.rfind(prefix, 0) == 0 && line.size() == prefix.size() + 2) {
+            names.push_back(line.substr(prefix.size() - 1));
+        }
+    }
+    return names;
+}
+
+// Another program replaces a file between its reading and its rewrite, while earlier files of
+// its folder wait: it is read again only once they are placed, and where placing them ends the
+// search (a waiting file's rename fails, answered Abort), it is neither changed nor told.
+TEST(PlacementTest, AFileChangedMeanwhileIsReadAgainAfterTheFilesBeforeIt) {
+    const std::vector<std::string> names = ReplacedInBig(Replace(false));
+    ASSERT_GT(names.size(), 12u);
+    const std::string waiting = names[5];
+    const std::string changed = names[11];
+    for (const bool abort : {false, true}) {
+        SCOPED_TRACE(abort);
+        const Arrange arrange = [&](Scenario& run) {
+            run.sys.Fail(Op::StatAt, ENOENT, 1, changed);  // its name no longer leads to it
+            if (abort) {
+                run.sys.Fail(Op::Rename, EIO, 1, waiting);
+                run.sink.Reply({ErrorReply::StopSearch});
+            }
+        };
+        const Outcome alone = Replace(false, arrange);
+        ExpectSame(Replace(true, arrange), alone);
+        const bool told = std::find(alone.lines.begin(), alone.lines.end(),
+                                    "found big/" + changed) != alone.lines.end();
+        EXPECT_EQ(told, !abort);
     }
 }
 
