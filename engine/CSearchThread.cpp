@@ -281,10 +281,11 @@ void CSearchThread::SearchOne(int helper, const FolderListing& where, const std:
 // Searches an open file into `result`. A count a stop cut short is not told.
 void CSearchThread::ScanInto(FileScanner& scanner, NativeHandle file, FileSearchResult& result) {
     if (!m_request.countMatches || !m_request.searchOnly) {
+        const StopState::Witness witness(m_stop);
         const ScanOutcome outcome = scanner.Search(file, result.status);
         result.error = outcome.error;
         result.found = outcome.found;
-        result.certain = outcome.error != 0 || !m_stop.Stopped();
+        result.certain = outcome.error != 0 || witness.Untouched();
         return;
     }
     MatchCounter counter(m_request.search.size(), nullptr);

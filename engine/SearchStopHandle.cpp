@@ -30,17 +30,21 @@ bool StopState::EndsBeforeEntry() {
         return true;
     }
     if (current != STOP_NONE) {
+        Clearing();
         // Fails harmlessly when a stop came in between.
-        m_nStop->compare_exchange_strong(current, STOP_NONE, std::memory_order_relaxed);
+        m_nStop->compare_exchange_strong(current, STOP_NONE, std::memory_order_acq_rel);
     }
     return false;
 }
 
 void StopState::Store(ErrorReply reply) {
     const int value = static_cast<int>(reply);
+    if (value == STOP_NONE) {
+        Clearing();  // Retry: the stop state goes back to none
+    }
     int current = Current();
     while (current != STOP_SEARCH &&
-           !m_nStop->compare_exchange_weak(current, value, std::memory_order_relaxed)) {
+           !m_nStop->compare_exchange_weak(current, value, std::memory_order_acq_rel)) {
     }
 }
 

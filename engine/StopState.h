@@ -36,7 +36,31 @@ class StopState {
     void Store(ErrorReply reply);
     SearchStopHandle Handle() const { return SearchStopHandle(m_nStop); }
 
+    // Taken before a search on another thread that a stop state may cut short. Untouched then
+    // tells whether none could have: no stop state at either end, and none cleared between (an
+    // answer Ignore, for another file, set and cleared while the file was searched).
+    class Witness {
+      public:
+        explicit Witness(const StopState& stop)
+            : m_stop(stop), m_nClears(stop.Clears()), m_bStopped(stop.StoppedNow()) {}
+        bool Untouched() const {
+            return !m_bStopped && !m_stop.StoppedNow() && m_stop.Clears() == m_nClears;
+        }
+
+      private:
+        const StopState& m_stop;
+        uint64_t m_nClears;
+        bool m_bStopped;
+    };
+
   private:
+    // Read so that a clear seen is a count seen: the count grows before each clear.
+    bool StoppedNow() const { return m_nStop->load(std::memory_order_acquire) != STOP_NONE; }
+    uint64_t Clears() const { return m_nClears->load(std::memory_order_acquire); }
+    void Clearing() { m_nClears->fetch_add(1, std::memory_order_release); }
+
+    // Written by the worker: how often it may have cleared the stop state. Copies share it.
+    std::shared_ptr<std::atomic<uint64_t>> m_nClears = std::make_shared<std::atomic<uint64_t>>(0);
     // Shared with the stop handles: they store STOP_SEARCH, the worker everything else.
     std::shared_ptr<std::atomic<int>> m_nStop;
 };
