@@ -23,7 +23,7 @@ class QMenu;
 class QMenuBar;
 
 namespace pellumar {
-class CFileException;
+struct CFileException;
 class Prompter;
 class ResultsModel;
 class NotificationQueue;

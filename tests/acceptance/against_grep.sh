@@ -44,11 +44,11 @@ compare "common, ignore case" --ignore-case -liF "Define"
 compare "rare, ignore case" --ignore-case -liF "__glibc_use_deprecated_scanf"
 compare "one byte" --match-case -lF "@"
 
-# Replacement: every non-overlapping occurrence from left to right, nothing else changed.
-cp -a "$tree" "$work/before"
+# Replacement: every non-overlapping occurrence from left to right, nothing else changed. The
+# source tree holds every file's bytes as they were.
 "$pellumar" --folder "$tree" --filter '*' --search "int" --replace "INTEGER" --match-case --yes \
     > /dev/null
-python3 - "$work/before" "$tree" <<'PY'
+python3 - "$source_tree" "$tree" <<'PY'
 import os, sys
 before, after = sys.argv[1], sys.argv[2]
 bad = 0
@@ -71,7 +71,7 @@ if find "$work" -name 'pel*.tmp' | grep -q .; then
 fi
 
 # Interrupted replacement: each file old or new, no temporary file.
-rm -rf "$tree"; cp -a "$work/before" "$tree"
+rm -rf "$tree"; copy_tree "$source_tree" "$tree"
 "$pellumar" --folder "$tree" --filter '*' --search "e" --replace "E" --match-case --yes \
     > /dev/null & pid=$!
 sleep 0.3; kill -INT "$pid"; wait "$pid" || status=$?
@@ -79,7 +79,7 @@ echo "interrupted with status ${status:-0}"
 if find "$tree" -name 'pel*.tmp' | grep -q .; then
     echo "FAILED: temporary files left after interrupt"; failures=$((failures + 1))
 fi
-python3 - "$work/before" "$tree" <<'PY'
+python3 - "$source_tree" "$tree" <<'PY'
 import os, sys
 before, after = sys.argv[1], sys.argv[2]
 for folder, _, files in os.walk(before):

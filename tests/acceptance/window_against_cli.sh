@@ -39,7 +39,7 @@ search "common, ignore case" --ignore-case '*.h' "Size_T"
 search "rare, match case" --match-case '*' "__GLIBC_USE_DEPRECATED_SCANF"
 search "every file" --ignore-case '*.*' ""
 
-copy_tree "$source_tree" "$work/by-window"
+mv "$work/tree" "$work/by-window"  # searching left it as it was
 copy_tree "$source_tree" "$work/by-cli"
 "$window" --match-case "$work/by-window" '*.h' "uint32_t" "u32_replaced" 2>/dev/null > /dev/null
 "$pellumar" --match-case --yes --folder "$work/by-cli" --filter '*.h' --search uint32_t \

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
-#include <regex>
 
 #include "FaultySys.h"
+#include "TextShape.h"
 
 namespace pellumar {
 namespace {
@@ -218,7 +218,7 @@ TEST(FaultTest, FileChangedByAnotherProgramDuringTheScanEndsAsThatProgramMadeIt)
         s.Run({"", "*.*", "old", "new", true, searchOnly});
         EXPECT_FALSE(made.empty());
         if (!searchOnly && change != kTruncate) {
-            made = std::regex_replace(made, std::regex("old"), "new");
+            made = ReplaceAll(made, "old", "new");
         }
         EXPECT_TRUE(s.tree.Read("a") == made);
         EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});

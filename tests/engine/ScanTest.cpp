@@ -162,7 +162,7 @@ TEST(ScanTest, LargeFileSearchedOnlyIsFoundAcrossTheEdgesOfItsWindow) {
 }
 
 TEST(ScanTest, FilesOfFourGigabytesAndMoreAreScannedWhole) {
-    TempTree tree;
+    TempTree tree(TempTree::MemoryFolder());
     tree.Write("huge", "");
     const uint64_t size = (uint64_t{4} << 30) + 4096;
     const std::string needle = "the-needle-is-beyond-four-gigabytes-" + std::string(60, '!');

@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <thread>
 
 #include "FaultySys.h"
 #include "RecordingSink.h"
 #include "TempTree.h"
+#include "TextShape.h"
 #include "UndoStore.h"
 #include "UndoText.h"
 
@@ -286,8 +286,7 @@ TEST(UndoTest, EachLineReachesTheDiskBeforeItsFileIsReplaced) {
         const std::string file = "file flushed\nline flushed\nrename\n";
         std::string order = FlushOrder(sys);
         if (type == kXfs) {  // the two flushes run side by side
-            order = std::regex_replace(order, std::regex("line flushed\nfile flushed"),
-                                       "file flushed\nline flushed");
+            order = ReplaceAll(order, "line flushed\nfile flushed", "file flushed\nline flushed");
         }
         // Placed together, the two new files are flushed one after the other, then renamed.
         const std::string together =

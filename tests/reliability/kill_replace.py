@@ -15,42 +15,63 @@ def make_tree(root, rng):
     files = {}
     for i in range(3000):
         size = rng.choice([40, 900, 8000, 30000]) if i % 500 else rng.choice([300000, 5000000])
-        words = [rng.choice([b"hay", b"stack", b"needle", b"\n", b"nee", b"dle"]) for _ in range(size // 5)]
+        words = rng.choices([b"hay", b"stack", b"needle", b"\n", b"nee", b"dle"], k=size // 5)
         path = os.path.join(root, f"d{i % 40:02}", f"f{i:04}" + (".txt" if i % 3 else ""))
         files[path] = b" ".join(words)
-    return files
+    return Tree(root, files)
 
 
-def write_tree(root, files):
-    shutil.rmtree(root, ignore_errors=True)
-    for path, data in files.items():
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(data)
+class Tree:
+    """The files of a run with their old and their replaced bytes, and what each was last seen to
+    hold. A kill is checked hundreds of times, so a file is read again only where its inode, change
+    time or size moved since it was last read: any write to it, or a new file under its name,
+    moves one of them."""
 
+    def __init__(self, root, files):
+        self.root, self.old = root, files
+        self.new = {path: data.replace(SEARCH, REPLACE) for path, data in files.items()}
+        self.changing = sum(1 for path in files if self.new[path] != files[path])
+        self.seen = {}  # path: (inode, change time, size) when last read, and whether replaced
 
-def check(root, files):
-    """Returns how many files hold their new bytes; removes this run's temporary files."""
-    seen, replaced = set(), 0
-    for folder, _, names in os.walk(root):
-        for name in names:
-            path = os.path.join(folder, name)
-            if TEMPORARY.match(name):
-                os.unlink(path)
+    def write(self):
+        """Gives every file its old bytes again: the whole tree the first time, then only the
+        files last seen replaced or not seen at all."""
+        for path, data in self.old.items():
+            if path in self.seen and not self.seen[path][1]:
                 continue
-            if path not in files:
-                sys.exit(f"FAILED: a file nobody made: {path}")
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+            self.seen.pop(path, None)
+
+    def check(self):
+        """Returns how many files hold their new bytes; removes this run's temporary files."""
+        found, done = set(), 0
+        for folder, _, names in os.walk(self.root):
+            for name in names:
+                path = os.path.join(folder, name)
+                if TEMPORARY.match(name):
+                    os.unlink(path)
+                    continue
+                if path not in self.old:
+                    sys.exit(f"FAILED: a file nobody made: {path}")
+                done += self._replaced(path)
+                found.add(path)
+        if found != set(self.old):
+            sys.exit(f"FAILED: files gone: {sorted(set(self.old) - found)[:5]}")
+        return done
+
+    def _replaced(self, path):
+        status = os.stat(path)
+        identity = (status.st_ino, status.st_ctime_ns, status.st_size)
+        if self.seen.get(path, (None,))[0] != identity:
             with open(path, "rb") as f:
                 data = f.read()
-            old = files[path]
-            if data == old.replace(SEARCH, REPLACE) and data != old:
-                replaced += 1
-            elif data != old:
-                sys.exit(f"FAILED: {path} holds neither its old nor its new bytes ({len(data)} bytes)")
-            seen.add(path)
-    if seen != set(files):
-        sys.exit(f"FAILED: files gone: {sorted(set(files) - seen)[:5]}")
-    return replaced
+            if data != self.old[path] and data != self.new[path]:
+                sys.exit(f"FAILED: {path} holds neither its old nor its new bytes "
+                         f"({len(data)} bytes)")
+            self.seen[path] = (identity, data != self.old[path])
+        return self.seen[path][1]
 
 
 def main():
@@ -59,9 +80,8 @@ def main():
     work = tempfile.mkdtemp(prefix="pellumar-kills-")
     root = os.path.join(work, "tree")
     try:
-        files = make_tree(root, rng)
-        changing = sum(1 for data in files.values() if SEARCH in data)
-        write_tree(root, files)
+        tree = make_tree(root, rng)
+        tree.write()
         command = [pellumar, "--folder", root, "--match-case", "--yes", "--on-error", "skip",
                    "--search", SEARCH.decode(), "--replace", REPLACE.decode(), "--quiet"]
         done = resets = 0
@@ -73,11 +93,12 @@ def main():
                 process.kill()
                 done += 1
             process.wait()
-            if check(root, files) == changing:  # all replaced: start again from the old tree
-                write_tree(root, files)
+            if tree.check() == tree.changing:  # all replaced: start again from the old tree
+                tree.write()
                 resets += 1
         print(f"ok: {done} kills survived in {time.monotonic() - started:.0f} s, "
-              f"{len(files)} files, {changing} to change, tree renewed {resets} times, no byte lost")
+              f"{len(tree.old)} files, {tree.changing} to change, tree renewed {resets} times, "
+              f"no byte lost")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -7,7 +7,7 @@ taken back first: every file they changed must come back.
     kill_undo.py PELLUMAR [KILLS]    (default 100 kills of an undo)"""
 import os, random, shutil, subprocess, sys, tempfile, time
 
-from kill_replace import SEARCH, REPLACE, check, make_tree, write_tree
+from kill_replace import SEARCH, REPLACE, make_tree
 
 
 def run(command, rng, most):
@@ -31,28 +31,27 @@ def main():
                "--search", SEARCH.decode(), "--replace", REPLACE.decode(), "--quiet"]
     undo = [pellumar, "--undo", "--yes", "--quiet"]
     try:
-        files = make_tree(root, rng)
-        changing = sum(1 for data in files.values() if SEARCH in data)
-        write_tree(root, files)
+        tree = make_tree(root, rng)
+        tree.write()
         started = time.monotonic()
         for _ in range(5):  # a replacement killed part way, then taken back whole
             run(replace, rng, 1.0)
-            check(root, files)
+            tree.check()
             subprocess.run(undo, stdout=subprocess.DEVNULL)
-            if check(root, files) != 0:
+            if tree.check() != 0:
                 sys.exit("FAILED: an undo of a killed replacement left replaced files")
         subprocess.run(replace, stdout=subprocess.DEVNULL, check=True)
         done = renewed = 0
         while done < kills:
             done += run(undo, rng, 0.25)
-            if check(root, files) == 0:  # all taken back: replace again
+            if tree.check() == 0:  # all taken back: replace again
                 subprocess.run(replace, stdout=subprocess.DEVNULL, check=True)
                 renewed += 1
         subprocess.run(undo, stdout=subprocess.DEVNULL, check=True)
-        if check(root, files) != 0:
+        if tree.check() != 0:
             sys.exit("FAILED: the last undo did not bring every file back")
         print(f"ok: {done} kills of an undo survived in {time.monotonic() - started:.0f} s, "
-              f"{len(files)} files, {changing} changed, replaced again {renewed} times, "
+              f"{len(tree.old)} files, {tree.changing} changed, replaced again {renewed} times, "
               f"the tree whole again")
     finally:
         shutil.rmtree(work, ignore_errors=True)

@@ -1,9 +1,9 @@
 #include "RecordingSink.h"
 
 #include <algorithm>
-#include <regex>
 
 #include "NativeTypes.h"
+#include "TextShape.h"
 
 namespace pellumar::test {
 
@@ -13,8 +13,7 @@ void RecordingSink::Reply(std::initializer_list<ErrorReply> replies) {
 }
 
 void RecordingSink::Record(const std::string& line) {
-    static const std::regex temporary("pel[0-9A-F]{1,4}\\.tmp", std::regex::icase);
-    std::string text = std::regex_replace(line, temporary, "pel*.tmp");
+    std::string text = MaskTemporaryNames(line);
     std::string root = m_strRoot + kSeparator;
     if (kSeparator != '/' && !m_strRoot.empty()) {  // relative paths are written with '/'
         std::replace(text.begin(), text.end(), kSeparator, '/');

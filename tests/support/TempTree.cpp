@@ -10,22 +10,23 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
-#include <regex>
+#include <sstream>
 #include <stdexcept>
 
 #include "NativeTypes.h"
+#include "TextShape.h"
 
 namespace fs = std::filesystem;
 
 namespace pellumar::test {
 
-TempTree::TempTree() {
+TempTree::TempTree() : TempTree(fs::temp_directory_path().string()) {}
+
+TempTree::TempTree(const std::string& base) {
     std::random_device random;
-    const fs::path base = fs::temp_directory_path();
     for (int attempt = 0; attempt < 100 && m_strRoot.empty(); ++attempt) {
-        const fs::path root = base / ("pellumar-test-" + std::to_string(random()));
+        const fs::path root = fs::path(base) / ("pellumar-test-" + std::to_string(random()));
         if (fs::create_directory(root)) {
             m_strRoot = root.string();
         }
@@ -47,6 +48,15 @@ TempTree::~TempTree() {
 #endif
 }
 
+std::string TempTree::MemoryFolder() {
+#ifndef _WIN32
+    if (::access("/dev/shm", W_OK | X_OK) == 0) {
+        return "/dev/shm";
+    }
+#endif
+    return fs::temp_directory_path().string();
+}
+
 std::string TempTree::Path(const std::string& relative) const {
     std::string path = m_strRoot + kSeparator + relative;
     std::replace(path.begin() + static_cast<std::ptrdiff_t>(m_strRoot.size()), path.end(), '/',
@@ -63,7 +73,13 @@ void TempTree::Write(const std::string& relative, const std::string& bytes, mode
 
 std::string TempTree::Read(const std::string& relative) const {
     std::ifstream in(Path(relative), std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+    if (!in) {
+        return "<missing>";
+    }
+    // Copied by the stream buffer in one go: a character at a time is slow in a checking build.
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
 }
 
 mode_t TempTree::Mode(const std::string& relative) const {
@@ -84,9 +100,10 @@ std::vector<std::string> TempTree::Files() const {
 }
 
 std::vector<std::string> TempTree::TemporaryFiles() const {
-    static const std::regex name("(.*/)?pel[0-9A-F]{1,4}\\.tmp", std::regex::icase);
     std::vector<std::string> files = Files();
-    std::erase_if(files, [](const std::string& file) { return !std::regex_match(file, name); });
+    std::erase_if(files, [](const std::string& file) {
+        return !IsTemporaryName(std::string_view(file).substr(file.rfind('/') + 1));
+    });
     return files;
 }
 

@@ -10,10 +10,17 @@ namespace pellumar::test {
 // A folder tree of files made for one test and removed with it.
 class TempTree {
   public:
+    // In the system's folder for temporary files, or in the given one.
     TempTree();
+    explicit TempTree(const std::string& base);
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
     ~TempTree();
+
+    // A folder kept in memory where the system has one, else the folder for temporary files: a
+    // sparse file of gigabytes reads there at the speed of memory, where a disk's file system
+    // first fills a page cache page with zeros for every page read.
+    static std::string MemoryFolder();
 
     const std::string& Root() const { return m_strRoot; }
     // The path of a file given relative to the root with '/', in the system's own form.
