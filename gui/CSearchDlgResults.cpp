@@ -100,10 +100,10 @@ void CSearchDlg::OnCopyPath() {
     }
     if (text.isEmpty())
         return;
-    auto* data = new QMimeData;  // the clipboard owns it
-    data->setData(QStringLiteral("text/plain"), text);
-    data->setData(QStringLiteral("text/uri-list"), urls);
-    QApplication::clipboard()->setMimeData(data);
+    auto* mime = new QMimeData;  // the clipboard owns it
+    mime->setData(QStringLiteral("text/plain"), text);
+    mime->setData(QStringLiteral("text/uri-list"), urls);
+    QApplication::clipboard()->setMimeData(mime);
 }
 
 void CSearchDlg::ShowEmptyList(bool ended) {

@@ -4,39 +4,81 @@
 # also cross-built for Windows and run under Wine; then a short run of each fuzz target, and the
 # checks of the installed tree and the Debian package. Prints the time of each stage at the end.
 #
-# Two lanes run side by side once the plain build is made, so that both cores stay busy while a
-# test waits: the main lane tests the plain build, then builds and tests each sanitizer build;
-# the side lane, at a lower priority, makes the Windows build and its Wine run, the fuzzing, and
-# the package. The side lane's output is shown when it ends.
+# The builds are made one after another; each build's tests start as soon as it is made, in a
+# lane of their own beside the next build, and a side lane makes the Windows build and its Wine
+# run, the package and the fuzzing. So both cores stay busy while a
+# test waits, and a run with nothing to build runs every lane at once. A lane's output is shown
+# when it ends, in the order the lanes began.
 set -euo pipefail
+set -m  # each lane in a process group of its own, so that a lane is stopped whole
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs=$(nproc)
 work=$(mktemp -d)
-times="$work/times" side_log="$work/side.log" side=""
+times="$work/times"
 started=$EPOCHREALTIME
+lane_names=() lane_pids=() lane_logs=()
 
-stage() {  # LANE NAME COMMAND...: runs one stage and notes when it began and how long it took
-    local lane=$1 name=$2 begin=$EPOCHREALTIME status=0
+cpu_time() {  # VARIABLE: sets it to the processor seconds of every child of this shell that ended
+    local file="$work/cpu.$BASHPID"
+    times >"$file"  # in this shell: a command substitution's shell has no children
+    printf -v "$1" '%s' "$(awk 'NR == 2 { for (i = 1; i <= 2; ++i) {
+        split($i, t, "m"); s += t[1] * 60 + t[2] } } END { printf "%.0f", s }' "$file")"
+}
+
+stage() {  # LANE NAME COMMAND...: runs one stage and notes when it began and what it took
+    local lane=$1 name=$2 begin=$EPOCHREALTIME before after status=0
     shift 2
+    cpu_time before
     echo "== $name"
     "$@" || status=$?
-    printf '%s\t%s\t%s\t%s\t%s\n' "$lane" "$name" "$begin" "$EPOCHREALTIME" "$status" >>"$times"
+    cpu_time after
+    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$lane" "$name" "$begin" "$EPOCHREALTIME" \
+        "$((after - before))" "$status" >>"$times"
     return "$status"
 }
 
+in_lane() {  # LANE COMMAND...: runs the command in the background, its output kept for later
+    local name=$1 log="$work/lane-${#lane_pids[@]}.log"
+    shift
+    ("$@") >"$log" 2>&1 &
+    lane_names+=("$name") lane_pids+=($!) lane_logs+=("$log")
+    echo "== the $name lane runs beside, its output follows when it ends"
+}
+
+finish_lanes() {  # waits for every lane and shows its output; fails where one failed
+    local i failed=0 status
+    for i in "${!lane_pids[@]}"; do
+        status=0
+        wait "${lane_pids[$i]}" || status=$?
+        lane_pids[$i]=""
+        echo "== the ${lane_names[$i]} lane"
+        cat "${lane_logs[$i]}"
+        [ "$status" -eq 0 ] || { echo "the ${lane_names[$i]} lane failed" >&2; failed=1; }
+    done
+    return "$failed"
+}
+
 report() {
-    local status=$?
-    [ -n "$side" ] && { kill -- "-$side" 2>/dev/null || true; }
+    local status=$? i
+    for i in "${!lane_pids[@]}"; do  # a lane still running when the run fails is stopped
+        [ -n "${lane_pids[$i]}" ] || continue
+        kill -- "-${lane_pids[$i]}" 2>/dev/null || true
+        wait "${lane_pids[$i]}" 2>/dev/null || true
+        echo "== the ${lane_names[$i]} lane, stopped"
+        cat "${lane_logs[$i]}"
+    done
     python3 - "$times" "$started" "$EPOCHREALTIME" <<'PY'
 import sys
 rows = sorted((line.rstrip("\n").split("\t") for line in open(sys.argv[1])),
               key=lambda row: float(row[2]))
 start, end = float(sys.argv[2]), float(sys.argv[3])
-print(f"\n{'stage':<44}{'lane':<6}{'from':>7}{'took':>8}")
-for lane, name, begin, finish, status in rows:
+print(f"\n{'stage':<44}{'lane':<7}{'from':>6}{'took':>7}{'cpu':>7}")
+for lane, name, begin, finish, cpu, status in rows:
     mark = "" if status == "0" else f"  FAILED ({status})"
-    print(f"{name:<44}{lane:<6}{float(begin) - start:>6.0f}s{float(finish) - float(begin):>7.0f}s{mark}")
-print(f"{'all of it':<57}{end - start:>7.0f}s")
+    took = float(finish) - float(begin)
+    print(f"{name:<44}{lane:<7}{float(begin) - start:>5.0f}s{took:>6.0f}s{cpu:>6}s{mark}")
+cpu = sum(int(row[4]) for row in rows)
+print(f"{'all of it':<57}{end - start:>6.0f}s{cpu:>6}s")
 PY
     rm -rf "$work"
     exit "$status"
@@ -55,33 +97,21 @@ sanitizer_build() {  # BUILD_DIR SANITIZERS
         -DCMAKE_CXX_COMPILER=clang++ -DPELLUMAR_SANITIZE="$2" -- pellumar_test_programs
 }
 
-side_lane() {
+side_lane() {  # the fuzzing last, where the other lanes have ended and leave it both cores
     stage side "Windows: cross-build, tests under Wine" \
         "$root/scripts/windows.sh" "$root/build-test/cli/pellumar"
-    stage side "fuzzing: build, each target from its seeds" "$root/scripts/fuzz.sh" 25
     stage side "the installed tree and the Debian package" \
         "$root/scripts/package_check.sh" build-test
+    stage side "fuzzing: build, each target from its seeds" "$root/scripts/fuzz.sh" 25
 }
 
-stage main "setup: the Debian packages" "$root/scripts/setup.sh"
+stage build "setup: the Debian packages" "$root/scripts/setup.sh"
 # Built as the program ships, so that the tests see what the optimiser makes of the code.
-stage main "plain: build" "$root/scripts/build.sh" build-test -DCMAKE_BUILD_TYPE=Release
-
-# In a session of its own, so that it is stopped whole if the main lane fails.
-export root times
-setsid nice -n 10 bash -c "set -euo pipefail; $(declare -f stage side_lane); side_lane" \
-    >"$side_log" 2>&1 &
-side=$!
-
-stage main "plain: every test" ctest_in build-test
-stage main "ASan+UBSan: build" sanitizer_build build-asan address,undefined
-stage main "ASan+UBSan: every test" ctest_in build-asan
-stage main "TSan: build" sanitizer_build build-tsan thread
-stage main "TSan: every test" ctest_in build-tsan
-
-side_status=0
-wait "$side" || side_status=$?
-side=""
-echo "== the side lane: Windows, fuzzing, the package"
-cat "$side_log"
-[ "$side_status" -eq 0 ] || { echo "the side lane failed (exit $side_status)" >&2; exit 1; }
+stage build "plain: build" "$root/scripts/build.sh" build-test -DCMAKE_BUILD_TYPE=Release
+in_lane plain stage plain "plain: every test" ctest_in build-test
+in_lane side side_lane
+stage build "ASan+UBSan: build" sanitizer_build build-asan address,undefined
+in_lane asan stage asan "ASan+UBSan: every test" ctest_in build-asan
+stage build "TSan: build" sanitizer_build build-tsan thread
+in_lane tsan stage tsan "TSan: every test" ctest_in build-tsan
+finish_lanes

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "UndoJournal.h"
@@ -122,7 +123,7 @@ uint64_t UndoFolder::CopiedBytes(uint64_t id) {
     const int run = OpenRun(id);
     std::string text;
     uint64_t bytes = 0;
-    if (run >= 0 && ReadWhole(m_sys, run, kJournal, text) == 0) {
+    if (run >= 0 && ReadJournal(m_sys, run, text) == 0) {
         const auto journal = ParseJournal(text);
         for (const UndoFileRecord& file :
              journal ? journal->files : std::vector<UndoFileRecord>()) {
@@ -168,7 +169,10 @@ UndoIdentity IdentityOf(const FileStatus& status) {
     return {status.Id().volume, status.Id().index, version.size, version.modified};
 }
 
-int ReadWhole(Sys& sys, int folder, const char* name, std::string& text) {
+namespace {
+
+// Reads a file whole, or up to the end of the first block that holds a zero byte.
+int ReadUpTo(Sys& sys, int folder, const char* name, std::string& text, bool toZero) {
     text.clear();
     const int fd = sys.OpenAt(folder, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
@@ -184,9 +188,22 @@ int ReadWhole(Sys& sys, int folder, const char* name, std::string& text) {
         }
         text.append(buffer, static_cast<size_t>(got));
         at += got;
+        if (toZero && std::memchr(buffer, 0, static_cast<size_t>(got)) != nullptr) {
+            break;
+        }
     }
     sys.Close(fd);
     return error;
+}
+
+}  // namespace
+
+int ReadJournal(Sys& sys, int folder, std::string& text) {
+    return ReadUpTo(sys, folder, UndoFolder::kJournal, text, true);
+}
+
+int ReadWhole(Sys& sys, int folder, const char* name, std::string& text) {
+    return ReadUpTo(sys, folder, name, text, false);
 }
 
 int WriteWhole(Sys& sys, int fd, std::string_view text, off_t at) {

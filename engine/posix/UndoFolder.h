@@ -60,6 +60,8 @@ UndoIdentity IdentityOf(const FileStatus& status);
 
 // Helpers on descriptors, through the system-call layer.
 int ReadWhole(Sys& sys, int folder, const char* name, std::string& text);
+// A journal's lines: the file up to the room of zeros written ahead of them (1 MiB a run).
+int ReadJournal(Sys& sys, int folder, std::string& text);
 // Writes every byte: at the file's position, or, given `at`, from that offset.
 int WriteWhole(Sys& sys, int fd, std::string_view text, off_t at = -1);
 std::vector<std::string> FolderNames(Sys& sys, int folder);

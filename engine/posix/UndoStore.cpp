@@ -270,7 +270,7 @@ std::vector<UndoRunSummary> UndoStore::History() {
     for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
         OwnedFd run(m_sys, store.OpenRun(*id));
         std::string text, log;
-        if (run.Get() < 0 || ReadWhole(m_sys, run.Get(), UndoFolder::kJournal, text) != 0) {
+        if (run.Get() < 0 || ReadJournal(m_sys, run.Get(), text) != 0) {
             continue;
         }
         const auto journal = ParseJournal(text);
@@ -316,7 +316,7 @@ UndoOutcome UndoStore::Undo(uint64_t id, const std::function<bool()>& stop) {
     }
     std::string text, done;
     if ((outcome.error = LockWaiting(m_sys, journal.Get(), stop)) != 0 ||
-        (outcome.error = ReadWhole(m_sys, run.Get(), UndoFolder::kJournal, text)) != 0 ||
+        (outcome.error = ReadJournal(m_sys, run.Get(), text)) != 0 ||
         (outcome.error = ReadWhole(m_sys, run.Get(), UndoFolder::kUndoLog, done)) != 0) {
         outcome.stopped = outcome.error == EINTR;
         return outcome;

@@ -94,6 +94,32 @@ TEST(UndoTest, ReplaceThenUndoGivesTheTreeBackAsItWas) {
     EXPECT_EQ(store.History()[0].files, 4u);
 }
 
+// Lines of long paths fill the room of zeros written ahead of them and more room is written: the
+// history and the undo read every line, however many blocks and rooms they span.
+TEST(UndoTest, AJournalBeyondItsFirstRoomIsReadToItsLastLine) {
+    UndoCase c;
+    std::string folder;
+    for (const char letter : {'a', 'b', 'c', 'd'}) {
+        folder += std::string(240, letter) + "/";
+    }
+    constexpr int kFiles = 1200;  // some 1,000 bytes a line: beyond the 1 MiB room
+    for (int i = 0; i < kFiles; ++i) {
+        c.tree.Write(folder + std::to_string(i) + ".txt", "needle " + std::to_string(i));
+    }
+    RecordingSink sink(c.tree.Root());
+    RunSearch(c.Replacing("needle", "pin"), sink);
+    ASSERT_EQ(sink.Found().size(), static_cast<size_t>(kFiles));
+    const auto history = UndoStore(c.store).History();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].files, static_cast<size_t>(kFiles));
+    EXPECT_EQ(c.UndoLast().restored, static_cast<size_t>(kFiles));
+    for (int i = 0; i < kFiles; i += 599) {
+        EXPECT_EQ(c.tree.Read(folder + std::to_string(i) + ".txt"), "needle " + std::to_string(i));
+    }
+    EXPECT_EQ(c.tree.Read(folder + std::to_string(kFiles - 1) + ".txt"),
+              "needle " + std::to_string(kFiles - 1));
+}
+
 TEST(UndoTest, FilesChangedOrRemovedSinceAreLeftAndNamedAndTheRestComesBack) {
     UndoCase c;
     WriteSample(c.tree);
