@@ -5,8 +5,8 @@
 # checks of the installed tree and the Debian package. Prints the time of each stage at the end.
 #
 # The builds are made one after another; each build's tests start as soon as it is made, in a
-# lane of their own beside the next build, and a side lane makes the Windows build and its Wine
-# run, the package and the fuzzing. So both cores stay busy while a
+# lane of their own beside the next build at a lower priority, and a side lane, lower still,
+# makes the Windows build and its Wine run, the package and the fuzzing. So both cores stay busy while a
 # test waits, and a run with nothing to build runs every lane at once. A lane's output is shown
 # when it ends, in the order the lanes began.
 set -euo pipefail
@@ -18,29 +18,27 @@ times="$work/times"
 started=$EPOCHREALTIME
 lane_names=() lane_pids=() lane_logs=()
 
-cpu_time() {  # VARIABLE: sets it to the processor seconds of every child of this shell that ended
-    local file="$work/cpu.$BASHPID"
-    times >"$file"  # in this shell: a command substitution's shell has no children
-    printf -v "$1" '%s' "$(awk 'NR == 2 { for (i = 1; i <= 2; ++i) {
-        split($i, t, "m"); s += t[1] * 60 + t[2] } } END { printf "%.0f", s }' "$file")"
-}
-
 stage() {  # LANE NAME COMMAND...: runs one stage and notes when it began and what it took
-    local lane=$1 name=$2 begin=$EPOCHREALTIME before after status=0
+    local lane=$1 name=$2 begin=$EPOCHREALTIME cpu="$work/cpu.$BASHPID.$RANDOM" status=0
     shift 2
-    cpu_time before
     echo "== $name"
-    "$@" || status=$?
-    cpu_time after
+    # In a shell of its own, whose children are the stage's alone: it tells their processor time.
+    (
+        code=0
+        "$@" || code=$?
+        times >"$cpu"
+        exit "$code"
+    ) || status=$?
     printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$lane" "$name" "$begin" "$EPOCHREALTIME" \
-        "$((after - before))" "$status" >>"$times"
+        "$(awk 'NR == 2 { for (i = 1; i <= 2; ++i) { split($i, t, "m"); s += t[1] * 60 + t[2] } }
+                END { printf "%.0f", s }' "$cpu" 2>/dev/null)" "$status" >>"$times"
     return "$status"
 }
 
-in_lane() {  # LANE COMMAND...: runs the command in the background, its output kept for later
-    local name=$1 log="$work/lane-${#lane_pids[@]}.log"
-    shift
-    ("$@") >"$log" 2>&1 &
+in_lane() {  # LANE NICENESS COMMAND...: runs the command in the background, its output kept
+    local name=$1 niceness=$2 log="$work/lane-${#lane_pids[@]}.log"
+    shift 2
+    (renice -n "$niceness" -p "$BASHPID" >/dev/null && "$@") >"$log" 2>&1 &
     lane_names+=("$name") lane_pids+=($!) lane_logs+=("$log")
     echo "== the $name lane runs beside, its output follows when it ends"
 }
@@ -108,10 +106,11 @@ side_lane() {  # the fuzzing last, where the other lanes have ended and leave it
 stage build "setup: the Debian packages" "$root/scripts/setup.sh"
 # Built as the program ships, so that the tests see what the optimiser makes of the code.
 stage build "plain: build" "$root/scripts/build.sh" build-test -DCMAKE_BUILD_TYPE=Release
-in_lane plain stage plain "plain: every test" ctest_in build-test
-in_lane side side_lane
+# The builds keep the first claim on the processors: the last build's tests end the run.
+in_lane plain 5 stage plain "plain: every test" ctest_in build-test
+in_lane side 10 side_lane
 stage build "ASan+UBSan: build" sanitizer_build build-asan address,undefined
-in_lane asan stage asan "ASan+UBSan: every test" ctest_in build-asan
+in_lane asan 5 stage asan "ASan+UBSan: every test" ctest_in build-asan
 stage build "TSan: build" sanitizer_build build-tsan thread
-in_lane tsan stage tsan "TSan: every test" ctest_in build-tsan
+in_lane tsan 5 stage tsan "TSan: every test" ctest_in build-tsan
 finish_lanes
