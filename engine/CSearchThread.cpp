@@ -2,6 +2,7 @@
 #include "CSearchThread.h"
 
 #include <ctime>
+#include <optional>
 
 #include "FolderListing.h"
 #include "MatchCounter.h"
@@ -62,6 +63,7 @@ struct CSearchThread::Reading {
     int failure = 0;
     bool changedMeanwhile = false;
     uint64_t matches = 0;
+    std::optional<FileStatus> placed;  // the new file, once it took the file's place
 };
 
 CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys& sys)
@@ -395,7 +397,8 @@ int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileSt
         if (m_request.countMatches) {
             m_pNotify->OnMatchesCounted(reading.strPath, reading.matches);
         }
-        Report(reading.strPath, status);
+        // Told as it now is on the disk: its new size and time.
+        Report(reading.strPath, reading.placed ? *reading.placed : status);
     }
     return 0;
 }
@@ -404,6 +407,7 @@ int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileSt
 int CSearchThread::ReadOnce(Reading& reading, UniqueFile& file, const FileStatus& status,
                             const Tools& tools) {
     reading.found = false;
+    reading.placed.reset();
     const RewriteSource source{reading.pWhere, reading.name, reading.strPath, file.Get(), status};
     Rewriter rewriter(m_fs, *m_pNotify, m_stop, m_request.search, m_request.replace, tools.buffer,
                       source, m_pUndo.get());
@@ -428,6 +432,7 @@ void CSearchThread::Settled(Reading& reading, const Rewriter& rewriter, const Fi
         // them is rewritten when reached, from the old content, so that none keeps the text.
         m_filesSeen[rewriter.Written().Id()] = rewriter.Written().Version();
         m_filesSeen.erase(status.Id());
+        reading.placed = rewriter.Written();
     }
     reading.found = found && !rewriter.Withdrawn();
     reading.failure = rewriter.Failure();

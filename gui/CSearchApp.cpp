@@ -9,6 +9,7 @@
 #include "EndSignals.h"
 #include "HelpKey.h"
 #include "MessageBoxPrompter.h"
+#include "Prompter.h"
 #include "QtSettingsStore.h"
 #include "Shell.h"
 #include "WindowRules.h"
@@ -30,9 +31,12 @@ int CSearchApp::InitInstance() {
         MessageBoxPrompter prompter;
         CSearchDlg dialog(store, prompter, m_shell);
         prompter.SetOwner(&dialog);
+        m_pPrompter = &prompter;
+        dialog.SetHelp([this] { OnHelp(); });
         const HelpKey help([this] { OnHelp(); });
         const EndSignals ending([&dialog](int) { dialog.OnEndRequested(); });
         dialog.DoModal();
+        m_pPrompter = nullptr;
         if (ending.Received() != 0)
             return 128 + ending.Received();  // as a program the signal ended
     }
@@ -40,8 +44,16 @@ int CSearchApp::InitInstance() {
 }
 
 void CSearchApp::OnHelp() {
-    if (QFileInfo(m_strHelpPath).isFile())
-        m_shell.OpenDocument(QFile::encodeName(m_strHelpPath));
+    if (!QFileInfo(m_strHelpPath).isFile() || m_shell.OpenDocument(QFile::encodeName(m_strHelpPath)))
+        return;
+    if (m_pPrompter != nullptr) {
+        const QString reason = m_shell.LastFailure();
+        m_pPrompter->Ask(QStringLiteral("Cannot open the help file %1:\n%2.")
+                             .arg(m_strHelpPath, reason.isEmpty()
+                                                     ? QStringLiteral("the desktop gave no reason")
+                                                     : reason),
+                         m_strAppName, Prompter::kOk, Prompter::kExclamation);
+    }
 }
 
 }  // namespace pellumar

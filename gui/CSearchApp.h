@@ -4,6 +4,7 @@
 
 namespace pellumar {
 
+class Prompter;
 class Shell;
 
 // Runs the program: prepares the settings store, runs the main window until it closes and
@@ -14,7 +15,8 @@ class CSearchApp {
 
     // Runs the whole program; the process's exit status.
     int InitInstance();
-    // Opens the read-me text beside the executable; nothing when it is missing.
+    // Opens the read-me text beside the executable; nothing when it is missing. Where the desktop
+    // cannot open it, says why.
     void OnHelp();
 
     const QString& ApplicationName() const { return m_strAppName; }
@@ -25,6 +27,7 @@ class CSearchApp {
 
   private:
     Shell& m_shell;
+    Prompter* m_pPrompter = nullptr;  // while the window runs
     QString m_strAppName;
     QString m_strHelpPath;
 };

@@ -2,8 +2,11 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "Artwork.h"
@@ -126,6 +129,9 @@ void CSearchDlg::BuildWindow() {
     m_takeTimer.setSingleShot(true);
     m_takeTimer.setInterval(0);
     connect(&m_takeTimer, &QTimer::timeout, this, &CSearchDlg::ContinueTaking);
+    m_progressTimer.setInterval(100);
+    connect(&m_progressTimer, &QTimer::timeout, this, &CSearchDlg::ShowProgress);
+    static_cast<QLabel*>(Control(kIdSummary))->setTextFormat(Qt::PlainText);
     for (int id : {kIdSubfolders, kIdSearchOnly}) {
         auto* box = static_cast<QCheckBox*>(Control(id));
         // A click leaves an undecided box decided.
@@ -139,8 +145,22 @@ void CSearchDlg::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {
         m_bInitialised = true;
         OnInitDialog();
+        PlaceOnScreen();
     }
     QDialog::showEvent(event);
+}
+
+void CSearchDlg::PlaceOnScreen() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    QSize frame = frameGeometry().size();
+    if (frame == size())  // before the window manager frames it, a title bar is guessed
+        frame.rheight() += style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const Spot spot =
+        CentredSpot(area.x(), area.y(), area.width(), area.height(), frame.width(), frame.height());
+    move(spot.x, spot.y);
 }
 
 void CSearchDlg::OnInitDialog() {
@@ -184,9 +204,26 @@ void CSearchDlg::InsertColumns() {
     header->setSortIndicator(0, Qt::AscendingOrder);
     m_listResults.setSortingEnabled(true);
     for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
-        header->resizeSection(column, m_options.*kColumnWidths[column]);
+        header->resizeSection(column, ColumnWidth(column));
     // Connected only now, so that setting the widths above saves nothing half-done.
     connect(header, &QHeaderView::sectionResized, this, &CSearchDlg::SaveColumnWidths);
+}
+
+// A width the user saved is kept as it is; a default one grows with the font, so that a size, a
+// type name and a time can be read in full.
+int CSearchDlg::ColumnWidth(int column) const {
+    const auto field = kColumnWidths[column];
+    if (m_options.WasStored(field))
+        return m_options.*field;
+    const char* const usual[] = {"", "", "1023.9kB", "plain text document", "12/31/99 12:59PM"};
+    const QFontMetrics metrics(m_listResults.font());
+    const int margin = m_listResults.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
+                                                          &m_listResults) + 1;
+    const int fits = *usual[column] == '\0'
+                         ? 0
+                         : metrics.horizontalAdvance(QString::fromLatin1(usual[column])) +
+                               4 * margin;
+    return DefaultColumnWidth(m_options.*field, BaseUnitsOf(font()).x, fits);
 }
 
 void CSearchDlg::SaveColumnWidths() {
@@ -244,6 +281,11 @@ bool CSearchDlg::OnCommand(int id) {
     }
     if (id == kCmdUndoLast) {
         OnUndoLast();
+        return true;
+    }
+    if (id == kCmdHelpTopics) {
+        if (m_onHelp)
+            m_onHelp();
         return true;
     }
     if (id == kCmdAbout) {

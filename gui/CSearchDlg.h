@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <functional>
 #include <map>
 #include <memory>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "CTabEdit.h"
 #include "FileTypes.h"
 #include "ResultsView.h"
+#include "RunSummary.h"
 #include "SearchOptions.h"
 #include "SearchStopHandle.h"
 #include "StopState.h"
@@ -27,6 +29,7 @@ struct CFileException;
 class Prompter;
 class ResultsModel;
 class NotificationQueue;
+class SearchProgress;
 struct SearchEvent;
 struct UndoOutcome;
 class Shell;
@@ -49,6 +52,8 @@ class CSearchDlg : public QDialog {
     ~CSearchDlg() override;
 
     int DoModal() { return exec(); }
+    // What Help > Help Topics does: the program's help, as F1 opens it.
+    void SetHelp(std::function<void()> onHelp) { m_onHelp = std::move(onHelp); }
 
     // Copies between the controls and the fields: from the controls when `bSaveAndValidate`.
     void UpdateData(bool bSaveAndValidate);
@@ -101,6 +106,9 @@ class CSearchDlg : public QDialog {
     void OnInitDialog();
     void SetUpRecentCombo(CRecentCombo& combo, const char* section, const char* format);
     void InsertColumns();
+    int ColumnWidth(int column) const;
+    // Puts the window's frame in the middle of its screen, wholly on it where it fits.
+    void PlaceOnScreen();
     void UpdateCheckMarks();
     void EnableReplaceBox();
     void ConnectButtons();
@@ -120,6 +128,12 @@ class CSearchDlg : public QDialog {
     std::vector<int> SelectedRows() const;
     // Says, in the empty list, that a search that ended found nothing.
     void ShowEmptyList(bool ended);
+    // The line under the list: how the run goes, or how it ended.
+    void ShowSummary(const std::string& text);
+    // A file or folder did not open: says so, with the desktop's reason.
+    void TellOpenFailure(const QByteArray& path);
+    void ShowProgress();
+    void CountSkipped(const SearchEvent& event);
 
     SearchOptions m_options;
     CTabEdit m_editReplace;
@@ -147,11 +161,17 @@ class CSearchDlg : public QDialog {
     std::thread m_worker;                         // joined when the search's end is handled
     FileTypes m_fileTypes;
     QTimer m_takeTimer;  // runs the next slice of notifications after other events
+    QTimer m_progressTimer;  // tells how the run goes, ten times a second at most
+    std::shared_ptr<const SearchProgress> m_pProgress;  // the current run's, written by its worker
+    RunSummary m_summary;
+    std::string m_strNotChanged;  // its found report, should one follow, is not listed
     std::map<int, QWidget*> m_controls;
     QMenuBar* m_pMenuBar = nullptr;
     QMenu* m_pResultsMenu = nullptr;
     ResultsModel* m_pResultsModel = nullptr;
     bool m_bInitialised = false;
+    bool m_bFramed = false;  // the window was placed again once its frame was known
+    std::function<void()> m_onHelp;
 };
 
 }  // namespace pellumar

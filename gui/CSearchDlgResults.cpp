@@ -86,7 +86,9 @@ void CSearchDlg::OnOpenContainingFolder() {
     const std::vector<int> rows = SelectedRows();
     if (rows.empty())
         return;
-    m_shell.OpenDocument(FolderOf(m_pResultsModel->Row(rows.front()).path));
+    const QByteArray folder = FolderOf(m_pResultsModel->Row(rows.front()).path);
+    if (!m_shell.OpenDocument(folder))
+        TellOpenFailure(folder);
 }
 
 // One path a line, as the files' own bytes; as addresses too, for programs that take files.

@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <filesystem>
 #include <system_error>
 
 #include "CSearchDlg.h"
@@ -17,6 +20,7 @@
 #include "ResultsModel.h"
 #include "SearchErrorText.h"
 #include "SearchFlow.h"
+#include "SearchProgress.h"
 #include "Shell.h"
 #include "WindowRules.h"
 
@@ -41,6 +45,12 @@ std::string Bytes(const QString& text) {
 
 QString Text(std::string_view bytes) {
     return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+// A prompt's text, then a blank line and what more there is to say.
+std::string WithDetails(const std::string& text, const CFileException& error) {
+    const std::string details = SearchErrorDetails(error);
+    return details.empty() ? text : text + "\n" + details;
 }
 
 }  // namespace
@@ -74,14 +84,23 @@ void CSearchDlg::OnStart() {
         return;
     }
     if (NeedsConfirmation(m_options.m_bSearchConfirmation, search)) {
-        const std::string question =
-            ConfirmationText(search, Bytes(m_strReplace), m_options.m_bSearchOnly != 0);
+        const RunScope scope{folder,
+                             filter,
+                             m_options.m_bSearchOnly != 0,
+                             m_options.m_bIncludeSubdirs != 0,
+                             m_options.m_bHiddenFiles != 0,
+                             m_options.m_bIgnoreCase != 0,
+                             m_options.m_bKeepUndo != 0};
+        const std::string question = RunConfirmationText(search, Bytes(m_strReplace), scope);
         if (m_prompter.Ask(QString::fromLocal8Bit(question), QStringLiteral("Search confirmation"),
                            Prompter::kYesNo, Prompter::kNoIcon) != Prompter::kIdYes)
             return;
     }
     m_comboLookIn.AddEntry(m_strFolder, true);
     m_comboFilter.AddEntry(m_strFilter, false);
+    m_summary.Begin(m_options.m_bSearchOnly == 0 ? RunSummary::Kind::Replace
+                    : search.empty()             ? RunSummary::Kind::List
+                                                 : RunSummary::Kind::Search);
     SetRunning();
     StartWorker(folder);
 }
@@ -120,6 +139,10 @@ void CSearchDlg::StartWorker(const std::string& strFolder) {
     request.keepUndo = m_options.m_bKeepUndo != 0;
     auto worker = std::make_unique<CSearchThread>(m_pQueue.get(), std::move(request), m_sys);
     m_stop = worker->GetStopHandle();
+    m_pProgress = worker->GetProgress();
+    m_strNotChanged.clear();
+    ShowProgress();
+    m_progressTimer.start();
     try {
         m_worker = CSearchThread::Start(std::move(worker));
     } catch (const std::system_error&) {
@@ -140,13 +163,46 @@ void CSearchDlg::EndWorker() {
 }
 
 void CSearchDlg::OnStop() {
+    if (m_nRunState != RunState::Idle)
+        m_summary.Stopped();
     m_stop.RequestStop();
+}
+
+void CSearchDlg::ShowProgress() {
+    if (m_pProgress)
+        ShowSummary(RunSummary::ProgressText(m_pProgress->FilesExamined(), m_pProgress->Folder()));
+}
+
+void CSearchDlg::ShowSummary(const std::string& text) {
+    auto* line = static_cast<QLabel*>(Control(kIdSummary));
+    // A long folder keeps both its ends in view.
+    line->setText(line->fontMetrics().elidedText(QString::fromLocal8Bit(text), Qt::ElideMiddle,
+                                                  line->width()));
+    line->setToolTip(line->text() == QString::fromLocal8Bit(text) ? QString()
+                                                                   : QString::fromLocal8Bit(text));
+}
+
+// A file that holds the text but was left as it was is not listed: its found report follows.
+void CSearchDlg::CountSkipped(const SearchEvent& event) {
+    if (event.skip == SkipKind::NotChanged) {
+        m_strNotChanged = event.path;
+        m_summary.LeftAsItWas();
+    } else {
+        m_summary.NotRead();
+    }
 }
 
 bool CSearchDlg::event(QEvent* event) {
     if (event->type() == NotifiedEvent()) {
         ContinueTaking();
         return true;
+    }
+    // Once framed, the window's frame is known: a guess that left its title bar off the screen
+    // is mended.
+    if (event->type() == QEvent::WindowActivate && !m_bFramed) {
+        m_bFramed = true;
+        if (screen() != nullptr && !screen()->availableGeometry().contains(frameGeometry()))
+            PlaceOnScreen();
     }
     return QDialog::event(event);
 }
@@ -177,6 +233,9 @@ bool CSearchDlg::TakeNotifications() {
         done = events.size() < kFoundBatch;
         for (const SearchEvent& event : events) {
             if (event.kind == SearchEvent::Kind::Found) {
+                if (event.path == std::exchange(m_strNotChanged, {}))
+                    continue;
+                m_summary.Listed();
                 const auto [name, folder] = SplitPath(event.path);
                 if (folder != lastFolder || lastFolder.data() == nullptr) {
                     lastFolder = folder;
@@ -187,7 +246,8 @@ bool CSearchDlg::TakeNotifications() {
                 continue;
             }
             if (event.kind == SearchEvent::Kind::Skipped) {
-                continue;  // the window keeps its silence about these
+                CountSkipped(event);  // named nowhere, only counted
+                continue;
             }
             if (event.kind == SearchEvent::Kind::UndoKept) {
                 continue;  // File > Undo Last Replacement looks in the store itself
@@ -205,9 +265,12 @@ bool CSearchDlg::TakeNotifications() {
 }
 
 void CSearchDlg::Answer(const SearchEvent& question) {
-    m_pQueue->Answer(question.kind == SearchEvent::Kind::Error
-                         ? OnSearchError(question.operation, *question.record)
-                         : OnSearchErrorNoRetry(question.operation, *question.record));
+    const ErrorReply reply = question.kind == SearchEvent::Kind::Error
+                                 ? OnSearchError(question.operation, *question.record)
+                                 : OnSearchErrorNoRetry(question.operation, *question.record);
+    if (reply == ErrorReply::StopSearch)
+        m_summary.Stopped();
+    m_pQueue->Answer(reply);
 }
 
 void CSearchDlg::OnSearchFinished() {
@@ -216,6 +279,10 @@ void CSearchDlg::OnSearchFinished() {
     const bool closePending = m_nRunState == RunState::ClosePending;
     m_nRunState = RunState::Idle;
     SetButtons();
+    m_progressTimer.stop();
+    if (m_pProgress)
+        ShowSummary(m_summary.EndText(m_pProgress->FilesExamined()));
+    m_pProgress.reset();
     ShowEmptyList(true);
     m_animate.Stop();
     m_animate.ShowFirstFrame();
@@ -224,8 +291,8 @@ void CSearchDlg::OnSearchFinished() {
 }
 
 ErrorReply CSearchDlg::OnSearchError(const char* operation, const CFileException& error) {
-    const int answer =
-        m_prompter.Ask(QString::fromLocal8Bit(FormatSearchErrorText(operation, error)),
+    const int answer = m_prompter.Ask(
+        QString::fromLocal8Bit(WithDetails(FormatSearchErrorText(operation, error), error)),
                        QString::fromUtf8(kSearchErrorCaption), Prompter::kAbortRetryIgnore,
                        Prompter::kExclamation);
     return SearchErrorReply(answer);
@@ -233,7 +300,7 @@ ErrorReply CSearchDlg::OnSearchError(const char* operation, const CFileException
 
 ErrorReply CSearchDlg::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
     const int answer = m_prompter.Ask(
-        QString::fromLocal8Bit(FormatSearchErrorNoRetryText(operation, error)),
+        QString::fromLocal8Bit(WithDetails(FormatSearchErrorNoRetryText(operation, error), error)),
         QString::fromUtf8(kSearchErrorCaption), Prompter::kOkCancel, Prompter::kExclamation);
     return SearchErrorNoRetryReply(answer);
 }
@@ -247,6 +314,7 @@ void CSearchDlg::OnOK() {
             return;
         // The end may have been handled while the question was open.
         if (CloseAfterYes(m_nRunState) == CloseStep::StopAndWait) {
+            m_summary.Stopped();
             m_stop.RequestStop();
             m_nRunState = RunState::ClosePending;
             return;
@@ -263,6 +331,7 @@ void CSearchDlg::OnEndRequested() {
             box->done(QDialog::Rejected);
     }
     if (m_nRunState == RunState::Running) {
+        m_summary.Stopped();
         m_stop.RequestStop();
         m_nRunState = RunState::ClosePending;
     } else if (m_nRunState == RunState::Idle) {
@@ -290,18 +359,26 @@ void CSearchDlg::OnNewQuery() {
                        Prompter::kQuestion) != Prompter::kIdYes)
         return;
     const QueryTexts texts = NewQueryTexts();
-    m_strFolder = QString::fromUtf8(texts.folder);
-    m_strFilter = QString::fromUtf8(texts.filter);
-    m_strSearch = QString::fromUtf8(texts.search);
-    m_strReplace = QString::fromUtf8(texts.replace);
+    m_strFolder = Text(texts.folder);
+    m_strFilter = Text(texts.filter);
+    m_strSearch = Text(texts.search);
+    m_strReplace = Text(texts.replace);
     m_pResultsModel->Clear();
     m_listResults.header()->setSortIndicator(0, Qt::AscendingOrder);
     ShowEmptyList(false);
+    if (m_nRunState == RunState::Idle)
+        ShowSummary({});  // a run that goes on keeps telling how it goes
     UpdateData(false);
 }
 
 void CSearchDlg::OnBrowseFolder() {
-    const QString folder = m_prompter.ChooseFolder(QStringLiteral("Choose a Folder"));
+    // The chooser opens where Look in points, though the field takes the text only at Start.
+    const std::string start =
+        ChooserStart(AbsoluteFolder(Bytes(m_comboLookIn.currentText()), m_sys), [](const std::string& path) {
+            std::error_code error;
+            return std::filesystem::is_directory(path, error);
+        });
+    const QString folder = m_prompter.ChooseFolder(QStringLiteral("Choose a Folder"), Text(start));
     if (folder.isEmpty())
         return;
     m_comboLookIn.setEditText(folder);
@@ -315,14 +392,26 @@ void CSearchDlg::OnResultDblClk() {
     const ResultRow& row = m_pResultsModel->Row(selected.front());
     QApplication::setOverrideCursor(Qt::BusyCursor);
     // The file's own bytes, which need not be UTF-8, go to the desktop or the viewer.
+    bool opened = true;
     if (m_options.m_nDoubleClickAction == 1) {
-        m_shell.OpenDocument(row.path);
+        opened = m_shell.OpenDocument(row.path);
     } else {
         const qsizetype slash = row.path.lastIndexOf('/');
         const QByteArray folder = slash > 0 ? row.path.left(slash) : QByteArray("/");
-        m_shell.StartViewer(QString::fromStdString(m_options.m_strFileViewer), row.path, folder);
+        opened = m_shell.StartViewer(QString::fromStdString(m_options.m_strFileViewer), row.path,
+                                     folder);
     }
     QApplication::restoreOverrideCursor();
+    if (!opened)
+        TellOpenFailure(row.path);
+}
+
+void CSearchDlg::TellOpenFailure(const QByteArray& path) {
+    const QString reason = m_shell.LastFailure();
+    m_prompter.Ask(QStringLiteral("Cannot open %1:\n%2.")
+                       .arg(QFile::decodeName(path),
+                            reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason),
+                   windowTitle(), Prompter::kOk, Prompter::kExclamation);
 }
 
 }  // namespace pellumar

@@ -124,6 +124,7 @@ bool CUrlLabel::event(QEvent* event) {
 int CUrlLabel::OpenUrl(const QString& url) {
     if (m_shell.OpenUrl(url))
         return kOpened;
+    m_strDesktopFailure = m_shell.LastFailure();
     const QString handler = m_shell.HtmlHandlerCommand();
     if (handler.isEmpty())
         return kNoAssociation;
@@ -146,8 +147,15 @@ void CUrlLabel::OnLinkClicked() {
     ShowOpenError(code);
 }
 
+// With no program set for web pages, what the desktop said is what failed.
 void CUrlLabel::ShowOpenError(int code) {
-    m_prompter.Ask(QString::fromStdString(OpenErrorText(code)), QCoreApplication::applicationName(),
+    QString text = QString::fromStdString(OpenErrorText(code));
+    if (code == kNoAssociation) {
+        text = QStringLiteral("Unable to open hyperlink:\n\nThe desktop could not open it%1.\nNo "
+                              "program is set to open web pages (text/html).")
+                   .arg(m_strDesktopFailure.isEmpty() ? QString() : ": " + m_strDesktopFailure);
+    }
+    m_prompter.Ask(text, QCoreApplication::applicationName(),
                    Prompter::kOk, Prompter::kExclamation);
 }
 

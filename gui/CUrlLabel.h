@@ -57,6 +57,7 @@ class CUrlLabel : public QLabel {
     bool m_bUnderline = true;
     bool m_bFitText = true;
     QString m_strUrl;
+    QString m_strDesktopFailure;  // why the desktop did not open the last address
     std::optional<QCursor> m_hCursor;
     Shell& m_shell;
     Prompter& m_prompter;

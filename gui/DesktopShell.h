@@ -18,6 +18,16 @@ class DesktopShell final : public Shell {
                       const QString& folder) override;
     bool StartViewer(const QString& program, const QByteArray& file,
                      const QByteArray& folder) override;
+    QString LastFailure() const override { return m_strFailure; }
+
+  private:
+    // Opens a file or an address with xdg-open, which is given a moment to say that it could not.
+    bool OpenWithDesktop(const QByteArray& target);
+
+    QString m_strFailure;
 };
+
+// Why xdg-open could not open something, from its exit status.
+QString DesktopOpenFailure(int exitStatus);
 
 }  // namespace pellumar

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcutEvent>
 #include <QTabWidget>
 #include <QTreeView>
 
@@ -36,6 +37,25 @@ class MnemonicGroupBox final : public QGroupBox {
             return true;
         }
         return QGroupBox::event(event);
+    }
+};
+
+// A check box whose mnemonic toggles it at once, as a click ends, rather than a tenth of a second
+// later, when the next key may have been handled already: Alt+Y then Alt+R finds the replace
+// box enabled.
+class InstantCheckBox final : public QCheckBox {
+  public:
+    using QCheckBox::QCheckBox;
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::Shortcut && isEnabled() &&
+            !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+            setFocus(Qt::ShortcutFocusReason);
+            click();
+            return true;
+        }
+        return QCheckBox::event(event);
     }
 };
 
@@ -72,7 +92,7 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* client) {
             return button;
         }
         case ControlKind::CheckBox:
-            return new QCheckBox(text, client);
+            return new InstantCheckBox(text, client);
         case ControlKind::GroupBox:
             return new MnemonicGroupBox(text, client);
         case ControlKind::Edit:

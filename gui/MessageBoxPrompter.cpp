@@ -5,6 +5,11 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QSortFilterProxyModel>
@@ -13,6 +18,9 @@
 
 namespace pellumar {
 namespace {
+
+// The icon and the buttons of a title bar, beside its caption.
+constexpr int kTitleBarRoom = 140;
 
 QMessageBox::StandardButtons ButtonsOf(Prompter::Buttons buttons) {
     switch (buttons) {
@@ -110,6 +118,54 @@ class ProgramsOnly final : public QSortFilterProxyModel {
     bool m_bOn = true;
 };
 
+// What a box can show on the screen it opens on.
+BoxLimits ScreenLimits(const QMessageBox& box) {
+    const QWidget* owner = box.parentWidget();
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    const QRect room = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QFontMetrics metrics = box.fontMetrics();
+    return LimitsFor(room.width(), room.height(), metrics.averageCharWidth(),
+                     metrics.lineSpacing());
+}
+
+// Alt and the underlined letter answer as a click would.
+void GiveMnemonics(QMessageBox& box) {
+    const std::pair<QMessageBox::StandardButton, const char*> texts[] = {
+        {QMessageBox::Abort, "&Abort"}, {QMessageBox::Retry, "&Retry"},
+        {QMessageBox::Ignore, "&Ignore"}, {QMessageBox::Yes, "&Yes"}, {QMessageBox::No, "&No"}};
+    for (const auto& [which, text] : texts) {
+        if (QAbstractButton* button = box.button(which))
+            button->setText(QString::fromLatin1(text));
+    }
+}
+
+// Show Details takes the focus when clicked, and with it Enter: the default button gets both
+// back.
+void KeepDefaultAfterDetails(QMessageBox& box) {
+    for (QAbstractButton* button : box.buttons()) {
+        if (box.buttonRole(button) != QMessageBox::ActionRole)
+            continue;
+        if (auto* push = qobject_cast<QPushButton*>(button))
+            push->setAutoDefault(false);
+        QObject::connect(button, &QAbstractButton::clicked, &box, [&box] {
+            if (QPushButton* answer = box.defaultButton())
+                answer->setFocus(Qt::OtherFocusReason);
+        });
+    }
+}
+
+// A box is as wide as its caption, so that the title bar never cuts it.
+void MakeRoomForCaption(QMessageBox& box, const QString& caption) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr)
+        return;
+    QFont title = box.font();
+    title.setBold(true);  // title bars often are
+    const int width = QFontMetrics(title).horizontalAdvance(caption) + kTitleBarRoom;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 }  // namespace
 
 int MessageBoxPrompter::Ask(const QString& text, const QString& caption, Buttons buttons,
@@ -117,14 +173,18 @@ int MessageBoxPrompter::Ask(const QString& text, const QString& caption, Buttons
     const QMessageBox::Icon shown = icon == kExclamation ? QMessageBox::Warning
                                     : icon == kQuestion  ? QMessageBox::Question
                                                          : QMessageBox::NoIcon;
+    AnsweredBox box(shown, caption, QString(), ButtonsOf(buttons), m_pOwner);
     // User and file texts are shown as they are, never as rich text, and kept on the screen.
-    const QString shortened = ShortenedForBox(text);
-    AnsweredBox box(shown, caption, shortened, ButtonsOf(buttons), m_pOwner);
     box.setTextFormat(Qt::PlainText);
+    const QString shortened = ShortenedForBox(text, ScreenLimits(box));
+    box.setText(shortened);
     if (shortened != text)
         box.setDetailedText(text);
     box.setDefaultButton(FirstOf(buttons));
     box.SetButtonsOnly(buttons == kAbortRetryIgnore);
+    GiveMnemonics(box);
+    KeepDefaultAfterDetails(box);
+    MakeRoomForCaption(box, caption);
     return AnswerOf(box.exec());
 }
 
@@ -144,8 +204,8 @@ QString MessageBoxPrompter::ChooseProgram(QWidget* owner) {
     return chooser.selectedFiles().first();
 }
 
-QString MessageBoxPrompter::ChooseFolder(const QString& title) {
-    return QFileDialog::getExistingDirectory(m_pOwner, title);
+QString MessageBoxPrompter::ChooseFolder(const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(m_pOwner, title, start);
 }
 
 }  // namespace pellumar

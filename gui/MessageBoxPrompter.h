@@ -11,7 +11,7 @@ class MessageBoxPrompter final : public Prompter {
   public:
     void SetOwner(QWidget* owner) { m_pOwner = owner; }
     int Ask(const QString& text, const QString& caption, Buttons buttons, Icon icon) override;
-    QString ChooseFolder(const QString& title) override;
+    QString ChooseFolder(const QString& title, const QString& start) override;
     QString ChooseProgram(QWidget* owner) override;
 
   private:

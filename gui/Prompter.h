@@ -24,8 +24,8 @@ class Prompter {
 
     virtual ~Prompter() = default;
     virtual int Ask(const QString& text, const QString& caption, Buttons buttons, Icon icon) = 0;
-    // A folder the user chose, or "" when none was.
-    virtual QString ChooseFolder(const QString& title) = 0;
+    // A folder the user chose, starting at `start`, or "" when none was.
+    virtual QString ChooseFolder(const QString& title, const QString& start) = 0;
     // A program file the user chose, or "" when none was.
     virtual QString ChooseProgram(QWidget* owner) = 0;
 };

@@ -41,6 +41,13 @@ void ResultsView::keyPressEvent(QKeyEvent* event) {
         emit openRequested();
         return;
     }
+    // Shift+F10 opens the menu as the Menu key does: at the current row.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        event->accept();
+        const QRect row = visualRect(currentIndex());
+        emit customContextMenuRequested(row.isValid() ? row.center() : QPoint(0, 0));
+        return;
+    }
     QTreeView::keyPressEvent(event);
 }
 
@@ -50,7 +57,9 @@ void ResultsView::focusInEvent(QFocusEvent* event) {
 }
 
 void ResultsView::focusOutEvent(QFocusEvent* event) {
-    ShowSelection(false);
+    // The menu opened on the rows acts on them: they stay marked while it is open.
+    if (event->reason() != Qt::PopupFocusReason)
+        ShowSelection(false);
     QTreeView::focusOutEvent(event);
 }
 

@@ -1,5 +1,11 @@
 #include "SearchFlow.h"
 
+#include <cstdlib>
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 #include "Prompter.h"
 #include "ResourceIds.h"
 #include "StopState.h"
@@ -51,11 +57,61 @@ ErrorReply SearchErrorNoRetryReply(int answer) {
 }
 
 QueryTexts NewQueryTexts() {
+    return {HomeFolder(), "*.*", "", ""};
+}
+
+std::string HomeFolder() {
 #ifdef _WIN32
-    return {"C:\\", "*.*", "", ""};
+    const char* profile = std::getenv("USERPROFILE");
+    return profile != nullptr && *profile != '\0' ? profile : "C:\\";
 #else
-    return {"/", "*.*", "", ""};
+    std::string home;
+    if (const char* variable = std::getenv("HOME"))
+        home = variable;
+    if (home.empty() || home.front() != '/') {
+        const passwd* account = ::getpwuid(::getuid());
+        home = account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
+    }
+    if (home.empty() || home.front() != '/')
+        return "/";
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    return home;
 #endif
+}
+
+std::string RunConfirmationText(const std::string& strSearch, const std::string& strReplace,
+                                const RunScope& scope) {
+    std::string text = ConfirmationText(strSearch, strReplace, scope.searchOnly);
+    text += "\n\nIn the folder: " + scope.folder;
+    text += "\nFiles named: " + scope.filter;
+    if (scope.searchOnly)
+        return text;
+    if (scope.subfolders)
+        text += "\nIncluding subfolders";
+    if (scope.hidden)
+        text += "\nIncluding hidden files";
+    if (scope.ignoreCase)
+        text += "\nIgnoring case: upper and lower case letters match each other";
+    if (!scope.keepUndo)
+        text += "\n\nKeep Undo Copies is off: this replacement cannot be taken back.";
+    return text;
+}
+
+std::string ChooserStart(const std::string& typed,
+                         const std::function<bool(const std::string&)>& isFolder) {
+    std::string folder = typed;
+    while (!folder.empty()) {
+        if (isFolder(folder))
+            return folder;
+        const std::size_t slash = folder.find_last_of('/');
+        if (slash == std::string::npos)
+            break;
+        folder.resize(slash == 0 ? 1 : slash);
+        if (folder == "/")
+            return isFolder(folder) ? folder : HomeFolder();
+    }
+    return HomeFolder();
 }
 
 }  // namespace pellumar

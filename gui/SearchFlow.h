@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "SearchQuery.h"
@@ -27,13 +28,39 @@ CloseStep CloseAfterYes(RunState runState);
 ErrorReply SearchErrorReply(int answer);
 ErrorReply SearchErrorNoRetryReply(int answer);
 
-// What New Query puts in the four text fields.
+// What New Query puts in the four text fields: the folder is the user's own, never the root of
+// the whole system.
 struct QueryTexts {
-    const char* folder;
-    const char* filter;
-    const char* search;
-    const char* replace;
+    std::string folder;
+    std::string filter;
+    std::string search;
+    std::string replace;
 };
 QueryTexts NewQueryTexts();
+
+// The user's home folder as a full path: $HOME, else the account's, else the root.
+std::string HomeFolder();
+
+// Where and how a run goes, as the confirmation names it.
+struct RunScope {
+    std::string folder;  // a full path
+    std::string filter;
+    bool searchOnly = false;
+    bool subfolders = false;
+    bool hidden = false;
+    bool ignoreCase = false;
+    bool keepUndo = true;
+};
+
+// The question asked before a run starts: the question itself on the first line, then the
+// folder and the filter, and for a replacement each option that widens what is replaced and
+// whether it can be taken back.
+std::string RunConfirmationText(const std::string& strSearch, const std::string& strReplace,
+                                const RunScope& scope);
+
+// The folder a folder chooser opens at: the folder typed, or its nearest parent that exists;
+// the home folder when nothing of it exists.
+std::string ChooserStart(const std::string& typed,
+                         const std::function<bool(const std::string&)>& isFolder);
 
 }  // namespace pellumar

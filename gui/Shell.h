@@ -24,6 +24,8 @@ class Shell {
     // argument, never parsed by a shell.
     virtual bool StartViewer(const QString& program, const QByteArray& file,
                              const QByteArray& folder) = 0;
+    // Why the last of these calls that returned false failed, in words; "" when it is not known.
+    virtual QString LastFailure() const = 0;
 };
 
 }  // namespace pellumar

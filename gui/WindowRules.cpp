@@ -42,12 +42,16 @@ bool UndoEnabled(RunState runState, bool somethingKept) {
 std::vector<ShowStep> ShowPageSteps(int selected) {
     const bool query = selected == kPageQuery;
     std::vector<ShowStep> steps;
-    if (!query)
+    if (!query) {
         steps.push_back({kIdResults, true});
+        steps.push_back({kIdSummary, true});
+    }
     for (int id : kQueryControls)
         steps.push_back({id, query});
-    if (query)
+    if (query) {
         steps.push_back({kIdResults, false});
+        steps.push_back({kIdSummary, false});
+    }
     return steps;
 }
 
@@ -96,6 +100,18 @@ ResultsMenuState ResultsMenuFor(std::size_t selected, std::int32_t doubleClickAc
 
 const char* EmptyListText(bool ended, std::size_t rows) {
     return ended && rows == 0 ? "No files found" : "";
+}
+
+int DefaultColumnWidth(int described, int charWidth, int fits) {
+    const int scaled = (described * charWidth + kDescribedCharWidth / 2) / kDescribedCharWidth;
+    return scaled > fits ? scaled : fits;
+}
+
+Spot CentredSpot(int areaX, int areaY, int areaWidth, int areaHeight, int width, int height) {
+    const auto start = [](int area, int room, int size) {
+        return size >= room ? area : area + (room - size) / 2;
+    };
+    return {start(areaX, areaWidth, width), start(areaY, areaHeight, height)};
 }
 
 }  // namespace pellumar

@@ -64,6 +64,21 @@ std::optional<bool> ToggleOption(SearchOptions& options, int command);
 // The option behind a Settings menu toggle, or nothing for another command.
 std::optional<bool> ToggleState(const SearchOptions& options, int command);
 
+// The results columns' default widths are pixels of a font whose average character is this wide.
+inline constexpr int kDescribedCharWidth = 6;
+// A column's default width in a font whose average character is `charWidth` pixels wide, and
+// never narrower than `fits`, what its usual texts need.
+int DefaultColumnWidth(int described, int charWidth, int fits);
+
+// Where a window's frame goes in a screen's free area (x, y, width, height): centred, and where
+// it is larger than the area, at the area's top left corner, so that its title bar stays on the
+// screen.
+struct Spot {
+    int x;
+    int y;
+};
+Spot CentredSpot(int areaX, int areaY, int areaWidth, int areaHeight, int width, int height);
+
 // The read-me text beside the executable: its name with the extension "TXT".
 std::string HelpFilePath(const std::string& executablePath);
 

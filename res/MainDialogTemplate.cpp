@@ -7,7 +7,7 @@ namespace {
 using enum ControlKind;
 
 constexpr ControlTemplate kMainControls[] = {
-    {kIdResults, ListView, "", 13, 24, 209, 198, kHidden},
+    {kIdResults, ListView, "", 13, 24, 209, 186, kHidden},
     {kIdTabPages, TabControl, "", 7, 7, 222, 220, kVisible},
     {kIdFilterLabel, Label, "Fil&ter:", 13, 29, 18, 8, kHidden},
     {kIdFilter, ComboBox, "", 45, 27, 166, 52, kHidden},
@@ -26,6 +26,8 @@ constexpr ControlTemplate kMainControls[] = {
     {kIdNewQuery, PushButton, "Ne&w Query", 239, 41, 50, 14, kVisible},
     {kIdOk, PushButton, "&Close", 239, 106, 50, 14, kVisible},
     {kIdAnimation, Animation, "", 241, 56, 48, 49, kVisible},
+    // How the run in hand goes, or how the last one ended: under the list, on its page.
+    {kIdSummary, Label, "", 13, 213, 209, 9, kHidden},
 };
 
 constexpr DialogTemplate kMainDialog = {kDialogMain, "Pellumar Search", 296, 234, kMainControls};
@@ -44,7 +46,9 @@ constexpr MenuItemTemplate kSettingsItems[] = {
     {0, "", false},
     {kCmdDoubleClicking, "&Double-Clicking In Results...", false},
 };
-constexpr MenuItemTemplate kHelpItems[] = {{kCmdAbout, "&About...", false}};
+// F1 opens the help wherever the focus is; the item shows the key.
+constexpr MenuItemTemplate kHelpItems[] = {{kCmdHelpTopics, "&Help Topics\tF1", false},
+                                           {kCmdAbout, "&About...", false}};
 constexpr MenuTemplate kMainMenu[] = {
     {"&File", kFileItems},
     {"&Settings", kSettingsItems},

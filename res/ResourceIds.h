@@ -29,6 +29,7 @@ enum ControlId : int {
     kIdActionProgram = 1027,
     kIdViewer = 1028,
     kIdViewerBrowse = 1029,
+    kIdSummary = 1030,
     kIdNone = -1,
 };
 
@@ -42,6 +43,7 @@ enum CommandId : int {
     kCmdHiddenFiles = 32778,
     kCmdUndoLast = 32779,
     kCmdKeepUndo = 32780,
+    kCmdHelpTopics = 32781,
 };
 
 enum ResourceId : int {

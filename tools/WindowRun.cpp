@@ -25,7 +25,7 @@ namespace {
 class QuietPrompter final : public pellumar::Prompter {
   public:
     int Ask(const QString&, const QString&, Buttons, Icon) override { return kIdIgnore; }
-    QString ChooseFolder(const QString&) override { return {}; }
+    QString ChooseFolder(const QString&, const QString&) override { return {}; }
     QString ChooseProgram(QWidget*) override { return {}; }
 };
 

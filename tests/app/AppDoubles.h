@@ -8,6 +8,13 @@
 #include "Prompter.h"
 #include "Shell.h"
 
+#include <ostream>
+
+// Texts in a failed expectation read as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace pellumar::test {
 
 // Records what the program asks of the desktop.
@@ -16,7 +23,7 @@ class RecordingShell final : public Shell {
     bool OpenDocument(const QByteArray& path) override {
         m_calls << "open " + QString::fromUtf8(path);
         m_files << path;
-        return true;
+        return m_bDocumentOpens;
     }
     bool OpenUrl(const QString& url) override {
         m_calls << "url " + url;
@@ -35,9 +42,12 @@ class RecordingShell final : public Shell {
         m_files << file;
         return m_bProgramStarts;
     }
+    QString LastFailure() const override { return m_strFailure; }
     QStringList m_calls;
     QByteArrayList m_files;  // the paths handed over, byte for byte
+    QString m_strFailure;
     bool m_bUrlOpens = true;
+    bool m_bDocumentOpens = true;
     bool m_bProgramStarts = true;
     QString m_strHandler;
 };
@@ -59,8 +69,8 @@ class ScriptedPrompter final : public Prompter {
         m_answers.pop_front();
         return answer;
     }
-    QString ChooseFolder(const QString& title) override {
-        m_asked << "choose: " + title;
+    QString ChooseFolder(const QString& title, const QString& start) override {
+        m_asked << "choose: " + title + " at " + start;
         return m_folder;
     }
     QString ChooseProgram(QWidget*) override {

@@ -118,12 +118,15 @@ TEST_F(LinkTest, AFailedClickTriesTheWebHandlerThenTellsWhy) {
     QTest::mouseClick(&link, Qt::LeftButton, {}, {2, 2});
     EXPECT_EQ(m_shell.m_calls.last(), "start firefox-esr [" + link.Url() + "] in ");
     EXPECT_TRUE(link.IsVisited());
+    // With no handler for web pages either, the box says what the desktop said.
     m_shell.m_strHandler.clear();
+    m_shell.m_strFailure = "xdg-open is not installed";
     QTest::mouseClick(&link, Qt::LeftButton, {}, {2, 2});
     EXPECT_FALSE(link.IsVisited());
     EXPECT_TRUE(m_prompter.m_asked.last().endsWith(
-        "Unable to open hyperlink:\n\nThere is no application associated\nwith the given "
-        "filename extension."));
+        "Unable to open hyperlink:\n\nThe desktop could not open it: xdg-open is not installed.\n"
+        "No program is set to open web pages (text/html)."))
+        << m_prompter.m_asked.last().toStdString();
     m_shell.m_strHandler = "browser \"%1\"";
     m_shell.m_bProgramStarts = false;
     QTest::mouseClick(&link, Qt::LeftButton, {}, {2, 2});

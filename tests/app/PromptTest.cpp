@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +21,8 @@
 #include "MessageBoxPrompter.h"
 #include "PromptText.h"
 #include "ResourceIds.h"
+#include "WindowRules.h"
+#include "DialogBuilder.h"
 
 namespace pellumar {
 namespace {
@@ -30,7 +35,16 @@ int AskWith(const QString& text, Prompter::Buttons buttons, std::function<void(Q
     QTimer::singleShot(0, [act] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
+        QApplication::setActiveWindow(box);  // so that its shortcuts reach it
+        EXPECT_TRUE(QTest::qWaitForWindowActive(box));
         act(box);
+        // A mnemonic clicks its button a moment later, as a click takes that long.
+        QPointer<QMessageBox> open(box);
+        QTest::qWaitFor([&] { return open.isNull() || !open->isVisible(); }, 1000);
+        if (!open.isNull() && open->isVisible()) {  // a key that answered nothing must fail, not hang
+            ADD_FAILURE() << "the box is still open";
+            open->done(QMessageBox::Cancel);
+        }
     });
     return prompter.Ask(text, QStringLiteral("Caption"), buttons, Prompter::kExclamation);
 }
@@ -71,19 +85,78 @@ TEST(PromptsTest, LongTextsStayOnTheScreenAndWholeInTheDetails) {
     QString tall, wide(1500, QLatin1Char('w'));
     for (int line = 0; line < 80; ++line)
         tall += QStringLiteral("line %1\n").arg(line);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     for (const QString& text : {tall, wide, tall + wide}) {
         AskWith(text, Prompter::kYesNo, [&](QMessageBox* box) {
             EXPECT_EQ(box->detailedText(), text);
-            EXPECT_LE(box->text().count(QLatin1Char('\n')), kPromptLines - 1);
             EXPECT_TRUE(box->text().contains(QChar(0x2026)));  // a visible ellipsis
-            for (const QString& line : box->text().split(QLatin1Char('\n')))
-                EXPECT_LE(line.size(), kPromptColumns);
-            EXPECT_LE(box->sizeHint().height(), 1024 - 64);
+            EXPECT_LE(box->sizeHint().height(), screen.height());
+            EXPECT_LE(box->sizeHint().width(), screen.width());
             box->button(QMessageBox::No)->click();
         });
     }
-    EXPECT_EQ(ShortenedForBox(QStringLiteral("fits\nin the box")),
+    const BoxLimits limits{10, 30, 20};
+    EXPECT_EQ(ShortenedForBox(QStringLiteral("fits\nin the box"), limits),
               QStringLiteral("fits\nin the box"));
+    // A long word keeps both ends; rows past the box are left out after an ellipsis line.
+    EXPECT_EQ(ShortenedForBox("see /" + QString(40, 'a') + "/name.txt", limits),
+              "see /" + QString(13, 'a') + QChar(0x2026) + QString(6, 'a') + "/name.txt");
+    EXPECT_EQ(ShortenedForBox(QString("word ").repeated(60), limits),
+              QString("word ").repeated(36) + "\n" + QChar(0x2026));
+    EXPECT_EQ(ShortenedForBox(QString("x\n").repeated(12), limits),
+              QString("x\n").repeated(9) + QChar(0x2026));
+}
+
+// A prompt that fits on the screen is shown whole, however long its lines: the failure prompt
+// with its question and the meaning of its buttons, the filter problem with its last words.
+// Its buttons answer to Alt and their letter; after Show Details, Enter still answers the
+// default button; its caption is never cut.
+TEST(PromptsTest, APromptThatFitsIsShownWholeAndAnsweredByItsKeys) {
+    const QString failure = QStringLiteral(
+        "Cannot open the temporary file (/home/someone/projects/a/rather/deep/folder/pelAA2B.tmp): "
+        "Access denied. Abort the search, Ignore this file and continue on to the next one, or "
+        "Retry the operation?\n\nFile being replaced: /home/someone/projects/a/rather/deep/"
+        "folder/notes.txt\nThe system said: Permission denied");
+    EXPECT_EQ(AskWith(failure, Prompter::kAbortRetryIgnore,
+                      [&](QMessageBox* box) {
+                          EXPECT_EQ(box->text(), failure);
+                          EXPECT_TRUE(box->detailedText().isEmpty());
+                          QTest::keyClick(box, Qt::Key_I, Qt::AltModifier);
+                      }),
+              Prompter::kIdIgnore);
+    for (const auto& [key, answer] : {std::pair{Qt::Key_A, Prompter::kIdAbort},
+                                      std::pair{Qt::Key_R, Prompter::kIdRetry}}) {
+        EXPECT_EQ(AskWith(failure, Prompter::kAbortRetryIgnore,
+                          [key = key](QMessageBox* box) {
+                              QTest::keyClick(box, key, Qt::AltModifier);
+                          }),
+                  answer);
+    }
+    EXPECT_EQ(AskWith("x", Prompter::kYesNo,
+                      [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_N, Qt::AltModifier); }),
+              Prompter::kIdNo);
+    // Shortened, with details: Enter after Show Details still answers Yes.
+    const QString tall = QString("line\n").repeated(200);
+    EXPECT_EQ(AskWith(tall, Prompter::kYesNo,
+                      [](QMessageBox* box) {
+                          for (QAbstractButton* button : box->buttons())
+                              if (box->buttonRole(button) == QMessageBox::ActionRole)
+                                  button->click();
+                          QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                      }),
+              Prompter::kIdYes);
+    // A caption longer than the text's lines is never cut by the title bar.
+    MessageBoxPrompter prompter;
+    const QString caption = QStringLiteral("Undo Last Replacement");
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        QFont bold = box->font();
+        bold.setBold(true);
+        EXPECT_GE(box->width(), QFontMetrics(bold).horizontalAdvance(caption) + 100);
+        box->button(QMessageBox::Ok)->click();
+    });
+    prompter.Ask(QStringLiteral("Restored 1 file."), caption, Prompter::kOk, Prompter::kNoIcon);
 }
 
 // The program as it runs its window until it closes: F1 in the main window, in the About box
@@ -93,7 +166,8 @@ TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
     QFile(folder.filePath("RunTest.TXT")).open(QIODevice::WriteOnly);
     test::RecordingShell shell;
     CSearchApp app(shell, folder.filePath("RunTest"));
-    QTimer::singleShot(0, [] {
+    QString told;
+    QTimer::singleShot(0, [&] {
         auto* window = qobject_cast<CSearchDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(window, nullptr);
         QApplication::setActiveWindow(window);
@@ -113,13 +187,27 @@ TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
             box->button(QMessageBox::Yes)->click();
         });
         window->OnNewQuery();
+        // Help > Help Topics opens it too; where the desktop cannot, a box says why.
+        window->OnCommand(kCmdHelpTopics);
+        shell.m_bDocumentOpens = false;
+        shell.m_strFailure = "xdg-open is not installed";
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            told = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        window->OnCommand(kCmdHelpTopics);
         window->close();
     });
     EXPECT_EQ(app.InitInstance(), 0);
-    EXPECT_EQ(shell.m_calls, QStringList(3, "open " + folder.filePath("RunTest.TXT")));
+    EXPECT_EQ(shell.m_calls, QStringList(5, "open " + folder.filePath("RunTest.TXT")));
+    EXPECT_EQ(told, "Cannot open the help file " + folder.filePath("RunTest.TXT") +
+                        ":\nxdg-open is not installed.");
     // The window says which launcher entry it belongs to.
     EXPECT_EQ(QGuiApplication::desktopFileName(), "org.example.PellumarSearch");
-    EXPECT_EQ(QSettings("KVT", "RunTest").value("Options/Column Two").toInt(), 160);
+    EXPECT_EQ(QSettings("KVT", "RunTest").value("Options/Column Two").toInt(),
+              DefaultColumnWidth(160, BaseUnitsOf(QApplication::font()).x, 0));
 }
 
 }  // namespace

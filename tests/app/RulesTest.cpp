@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <QFile>
 #include <QItemSelectionModel>
@@ -10,6 +11,8 @@
 #include "CSearchApp.h"
 #include "DialogLayout.h"
 #include "ResultsModel.h"
+#include "RunSummary.h"
+#include "SearchFlow.h"
 #include "WindowRules.h"
 
 namespace pellumar {
@@ -152,6 +155,75 @@ TEST(RulesTest, HelpOpensTheTextBesideTheExecutableWhenThereIsOne) {
     QFile(folder.filePath("PellumarSearch.TXT")).open(QIODevice::WriteOnly);
     app.OnHelp();
     EXPECT_EQ(shell.m_calls, QStringList{"open " + folder.filePath("PellumarSearch.TXT")});
+}
+
+// The line that ends a run: what it found, listed or changed, how many it left or could not
+// read, and where it stopped; counts as people read them.
+TEST(RulesTest, TheEndOfARunIsToldInOneLine) {
+    using Kind = RunSummary::Kind;
+    const auto told = [](Kind kind, int listed, int left, int unread, bool stopped,
+                         uint64_t lookedAt = 1204) {
+        RunSummary summary;
+        summary.Begin(kind);
+        for (int i = 0; i < listed; ++i)
+            summary.Listed();
+        for (int i = 0; i < left; ++i)
+            summary.LeftAsItWas();
+        for (int i = 0; i < unread; ++i)
+            summary.NotRead();
+        if (stopped)
+            summary.Stopped();
+        return summary.EndText(lookedAt);
+    };
+    EXPECT_EQ(told(Kind::Search, 312, 0, 0, false), "Found in 312 files");
+    EXPECT_EQ(told(Kind::Search, 1, 0, 0, false), "Found in 1 file");
+    EXPECT_EQ(told(Kind::Search, 0, 0, 2, false), "Found in 0 files; 2 could not be read");
+    EXPECT_EQ(told(Kind::List, 1500, 0, 0, false), "Listed 1,500 files");
+    EXPECT_EQ(told(Kind::Replace, 310, 2, 0, false), "Changed 310 files; 2 left as they were");
+    EXPECT_EQ(told(Kind::Replace, 97, 0, 0, true), "Stopped after 1,204 files: changed 97");
+    EXPECT_EQ(told(Kind::Search, 3, 1, 0, true, 1), "Stopped after 1 file: found in 3; 1 left as it was");
+    EXPECT_EQ(RunSummary::ProgressText(0, "/home/u"), "Looked at 0 files, now in /home/u");
+    EXPECT_EQ(RunSummary::ProgressText(1, ""), "Looked at 1 file");
+    EXPECT_EQ(CountText(0), "0");
+    EXPECT_EQ(CountText(999), "999");
+    EXPECT_EQ(CountText(1000), "1,000");
+    EXPECT_EQ(CountText(1234567890123ull), "1,234,567,890,123");
+}
+
+// New Query's folder is the user's home as a full path; a chooser opens at the folder typed or
+// the nearest one of it that exists.
+TEST(RulesTest, TheUsersOwnFoldersAreWhereTheWindowStarts) {
+    const char* before = std::getenv("HOME");
+    const std::string kept = before != nullptr ? before : "";
+    ::setenv("HOME", "/home/someone//", 1);
+    EXPECT_EQ(NewQueryTexts().folder, "/home/someone");
+    EXPECT_EQ(NewQueryTexts().filter, "*.*");
+    ::setenv("HOME", "relative", 1);  // not a full path: the account's own folder
+    EXPECT_EQ(HomeFolder().front(), '/');
+    ::setenv("HOME", "/home/someone", 1);
+    const auto exists = [](const std::string& path) {
+        return path == "/" || path == "/srv" || path == "/srv/data";
+    };
+    EXPECT_EQ(ChooserStart("/srv/data", exists), "/srv/data");
+    EXPECT_EQ(ChooserStart("/srv/data/gone/deeper", exists), "/srv/data");
+    EXPECT_EQ(ChooserStart("/gone", exists), "/");
+    EXPECT_EQ(ChooserStart("", exists), "/home/someone");
+    EXPECT_EQ(ChooserStart("/gone", [](const std::string&) { return false; }), "/home/someone");
+    ::setenv("HOME", kept.c_str(), 1);
+}
+
+// Default column widths grow with the font's characters but never below what their texts need;
+// a window goes in the middle of the screen's free area, and its top left corner stays on it.
+TEST(RulesTest, ColumnsFollowTheFontAndTheWindowOpensOnTheScreen) {
+    EXPECT_EQ(DefaultColumnWidth(42, kDescribedCharWidth, 0), 42);
+    EXPECT_EQ(DefaultColumnWidth(42, 9, 0), 63);
+    EXPECT_EQ(DefaultColumnWidth(42, 7, 60), 60);
+    EXPECT_EQ(DefaultColumnWidth(120, 5, 0), 100);
+    EXPECT_EQ(CentredSpot(0, 0, 1280, 1024, 480, 424).x, 400);
+    EXPECT_EQ(CentredSpot(0, 0, 1280, 1024, 480, 424).y, 300);
+    EXPECT_EQ(CentredSpot(0, 24, 640, 488, 900, 900).x, 0);
+    EXPECT_EQ(CentredSpot(0, 24, 640, 488, 900, 900).y, 24);
+    EXPECT_EQ(CentredSpot(1280, 0, 1920, 1080, 1920, 1000).x, 1280);
 }
 
 }  // namespace

@@ -28,6 +28,8 @@
 #include "ResourceIds.h"
 #include "ResultsModel.h"
 #include "ResultsView.h"
+#include "SearchFlow.h"
+#include "SearchWindowFixture.h"
 
 namespace pellumar {
 namespace {
@@ -35,95 +37,6 @@ namespace {
 using namespace res;
 using test::Op;
 using P = Prompter;
-
-class SearchWindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ::setenv("XDG_STATE_HOME", m_state.Root().c_str(), 1);  // each case's own undo store
-        m_store.WriteProfileInt("Options", "Search Confirmation", 0);
-        m_dialog = std::make_unique<CSearchDlg>(m_store, m_prompter, m_shell, m_sys);
-        m_dialog->show();
-        QApplication::setActiveWindow(m_dialog.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
-        m_store.ClearLog();
-    }
-    void TearDown() override {
-        m_dialog.reset();
-        std::filesystem::current_path(m_previousFolder);
-    }
-
-    void Query(const std::string& folder, const QString& filter, const QString& search,
-               const QString& replace = "") {
-        Combo(kIdLookIn)->setEditText(QString::fromStdString(folder));
-        Combo(kIdFilter)->setEditText(filter);
-        Text(kIdSearchText)->setPlainText(search);
-        Text(kIdReplaceText)->setPlainText(replace);
-    }
-    void SearchOnly(bool on) {
-        static_cast<QCheckBox*>(Control(kIdSearchOnly))->setChecked(on);
-        m_dialog->OnSearchOnly();
-    }
-    // The worker stops at its first file until Release.
-    void Hold() {
-        m_hold = {};
-        m_sys.Before(Op::Open, [future = m_hold.get_future().share()] { future.wait(); });
-    }
-    void Release() { m_hold.set_value(); }
-    // Searches the whole tree for `text` only: started, held or waited for.
-    void Search(const QString& text, bool held = false) {
-        SearchOnly(true);
-        Query(tree.Root(), "*.*", text);
-        if (held) {
-            Hold();
-            m_dialog->OnStart();
-        } else {
-            Run();
-        }
-    }
-    // Waits for the end of the search.
-    bool Idle() {
-        return QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000);
-    }
-    // Starts and waits for the end of the search.
-    void Run() {
-        m_dialog->OnStart();
-        ASSERT_TRUE(Idle());
-    }
-    QWidget* Control(int id) const { return m_dialog->Control(id); }
-    QComboBox* Combo(int id) const { return static_cast<QComboBox*>(Control(id)); }
-    QPlainTextEdit* Text(int id) const { return static_cast<QPlainTextEdit*>(Control(id)); }
-    QTreeView* List() const { return static_cast<QTreeView*>(Control(kIdResults)); }
-    QStringList Listed() const {
-        QStringList rows;
-        const ResultsModel& model = m_dialog->Results();
-        for (int i = 0; i < model.rowCount(); ++i)
-            rows << model.Row(i).name + " in " + model.Row(i).location.mid(tree.Root().size());
-        return rows;
-    }
-    // Types each character as a key press would, the ones no key stands for included.
-    static void Type(QWidget* widget, const QString& text) {
-        for (const QChar c : text) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(widget, &press);
-        }
-    }
-    bool LogHas(const std::string& prefix) const {
-        for (const std::string& line : m_store.Log())
-            if (line.rfind(prefix, 0) == 0)
-                return true;
-        return false;
-    }
-
-    std::filesystem::path m_previousFolder = std::filesystem::current_path();
-    test::TempTree tree;
-    test::TempTree m_state;
-    MemorySettingsStore m_store;
-    test::ScriptedPrompter m_prompter;
-    test::RecordingShell m_shell;
-    test::FaultySys m_sys;
-    std::promise<void> m_hold;
-    std::unique_ptr<CSearchDlg> m_dialog;
-};
 
 TEST_F(SearchWindowTest, EachFailedCheckTellsItsProblemAndMovesTheFocus) {
     struct Case {
@@ -162,9 +75,9 @@ TEST_F(SearchWindowTest, EachFailedCheckTellsItsProblemAndMovesTheFocus) {
     Query(tree.Root(), "*.*", "foo");
     m_prompter.Answer({P::kIdNo});
     m_dialog->OnStart();
-    EXPECT_EQ(m_prompter.m_asked.last(),
-              "Search confirmation: Are you sure you want to replace all occurences of 'foo' with "
-              "nothing?");
+    EXPECT_TRUE(m_prompter.m_asked.last().startsWith(
+        "Search confirmation: Are you sure you want to replace all occurences of 'foo' with "
+        "nothing?\n"));
     EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
     EXPECT_FALSE(Control(kIdResults)->isVisible());
     EXPECT_TRUE(m_store.Log().empty());
@@ -334,7 +247,7 @@ TEST_F(SearchWindowTest, NewQueryEmptiesTheFieldsAndTheListWhenConfirmed) {
     m_dialog->OnNewQuery();
     EXPECT_EQ(m_prompter.m_asked.last(),
               "New Search: This will clear your current search. Are you sure?");
-    EXPECT_EQ(Combo(kIdLookIn)->currentText(), "/");
+    EXPECT_EQ(Combo(kIdLookIn)->currentText(), QString::fromStdString(HomeFolder()));
     EXPECT_EQ(Combo(kIdFilter)->currentText(), "*.*");
     EXPECT_EQ(Text(kIdSearchText)->toPlainText(), "");
     EXPECT_EQ(m_dialog->Results().rowCount(), 0);
@@ -345,7 +258,8 @@ TEST_F(SearchWindowTest, NewQueryEmptiesTheFieldsAndTheListWhenConfirmed) {
     EXPECT_TRUE(m_store.Log().empty());
     m_prompter.m_folder = QString::fromStdString(tree.Root());
     m_dialog->OnBrowseFolder();
-    EXPECT_EQ(m_prompter.m_asked.last(), "choose: Choose a Folder");
+    EXPECT_EQ(m_prompter.m_asked.last(),
+              "choose: Choose a Folder at " + QString::fromStdString(HomeFolder()));
     EXPECT_EQ(Combo(kIdLookIn)->currentText(), m_prompter.m_folder);
     EXPECT_EQ(m_store.GetProfileString("Look In Folders MRU", "dir1", ""), tree.Root());
 }
@@ -379,7 +293,7 @@ TEST_F(SearchWindowTest, TemporaryFileFailuresArePutToTheUser) {
     tree.Write("a.txt", "old");
     Run();
     EXPECT_TRUE(m_prompter.m_asked.last().contains("Cannot close the output file"));
-    EXPECT_TRUE(m_prompter.m_asked.last().endsWith("or Cancelit?"));
+    EXPECT_TRUE(m_prompter.m_asked.last().contains("or Cancelit?\n"));
 }
 
 TEST_F(SearchWindowTest, FileUndoTakesTheLastReplacementBackAndNamesWhatItLeft) {

@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
@@ -94,7 +96,7 @@ TEST_F(WindowTest, ClosingKeepsColumnWidthsAndRecentListsWritingFoldersFiltersTh
     m_store.WriteProfileString("Filters MRU", "filter1", "*.c");
     Open();
     auto* header = Get<QTreeView>(kIdResults)->header();
-    EXPECT_EQ(header->sectionSize(2), 42);
+    EXPECT_GE(header->sectionSize(2), 42);  // the default, grown with the font
     header->resizeSection(1, 222);
     m_store.ClearLog();
     Close();
@@ -163,10 +165,15 @@ TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlapsAndTheResultsPageSh
     EXPECT_LT(Get(kIdStart)->y(), Get(kIdStop)->y());
     EXPECT_LT(Get(kIdAnimation)->y(), Get(kIdOk)->y());
     EXPECT_LT(Get(kIdSearchText)->y(), Get(kIdReplaceText)->y());
-    // The results page shows only the list beside the buttons.
+    // The results page shows only the list, with the line that tells of the run under it.
     EXPECT_FALSE(Get(kIdResults)->isVisible());
+    EXPECT_FALSE(Get(kIdSummary)->isVisible());
+    EXPECT_TRUE(tab.contains(Get(kIdSummary)->geometry()));
+    EXPECT_GT(Get(kIdSummary)->y(), Get(kIdResults)->geometry().bottom());
+    EXPECT_GE(Get(kIdSummary)->height(), Get(kIdSummary)->fontMetrics().height());
     Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
     EXPECT_TRUE(Get(kIdResults)->isVisible());
+    EXPECT_TRUE(Get(kIdSummary)->isVisible());
     for (int id : kQueryControls)
         EXPECT_FALSE(Get(id)->isVisible()) << id;
     for (int id : kAlwaysShown)
@@ -175,6 +182,7 @@ TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlapsAndTheResultsPageSh
     for (int id : kQueryControls)
         EXPECT_TRUE(Get(id)->isVisible()) << id;
     EXPECT_FALSE(Get(kIdResults)->isVisible());
+    EXPECT_FALSE(Get(kIdSummary)->isVisible());
     EXPECT_TRUE(Get(kIdStart)->isEnabled());
     EXPECT_FALSE(Get(kIdStop)->isEnabled());
     EXPECT_FALSE(Get<BusyAnimation>(kIdAnimation)->IsPlaying());
@@ -193,6 +201,28 @@ TEST_F(WindowTest, MnemonicsAndTheTabSettingReachTheTextBoxes) {
     EXPECT_EQ(Get<QPlainTextEdit>(kIdSearchText)->toPlainText(), "\t");
     QTest::keyClick(m_dialog.get(), Qt::Key_T, Qt::AltModifier);
     EXPECT_TRUE(Get(kIdFilter)->hasFocus());
+}
+
+// The window opens in the middle of its screen, its frame and title bar wholly on it, at any
+// scale: the test runs once as it is and once at QT_SCALE_FACTOR=2.
+TEST(PlacementTest, TheWindowOpensWhollyOnTheScreenInItsMiddle) {
+    MemorySettingsStore store;
+    test::ScriptedPrompter prompter;
+    test::RecordingShell shell;
+    CSearchDlg dialog(store, prompter, shell);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    const QRect area = dialog.screen()->availableGeometry();
+    const QRect frame = dialog.frameGeometry();
+    ASSERT_LE(frame.width(), area.width());
+    ASSERT_LE(frame.height(), area.height());
+    EXPECT_TRUE(area.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width()
+                                      << "x" << frame.height() << " on " << area.width() << "x"
+                                      << area.height();
+    // The guessed title bar may put it lower by half of that.
+    const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1);
+    EXPECT_LE(std::abs(frame.center().y() - area.center().y()), titleBar / 2 + 1);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST(ScanTest, SearchOnlyReportsTheInformationReadAndSkipsShortFiles) {
     RecordingSink replacing(tree.Root());
     RunSearch({tree.Root(), "grows", "short", "much longer now"}, replacing);
     EXPECT_EQ(tree.Read("grows"), "much longer now");
-    EXPECT_EQ(replacing.LastInfo().FileSize(), 5u);  // as the file was before the change
+    EXPECT_EQ(replacing.LastInfo().FileSize(), 15u);  // as the file is now, on the disk
     EXPECT_EQ(replacing.LastInfo().nNumberOfLinks, 1u);
 }
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pellumar {
+
+// What one run of the window came to, counted from its reports, and the line that says so.
+class RunSummary {
+  public:
+    enum class Kind { Search, List, Replace };
+
+    void Begin(Kind kind);
+    void Listed() { ++m_nListed; }
+    void LeftAsItWas() { ++m_nLeft; }
+    void NotRead() { ++m_nNotRead; }
+    // The user or an answer asked the run to end before its walk did.
+    void Stopped() { m_bStopped = true; }
+
+    uint64_t ListedCount() const { return m_nListed; }
+
+    // While the run goes on: how many files were looked at, and where.
+    static std::string ProgressText(uint64_t lookedAt, const std::string& folder);
+    // Once it ended, after `lookedAt` files.
+    std::string EndText(uint64_t lookedAt) const;
+
+  private:
+    Kind m_kind = Kind::Search;
+    uint64_t m_nListed = 0;
+    uint64_t m_nLeft = 0;
+    uint64_t m_nNotRead = 0;
+    bool m_bStopped = false;
+};
+
+// A count as people read it: 1,204.
+std::string CountText(uint64_t count);
+
+}  // namespace pellumar
