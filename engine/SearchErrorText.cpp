@@ -28,7 +28,8 @@ std::string SearchErrorDetails(const CFileException& error) {
     if (!error.m_strReplacing.empty() && error.m_strReplacing != error.m_strFileName)
         details += "\nFile being replaced: " + error.m_strReplacing;
     if (error.m_lOsError > 0)
-        details += "\nThe system said: " + FileSystem::ErrorText(static_cast<int>(error.m_lOsError));
+        details +=
+            "\nThe system said: " + FileSystem::ErrorText(static_cast<int>(error.m_lOsError));
     return details;
 }
 

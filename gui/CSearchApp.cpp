@@ -44,15 +44,16 @@ int CSearchApp::InitInstance() {
 }
 
 void CSearchApp::OnHelp() {
-    if (!QFileInfo(m_strHelpPath).isFile() || m_shell.OpenDocument(QFile::encodeName(m_strHelpPath)))
+    if (!QFileInfo(m_strHelpPath).isFile() ||
+        m_shell.OpenDocument(QFile::encodeName(m_strHelpPath)))
         return;
     if (m_pPrompter != nullptr) {
         const QString reason = m_shell.LastFailure();
-        m_pPrompter->Ask(QStringLiteral("Cannot open the help file %1:\n%2.")
-                             .arg(m_strHelpPath, reason.isEmpty()
-                                                     ? QStringLiteral("the desktop gave no reason")
-                                                     : reason),
-                         m_strAppName, Prompter::kOk, Prompter::kExclamation);
+        m_pPrompter->Ask(
+            QStringLiteral("Cannot open the help file %1:\n%2.")
+                .arg(m_strHelpPath,
+                     reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason),
+            m_strAppName, Prompter::kOk, Prompter::kExclamation);
     }
 }
 

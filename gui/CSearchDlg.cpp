@@ -217,12 +217,13 @@ int CSearchDlg::ColumnWidth(int column) const {
         return m_options.*field;
     const char* const usual[] = {"", "", "1023.9kB", "plain text document", "12/31/99 12:59PM"};
     const QFontMetrics metrics(m_listResults.font());
-    const int margin = m_listResults.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
-                                                          &m_listResults) + 1;
-    const int fits = *usual[column] == '\0'
-                         ? 0
-                         : metrics.horizontalAdvance(QString::fromLatin1(usual[column])) +
-                               4 * margin;
+    const int margin =
+        m_listResults.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &m_listResults) +
+        1;
+    const int fits =
+        *usual[column] == '\0'
+            ? 0
+            : metrics.horizontalAdvance(QString::fromLatin1(usual[column])) + 4 * margin;
     return DefaultColumnWidth(m_options.*field, BaseUnitsOf(font()).x, fits);
 }
 

@@ -160,7 +160,7 @@ class CSearchDlg : public QDialog {
     std::unique_ptr<NotificationQueue> m_pQueue;  // the current search's notifications
     std::thread m_worker;                         // joined when the search's end is handled
     FileTypes m_fileTypes;
-    QTimer m_takeTimer;  // runs the next slice of notifications after other events
+    QTimer m_takeTimer;      // runs the next slice of notifications after other events
     QTimer m_progressTimer;  // tells how the run goes, ten times a second at most
     std::shared_ptr<const SearchProgress> m_pProgress;  // the current run's, written by its worker
     RunSummary m_summary;

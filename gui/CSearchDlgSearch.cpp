@@ -177,9 +177,9 @@ void CSearchDlg::ShowSummary(const std::string& text) {
     auto* line = static_cast<QLabel*>(Control(kIdSummary));
     // A long folder keeps both its ends in view.
     line->setText(line->fontMetrics().elidedText(QString::fromLocal8Bit(text), Qt::ElideMiddle,
-                                                  line->width()));
+                                                 line->width()));
     line->setToolTip(line->text() == QString::fromLocal8Bit(text) ? QString()
-                                                                   : QString::fromLocal8Bit(text));
+                                                                  : QString::fromLocal8Bit(text));
 }
 
 // A file that holds the text but was left as it was is not listed: its found report follows.
@@ -293,8 +293,8 @@ void CSearchDlg::OnSearchFinished() {
 ErrorReply CSearchDlg::OnSearchError(const char* operation, const CFileException& error) {
     const int answer = m_prompter.Ask(
         QString::fromLocal8Bit(WithDetails(FormatSearchErrorText(operation, error), error)),
-                       QString::fromUtf8(kSearchErrorCaption), Prompter::kAbortRetryIgnore,
-                       Prompter::kExclamation);
+        QString::fromUtf8(kSearchErrorCaption), Prompter::kAbortRetryIgnore,
+        Prompter::kExclamation);
     return SearchErrorReply(answer);
 }
 
@@ -373,8 +373,8 @@ void CSearchDlg::OnNewQuery() {
 
 void CSearchDlg::OnBrowseFolder() {
     // The chooser opens where Look in points, though the field takes the text only at Start.
-    const std::string start =
-        ChooserStart(AbsoluteFolder(Bytes(m_comboLookIn.currentText()), m_sys), [](const std::string& path) {
+    const std::string start = ChooserStart(
+        AbsoluteFolder(Bytes(m_comboLookIn.currentText()), m_sys), [](const std::string& path) {
             std::error_code error;
             return std::filesystem::is_directory(path, error);
         });
@@ -408,10 +408,11 @@ void CSearchDlg::OnResultDblClk() {
 
 void CSearchDlg::TellOpenFailure(const QByteArray& path) {
     const QString reason = m_shell.LastFailure();
-    m_prompter.Ask(QStringLiteral("Cannot open %1:\n%2.")
-                       .arg(QFile::decodeName(path),
-                            reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason),
-                   windowTitle(), Prompter::kOk, Prompter::kExclamation);
+    m_prompter.Ask(
+        QStringLiteral("Cannot open %1:\n%2.")
+            .arg(QFile::decodeName(path),
+                 reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason),
+        windowTitle(), Prompter::kOk, Prompter::kExclamation);
 }
 
 }  // namespace pellumar

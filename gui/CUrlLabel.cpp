@@ -151,12 +151,13 @@ void CUrlLabel::OnLinkClicked() {
 void CUrlLabel::ShowOpenError(int code) {
     QString text = QString::fromStdString(OpenErrorText(code));
     if (code == kNoAssociation) {
-        text = QStringLiteral("Unable to open hyperlink:\n\nThe desktop could not open it%1.\nNo "
-                              "program is set to open web pages (text/html).")
+        text = QStringLiteral(
+                   "Unable to open hyperlink:\n\nThe desktop could not open it%1.\nNo "
+                   "program is set to open web pages (text/html).")
                    .arg(m_strDesktopFailure.isEmpty() ? QString() : ": " + m_strDesktopFailure);
     }
-    m_prompter.Ask(text, QCoreApplication::applicationName(),
-                   Prompter::kOk, Prompter::kExclamation);
+    m_prompter.Ask(text, QCoreApplication::applicationName(), Prompter::kOk,
+                   Prompter::kExclamation);
 }
 
 }  // namespace pellumar

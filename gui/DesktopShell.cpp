@@ -30,8 +30,9 @@ QString DesktopOpenFailure(int exitStatus) {
         case 4:
             return QStringLiteral("the program the desktop has set to open it failed");
         default:
-            return QStringLiteral("xdg-open, which asks the desktop to open it, failed (exit "
-                                  "status %1)")
+            return QStringLiteral(
+                       "xdg-open, which asks the desktop to open it, failed (exit "
+                       "status %1)")
                 .arg(exitStatus);
     }
 }
@@ -185,7 +186,8 @@ bool DesktopShell::StartViewer(const QString& program, const QByteArray& file,
         m_strFailure = QStringLiteral("no process could be made to start it");
         return false;
     }
-    m_strFailure = launched.startError == 0 ? QString() : StartFailure(program, launched.startError);
+    m_strFailure =
+        launched.startError == 0 ? QString() : StartFailure(program, launched.startError);
     return launched.startError == 0;
 }
 #else

@@ -7,12 +7,12 @@
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QPushButton>
-#include <QScreen>
-#include <QSpacerItem>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QSortFilterProxyModel>
+#include <QSpacerItem>
 
 #include "PromptText.h"
 
@@ -131,8 +131,11 @@ BoxLimits ScreenLimits(const QMessageBox& box) {
 // Alt and the underlined letter answer as a click would.
 void GiveMnemonics(QMessageBox& box) {
     const std::pair<QMessageBox::StandardButton, const char*> texts[] = {
-        {QMessageBox::Abort, "&Abort"}, {QMessageBox::Retry, "&Retry"},
-        {QMessageBox::Ignore, "&Ignore"}, {QMessageBox::Yes, "&Yes"}, {QMessageBox::No, "&No"}};
+        {QMessageBox::Abort, "&Abort"},
+        {QMessageBox::Retry, "&Retry"},
+        {QMessageBox::Ignore, "&Ignore"},
+        {QMessageBox::Yes, "&Yes"},
+        {QMessageBox::No, "&No"}};
     for (const auto& [which, text] : texts) {
         if (QAbstractButton* button = box.button(which))
             button->setText(QString::fromLatin1(text));

@@ -41,7 +41,8 @@ std::string RunSummary::EndText(uint64_t lookedAt) const {
     if (m_bStopped)
         text = "Stopped after " + Files(lookedAt) + ": " + text;
     if (m_nLeft != 0)
-        text += "; " + CountText(m_nLeft) + (m_nLeft == 1 ? " left as it was" : " left as they were");
+        text +=
+            "; " + CountText(m_nLeft) + (m_nLeft == 1 ? " left as it was" : " left as they were");
     if (m_nNotRead != 0)
         text += "; " + CountText(m_nNotRead) + " could not be read";
     return text;

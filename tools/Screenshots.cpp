@@ -1,8 +1,10 @@
 // Takes a picture of each page of the main window, without a display:
 //   pellumar_screenshots OUTPUT_FOLDER
-// writes query.png, results.png, results-menu.png, no-files.png, about.png and action.png there.
+// writes query.png, results.png, results-menu.png, no-files.png, confirm.png, replaced.png,
+// about.png and action.png there.
 // Settings come from memory, never the user's own.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,10 +12,13 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <cstdio>
 
@@ -83,6 +88,33 @@ bool SaveWithMenu(pellumar::CSearchDlg& dialog, const QString& path) {
     return saved;
 }
 
+// A replacement: its question painted over the window where it opens, answered Yes, then the
+// window with the files it changed and the line that says how it ended.
+bool SaveReplacement(pellumar::CSearchDlg& dialog, const QString& samples, const QString& question,
+                     const QString& after) {
+    using namespace pellumar;
+    static_cast<QCheckBox*>(dialog.Control(res::kIdSearchOnly))->setChecked(false);
+    dialog.OnSearchOnly();
+    dialog.Options().m_bSearchConfirmation = 1;
+    static_cast<QPlainTextEdit*>(dialog.Control(res::kIdReplaceText))->setPlainText("FIXME");
+    bool saved = false;
+    QTimer::singleShot(300, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        QPixmap picture = dialog.grab();
+        QPainter painter(&picture);
+        box->render(&painter, QPoint((dialog.width() - box->width()) / 2,
+                                     (dialog.height() - box->height()) / 3));
+        painter.end();
+        saved = picture.save(question);
+        std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(question));
+        box->button(QMessageBox::Yes)->click();
+    });
+    Search(dialog, samples);
+    return Save(dialog, after) && saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +149,9 @@ int main(int argc, char** argv) {
     ok = SaveWithMenu(dialog, folder.filePath("results-menu.png")) && ok;
     Search(dialog, samples.path(), "nowhere in these files");
     ok = Save(dialog, folder.filePath("no-files.png")) && ok;
+    ok = SaveReplacement(dialog, samples.path(), folder.filePath("confirm.png"),
+                         folder.filePath("replaced.png")) &&
+         ok;
     pellumar::CAboutDlg about(shell, prompter, &dialog);
     about.show();
     ok = Save(about, folder.filePath("about.png")) && ok;

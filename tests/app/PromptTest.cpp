@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -18,11 +18,11 @@
 #include "AppDoubles.h"
 #include "CSearchApp.h"
 #include "CSearchDlg.h"
+#include "DialogBuilder.h"
 #include "MessageBoxPrompter.h"
 #include "PromptText.h"
 #include "ResourceIds.h"
 #include "WindowRules.h"
-#include "DialogBuilder.h"
 
 namespace pellumar {
 namespace {
@@ -41,7 +41,8 @@ int AskWith(const QString& text, Prompter::Buttons buttons, std::function<void(Q
         // A mnemonic clicks its button a moment later, as a click takes that long.
         QPointer<QMessageBox> open(box);
         QTest::qWaitFor([&] { return open.isNull() || !open->isVisible(); }, 1000);
-        if (!open.isNull() && open->isVisible()) {  // a key that answered nothing must fail, not hang
+        if (!open.isNull() &&
+            open->isVisible()) {  // a key that answered nothing must fail, not hang
             ADD_FAILURE() << "the box is still open";
             open->done(QMessageBox::Cancel);
         }
@@ -124,13 +125,12 @@ TEST(PromptsTest, APromptThatFitsIsShownWholeAndAnsweredByItsKeys) {
                           QTest::keyClick(box, Qt::Key_I, Qt::AltModifier);
                       }),
               Prompter::kIdIgnore);
-    for (const auto& [key, answer] : {std::pair{Qt::Key_A, Prompter::kIdAbort},
-                                      std::pair{Qt::Key_R, Prompter::kIdRetry}}) {
-        EXPECT_EQ(AskWith(failure, Prompter::kAbortRetryIgnore,
-                          [key = key](QMessageBox* box) {
-                              QTest::keyClick(box, key, Qt::AltModifier);
-                          }),
-                  answer);
+    for (const auto& [key, answer] :
+         {std::pair{Qt::Key_A, Prompter::kIdAbort}, std::pair{Qt::Key_R, Prompter::kIdRetry}}) {
+        EXPECT_EQ(
+            AskWith(failure, Prompter::kAbortRetryIgnore,
+                    [key = key](QMessageBox* box) { QTest::keyClick(box, key, Qt::AltModifier); }),
+            answer);
     }
     EXPECT_EQ(AskWith("x", Prompter::kYesNo,
                       [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_N, Qt::AltModifier); }),

@@ -181,7 +181,8 @@ TEST(RulesTest, TheEndOfARunIsToldInOneLine) {
     EXPECT_EQ(told(Kind::List, 1500, 0, 0, false), "Listed 1,500 files");
     EXPECT_EQ(told(Kind::Replace, 310, 2, 0, false), "Changed 310 files; 2 left as they were");
     EXPECT_EQ(told(Kind::Replace, 97, 0, 0, true), "Stopped after 1,204 files: changed 97");
-    EXPECT_EQ(told(Kind::Search, 3, 1, 0, true, 1), "Stopped after 1 file: found in 3; 1 left as it was");
+    EXPECT_EQ(told(Kind::Search, 3, 1, 0, true, 1),
+              "Stopped after 1 file: found in 3; 1 left as it was");
     EXPECT_EQ(RunSummary::ProgressText(0, "/home/u"), "Looked at 0 files, now in /home/u");
     EXPECT_EQ(RunSummary::ProgressText(1, ""), "Looked at 1 file");
     EXPECT_EQ(CountText(0), "0");

@@ -46,9 +46,11 @@ TEST_F(RunToldTest, AReplacementSaysWhereAndHowThenListsOnlyWhatItChanged) {
     m_dialog->OnStart();
     EXPECT_EQ(m_prompter.m_asked.last(),
               "Search confirmation: Are you sure you want to replace all occurences of 'abc' with "
-              "'x'?\n\nIn the folder: " + Root() + "\nFiles named: *.txt\nIncluding subfolders\n"
-              "Including hidden files\nIgnoring case: upper and lower case letters match each "
-              "other\n\nKeep Undo Copies is off: this replacement cannot be taken back.");
+              "'x'?\n\nIn the folder: " +
+                  Root() +
+                  "\nFiles named: *.txt\nIncluding subfolders\n"
+                  "Including hidden files\nIgnoring case: upper and lower case letters match each "
+                  "other\n\nKeep Undo Copies is off: this replacement cannot be taken back.");
     EXPECT_EQ(tree.Read("a.txt"), "abc defghijk");
     // Narrowed, the question says no more than where; a search names where too.
     m_dialog->Options().m_bKeepUndo = 1;
@@ -85,7 +87,8 @@ TEST_F(RunToldTest, AReplacementSaysWhereAndHowThenListsOnlyWhatItChanged) {
     ASSERT_EQ(::stat(tree.Path(changed).c_str(), &now), 0);
     EXPECT_EQ(row.size, static_cast<uint64_t>(now.st_size));
     EXPECT_EQ(row.size, aLeft ? 1u : 10u);
-    EXPECT_EQ(row.modified.Ticks(), FileTimeFromUnix(now.st_mtim.tv_sec, now.st_mtim.tv_nsec).Ticks());
+    EXPECT_EQ(row.modified.Ticks(),
+              FileTimeFromUnix(now.st_mtim.tv_sec, now.st_mtim.tv_nsec).Ticks());
     EXPECT_EQ(Summary(), "Changed 1 file; 1 left as it was");
 
     // Abort ends the run: nothing was changed, and the line says it stopped.
@@ -175,13 +178,11 @@ TEST_F(RunToldTest, AFileThatDoesNotOpenIsNamedWithTheReason) {
     m_shell.m_strFailure = "the desktop has no program set to open it";
     m_dialog->OnResultDblClk();
     const QString path = QString::fromStdString(tree.Path("a.txt"));
-    EXPECT_EQ(m_prompter.m_asked.last(),
-              "Pellumar Search: Cannot open " + path +
-                  ":\nthe desktop has no program set to open it.");
+    EXPECT_EQ(m_prompter.m_asked.last(), "Pellumar Search: Cannot open " + path +
+                                             ":\nthe desktop has no program set to open it.");
     m_dialog->OnOpenContainingFolder();
-    EXPECT_EQ(m_prompter.m_asked.last(),
-              "Pellumar Search: Cannot open " + Root() +
-                  ":\nthe desktop has no program set to open it.");
+    EXPECT_EQ(m_prompter.m_asked.last(), "Pellumar Search: Cannot open " + Root() +
+                                             ":\nthe desktop has no program set to open it.");
     m_dialog->Options().m_nDoubleClickAction = 2;
     m_shell.m_bProgramStarts = false;
     m_shell.m_strFailure = "kate is not installed";

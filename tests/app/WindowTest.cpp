@@ -216,9 +216,9 @@ TEST(PlacementTest, TheWindowOpensWhollyOnTheScreenInItsMiddle) {
     const QRect frame = dialog.frameGeometry();
     ASSERT_LE(frame.width(), area.width());
     ASSERT_LE(frame.height(), area.height());
-    EXPECT_TRUE(area.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width()
-                                      << "x" << frame.height() << " on " << area.width() << "x"
-                                      << area.height();
+    EXPECT_TRUE(area.contains(frame))
+        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << " on "
+        << area.width() << "x" << area.height();
     // The guessed title bar may put it lower by half of that.
     const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
     EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1);
