@@ -1,5 +1,6 @@
 #include "CSearchApp.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -44,8 +45,12 @@ int CSearchApp::InitInstance() {
 }
 
 void CSearchApp::OnHelp() {
-    if (!QFileInfo(m_strHelpPath).isFile() ||
-        m_shell.OpenDocument(QFile::encodeName(m_strHelpPath)))
+    if (!QFileInfo(m_strHelpPath).isFile())
+        return;
+    QApplication::setOverrideCursor(Qt::BusyCursor);  // the desktop may take a moment to answer
+    const bool opened = m_shell.OpenDocument(QFile::encodeName(m_strHelpPath));
+    QApplication::restoreOverrideCursor();
+    if (opened)
         return;
     if (m_pPrompter != nullptr) {
         const QString reason = m_shell.LastFailure();

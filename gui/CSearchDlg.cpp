@@ -209,12 +209,9 @@ void CSearchDlg::InsertColumns() {
     connect(header, &QHeaderView::sectionResized, this, &CSearchDlg::SaveColumnWidths);
 }
 
-// A width the user saved is kept as it is; a default one grows with the font, so that a size, a
-// type name and a time can be read in full.
-int CSearchDlg::ColumnWidth(int column) const {
-    const auto field = kColumnWidths[column];
-    if (m_options.WasStored(field))
-        return m_options.*field;
+// A column at its default width is kept as the default, which grows with the font, so that a
+// size, a type name and a time read in full in any font; a width the user set is kept as it is.
+int CSearchDlg::ScaledDefaultWidth(int column) const {
     const char* const usual[] = {"", "", "1023.9kB", "plain text document", "12/31/99 12:59PM"};
     const QFontMetrics metrics(m_listResults.font());
     const int margin =
@@ -224,15 +221,29 @@ int CSearchDlg::ColumnWidth(int column) const {
         *usual[column] == '\0'
             ? 0
             : metrics.horizontalAdvance(QString::fromLatin1(usual[column])) + 4 * margin;
-    return DefaultColumnWidth(m_options.*field, BaseUnitsOf(font()).x, fits);
+    return DefaultColumnWidth(SearchOptions::DefaultOf(kColumnWidths[column]),
+                              BaseUnitsOf(font()).x, fits);
+}
+
+int CSearchDlg::ColumnWidth(int column) {
+    const auto field = kColumnWidths[column];
+    m_defaultWidths[static_cast<std::size_t>(column)] = ScaledDefaultWidth(column);
+    return m_options.*field == SearchOptions::DefaultOf(field)
+               ? m_defaultWidths[static_cast<std::size_t>(column)]
+               : m_options.*field;
 }
 
 void CSearchDlg::SaveColumnWidths() {
     if (!m_bInitialised)
         return;
     const QHeaderView* header = m_listResults.header();
-    for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
-        m_options.*kColumnWidths[column] = header->sectionSize(column);
+    for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column) {
+        const auto field = kColumnWidths[column];
+        const int width = header->sectionSize(column);
+        m_options.*field = width == m_defaultWidths[static_cast<std::size_t>(column)]
+                               ? SearchOptions::DefaultOf(field)
+                               : width;
+    }
 }
 
 void CSearchDlg::UpdateCheckMarks() {

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -106,7 +107,8 @@ class CSearchDlg : public QDialog {
     void OnInitDialog();
     void SetUpRecentCombo(CRecentCombo& combo, const char* section, const char* format);
     void InsertColumns();
-    int ColumnWidth(int column) const;
+    int ColumnWidth(int column);
+    int ScaledDefaultWidth(int column) const;
     // Puts the window's frame in the middle of its screen, wholly on it where it fits.
     void PlaceOnScreen();
     void UpdateCheckMarks();
@@ -170,7 +172,8 @@ class CSearchDlg : public QDialog {
     QMenu* m_pResultsMenu = nullptr;
     ResultsModel* m_pResultsModel = nullptr;
     bool m_bInitialised = false;
-    bool m_bFramed = false;  // the window was placed again once its frame was known
+    std::array<int, 5> m_defaultWidths{};  // the columns' default widths in this font
+    bool m_bFramed = false;                // the window was placed again once its frame was known
     std::function<void()> m_onHelp;
 };
 

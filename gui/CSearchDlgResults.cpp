@@ -87,7 +87,10 @@ void CSearchDlg::OnOpenContainingFolder() {
     if (rows.empty())
         return;
     const QByteArray folder = FolderOf(m_pResultsModel->Row(rows.front()).path);
-    if (!m_shell.OpenDocument(folder))
+    QApplication::setOverrideCursor(Qt::BusyCursor);  // the desktop may take a moment to answer
+    const bool opened = m_shell.OpenDocument(folder);
+    QApplication::restoreOverrideCursor();
+    if (!opened)
         TellOpenFailure(folder);
 }
 

@@ -3,12 +3,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <filesystem>
 #include <system_error>
 
 #include "CSearchDlg.h"
@@ -256,6 +256,8 @@ bool CSearchDlg::TakeNotifications() {
             if (event.IsQuestion()) {
                 Answer(event);
             } else {
+                if (event.result == 1)
+                    m_summary.FolderNotEntered();
                 OnSearchFinished();
             }
         }
@@ -373,11 +375,9 @@ void CSearchDlg::OnNewQuery() {
 
 void CSearchDlg::OnBrowseFolder() {
     // The chooser opens where Look in points, though the field takes the text only at Start.
-    const std::string start = ChooserStart(
-        AbsoluteFolder(Bytes(m_comboLookIn.currentText()), m_sys), [](const std::string& path) {
-            std::error_code error;
-            return std::filesystem::is_directory(path, error);
-        });
+    const std::string start =
+        ChooserStart(AbsoluteFolder(Bytes(m_comboLookIn.currentText()), m_sys),
+                     [](const std::string& path) { return QFileInfo(Text(path)).isDir(); });
     const QString folder = m_prompter.ChooseFolder(QStringLiteral("Choose a Folder"), Text(start));
     if (folder.isEmpty())
         return;

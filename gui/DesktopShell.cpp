@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #endif
 
@@ -42,87 +43,129 @@ namespace {
 
 // How a program started by Launch went.
 struct Launched {
-    int startError = 0;  // errno of the program's start, or 0 when it started
-    bool ended = false;  // it ended within the time waited
-    int status = 0;      // then, its wait status
+    enum Step { kStarted, kProcess, kFolder, kProgram };
+    int step = kStarted;  // the step that failed, or kStarted
+    int error = 0;        // then, its errno
+    bool ended = false;   // it ended within the time waited
+    int status = 0;       // then, its wait status
 };
 
-// Starts a program on one argument, in a session of its own, in `folder` (or the current one),
-// and waits at most `waitMs` for it to end. A child between this process and the program waits
-// for it and then leaves, so that the program is nobody's to wait for. False when not even that
-// child could be made.
-bool Launch(QByteArray program, QByteArray argument, const QByteArray& folder, int waitMs,
-            Launched& launched) {
-    char* argv[] = {program.data(), argument.data(), nullptr};
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
-        return false;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        Launched result;
-        int started[2];
-        if (::pipe2(started, O_CLOEXEC) == 0) {
-            const pid_t runner = ::fork();
-            if (runner == 0) {
-                ::setsid();
-                if (folder.isEmpty() || ::chdir(folder.constData()) == 0)
-                    ::execvp(argv[0], argv);
-                const int error = errno;
-                [[maybe_unused]] const ssize_t told = ::write(started[1], &error, sizeof error);
-                ::_exit(127);
-            }
-            ::close(started[1]);
-            if (runner < 0 || ::read(started[0], &result.startError, sizeof(int)) > 0) {
-                result.startError = runner < 0 ? errno : result.startError;
-                if (runner > 0)
-                    ::waitpid(runner, nullptr, 0);
-            } else {
-                for (int waited = 0; waited <= waitMs && !result.ended; waited += 20) {
-                    result.ended = ::waitpid(runner, &result.status, WNOHANG) == runner;
-                    if (!result.ended && waitMs > 0)
-                        ::usleep(20000);
-                }
-            }
-        }
-        [[maybe_unused]] const ssize_t told = ::write(report[1], &result, sizeof result);
-        ::_exit(0);
+// Runs in the forked child that starts the program, so it calls only what is safe there: the
+// signals the window catches are set back, the program starts with none blocked.
+[[noreturn]] void RunProgram(char* const argv[], const char* folder, int report) {
+    ::setsid();
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    int told[2] = {Launched::kFolder, 0};
+    if (*folder == '\0' || ::chdir(folder) == 0) {
+        ::execv(argv[0], argv);
+        told[0] = Launched::kProgram;
     }
-    ::close(report[1]);
-    const ssize_t told = child > 0 ? ::read(report[0], &launched, sizeof launched) : -1;
-    ::close(report[0]);
-    if (child > 0)
-        ::waitpid(child, nullptr, 0);
-    return told == static_cast<ssize_t>(sizeof launched);
+    told[1] = errno;
+    [[maybe_unused]] const ssize_t written = ::write(report, told, sizeof told);
+    ::_exit(127);
 }
 
-QString StartFailure(const QString& program, int error) {
-    return error == ENOENT ? QStringLiteral("%1 is not installed").arg(program)
-                           : QStringLiteral("%1 could not be started: %2")
-                                 .arg(program, QString::fromLocal8Bit(::strerror(error)));
+// The child between the window and the program: it starts the program, waits at most `waitMs`
+// for it to end, tells the window how it went and leaves.
+[[noreturn]] void StartAndWatch(char* const argv[], const char* folder, int waitMs, int report) {
+    for (const int caught : {SIGTERM, SIGHUP, SIGINT})
+        ::signal(caught, SIG_DFL);
+    Launched result;
+    int started[2];
+    const pid_t runner = ::pipe2(started, O_CLOEXEC) == 0 ? ::fork() : -1;
+    if (runner == 0)
+        RunProgram(argv, folder, started[1]);
+    if (runner < 0) {
+        result.step = Launched::kProcess;
+        result.error = errno;
+    } else {
+        ::close(started[1]);
+        int told[2];
+        if (::read(started[0], told, sizeof told) == static_cast<ssize_t>(sizeof told)) {
+            result.step = told[0];
+            result.error = told[1];
+            ::waitpid(runner, nullptr, 0);
+        } else {
+            for (int waited = 0; waited <= waitMs && !result.ended; waited += 20) {
+                result.ended = ::waitpid(runner, &result.status, WNOHANG) == runner;
+                if (!result.ended && waitMs > 0)
+                    ::usleep(20000);
+            }
+        }
+    }
+    [[maybe_unused]] const ssize_t written = ::write(report, &result, sizeof result);
+    ::_exit(0);
+}
+
+// Starts a program on one argument, in a session of its own, in `folder` (or the current one),
+// and waits at most `waitMs` for it to end. The child between this process and the program
+// leaves once it has told how it went, so that the program is nobody's to wait for.
+Launched Launch(const QString& program, QByteArray argument, const QByteArray& folder, int waitMs) {
+    Launched launched;
+    // Looked up here: after a fork, a threaded program may not search the path.
+    QByteArray path = QFile::encodeName(
+        program.contains('/') ? program : QStandardPaths::findExecutable(program));
+    if (path.isEmpty()) {
+        launched.step = Launched::kProgram;
+        launched.error = ENOENT;
+        return launched;
+    }
+    char* argv[] = {path.data(), argument.data(), nullptr};
+    int report[2];
+    const pid_t child = ::pipe2(report, O_CLOEXEC) == 0 ? ::fork() : -1;
+    if (child == 0)
+        StartAndWatch(argv, folder.constData(), waitMs, report[1]);
+    if (child < 0) {
+        launched.step = Launched::kProcess;
+        launched.error = errno;
+        return launched;
+    }
+    ::close(report[1]);
+    if (::read(report[0], &launched, sizeof launched) != static_cast<ssize_t>(sizeof launched))
+        launched = {Launched::kProcess, EIO, false, 0};
+    ::close(report[0]);
+    ::waitpid(child, nullptr, 0);
+    return launched;
+}
+
+// Why a program could not be started, or "" when it was.
+QString StartFailure(const QString& program, const QByteArray& folder, const Launched& launched) {
+    const QString reason = QString::fromLocal8Bit(::strerror(launched.error));
+    switch (launched.step) {
+        case Launched::kProgram:
+            return launched.error == ENOENT
+                       ? QStringLiteral("%1 is not installed").arg(program)
+                       : QStringLiteral("%1 could not be started: %2").arg(program, reason);
+        case Launched::kFolder:
+            return QStringLiteral("its folder %1 cannot be entered: %2")
+                .arg(QFile::decodeName(folder), reason);
+        case Launched::kProcess:
+            return QStringLiteral("no process could be made to start %1: %2").arg(program, reason);
+        default:
+            return {};
+    }
 }
 
 }  // namespace
 
 // A failure of xdg-open takes it a moment to tell; a program it starts and then waits for is
-// not waited for here beyond that.
+// not waited for here beyond that moment.
 bool DesktopShell::OpenWithDesktop(const QByteArray& target) {
-    Launched launched;
-    if (!Launch("xdg-open", target, {}, 1000, launched)) {
-        m_strFailure = QStringLiteral("no process could be made to open it");
-        return false;
+    const QString program = QStringLiteral("xdg-open");
+    const Launched launched = Launch(program, target, {}, kDesktopWaitMs);
+    m_strFailure = StartFailure(program, {}, launched);
+    if (m_strFailure.isEmpty() && launched.ended) {
+        if (WIFSIGNALED(launched.status))
+            m_strFailure =
+                QStringLiteral("xdg-open ended by signal %1").arg(WTERMSIG(launched.status));
+        else if (WEXITSTATUS(launched.status) != 0)
+            m_strFailure = DesktopOpenFailure(WEXITSTATUS(launched.status));
     }
-    if (launched.startError != 0) {
-        m_strFailure = StartFailure(QStringLiteral("xdg-open"), launched.startError);
-    } else if (launched.ended && WIFSIGNALED(launched.status)) {
-        m_strFailure = QStringLiteral("xdg-open ended by signal %1").arg(WTERMSIG(launched.status));
-    } else if (launched.ended && WEXITSTATUS(launched.status) != 0) {
-        m_strFailure = DesktopOpenFailure(WEXITSTATUS(launched.status));
-    } else {
-        m_strFailure.clear();
-        return true;
-    }
-    return false;
+    return m_strFailure.isEmpty();
 }
+
 bool DesktopShell::OpenDocument(const QByteArray& path) {
     return OpenWithDesktop(path);
 }
@@ -181,14 +224,8 @@ bool DesktopShell::StartProgram(const QString& program, const QStringList& argum
 // changed. It is started here with the bytes themselves, never waited for.
 bool DesktopShell::StartViewer(const QString& program, const QByteArray& file,
                                const QByteArray& folder) {
-    Launched launched;
-    if (!Launch(QFile::encodeName(program), file, folder, 0, launched)) {
-        m_strFailure = QStringLiteral("no process could be made to start it");
-        return false;
-    }
-    m_strFailure =
-        launched.startError == 0 ? QString() : StartFailure(program, launched.startError);
-    return launched.startError == 0;
+    m_strFailure = StartFailure(program, folder, Launch(program, file, folder, 0));
+    return m_strFailure.isEmpty();
 }
 #else
 bool DesktopShell::StartViewer(const QString& program, const QByteArray& file,

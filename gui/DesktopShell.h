@@ -27,6 +27,9 @@ class DesktopShell final : public Shell {
     QString m_strFailure;
 };
 
+// How long xdg-open is given to say that it could not open something, in milliseconds.
+inline constexpr int kDesktopWaitMs = 500;
+
 // Why xdg-open could not open something, from its exit status.
 QString DesktopOpenFailure(int exitStatus);
 

@@ -13,8 +13,14 @@ QString WithWordsCut(const QString& line, int columns) {
     QStringList words = line.split(QLatin1Char(' '));
     for (QString& word : words) {
         if (word.size() > columns) {
-            const int head = (columns - 1) / 2;
-            word = word.left(head) + kEllipsis + word.right(columns - 1 - head);
+            // Never between the two halves of a character outside the basic plane.
+            qsizetype head = (columns - 1) / 2;
+            qsizetype tail = columns - 1 - head;
+            if (head > 0 && word.at(head - 1).isHighSurrogate())
+                --head;
+            if (tail > 0 && word.at(word.size() - tail).isLowSurrogate())
+                --tail;
+            word = word.left(head) + kEllipsis + word.right(tail);
         }
     }
     return words.join(QLatin1Char(' '));
@@ -50,8 +56,12 @@ QString ShortenedForBox(const QString& text, BoxLimits limits) {
     for (const QString& line : lines) {
         const int left = limits.lines - 1 - rows;  // a row stays for the ellipsis
         if (RowsOf(line, limits.wrap) > left) {
-            if (left > 0)  // the part of a long line that fits
-                shown << line.left(static_cast<qsizetype>(left) * limits.wrap);
+            if (left > 0) {  // the part of a long line that fits
+                qsizetype cut = static_cast<qsizetype>(left) * limits.wrap;
+                if (line.at(cut - 1).isHighSurrogate())
+                    --cut;
+                shown << line.left(cut);
+            }
             break;
         }
         rows += RowsOf(line, limits.wrap);

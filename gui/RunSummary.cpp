@@ -22,10 +22,31 @@ void RunSummary::Begin(Kind kind) {
 }
 
 std::string RunSummary::ProgressText(uint64_t lookedAt, const std::string& folder) {
-    return "Looked at " + Files(lookedAt) + (folder.empty() ? "" : ", now in " + folder);
+    return "Looked at " + Files(lookedAt) +
+           (folder.empty() ? "" : ", now in " + VisibleText(folder));
+}
+
+std::string VisibleText(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            shown += c;
+            continue;
+        }
+        // The picture of the control character, U+2400 to U+2421, in UTF-8.
+        const unsigned picture = byte == 0x7f ? 0x2421 : 0x2400 + byte;
+        shown += static_cast<char>(0xe0 | (picture >> 12));
+        shown += static_cast<char>(0x80 | ((picture >> 6) & 0x3f));
+        shown += static_cast<char>(0x80 | (picture & 0x3f));
+    }
+    return shown;
 }
 
 std::string RunSummary::EndText(uint64_t lookedAt) const {
+    if (m_bNotEntered)
+        return "The folder could not be entered";
     std::string text;
     switch (m_kind) {
         case Kind::Search:

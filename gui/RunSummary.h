@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace pellumar {
 
@@ -16,6 +17,8 @@ class RunSummary {
     void NotRead() { ++m_nNotRead; }
     // The user or an answer asked the run to end before its walk did.
     void Stopped() { m_bStopped = true; }
+    // The folder could not be entered: nothing was looked at.
+    void FolderNotEntered() { m_bNotEntered = true; }
 
     uint64_t ListedCount() const { return m_nListed; }
 
@@ -30,9 +33,14 @@ class RunSummary {
     uint64_t m_nLeft = 0;
     uint64_t m_nNotRead = 0;
     bool m_bStopped = false;
+    bool m_bNotEntered = false;
 };
 
 // A count as people read it: 1,204.
 std::string CountText(uint64_t count);
+
+// A name as one line shows it: each control character, a line feed among them, as its picture
+// (U+2400 to U+2421), so that it can neither break the line nor pass for another one.
+std::string VisibleText(std::string_view text);
 
 }  // namespace pellumar

@@ -8,6 +8,7 @@
 
 #include "Prompter.h"
 #include "ResourceIds.h"
+#include "RunSummary.h"
 #include "StopState.h"
 #include "WindowRules.h"
 
@@ -83,8 +84,8 @@ std::string HomeFolder() {
 std::string RunConfirmationText(const std::string& strSearch, const std::string& strReplace,
                                 const RunScope& scope) {
     std::string text = ConfirmationText(strSearch, strReplace, scope.searchOnly);
-    text += "\n\nIn the folder: " + scope.folder;
-    text += "\nFiles named: " + scope.filter;
+    text += "\n\nIn the folder: " + VisibleText(scope.folder);
+    text += "\nFiles named: " + VisibleText(scope.filter);
     if (scope.searchOnly)
         return text;
     if (scope.subfolders)
@@ -104,7 +105,11 @@ std::string ChooserStart(const std::string& typed,
     while (!folder.empty()) {
         if (isFolder(folder))
             return folder;
+#ifdef _WIN32
+        const std::size_t slash = folder.find_last_of("/\\");
+#else
         const std::size_t slash = folder.find_last_of('/');
+#endif
         if (slash == std::string::npos)
             break;
         folder.resize(slash == 0 ? 1 : slash);

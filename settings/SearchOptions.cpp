@@ -2,9 +2,6 @@
 
 #include "SettingsStore.h"
 
-#include <iterator>
-#include <limits>
-
 namespace pellumar {
 namespace {
 
@@ -41,24 +38,17 @@ const char* const SearchOptions::kDefaultFileViewer = "xdg-open";
 #endif
 
 SearchOptions::SearchOptions(SettingsStore& store) : m_store(store) {
-    // No one stores this value: reading it back means that nothing was stored.
-    constexpr std::int32_t kAbsent = std::numeric_limits<std::int32_t>::min();
-    for (std::size_t index = 0; index < std::size(kIntegerOptions); ++index) {
-        const IntegerOption& option = kIntegerOptions[index];
-        const std::int32_t stored = m_store.GetProfileInt(kSection, option.key, kAbsent);
-        this->*option.field = stored == kAbsent ? option.nDefault : stored;
-        if (stored != kAbsent)
-            m_nStored |= 1u << index;
-    }
+    for (const IntegerOption& option : kIntegerOptions)
+        this->*option.field = m_store.GetProfileInt(kSection, option.key, option.nDefault);
     m_strFileViewer = m_store.GetProfileString(kSection, kFileViewerKey, kDefaultFileViewer);
 }
 
-bool SearchOptions::WasStored(std::int32_t SearchOptions::*field) const {
-    for (std::size_t index = 0; index < std::size(kIntegerOptions); ++index) {
-        if (kIntegerOptions[index].field == field)
-            return (m_nStored & (1u << index)) != 0;
+std::int32_t SearchOptions::DefaultOf(std::int32_t SearchOptions::*field) {
+    for (const IntegerOption& option : kIntegerOptions) {
+        if (option.field == field)
+            return option.nDefault;
     }
-    return false;
+    return 0;
 }
 
 SearchOptions::~SearchOptions() {

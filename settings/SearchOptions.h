@@ -38,12 +38,11 @@ class SearchOptions {
     std::int32_t m_nColumnFive;
     std::string m_strFileViewer;
 
-    // Whether the store held a value for this option, rather than its default being taken.
-    bool WasStored(std::int32_t SearchOptions::*field) const;
+    // The value an integer option takes when the store holds none.
+    static std::int32_t DefaultOf(std::int32_t SearchOptions::*field);
 
   private:
     SettingsStore& m_store;
-    std::uint32_t m_nStored = 0;  // a bit for each integer option the store held, in its order
 };
 
 }  // namespace pellumar

@@ -2,8 +2,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdlib>
 #include <deque>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "Prompter.h"
 #include "Shell.h"
@@ -50,6 +53,28 @@ class RecordingShell final : public Shell {
     bool m_bDocumentOpens = true;
     bool m_bProgramStarts = true;
     QString m_strHandler;
+};
+
+// Sets an environment variable for as long as it lives, then puts back what was there.
+class ScopedEnv final {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* before = std::getenv(name))
+            m_before = before;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_before)
+            ::setenv(m_name, m_before->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* m_name;
+    std::optional<std::string> m_before;
 };
 
 // Answers the prompts from a script and records each as "caption: text".

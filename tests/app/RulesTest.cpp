@@ -185,6 +185,11 @@ TEST(RulesTest, TheEndOfARunIsToldInOneLine) {
               "Stopped after 1 file: found in 3; 1 left as it was");
     EXPECT_EQ(RunSummary::ProgressText(0, "/home/u"), "Looked at 0 files, now in /home/u");
     EXPECT_EQ(RunSummary::ProgressText(1, ""), "Looked at 1 file");
+    EXPECT_EQ(RunSummary::ProgressText(2, "/a\nb"), "Looked at 2 files, now in /a\u240ab");
+    RunSummary unentered;
+    unentered.Begin(Kind::Replace);
+    unentered.FolderNotEntered();
+    EXPECT_EQ(unentered.EndText(0), "The folder could not be entered");
     EXPECT_EQ(CountText(0), "0");
     EXPECT_EQ(CountText(999), "999");
     EXPECT_EQ(CountText(1000), "1,000");
@@ -194,14 +199,16 @@ TEST(RulesTest, TheEndOfARunIsToldInOneLine) {
 // New Query's folder is the user's home as a full path; a chooser opens at the folder typed or
 // the nearest one of it that exists.
 TEST(RulesTest, TheUsersOwnFoldersAreWhereTheWindowStarts) {
-    const char* before = std::getenv("HOME");
-    const std::string kept = before != nullptr ? before : "";
-    ::setenv("HOME", "/home/someone//", 1);
-    EXPECT_EQ(NewQueryTexts().folder, "/home/someone");
-    EXPECT_EQ(NewQueryTexts().filter, "*.*");
-    ::setenv("HOME", "relative", 1);  // not a full path: the account's own folder
-    EXPECT_EQ(HomeFolder().front(), '/');
-    ::setenv("HOME", "/home/someone", 1);
+    {
+        const test::ScopedEnv home("HOME", "/home/someone//");
+        EXPECT_EQ(NewQueryTexts().folder, "/home/someone");
+        EXPECT_EQ(NewQueryTexts().filter, "*.*");
+    }
+    {
+        const test::ScopedEnv home("HOME", "relative");  // not a full path: the account's own
+        EXPECT_EQ(HomeFolder().front(), '/');
+    }
+    const test::ScopedEnv home("HOME", "/home/someone");
     const auto exists = [](const std::string& path) {
         return path == "/" || path == "/srv" || path == "/srv/data";
     };
@@ -210,7 +217,12 @@ TEST(RulesTest, TheUsersOwnFoldersAreWhereTheWindowStarts) {
     EXPECT_EQ(ChooserStart("/gone", exists), "/");
     EXPECT_EQ(ChooserStart("", exists), "/home/someone");
     EXPECT_EQ(ChooserStart("/gone", [](const std::string&) { return false; }), "/home/someone");
-    ::setenv("HOME", kept.c_str(), 1);
+    // A name with a line feed cannot pass for another line of the question.
+    RunScope scope{"/srv/x\nIncluding hidden files", "*.c", false, false, false, false, true};
+    EXPECT_EQ(RunConfirmationText("a", "b", scope),
+              "Are you sure you want to replace all occurences of 'a' with 'b'?\n\nIn the folder: "
+              "/srv/x\u240aIncluding hidden files\nFiles named: *.c");
+    EXPECT_EQ(VisibleText(std::string("a\tb\x7f\0", 5)), "a\u2409b\u2421\u2400");
 }
 
 // Default column widths grow with the font's characters but never below what their texts need;

@@ -5,11 +5,13 @@
 
 #include <atomic>
 
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 
+#include "DesktopShell.h"
 #include "FileInformation.h"
 #include "SearchWindowFixture.h"
 #include "TextShape.h"
@@ -157,16 +159,54 @@ TEST_F(RunToldTest, TheLineUnderTheListSaysHowTheRunGoesAndHowItEnded) {
 TEST_F(RunToldTest, NewQueryAndBrowseStartAtTheUsersOwnFolders) {
     const std::string home = tree.Root() + "/home";
     tree.Write("home/x", "");
-    const char* previous = std::getenv("HOME");
-    const std::string kept = previous != nullptr ? previous : "";
-    ::setenv("HOME", (home + "/").c_str(), 1);
+    const test::ScopedEnv homeVariable("HOME", home + "/");
     m_prompter.Answer({P::kIdYes});
     m_dialog->OnNewQuery();
     EXPECT_EQ(Combo(kIdLookIn)->currentText(), QString::fromStdString(home));
     Combo(kIdLookIn)->setEditText(Root() + "/home/gone/deeper");
     m_dialog->OnBrowseFolder();
     EXPECT_EQ(m_prompter.m_asked.last(), "choose: Choose a Folder at " + Root() + "/home");
-    ::setenv("HOME", kept.c_str(), 1);
+}
+
+// The desktop's own opener says why a file did not open: xdg-open missing, its exit status in
+// words, a viewer that is missing or whose folder is gone; one that keeps running is not waited
+// for beyond a moment.
+TEST_F(RunToldTest, TheDesktopSaysWhyItCouldNotOpen) {
+    tree.Write("bin/xdg-open", "#!/bin/sh\nexit \"$(/bin/cat \"$0.status\")\"\n", 0755);
+    const test::ScopedEnv path("PATH", tree.Root() + "/bin");
+    const QByteArray file = QByteArray::fromStdString(tree.Path("bin/xdg-open"));
+    DesktopShell desktop;
+    const struct {
+        const char* status;
+        bool opens;
+        const char* reason;
+    } cases[] = {
+        {"0", true, ""},
+        {"3", false, "the desktop has no program set to open it"},
+        {"4", false, "the program the desktop has set to open it failed"},
+        {"2", false, "it does not exist"},
+        {"9", false, "xdg-open, which asks the desktop to open it, failed (exit status 9)"}};
+    for (const auto& c : cases) {
+        tree.Write("bin/xdg-open.status", c.status);
+        EXPECT_EQ(desktop.OpenDocument(file), c.opens) << c.status;
+        EXPECT_EQ(desktop.LastFailure(), c.reason);
+    }
+    tree.Write("bin/xdg-open", "#!/bin/sh\n/bin/sleep 5\n", 0755);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(desktop.OpenDocument(file));
+    EXPECT_LT(clock.elapsed(), kDesktopWaitMs + 1000);
+    ASSERT_EQ(::unlink(tree.Path("bin/xdg-open").c_str()), 0);
+    EXPECT_FALSE(desktop.OpenUrl("https://example.org/"));
+    EXPECT_EQ(desktop.LastFailure(), "xdg-open is not installed");
+    EXPECT_FALSE(desktop.StartViewer("kate", file, "/"));
+    EXPECT_EQ(desktop.LastFailure(), "kate is not installed");
+    tree.Write("bin/viewer", "#!/bin/sh\n", 0755);
+    EXPECT_FALSE(desktop.StartViewer("viewer", file, QByteArray::fromStdString(tree.Path("gone"))));
+    EXPECT_EQ(desktop.LastFailure(),
+              "its folder " + Root() + "/gone cannot be entered: No such file or directory");
+    EXPECT_TRUE(desktop.StartViewer("viewer", file, "/"));
+    EXPECT_EQ(desktop.LastFailure(), "");
 }
 
 // A file that does not open says which, and why; so does a help that does not open.
@@ -234,8 +274,9 @@ TEST_F(RunToldTest, ShiftF10OpensTheResultsMenuOnTheMarkedRows) {
 }
 
 // The columns' default widths grow with the window's font, so that a size, a type and a time
-// read in full; a width the user saved stays as it was.
-TEST_F(RunToldTest, DefaultColumnWidthsFollowTheFontAndSavedOnesStay) {
+// read in full; a column left at its default is kept as the default, and follows the font of
+// the next run; a width the user set stays as it was.
+TEST_F(RunToldTest, DefaultColumnWidthsFollowTheFontAndSetOnesStay) {
     m_dialog.reset();
     const QFont previous = QApplication::font();
     QFont large = previous;
@@ -243,21 +284,32 @@ TEST_F(RunToldTest, DefaultColumnWidthsFollowTheFontAndSavedOnesStay) {
         large.setPointSizeF(previous.pointSizeF() * 2);
     else
         large.setPixelSize(previous.pixelSize() * 2);
-    QApplication::setFont(large);
     MemorySettingsStore store;  // nothing saved but one width
     store.WriteProfileInt("Options", "Column Two", 77);
-    m_dialog = std::make_unique<CSearchDlg>(store, m_prompter, m_shell, m_sys);
-    m_dialog->show();
-    QHeaderView* header = List()->header();
+    const auto open = [&](const QFont& font) {
+        QApplication::setFont(font);
+        m_dialog = std::make_unique<CSearchDlg>(store, m_prompter, m_shell, m_sys);
+        m_dialog->show();
+        return List()->header();
+    };
+    QHeaderView* header = open(large);
     const QFontMetrics metrics(List()->font());
     EXPECT_EQ(header->sectionSize(1), 77);
     EXPECT_GE(header->sectionSize(0), 120 * 3 / 2);
     EXPECT_GE(header->sectionSize(2), metrics.horizontalAdvance("1023.9kB") + 8);
     EXPECT_GE(header->sectionSize(3), metrics.horizontalAdvance("plain text document") + 8);
     EXPECT_GE(header->sectionSize(4), metrics.horizontalAdvance("12/31/99 12:59PM") + 8);
+    const int largeSize = header->sectionSize(2);
+    header->resizeSection(4, 333);  // as a drag would
     m_dialog.reset();
-    QApplication::setFont(previous);
     EXPECT_EQ(store.GetProfileInt("Options", "Column Two", 0), 77);
+    EXPECT_EQ(store.GetProfileInt("Options", "Column Three", 0), 42);  // still the default
+    EXPECT_EQ(store.GetProfileInt("Options", "Column Five", 0), 333);
+    header = open(previous);
+    EXPECT_LT(header->sectionSize(2), largeSize);  // the default, in this run's font
+    EXPECT_EQ(header->sectionSize(4), 333);
+    EXPECT_EQ(header->sectionSize(1), 77);
+    m_dialog.reset();  // before the store it writes to
 }
 
 }  // namespace

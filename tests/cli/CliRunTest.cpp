@@ -56,9 +56,15 @@ TEST(CliRunTest, ReportsPathsByteForByteAndExitsZeroOrOne) {
     EXPECT_TRUE(MatchesShape(out.substr(0, stamp.size()), stamp)) << out;
     EXPECT_TRUE(out.substr(stamp.size(), 2) == "AM" || out.substr(stamp.size(), 2) == "PM") << out;
     EXPECT_EQ(out.substr(std::min(out.size(), stamp.size() + 2)), "\t" + tree.Path("a.txt") + "\n");
-    EXPECT_EQ(
-        Pellumar({"--folder", tree.Root(), "--search", "hello", "--replace", "", "--yes"}).status,
-        0);
+    // A replacement lists each file as it now is: a dry run as it was, the real one as it became.
+    const std::vector<std::string> replace = {"--folder",  tree.Root(), "--search", "hello",
+                                              "--replace", "",          "--yes",    "--long"};
+    std::vector<std::string> dry = replace;
+    dry.push_back("--dry-run");
+    EXPECT_EQ(Pellumar(dry).out.substr(0, 3), "5b\t");
+    const Result replaced = Pellumar(replace);
+    EXPECT_EQ(replaced.status, 0);
+    EXPECT_EQ(replaced.out.substr(0, 3), "0b\t") << replaced.out;
     EXPECT_EQ(tree.Read("a.txt"), "");
 }
 
