@@ -1,9 +1,11 @@
-// The results list's side of the main window: the right-click menu and what its items do, and
-// what the list says when a search found nothing.
+// The results list's side of the main window: opening a result, the right-click menu and what its
+// items do, what the list says when a search found nothing, and the line under it.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -11,8 +13,10 @@
 
 #include "CSearchDlg.h"
 #include "DesktopShell.h"
+#include "Prompter.h"
 #include "ResourceIds.h"
 #include "ResultsModel.h"
+#include "SearchProgress.h"
 #include "Shell.h"
 #include "UndoStore.h"
 #include "WindowRules.h"
@@ -114,6 +118,50 @@ void CSearchDlg::OnCopyPath() {
 void CSearchDlg::ShowEmptyList(bool ended) {
     m_listResults.SetEmptyText(QString::fromLatin1(
         EmptyListText(ended, static_cast<std::size_t>(m_pResultsModel->rowCount()))));
+}
+
+void CSearchDlg::ShowProgress() {
+    if (m_pProgress)
+        ShowSummary(RunSummary::ProgressText(m_pProgress->FilesExamined(), m_pProgress->Folder()));
+}
+
+void CSearchDlg::ShowSummary(const std::string& text) {
+    auto* line = static_cast<QLabel*>(Control(res::kIdSummary));
+    // A long folder keeps both its ends in view.
+    line->setText(line->fontMetrics().elidedText(QString::fromLocal8Bit(text), Qt::ElideMiddle,
+                                                 line->width()));
+    line->setToolTip(line->text() == QString::fromLocal8Bit(text) ? QString()
+                                                                  : QString::fromLocal8Bit(text));
+}
+
+void CSearchDlg::OnResultDblClk() {
+    const std::vector<int> selected = SelectedRows();
+    if (selected.empty() || m_options.m_nDoubleClickAction == 0)
+        return;
+    const ResultRow& row = m_pResultsModel->Row(selected.front());
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    // The file's own bytes, which need not be UTF-8, go to the desktop or the viewer.
+    bool opened = true;
+    if (m_options.m_nDoubleClickAction == 1) {
+        opened = m_shell.OpenDocument(row.path);
+    } else {
+        const qsizetype slash = row.path.lastIndexOf('/');
+        const QByteArray folder = slash > 0 ? row.path.left(slash) : QByteArray("/");
+        opened = m_shell.StartViewer(QString::fromStdString(m_options.m_strFileViewer), row.path,
+                                     folder);
+    }
+    QApplication::restoreOverrideCursor();
+    if (!opened)
+        TellOpenFailure(row.path);
+}
+
+void CSearchDlg::TellOpenFailure(const QByteArray& path) {
+    const QString reason = m_shell.LastFailure();
+    m_prompter.Ask(
+        QStringLiteral("Cannot open %1:\n%2.")
+            .arg(QFile::decodeName(path),
+                 reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason),
+        windowTitle(), Prompter::kOk, Prompter::kExclamation);
 }
 
 }  // namespace pellumar

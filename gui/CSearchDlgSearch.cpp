@@ -168,20 +168,6 @@ void CSearchDlg::OnStop() {
     m_stop.RequestStop();
 }
 
-void CSearchDlg::ShowProgress() {
-    if (m_pProgress)
-        ShowSummary(RunSummary::ProgressText(m_pProgress->FilesExamined(), m_pProgress->Folder()));
-}
-
-void CSearchDlg::ShowSummary(const std::string& text) {
-    auto* line = static_cast<QLabel*>(Control(kIdSummary));
-    // A long folder keeps both its ends in view.
-    line->setText(line->fontMetrics().elidedText(QString::fromLocal8Bit(text), Qt::ElideMiddle,
-                                                 line->width()));
-    line->setToolTip(line->text() == QString::fromLocal8Bit(text) ? QString()
-                                                                  : QString::fromLocal8Bit(text));
-}
-
 // A file that holds the text but was left as it was is not listed: its found report follows.
 void CSearchDlg::CountSkipped(const SearchEvent& event) {
     if (event.skip == SkipKind::NotChanged) {
@@ -383,36 +369,6 @@ void CSearchDlg::OnBrowseFolder() {
         return;
     m_comboLookIn.setEditText(folder);
     m_comboLookIn.AddEntry(folder, true);
-}
-
-void CSearchDlg::OnResultDblClk() {
-    const std::vector<int> selected = SelectedRows();
-    if (selected.empty() || m_options.m_nDoubleClickAction == 0)
-        return;
-    const ResultRow& row = m_pResultsModel->Row(selected.front());
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    // The file's own bytes, which need not be UTF-8, go to the desktop or the viewer.
-    bool opened = true;
-    if (m_options.m_nDoubleClickAction == 1) {
-        opened = m_shell.OpenDocument(row.path);
-    } else {
-        const qsizetype slash = row.path.lastIndexOf('/');
-        const QByteArray folder = slash > 0 ? row.path.left(slash) : QByteArray("/");
-        opened = m_shell.StartViewer(QString::fromStdString(m_options.m_strFileViewer), row.path,
-                                     folder);
-    }
-    QApplication::restoreOverrideCursor();
-    if (!opened)
-        TellOpenFailure(row.path);
-}
-
-void CSearchDlg::TellOpenFailure(const QByteArray& path) {
-    const QString reason = m_shell.LastFailure();
-    m_prompter.Ask(
-        QStringLiteral("Cannot open %1:\n%2.")
-            .arg(QFile::decodeName(path),
-                 reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason),
-        windowTitle(), Prompter::kOk, Prompter::kExclamation);
 }
 
 }  // namespace pellumar
