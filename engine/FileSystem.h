@@ -139,9 +139,10 @@ class FileSystem {
     static bool IsMissing(int error);
     // What an error code means, in words.
     static std::string ErrorText(int error);
+    // The prompts' cause for a system error code, by its meaning.
+    static FileCause CauseOfSystemError(int error);
 
   private:
-    static FileCause CauseOfSystemError(int error);
     static std::string SystemErrorText(int error);
 
     Sys& m_sys;

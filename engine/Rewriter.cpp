@@ -160,8 +160,12 @@ bool Rewriter::WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes cop
             return false;
         }
         if (error != 0) {
-            const CFileException record =
-                Record(FileCause::Generic, error, m_temp, m_source.strPath);
+            // A full disk is told as one; every other failed write as the buffered stream
+            // tells it, unspecified.
+            const FileCause cause = FileSystem::CauseOfSystemError(error) == FileCause::DiskFull
+                                        ? FileCause::DiskFull
+                                        : FileCause::Generic;
+            const CFileException record = Record(cause, error, m_temp, m_source.strPath);
             m_stop.Store(m_notify.OnSearchError(kWriteTemporary, record));
             if (m_stop.Stopped()) {
                 GiveUp(error);

@@ -113,6 +113,20 @@ TEST(CliTrustTest, NoHiddenLeavesOutDotFilesAndDotFolders) {
     }
 }
 
+// A filter's file name matches without regard to case, its folder part case for case, as the
+// file system names folders.
+TEST(CliTrustTest, AFiltersFolderPartMatchesCaseForCase) {
+    TempTree tree;
+    tree.Write("in/a.txt", "x");
+    tree.Write("In/b.txt", "x");
+    const auto listed = [&](const std::string& filter) {
+        return Pellumar({"--folder", tree.Root(), "--filter", filter}).out;
+    };
+    EXPECT_EQ(listed("in/*.TXT"), tree.Path("in/a.txt") + "\n");
+    EXPECT_EQ(listed("IN/*.txt"), "");
+    EXPECT_EQ(listed("In/B.*"), tree.Path("In/b.txt") + "\n");
+}
+
 // Files that hold the text but cannot be changed are named and not listed; a replacement that
 // would change nothing leaves its file as it is, and lists it.
 TEST(CliTrustTest, FileThatCannotBeChangedIsNamedNotListed) {

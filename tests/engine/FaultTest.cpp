@@ -69,7 +69,10 @@ TEST(FaultTest, EveryStepEveryErrorEveryAnswerEndsOldOrNew) {
         const bool silent =
             error == EINTR && times == 1 && (step.op == Op::Write || step.op == Op::Lock);
         EXPECT_EQ(prompted, !silent);
-        const int cause = static_cast<int>(step.cause.value_or(CauseFromErrno(error)));
+        // A write that fails for a full disk says so; any other failed write is unspecified.
+        const bool full = step.cause == FileCause::Generic && error == ENOSPC;
+        const int cause = static_cast<int>(full ? FileCause::DiskFull
+                                                : step.cause.value_or(CauseFromErrno(error)));
         const std::string prompt = std::string(step.kind) + " " + step.prompt;
         const std::string tail =
             " cause " + std::to_string(cause) + " os " + std::to_string(error) + " -> ";
@@ -134,6 +137,13 @@ TEST(FaultTest, WriteGivenUpIsReportedOnlyWithNoPositionLeftAndARetryWritesEachB
     s.Run();
     EXPECT_TRUE(s.tree.Read("a") == kBigNew);
     EXPECT_EQ(s.sink.Found(), Lines{"a"});
+    // A full disk is told as one (cause 13); any other failed write as unspecified (cause 1).
+    const Lines told = s.sink.Others();
+    ASSERT_FALSE(told.empty());
+    EXPECT_NE(told.front().find("error write to the temporary file ("), std::string::npos);
+    EXPECT_NE(told.front().find(") cause 13 os " + std::to_string(ENOSPC) + " -> "),
+              std::string::npos)
+        << told.front();
 }
 
 // A file that cannot be opened, told about or read is named without a prompt; so is one read in
