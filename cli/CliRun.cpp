@@ -30,18 +30,17 @@ namespace pellumar::cli {
 namespace {
 
 // Stop signals reach only the main thread, one at a time: the first stops the search cleanly;
-// the second ends the program once the results already reported are written out; a third, while
-// that writing is stuck, ends it at once.
+// the second ends the program once the results already reported are written out; a third ends
+// it at once, whatever it is doing, even waiting for a reader that never comes.
 volatile std::sig_atomic_t g_signal = 0;               // written by the signal handler: the first
 volatile std::sig_atomic_t g_nSignals = 0;             // written by the signal handler
-volatile std::sig_atomic_t g_bEnding = 0;              // written by the main thread
 std::atomic<const SearchStopHandle*> g_stop{nullptr};  // written by the main thread
 
 void OnSignal(int signal) {
     g_nSignals = g_nSignals + 1;
     if (g_nSignals == 1) {
         g_signal = signal;
-    } else if (g_nSignals > 2 && g_bEnding) {
+    } else if (g_nSignals > 2) {
         EndBySignal(signal);
     }
     if (const SearchStopHandle* stop = g_stop.load()) {
@@ -200,7 +199,6 @@ int CliSession::Search() {
 // given a moment to end its file, so that a file it puts in place is listed too; it is not
 // waited for when it is stuck, as in a prompt's answer or a disk that does not answer.
 void CliSession::EndNow(NotificationQueue& queue) {
-    g_bEnding = 1;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point until = Clock::now() + kLastWait;
     while (!m_bFinished && Clock::now() < until) {

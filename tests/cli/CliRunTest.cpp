@@ -1,6 +1,8 @@
 // The pellumar command run as users run it: arguments, output, exit status, signals.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "PellumarProcess.h"
 #include "TempTree.h"
 #include "TextShape.h"
@@ -80,16 +82,25 @@ TEST(CliRunTest, InterruptOrUnreadOutputStopsCleanlyLeavingEachFileOldOrNew) {
     }
     const std::vector<std::string> args = {"--folder",  tree.Root(), "--search", "old",
                                            "--replace", "new",       "--yes",    "--match-case"};
-    const Result interrupted = Pellumar(args, {150});
-    EXPECT_TRUE(interrupted.status == 130 || interrupted.status == 0) << interrupted.err;
-    int changed = 0;
-    for (const std::string& file : tree.Files()) {
-        const std::string now = tree.Read(file);
-        ASSERT_TRUE(now == content || now == replaced) << file;
-        changed += now == replaced;
+    // Ctrl-C, then Ctrl-\\ on the files as the first left them: each stops as cleanly.
+    for (const int signal : {SIGINT, SIGQUIT}) {
+        How how;
+        how.interruptAfterMs = 150;
+        how.interrupt = signal;
+        const Result interrupted = Pellumar(args, how);
+        EXPECT_TRUE(interrupted.status == 128 + signal || interrupted.status == 0)
+            << signal << " " << interrupted.status << " " << interrupted.err;
+        int changed = 0;
+        for (const std::string& file : tree.Files()) {
+            const std::string now = tree.Read(file);
+            ASSERT_TRUE(now == content || now == replaced) << file;
+            changed += now == replaced;
+        }
+        EXPECT_TRUE(interrupted.status == 0 || changed < 400);
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+        for (const std::string& file : tree.Files())
+            tree.Write(file, content);
     }
-    EXPECT_TRUE(interrupted.status == 0 || changed < 400);
-    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
     // More output than a pipe holds, so that it meets the closed end however fast the search.
     TempTree listed;
     for (int i = 0; i < 2000; ++i)

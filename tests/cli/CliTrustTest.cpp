@@ -197,15 +197,13 @@ TEST(CliTrustTest, OutputThatCannotBeWrittenEndsTheRunAndSaysWhy) {
     EXPECT_LT(changed, 50);  // it stopped
 }
 
-// The output goes into a pipe that is not read while two interrupts come: the first stops the
-// search, the second ends the program, but only once every line reported so far is written.
-TEST(CliTrustTest, SecondInterruptLosesNoLineOfOutput) {
-    TempTree tree;
+// A replacement of many files whose output goes into a pipe that nobody reads: started, and
+// waited for until it waits to write out its lines.
+pid_t StartWaitingToWrite(const TempTree& tree, int& output) {
     for (int i = 0; i < 3000; ++i) {
         tree.Write("d" + std::to_string(i % 7) + "/" + std::string(100, 'f') + std::to_string(i),
                    "old");
     }
-    int output = -1;
     const pid_t pid = StartPellumar(
         {"--folder", tree.Root(), "--search", "old", "--replace", "new", "--yes"}, output);
     // Once the pipe is full, the program waits to write out its lines: a thread of it sleeps in a
@@ -216,10 +214,47 @@ TEST(CliTrustTest, SecondInterruptLosesNoLineOfOutput) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         before = std::exchange(pending, 0);
         ::ioctl(output, FIONREAD, &pending);
-        ASSERT_TRUE(StillRunning(pid)) << "pellumar ended before its output was read";
+        EXPECT_TRUE(StillRunning(pid)) << "pellumar ended before its output was read";
         waiting = pending > 0 && pending == before && SleepsInAPipeWrite(pid);
     }
     EXPECT_TRUE(waiting) << "pellumar never waited to write its output";
+    return pid;
+}
+
+// Three interrupts while the output waits for a reader that never comes: the third ends the
+// program at once.
+TEST(CliTrustTest, ThirdInterruptEndsTheRunAtOnce) {
+    TempTree tree;
+    int output = -1;
+    const pid_t pid = StartWaitingToWrite(tree, output);
+    for (int i = 0; i < 3; ++i) {
+        ::kill(pid, SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    int status = 0;
+    pid_t ended = 0;
+    for (int polls = 0; ended == 0 && polls < 100; ++polls) {
+        ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (ended == 0) {
+        ADD_FAILURE() << "the third interrupt did not end it";
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    } else {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    }
+    ::close(output);
+    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+}
+
+// The output goes into a pipe that is not read while two interrupts come: the first stops the
+// search, the second ends the program, but only once every line reported so far is written.
+TEST(CliTrustTest, SecondInterruptLosesNoLineOfOutput) {
+    TempTree tree;
+    int output = -1;
+    const pid_t pid = StartWaitingToWrite(tree, output);
     ::kill(pid, SIGINT);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ::kill(pid, SIGINT);

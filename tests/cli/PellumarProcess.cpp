@@ -65,7 +65,7 @@ Result Pellumar(std::vector<std::string> args, const How& how) {
     }
     if (how.interruptAfterMs >= 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(how.interruptAfterMs));
-        ::kill(pid, SIGINT);
+        ::kill(pid, how.interrupt);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);

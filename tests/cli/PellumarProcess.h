@@ -21,6 +21,7 @@ struct How {
     rlim_t fileSizeLimit = 0;  // writes beyond it fail, even for root
     std::string input;         // standard input; empty: /dev/null
     bool asNobody = false;     // as the superuser, run as nobody, whom permissions bind
+    int interrupt = 2;         // the signal sent after interruptAfterMs: SIGINT
 };
 
 // Runs the pellumar under test with the arguments and waits for it to end.
