@@ -326,7 +326,7 @@ int CSearchThread::DryRunFile(const FolderListing* pWhere, const char* name,
     }
     RewriteTarget target;
     const bool resolved = m_fs.ResolveTarget(pWhere, name, strPath, status, target) == 0;
-    const std::string rewritten = resolved ? m_fs.PathBeside(target, target.name) : strPath;
+    const std::string rewritten = resolved ? m_fs.TargetKey(target) : strPath;
     m_fs.ReleaseTarget(target);
     if (m_namesCounted.insert(rewritten).second) {
         m_pNotify->OnMatchesCounted(strPath, counter.Matches());

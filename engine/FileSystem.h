@@ -112,6 +112,9 @@ class FileSystem {
                       std::string& name);
     // The path of a name beside the target, as messages show it.
     std::string PathBeside(const RewriteTarget& target, const std::string& name) const;
+    // What a target is, whichever way it was reached: the same for every path that leads to the
+    // same name in the same folder, as links and ".." parts may.
+    std::string TargetKey(const RewriteTarget& target) const;
     int WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written);
     // Flushes what was written to the file to the disk.
     int Flush(NativeHandle handle);

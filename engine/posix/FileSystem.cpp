@@ -393,6 +393,14 @@ std::string FileSystem::PathBeside(const RewriteTarget& target, const std::strin
     return Joined(target.folderPath, name);
 }
 
+std::string FileSystem::TargetKey(const RewriteTarget& target) const {
+    struct stat folder;
+    if (m_sys.Fstat(target.folder, &folder) != 0) {
+        return PathBeside(target, target.name);
+    }
+    return std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" + target.name;
+}
+
 int FileSystem::WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written) {
     for (int interrupted = 0;;) {
         const ssize_t result = m_sys.Write(handle, data, size);

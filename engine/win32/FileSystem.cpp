@@ -219,6 +219,10 @@ std::string FileSystem::PathBeside(const RewriteTarget& target, const std::strin
     return separated ? folder + name : folder + kSeparator + name;
 }
 
+std::string FileSystem::TargetKey(const RewriteTarget& target) const {
+    return PathBeside(target, target.name);
+}
+
 int FileSystem::WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written) {
     uint32_t done = 0;
     const auto part = static_cast<uint32_t>(std::min<uint64_t>(size, kLargestCall));
