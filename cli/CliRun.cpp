@@ -18,6 +18,7 @@
 #include "CliProgress.h"
 #include "CliPrompt.h"
 #include "CliUndo.h"
+#include "Escaped.h"
 #include "NotificationQueue.h"
 #include "ResultText.h"
 #include "SearchErrorText.h"
@@ -71,7 +72,7 @@ SearchRequest RequestFor(const CliOptions& options) {
 }
 
 void Fail(const std::string& message) {
-    std::fprintf(stderr, "pellumar: %s\n", message.c_str());
+    std::fprintf(stderr, "pellumar: %s\n", Escaped(message).c_str());
 }
 
 class CliSession {
@@ -152,8 +153,9 @@ bool CliSession::Confirm() {
     if (m_options.ChangesNothing() || m_options.bYes) {
         return true;
     }
-    return ConfirmChange(ConfirmationText(m_options.strSearch, m_options.strReplace, false),
-                         "replace", "replace");
+    return ConfirmChange(
+        ConfirmationText(Escaped(m_options.strSearch), Escaped(m_options.strReplace), false),
+        "replace", "replace");
 }
 
 int CliSession::Search() {
@@ -278,9 +280,7 @@ void CliSession::NameSkipped(const SearchEvent& event) {
         return;
     }
     m_progress.Clear();
-    std::fprintf(stderr, "pellumar: ");
-    std::fwrite(event.path.data(), 1, event.path.size(), stderr);
-    std::fprintf(stderr, ": %s\n", reason.c_str());
+    std::fprintf(stderr, "pellumar: %s: %s\n", Escaped(event.path).c_str(), reason.c_str());
 }
 
 // Where the old files could not be linked into the undo store, their bytes were copied: said
@@ -309,10 +309,9 @@ ErrorReply CliSession::Answer(const SearchEvent& event) {
     const std::string& replacing = event.record->m_strReplacing;
     std::fputs("pellumar: ", stderr);
     if (!replacing.empty()) {  // the prompt names the temporary file: name the file as well
-        std::fwrite(replacing.data(), 1, replacing.size(), stderr);
-        std::fputs(": ", stderr);
+        std::fprintf(stderr, "%s: ", Escaped(replacing).c_str());
     }
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "%s\n", Escaped(text).c_str());
     ErrorReply reply;
     if (m_onError == OnError::Ask) {
         std::optional<ErrorReply> choice;

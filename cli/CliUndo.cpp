@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CliPrompt.h"
+#include "Escaped.h"
 #include "FileSystem.h"
 #include "UndoStore.h"
 #include "UndoText.h"
@@ -13,9 +14,18 @@ namespace pellumar::cli {
 namespace {
 
 void Say(const std::string& message) {
+    const std::string shown = Escaped(message);
     std::fputs("pellumar: ", stderr);
-    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
     std::fputc('\n', stderr);
+}
+
+// A run as a terminal shows it: the texts and names it holds, escaped.
+UndoRunSummary ForTerminal(UndoRunSummary run) {
+    for (std::string* text :
+         {&run.header.search, &run.header.replace, &run.header.folder, &run.header.filter})
+        *text = Escaped(*text);
+    return run;
 }
 
 std::optional<UndoRunSummary> RunToTakeBack(UndoStore& store, const CliOptions& options) {
@@ -34,7 +44,8 @@ bool Confirmed(const UndoRunSummary& run, const CliOptions& options) {
     if (options.bYes) {
         return true;
     }
-    return ConfirmChange(UndoQuestionText(run), "take back a replacement", "take it back");
+    return ConfirmChange(UndoQuestionText(ForTerminal(run)), "take back a replacement",
+                         "take it back");
 }
 
 }  // namespace
@@ -42,7 +53,7 @@ bool Confirmed(const UndoRunSummary& run, const CliOptions& options) {
 int ListUndoHistory() {
     UndoStore store(UndoStore::DefaultFolder());
     for (const UndoRunSummary& run : store.History()) {
-        const std::string line = UndoHistoryLine(run) + "\n";
+        const std::string line = UndoHistoryLine(ForTerminal(run)) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
     return std::fflush(stdout) == 0 ? 0 : 2;

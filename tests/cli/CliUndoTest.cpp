@@ -39,6 +39,37 @@ class CliUndoTest : public ::testing::Test {
     std::optional<std::string> m_before;
 };
 
+// Control bytes in names and typed texts reach no terminal raw: messages, prompts and the history
+// show them escaped, as ls -b does; the list of files on standard output stays byte for byte.
+TEST_F(CliUndoTest, ControlBytesAreShownEscapedOutsideTheListOfFiles) {
+    const std::string odd = "e\033[31mred\a\r";
+    tree.Write(odd + ".txt", "needle");
+    tree.Write(odd + "/x", "needle");
+    ::chmod(tree.Path(odd).c_str(), 0);  // named as it cannot be read
+    const How asUser{-1, false, 0, "", true};
+    const Result search = Pellumar({"--folder", tree.Root(), "--search", "needle"}, asUser);
+    ::chmod(tree.Path(odd).c_str(), 0755);
+    EXPECT_NE(search.out.find(tree.Path(odd + ".txt") + "\n"), std::string::npos);
+    EXPECT_NE(
+        search.err.find("pellumar: " + tree.Root() + "/e\\033[31mred\\a\\r: Permission denied\n"),
+        std::string::npos)
+        << search.err;
+    ASSERT_EQ(Pellumar({"--folder", tree.Root(), "--filter", "*.txt", "--search", "needle",
+                        "--replace", "x\033]0;title\a", "--yes"})
+                  .status,
+              0);
+    const Result history = Pellumar({"--history"});
+    EXPECT_EQ(history.out.find('\033'), std::string::npos) << history.out;
+    EXPECT_NE(history.out.find("'needle' -> 'x\\033]0;title\\a'"), std::string::npos)
+        << history.out;
+    const Result undone = Pellumar({"--undo", "--yes"});
+    EXPECT_EQ(undone.status, 0) << undone.err;
+    for (const std::string& told : {search.err, history.out, undone.err}) {
+        for (const char c : told)
+            EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n') << told;
+    }
+}
+
 TEST_F(CliUndoTest, AReplacementIsListedAndTakenBackOnce) {
     ASSERT_EQ(Replace().status, 0);
     const Result history = Pellumar({"--history"});
