@@ -8,7 +8,9 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "FaultySys.h"
@@ -179,6 +181,57 @@ std::vector<std::string> ReplacedInBig(const Outcome& outcome) {
 // Another program replaces a file between its reading and its rewrite, while earlier files of
 // its folder wait: it is read again only once they are placed, and where placing them ends the
 // search (a waiting file's rename fails, answered Abort), it is neither changed nor told.
+// Another program renames a file that waits in the run's group over another name of its folder
+// (mv s_b s_d) before the run reaches that name: the run, which holds the file's lock, never
+// waits on it, and handles the name as the file it holds.
+TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
+    TempTree tree;
+    TempTree state;
+    constexpr int kPairs = 16;  // some "b" is surely reached before its "d"
+    for (int i = 0; i < kPairs; ++i) {
+        tree.Write("s" + std::to_string(i) + "_b", "needle b");
+        tree.Write("s" + std::to_string(i) + "_d", "needle d");
+    }
+    FaultySys sys;
+    RecordingSink sink(tree.Root());
+    Request request{tree.Root(), "*", "needle", "pin"};
+    request.undoFolder = state.Path("undo");
+    request.keepUndo = true;
+    std::mutex mutex;
+    std::set<std::string> opened;  // guarded by mutex
+    std::string moved;             // guarded by mutex: the pair whose "b" was moved over its "d"
+    sys.BeforeEach(Op::Open, [&](const std::string& name) {
+        const std::lock_guard lock(mutex);
+        opened.insert(name);
+        if (!moved.empty() || name.size() < 3 || name.substr(name.size() - 2) != "_d")
+            return;
+        const std::string pair = name.substr(0, name.size() - 2);
+        if (opened.count(pair + "_b") != 0 &&
+            ::rename(tree.Path(pair + "_b").c_str(), tree.Path(pair + "_d").c_str()) == 0)
+            moved = pair;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    {
+        CSearchThread worker(&sink, request, sys);
+        worker.UsePlacementGroups(true);
+        worker.Run();
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_FALSE(moved.empty()) << "no b was reached before its d";
+    EXPECT_LT(took, std::chrono::seconds(5));
+    for (const std::string& line : sink.Others())
+        EXPECT_EQ(line.find("noretry"), std::string::npos) << line;
+    // The moved file was replaced once, under the name it now has.
+    EXPECT_EQ(tree.Read(moved + "_d"), "pin b");
+    EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
+    for (int i = 0; i < kPairs; ++i) {
+        const std::string pair = "s" + std::to_string(i);
+        if (pair != moved) {
+            EXPECT_EQ(tree.Read(pair + "_b") + "|" + tree.Read(pair + "_d"), "pin b|pin d");
+        }
+    }
+}
+
 TEST(PlacementTest, AFileChangedMeanwhileIsReadAgainAfterTheFilesBeforeIt) {
     const std::vector<std::string> names = ReplacedInBig(Replace(false));
     ASSERT_GT(names.size(), 12u);

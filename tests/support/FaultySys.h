@@ -71,6 +71,11 @@ class FaultySys : public Sys {
         const std::lock_guard lock(m_mutex);
         m_hooks[op] = std::move(hook);
     }
+    // Runs `hook` with the name before every call of `op` that has one, from now on.
+    void BeforeEach(Op op, std::function<void(const std::string&)> hook) {
+        const std::lock_guard lock(m_mutex);
+        m_eachHooks[op] = std::move(hook);
+    }
     void LimitWrites(size_t most) { m_nWriteLimit = most; }  // each write takes at most this
     int Calls(Op op) {
         const std::lock_guard lock(m_mutex);
@@ -187,6 +192,12 @@ class FaultySys : public Sys {
             hook.mapped()();
             lock.lock();
         }
+        if (const auto each = m_eachHooks.find(op); each != m_eachHooks.end() && !path.empty()) {
+            const auto hook = each->second;
+            lock.unlock();
+            hook(path);
+            lock.lock();
+        }
         const auto it = m_faults.find(op);
         if (it == m_faults.end() || it->second.times == 0 ||
             path.find(it->second.where) == std::string::npos) {
@@ -204,6 +215,7 @@ class FaultySys : public Sys {
     std::mutex m_mutex;  // guards the maps below
     std::map<Op, Fault> m_faults;
     std::map<Op, std::function<void()>> m_hooks;
+    std::map<Op, std::function<void(const std::string&)>> m_eachHooks;
     std::map<Op, int> m_calls;
     size_t m_nWriteLimit = 0;
     std::optional<uid_t> m_user;
