@@ -206,6 +206,7 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
         }
     }
     if (!SeeFile(status)) {
+        TellOtherName(pWhere, name, strPath, status);
         return 0;
     }
     return ReplaceFile(pWhere, name, strPath, file, status);
@@ -213,6 +214,28 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
 
 void CSearchThread::Report(const std::string& strPath, const FileStatus& status) {
     m_pNotify->OnSearchFound(strPath, status.Information(LeafName(strPath)));
+}
+
+void CSearchThread::TellOtherName(const FolderListing* pWhere, const char* name,
+                                  const std::string& strPath, const FileStatus& status) {
+    const auto unchanged = m_unchanged.find(status.Id());
+    if (unchanged == m_unchanged.end() ||
+        !unchanged->second.names.insert(RewrittenName(pWhere, name, strPath, status)).second) {
+        return;
+    }
+    if (m_request.countMatches) {
+        m_pNotify->OnMatchesCounted(strPath, unchanged->second.matches);
+    }
+    Report(strPath, status);
+}
+
+std::string CSearchThread::RewrittenName(const FolderListing* pWhere, const char* name,
+                                         const std::string& strPath, const FileStatus& status) {
+    RewriteTarget target;
+    const bool resolved = m_fs.ResolveTarget(pWhere, name, strPath, status, target) == 0;
+    std::string key = resolved ? m_fs.TargetKey(target) : strPath;
+    m_fs.ReleaseTarget(target);
+    return key;
 }
 
 // False for a file reached again, through a link or another name, as this search left it: its
@@ -324,10 +347,7 @@ int CSearchThread::DryRunFile(const FolderListing* pWhere, const char* name,
     if (outcome.error != 0 || !outcome.found || !counter.WouldChange() || m_stop.Stopped()) {
         return outcome.error;
     }
-    RewriteTarget target;
-    const bool resolved = m_fs.ResolveTarget(pWhere, name, strPath, status, target) == 0;
-    const std::string rewritten = resolved ? m_fs.TargetKey(target) : strPath;
-    m_fs.ReleaseTarget(target);
+    const std::string rewritten = RewrittenName(pWhere, name, strPath, status);
     if (m_namesCounted.insert(rewritten).second) {
         m_pNotify->OnMatchesCounted(strPath, counter.Matches());
         Report(strPath, status);
@@ -399,6 +419,12 @@ int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileSt
         }
         // Told as it now is on the disk: its new size and time.
         Report(reading.strPath, reading.placed ? *reading.placed : status);
+        if (!reading.placed && reading.failure == 0) {        // nothing to change: its other names
+            Unchanged& unchanged = m_unchanged[status.Id()];  // are told as they are reached
+            unchanged.matches = reading.matches;
+            unchanged.names.insert(
+                RewrittenName(reading.pWhere, reading.name, reading.strPath, status));
+        }
     }
     return 0;
 }

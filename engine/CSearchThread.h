@@ -100,6 +100,13 @@ class CSearchThread final : private FileStep {
     bool PlaceGroup(int knownLineError = 0);
     void PlaceWaiting(WaitingFile& waiting, int lineError);
     void Report(const std::string& strPath, const FileStatus& status);
+    // A file reached again under another name: told where a replacement that changed it would
+    // have rewritten that name too.
+    void TellOtherName(const FolderListing* pWhere, const char* name, const std::string& strPath,
+                       const FileStatus& status);
+    // The name a file reached under `name` would be rewritten at, whatever links lead there.
+    std::string RewrittenName(const FolderListing* pWhere, const char* name,
+                              const std::string& strPath, const FileStatus& status);
 
     OrderedNotify m_ordered;  // every report goes through it: files waiting are told first
     ISearchNotify* m_pNotify;
@@ -125,6 +132,13 @@ class CSearchThread final : private FileStep {
     std::unordered_map<FileId, FileVersion, FileIdHash> m_filesSeen;
     // A dry run: the names a replacement would have rewritten so far.
     std::unordered_set<std::string> m_namesCounted;
+    // Files that hold the text but that the replacement leaves as they are: their matches, and
+    // the names told so far, as a replacement that changes them tells each name it rewrites.
+    struct Unchanged {
+        uint64_t matches = 0;
+        std::unordered_set<std::string> names;
+    };
+    std::unordered_map<FileId, Unchanged, FileIdHash> m_unchanged;
 };
 
 }  // namespace pellumar

@@ -3,11 +3,13 @@
 #include <acl/libacl.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/acl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -259,6 +261,25 @@ TEST(RewriteTest, StopWhileWaitingForTheLockLeavesTheFile) {
 
 // New content that equals the old (every match already reads as its replacement) is not
 // written: the file keeps its inode, its other names and its time stamps.
+// A replacement that changes no byte tells the names it would have rewritten had it changed
+// them: every name of a hard-linked file, in any folder, each once, and a linked file once.
+TEST(RewriteTest, ReplacementThatChangesNothingTellsEveryNameAChangeWould) {
+    const auto told = [](const std::string& replacement) {
+        Scene s("abc x");
+        s.tree.Write("sub/keep", "none");
+        EXPECT_EQ(::link(s.tree.Path("a").c_str(), s.tree.Path("h2").c_str()), 0);
+        EXPECT_EQ(::link(s.tree.Path("a").c_str(), s.tree.Path("sub/h3").c_str()), 0);
+        EXPECT_EQ(::symlink("../h2", s.tree.Path("sub/soft").c_str()), 0);
+        s.Run({"", "*", "abc", replacement});
+        Lines found = s.sink.Found();
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const Lines changing = told("xyz");
+    EXPECT_EQ(changing.size(), 3u) << ::testing::PrintToString(changing);
+    EXPECT_EQ(told("abc"), changing);
+}
+
 TEST(RewriteTest, ReplacementThatChangesNothingLeavesTheFileAsItIs) {
     Scene s("abc ABC abc");
     ASSERT_EQ(::link(s.tree.Path("a").c_str(), s.tree.Path("other").c_str()), 0);
