@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 
@@ -8,6 +9,9 @@ namespace pellumar::cli {
 namespace {
 
 using Flag = bool CliOptions::*;
+
+constexpr const char* kNoRunZero =
+    "there is no run 0: runs are numbered from 1, as --history lists them";
 
 const std::map<std::string, std::pair<Flag, bool>>& Switches() {
     static const std::map<std::string, std::pair<Flag, bool>> kSwitches = {
@@ -72,14 +76,56 @@ bool SetUndo(CliOptions& options, const std::vector<std::string>& args, size_t& 
     if (value) {
         options.undoRun = RunNumber(*value);
         if (!options.undoRun) {
-            *error =
-                "--undo takes the number of a run, as --history lists it, not '" + *value + "'";
+            *error = !value->empty() && value->find_first_not_of('0') == std::string::npos
+                         ? kNoRunZero
+                         : "--undo takes the number of a run, as --history lists it, not '" +
+                               *value + "'";
             return false;
         }
     } else if (i + 1 < args.size() && RunNumber(args[i + 1])) {
         options.undoRun = RunNumber(args[++i]);
+    } else if (i + 1 < args.size() && args[i + 1].find_first_not_of('0') == std::string::npos &&
+               !args[i + 1].empty()) {
+        *error = kNoRunZero;
+        return false;
     }
     return true;
+}
+
+// The options of a search, which an undo or the history would take no notice of.
+constexpr const char* kSearchOptions[] = {
+    "--folder",        "--filter",  "--search",    "--replace",     "--search-only", "--subfolders",
+    "--no-subfolders", "--hidden",  "--no-hidden", "--ignore-case", "--match-case",  "--on-error",
+    "--count",         "--dry-run", "--long",      "--null",        "--no-undo"};
+
+// Options that exclude each other, each pair as the message names it.
+constexpr std::pair<const char*, const char*> kExclusive[] = {
+    {"--undo", "--history"},
+    {"--count", "--long"},
+};
+
+bool Given(const CliOptions& options, std::string_view name) {
+    return std::find(options.given.begin(), options.given.end(), name) != options.given.end();
+}
+
+// A combination that would run other than as asked: its message, or "".
+std::string Conflict(const CliOptions& options) {
+    for (const auto& [first, second] : kExclusive) {
+        if (Given(options, first) && Given(options, second)) {
+            return std::string(first) + " and " + second + " exclude each other";
+        }
+    }
+    for (const char* mode : {"--undo", "--history"}) {
+        if (!Given(options, mode)) {
+            continue;
+        }
+        for (const char* search : kSearchOptions) {
+            if (Given(options, search)) {
+                return std::string(search) + " goes with a search, not with " + mode;
+            }
+        }
+    }
+    return {};
 }
 
 bool TakesValue(const std::string& name) {
@@ -102,8 +148,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         }
         if (const auto it = Switches().find(name); it != Switches().end() && !value) {
             options.*(it->second.first) = it->second.second;
+            options.given.push_back(name);
             continue;
         }
+        options.given.push_back(name);
         if (name == "--undo") {
             if (!SetUndo(options, args, i, value, error)) {
                 return std::nullopt;
@@ -125,9 +173,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             return std::nullopt;
         }
     }
-    if ((options.bUndo || options.bHistory) && (options.bCount || options.bDryRun)) {
-        *error = std::string(options.bCount ? "--count" : "--dry-run") +
-                 " goes with a search, not with " + (options.bUndo ? "--undo" : "--history");
+    if (std::string conflict = Conflict(options); !conflict.empty()) {
+        *error = std::move(conflict);
         return std::nullopt;
     }
     return options;

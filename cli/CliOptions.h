@@ -34,6 +34,7 @@ struct CliOptions {
     bool bHistory = false;
     bool bHelp = false;
     bool bVersion = false;
+    std::vector<std::string> given;  // the options given, by name, in order
 
     // Only searching: no --replace, or --search-only, which wins.
     bool SearchesOnly() const { return bSearchOnly || !bReplace; }
