@@ -5,8 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "TempTree.h"
@@ -35,6 +39,31 @@ void DropToNobody() {
         }
     }
 }
+
+// Every run of the program under test keeps its undo copies in a store of the test run's own,
+// never in the user's: a test that needs a store of its own sets XDG_STATE_HOME itself.
+class OwnStateHome final : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        std::string folder = (std::filesystem::temp_directory_path() / "pellumar-state-XXXXXX");
+        if (::mkdtemp(folder.data()) != nullptr) {
+            m_folder = folder;
+            ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+        }
+    }
+    void TearDown() override {
+        if (!m_folder.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_folder, ignored);
+        }
+    }
+
+  private:
+    std::string m_folder;
+};
+
+[[maybe_unused]] ::testing::Environment* const kOwnStateHome =
+    ::testing::AddGlobalTestEnvironment(new OwnStateHome);  // gtest owns it
 
 }  // namespace
 
