@@ -53,12 +53,8 @@ void CSearchApp::OnHelp() {
     if (opened)
         return;
     if (m_pPrompter != nullptr) {
-        const QString reason = m_shell.LastFailure();
-        m_pPrompter->Ask(
-            QStringLiteral("Cannot open the help file %1:\n%2.")
-                .arg(m_strHelpPath,
-                     reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason),
-            m_strAppName, Prompter::kOk, Prompter::kExclamation);
+        m_pPrompter->Ask(OpenFailureText("the help file " + m_strHelpPath, m_shell.LastFailure()),
+                         m_strAppName, Prompter::kOk, Prompter::kExclamation);
     }
 }
 

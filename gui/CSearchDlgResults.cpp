@@ -156,12 +156,8 @@ void CSearchDlg::OnResultDblClk() {
 }
 
 void CSearchDlg::TellOpenFailure(const QByteArray& path) {
-    const QString reason = m_shell.LastFailure();
-    m_prompter.Ask(
-        QStringLiteral("Cannot open %1:\n%2.")
-            .arg(QFile::decodeName(path),
-                 reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason),
-        windowTitle(), Prompter::kOk, Prompter::kExclamation);
+    m_prompter.Ask(OpenFailureText(QFile::decodeName(path), m_shell.LastFailure()), windowTitle(),
+                   Prompter::kOk, Prompter::kExclamation);
 }
 
 }  // namespace pellumar

@@ -28,4 +28,11 @@ class Shell {
     virtual QString LastFailure() const = 0;
 };
 
+// What a box says when something did not open: "Cannot open WHAT:\nREASON.", the shell's reason
+// or, when it gave none, that it gave none.
+inline QString OpenFailureText(const QString& what, const QString& reason) {
+    return QStringLiteral("Cannot open %1:\n%2.")
+        .arg(what, reason.isEmpty() ? QStringLiteral("the desktop gave no reason") : reason);
+}
+
 }  // namespace pellumar
