@@ -9,6 +9,7 @@
 #include "Rewriter.h"
 #include "SearchAhead.h"
 #include "SearchQuery.h"
+#include "TempRecord.h"
 #include "UndoRecorder.h"
 #include "UndoStore.h"
 #include "UniqueFile.h"
@@ -79,6 +80,11 @@ CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys&
         !m_request.dryRun && !m_bListOnly && UndoStore::Available()) {
         m_pUndo = std::make_unique<UndoRecorder>(sys, m_request.undoFolder, UndoHeader(request));
     }
+    if (!m_request.undoFolder.empty() && !m_request.searchOnly && !m_request.dryRun &&
+        !m_bListOnly) {
+        m_pRecord = std::make_unique<TempRecord>(sys, m_request.undoFolder);
+        m_fs.RecordTemporariesIn(m_pRecord.get());
+    }
 }
 
 CSearchThread::~CSearchThread() = default;
@@ -95,6 +101,10 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 
 int CSearchThread::Run() {
     PassOverUndoStore();
+    if (m_pRecord) {
+        TempRecord::CleanUp(m_fs.GetSys(), m_request.undoFolder);  // what killed runs left
+        m_pRecord->Begin();
+    }
     if (m_bSearchAhead && !m_bListOnly && !m_scanner.UsesShiftTable() &&
         FileSystem::kSearchesAhead) {
         m_pHelperScanner =
@@ -405,6 +415,7 @@ int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileSt
             Rewriter::ReportReplaceFailure(*m_pNotify, m_stop, reading.strPath, error);
             break;
         }
+        TakeOverHeld(file, status);
         m_filesSeen[status.Id()] = status.Version();
         if (const int readError = ReadOnce(reading, file, status, tools)) {
             return readError;
@@ -427,6 +438,28 @@ int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileSt
         }
     }
     return 0;
+}
+
+// A name read again while a group is placed may now lead to a file that another file of the
+// group holds open and locked, as after a rename over it: that handle is taken over, so that the
+// run never waits on its own lock, and the file is replaced once, under the name it now has.
+void CSearchThread::TakeOverHeld(UniqueFile& file, const FileStatus& status) {
+    if (m_pPlacing == nullptr) {
+        return;
+    }
+    for (const auto& waiting : *m_pPlacing) {
+        if (&waiting->file == &file || waiting->file.Get() == kNoHandle ||
+            !(waiting->status.Id() == status.Id())) {
+            continue;
+        }
+        if (waiting->rewriter) {
+            waiting->rewriter->Abandon();
+            waiting->rewriter.reset();
+        }
+        file.Reset();
+        *file.Receive() = std::exchange(*waiting->file.Receive(), kNoHandle);
+        return;
+    }
 }
 
 // One reading of a file that is being replaced: 0, or the error that kept it from being read.
@@ -521,7 +554,7 @@ bool CSearchThread::PlaceGroup(int knownLineError) {
         return true;
     }
     const bool stoppedBefore = m_stop.Current() == STOP_SEARCH;
-    const std::vector<std::unique_ptr<WaitingFile>> files = m_group.Take();
+    std::vector<std::unique_ptr<WaitingFile>> files = m_group.Take();
     const int written = m_pUndo ? m_pUndo->WriteOutWaiting() : 0;
     const int lineError = knownLineError != 0 ? knownLineError : written;
     m_stop.EndsBeforeEntry();  // a file given up before the group is placed ends here
@@ -531,10 +564,14 @@ bool CSearchThread::PlaceGroup(int knownLineError) {
     for (const auto& waiting : files) {
         waiting->rewriter->FlushWaiting();
     }
+    m_pPlacing = &files;
     for (const auto& waiting : files) {
         m_stop.EndsBeforeEntry();
-        PlaceWaiting(*waiting, lineError);
+        if (waiting->rewriter) {  // not taken over by another name of its file
+            PlaceWaiting(*waiting, lineError);
+        }
     }
+    m_pPlacing = nullptr;
     m_stop.EndsBeforeEntry();
     return stoppedBefore || m_stop.Current() != STOP_SEARCH;
 }

@@ -22,6 +22,7 @@
 
 namespace pellumar {
 
+class TempRecord;
 class SearchAhead;
 struct FileSearchResult;
 class UniqueFile;
@@ -99,6 +100,7 @@ class CSearchThread final : private FileStep {
                        UniqueFile& file, const FileStatus& status);
     bool PlaceGroup(int knownLineError = 0);
     void PlaceWaiting(WaitingFile& waiting, int lineError);
+    void TakeOverHeld(UniqueFile& file, const FileStatus& status);
     void Report(const std::string& strPath, const FileStatus& status);
     // A file reached again under another name: told where a replacement that changed it would
     // have rewritten that name too.
@@ -119,8 +121,10 @@ class CSearchThread final : private FileStep {
     TreeWalker m_walker;
     std::vector<char> m_writeBuffer;        // reused for every temporary file
     std::unique_ptr<UndoRecorder> m_pUndo;  // replacing with undo: keeps the old content
+    std::unique_ptr<TempRecord> m_pRecord;  // replacing: names each temporary file made
     bool m_bGroups = true;
     PlacementGroup m_group;
+    std::vector<std::unique_ptr<WaitingFile>>* m_pPlacing = nullptr;  // the group being placed
     // A file read again while the group is placed, perhaps in the midst of another's reading.
     std::unique_ptr<FileScanner> m_pPlacingScanner;
     std::vector<char> m_placingBuffer;

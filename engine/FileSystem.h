@@ -12,6 +12,7 @@
 namespace pellumar {
 
 class FolderListing;
+class TempRecord;
 enum class FileCause : int;
 
 struct FileIdHash {
@@ -52,6 +53,9 @@ class FileSystem {
     static constexpr int kGaveUp = -4;            // the search was stopped while waiting
 
     Sys& GetSys() { return m_sys; }
+    // Each temporary file is named in `record` before it is made, and each one that must stay
+    // is named as kept, so that what a killed run leaves is deleted later. Null: none.
+    void RecordTemporariesIn(TempRecord* record) { m_pRecord = record; }
 
     // Opens a folder, by its name in `parent`, or by `path` when there is no parent, and names
     // it. Nothing is entered yet.
@@ -147,9 +151,18 @@ class FileSystem {
 
   private:
     static std::string SystemErrorText(int error);
+    bool DisplacedIsOld(const RewriteTarget& target, const std::string& temporary,
+                        NativeHandle source, const FileStatus& opened);
+    int LeaveLaterSave(const RewriteTarget& target, const std::string& temporary,
+                       NativeHandle source, const FileStatus& opened, bool& bKept);
+    int ExchangeBack(const RewriteTarget& target, const std::string& temporary,
+                     const FileStatus& written, bool& bKept);
+    void Making(const RewriteTarget& target, const std::string& name);
+    void KeepTemporary(const RewriteTarget& target, const std::string& name);
 
     Sys& m_sys;
     PlatformState m_state;
+    TempRecord* m_pRecord = nullptr;
 };
 
 }  // namespace pellumar

@@ -241,6 +241,14 @@ bool Rewriter::PlaceWaiting(int lineError) {
     return placed;
 }
 
+void Rewriter::Abandon() {
+    m_temp.Discard();
+    if (m_bKept) {
+        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied);
+        m_bKept = false;
+    }
+}
+
 // The old content is kept while the new is flushed to the disk. Should it not be kept, Ignore
 // replaces the file without it, and Abort leaves the file as it was. Where the run itself could
 // not begin, Ignore goes on without undo for every file, so the question comes once.
@@ -312,11 +320,12 @@ bool Rewriter::Place(bool kept, const int* lineError) {
     if (error == 0) {
         return true;
     }
-    // Should the names have been exchanged back in vain, the other program's content stands at
-    // the temporary name: the prompt names that file.
-    const std::string named = m_temp.Kept() ? m_temp.Path() : m_source.strPath;
+    // Content that exists nowhere else may have had to stay at the temporary name: the prompt
+    // names that file, and the file is not read again.
+    const bool stays = m_temp.Kept();
+    const std::string named = stays ? m_temp.Path() : m_source.strPath;
     m_temp.Discard();
-    if (error == FileSystem::kChangedMeanwhile) {
+    if (error == FileSystem::kChangedMeanwhile && !stays) {
         m_bChangedMeanwhile = true;
         return false;
     }

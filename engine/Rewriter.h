@@ -62,6 +62,9 @@ class Rewriter final : public MatchHandler {
     // Puts a ready file's new content in its place; `lineError` tells how its undo line reached
     // the disk (for a waiting file, the group's write-out). True when it took the place.
     bool PlaceWaiting(int lineError);
+    // A waiting file that is not to be placed after all: its new content goes, and the old
+    // content kept for undo is withdrawn.
+    void Abandon();
 
     // The file holds the text but was not changed: why; the first reason is kept.
     int Failure() const { return m_nFailure; }

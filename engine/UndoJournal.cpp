@@ -6,11 +6,7 @@
 
 namespace pellumar {
 
-namespace {
-
-constexpr std::string_view kMagic = "pellumar undo journal 1";
-
-std::string Escaped(std::string_view field) {
+std::string EscapedField(std::string_view field) {
     std::string out;
     out.reserve(field.size());
     for (const char c : field) {
@@ -27,7 +23,7 @@ std::string Escaped(std::string_view field) {
     return out;
 }
 
-std::optional<std::string> Unescaped(std::string_view field) {
+std::optional<std::string> UnescapedField(std::string_view field) {
     std::string out;
     for (size_t i = 0; i < field.size(); ++i) {
         if (field[i] != '\\') {
@@ -46,7 +42,7 @@ std::optional<std::string> Unescaped(std::string_view field) {
     return out;
 }
 
-std::vector<std::string_view> Fields(std::string_view line) {
+std::vector<std::string_view> LineFields(std::string_view line) {
     std::vector<std::string_view> fields;
     for (size_t from = 0;;) {
         const size_t tab = line.find('\t', from);
@@ -57,6 +53,10 @@ std::vector<std::string_view> Fields(std::string_view line) {
         from = tab + 1;
     }
 }
+
+namespace {
+
+constexpr std::string_view kMagic = "pellumar undo journal 1";
 
 template <typename T>
 bool Number(std::string_view text, T& value) {
@@ -82,7 +82,7 @@ void ForEachLine(std::string_view text, F line) {
         if (end == std::string_view::npos) {
             return;
         }
-        line(Fields(text.substr(from, end - from)));
+        line(LineFields(text.substr(from, end - from)));
         from = end + 1;
     }
 }
@@ -93,7 +93,7 @@ bool ParseFileLine(const std::vector<std::string_view>& f, UndoFileRecord& recor
         return false;
     }
     record.copied = f[2] == "copy";
-    const auto path = Unescaped(f[11]);
+    const auto path = UnescapedField(f[11]);
     record.path = path.value_or("");
     return path.has_value();
 }
@@ -109,7 +109,7 @@ bool ParseHeaderLine(const std::vector<std::string_view>& f, UndoRunHeader& head
     const std::string_view names[] = {"folder", "filter", "search", "replace"};
     for (size_t i = 0; i < 4; ++i) {
         if (f[0] == names[i]) {
-            const auto value = Unescaped(f[1]);
+            const auto value = UnescapedField(f[1]);
             *fields[i] = value.value_or("");
             return value.has_value();
         }
@@ -121,14 +121,14 @@ bool ParseHeaderLine(const std::vector<std::string_view>& f, UndoRunHeader& head
 
 std::string JournalHeaderText(const UndoRunHeader& header) {
     return std::string(kMagic) + "\ntime\t" + std::to_string(header.time) + "\nfolder\t" +
-           Escaped(header.folder) + "\nfilter\t" + Escaped(header.filter) + "\nsearch\t" +
-           Escaped(header.search) + "\nreplace\t" + Escaped(header.replace) + "\n";
+           EscapedField(header.folder) + "\nfilter\t" + EscapedField(header.filter) + "\nsearch\t" +
+           EscapedField(header.search) + "\nreplace\t" + EscapedField(header.replace) + "\n";
 }
 
 std::string JournalFileLine(const UndoFileRecord& record) {
     return "file\t" + std::to_string(record.index) + (record.copied ? "\tcopy\t" : "\tlink\t") +
            IdentityFields(record.before) + '\t' + IdentityFields(record.after) + '\t' +
-           Escaped(record.path) + '\n';
+           EscapedField(record.path) + '\n';
 }
 
 std::string JournalWithdrawnLine(uint64_t index) {

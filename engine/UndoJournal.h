@@ -47,6 +47,13 @@ struct UndoLog {
     bool done = false;
 };
 
+// A field of a line: a backslash, a tab and a line end written as \\, \t and \n. Unescaped
+// refuses any other escape.
+std::string EscapedField(std::string_view field);
+std::optional<std::string> UnescapedField(std::string_view field);
+// The fields of a line, as tabs separate them.
+std::vector<std::string_view> LineFields(std::string_view line);
+
 // Journal text. Fields are separated by tabs; a backslash, a tab and a line end in a field are
 // written as \\, \t and \n, so that a path keeps every other byte as it is.
 std::string JournalHeaderText(const UndoRunHeader& header);

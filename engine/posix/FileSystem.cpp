@@ -18,6 +18,7 @@
 #include "CFileException.h"
 #include "FolderListing.h"
 #include "SearchQuery.h"
+#include "TempRecord.h"
 
 namespace pellumar {
 
@@ -363,6 +364,7 @@ int FileSystem::CreateTemporary(const RewriteTarget& target, NativeHandle source
         if (!bRetry || attempt > 0 || name.empty()) {
             name = TemporaryName(g_nextName.fetch_add(1, std::memory_order_relaxed));
         }
+        Making(target, name);
         handle = m_sys.OpenAt(target.folder, name.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         error = handle < 0 ? ErrnoOr(EIO) : 0;
@@ -379,6 +381,7 @@ int FileSystem::LinkTemporary(const RewriteTarget& target, NativeHandle fromFold
                               const char* from, std::string& name) {
     for (unsigned attempt = 0; attempt < kNameCount; ++attempt) {
         name = TemporaryName(g_nextName.fetch_add(1, std::memory_order_relaxed));
+        Making(target, name);
         if (m_sys.LinkAt(fromFolder, from, target.folder, name.c_str(), 0) == 0) {
             return 0;
         }
@@ -387,6 +390,18 @@ int FileSystem::LinkTemporary(const RewriteTarget& target, NativeHandle fromFold
         }
     }
     return EEXIST;
+}
+
+void FileSystem::Making(const RewriteTarget& target, const std::string& name) {
+    if (m_pRecord != nullptr) {
+        m_pRecord->Making(target.folder, target.folderPath, name);
+    }
+}
+
+void FileSystem::KeepTemporary(const RewriteTarget& target, const std::string& name) {
+    if (m_pRecord != nullptr) {
+        m_pRecord->Keeping(target.folder, target.folderPath, name);
+    }
 }
 
 std::string FileSystem::PathBeside(const RewriteTarget& target, const std::string& name) const {
@@ -425,11 +440,12 @@ void FileSystem::FlushFileSystem(NativeHandle handle) {
     m_sys.SyncFileSystem(handle);
 }
 
-// The names are exchanged in one step, and what then stands at either name is checked: should
-// the file name not have led to the file that was read (a program that takes no lock replaced
-// it a moment ago), or the temporary name not to the temporary file, the names are exchanged
-// back, so that the other program's content stays. Where the file system cannot exchange names,
-// the last checks are made just before a plain rename.
+// The names are exchanged in one step, and what then stands at either name is checked. Should
+// the name still lead to the new file but the temporary name not to the file that was read (a
+// program that takes no lock replaced it a moment ago), the names are exchanged back, so that the
+// other program's content stays. Should the name no longer lead to the new file, another program
+// saved over it after the exchange: its file stays, and nothing is exchanged back. Where the file
+// system cannot exchange names, the last checks are made just before a plain rename.
 int FileSystem::Replace(const RewriteTarget& target, const std::string& temporary,
                         const FileStatus& written, NativeHandle source, const FileStatus& opened,
                         bool& bKept) {
@@ -450,24 +466,67 @@ int FileSystem::Replace(const RewriteTarget& target, const std::string& temporar
         }
         return m_sys.RenameAt(folder, temporary.c_str(), folder, name, 0) == 0 ? 0 : ErrnoOr(EIO);
     }
-    struct stat displaced, placed, read;
-    const bool same =
-        m_sys.FstatAt(folder, temporary.c_str(), &displaced, AT_SYMLINK_NOFOLLOW) == 0 &&
-        SameContent(displaced, opened.st) &&
-        m_sys.FstatAt(folder, name, &placed, AT_SYMLINK_NOFOLLOW) == 0 &&
-        SameInode(placed, written.st) && m_sys.Fstat(source, &read) == 0 &&
-        SameContent(read, opened.st);
-    if (!same) {
-        if (m_sys.RenameAt(folder, temporary.c_str(), folder, name, RENAME_EXCHANGE) != 0) {
-            bKept = true;  // the other program's content now stands at the temporary name
-            return ErrnoOr(EIO);
-        }
-        return kChangedMeanwhile;
+    struct stat placed;
+    if (m_sys.FstatAt(folder, name, &placed, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameInode(placed, written.st)) {
+        return LeaveLaterSave(target, temporary, source, opened, bKept);
+    }
+    if (!DisplacedIsOld(target, temporary, source, opened)) {
+        return ExchangeBack(target, temporary, written, bKept);
     }
     // The old content is gone with its last name; a failed delete only leaves it behind.
     for (int attempt = 0; attempt < 3 && Delete(target, temporary, &opened) != 0; ++attempt) {
     }
     return 0;
+}
+
+// Whether the temporary name leads to the file that was read, its content as it was read.
+bool FileSystem::DisplacedIsOld(const RewriteTarget& target, const std::string& temporary,
+                                NativeHandle source, const FileStatus& opened) {
+    struct stat displaced, read;
+    return m_sys.FstatAt(target.folder, temporary.c_str(), &displaced, AT_SYMLINK_NOFOLLOW) == 0 &&
+           SameContent(displaced, opened.st) && m_sys.Fstat(source, &read) == 0 &&
+           SameContent(read, opened.st);
+}
+
+// The change was in place and another program's save came after it: the save stays, and the
+// change counts as made. The old content goes from the temporary name, unless it too was changed
+// meanwhile: then it stays, as the only copy of what it holds.
+int FileSystem::LeaveLaterSave(const RewriteTarget& target, const std::string& temporary,
+                               NativeHandle source, const FileStatus& opened, bool& bKept) {
+    struct stat displaced;
+    if (m_sys.FstatAt(target.folder, temporary.c_str(), &displaced, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENOENT) {
+        return 0;
+    }
+    if (!DisplacedIsOld(target, temporary, source, opened)) {
+        bKept = true;
+        KeepTemporary(target, temporary);
+        return kChangedMeanwhile;
+    }
+    for (int attempt = 0; attempt < 3 && Delete(target, temporary, &opened) != 0; ++attempt) {
+    }
+    return 0;
+}
+
+// The name goes back to the other program's file, and the new file to the temporary name, which
+// is then checked: should a save have come between, its file stands there and stays.
+int FileSystem::ExchangeBack(const RewriteTarget& target, const std::string& temporary,
+                             const FileStatus& written, bool& bKept) {
+    const int folder = target.folder;
+    struct stat back;
+    if (m_sys.RenameAt(folder, temporary.c_str(), folder, target.name.c_str(), RENAME_EXCHANGE) !=
+        0) {
+        bKept = true;  // the other program's content now stands at the temporary name
+        KeepTemporary(target, temporary);
+        return ErrnoOr(EIO);
+    }
+    if (m_sys.FstatAt(folder, temporary.c_str(), &back, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !SameInode(back, written.st)) {
+        bKept = true;
+        KeepTemporary(target, temporary);
+    }
+    return kChangedMeanwhile;
 }
 
 int FileSystem::Delete(const RewriteTarget& target, const std::string& name,

@@ -13,6 +13,7 @@
 
 #include "FileSystem.h"
 #include "TempFile.h"
+#include "TempRecord.h"
 #include "UndoFolder.h"
 #include "UniqueFile.h"
 
@@ -44,8 +45,11 @@ class OwnedFd {
 // One undo of one run: the run's folder, the log of what it put back, and the file system.
 class RunUndo {
   public:
-    RunUndo(Sys& sys, int run, int log, UndoLog done, const std::function<bool()>& stop)
-        : m_sys(sys), m_fs(sys), m_run(run), m_log(log), m_done(std::move(done)), m_stop(stop) {}
+    RunUndo(Sys& sys, int run, int log, UndoLog done, const std::function<bool()>& stop,
+            TempRecord& record)
+        : m_sys(sys), m_fs(sys), m_run(run), m_log(log), m_done(std::move(done)), m_stop(stop) {
+        m_fs.RecordTemporariesIn(&record);
+    }
 
     // Puts one file back, or says why it stays: empty when it is back.
     std::string Restore(const UndoFileRecord& record);
@@ -326,7 +330,10 @@ UndoOutcome UndoStore::Undo(uint64_t id, const std::function<bool()>& stop) {
         outcome.error = EINVAL;
         return outcome;
     }
-    RunUndo undo(m_sys, run.Get(), log.Get(), ParseUndoLog(done), stop);
+    TempRecord::CleanUp(m_sys, m_strFolder);  // what killed runs and undos left
+    TempRecord record(m_sys, m_strFolder);
+    record.Begin();
+    RunUndo undo(m_sys, run.Get(), log.Get(), ParseUndoLog(done), stop, record);
     PutBackEach(undo, parsed->files, stop, outcome);
     if (!outcome.stopped) {
         WriteWhole(m_sys, log.Get(), UndoDoneLine());

@@ -232,6 +232,51 @@ TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
     }
 }
 
+// Every "b" of the group is renamed over its "d" while the group waits to be placed: each "d",
+// read again, leads to a file that the group still holds, whichever comes first. No lock of the
+// run's own is waited for, and each moved file is replaced once, under its new name.
+TEST(PlacementTest, AFileMovedOverAnotherOfItsGroupIsReplacedOnceUnderItsNewName) {
+    TempTree tree;
+    TempTree state;
+    constexpr int kPairs = 12;
+    for (int i = 0; i < kPairs; ++i) {
+        tree.Write("s" + std::to_string(i) + "_b", "needle b");
+        tree.Write("s" + std::to_string(i) + "_d", "needle d");
+    }
+    FaultySys sys;
+    sys.Before(Op::SyncFileSystem, [&] {
+        for (int i = 0; i < kPairs; ++i) {
+            const std::string pair = tree.Path("s" + std::to_string(i));
+            ASSERT_EQ(::rename((pair + "_b").c_str(), (pair + "_d").c_str()), 0);
+        }
+    });
+    RecordingSink sink(tree.Root());
+    Request request{tree.Root(), "*", "needle", "pin"};
+    request.undoFolder = state.Path("undo");
+    request.keepUndo = true;
+    const auto start = std::chrono::steady_clock::now();
+    {
+        CSearchThread worker(&sink, request, sys);
+        worker.UsePlacementGroups(true);
+        worker.Run();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    for (int i = 0; i < kPairs; ++i) {
+        EXPECT_EQ(tree.Read("s" + std::to_string(i) + "_d"), "pin b");
+    }
+    EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
+    for (const std::string& line : sink.Others()) {
+        EXPECT_EQ(line.find("locked"), std::string::npos) << line;
+    }
+    // Undo gives each moved file its old content back, under the name it now has.
+    UndoStore store(request.undoFolder);
+    const UndoOutcome undone = store.Undo(store.LastToUndo()->id);
+    EXPECT_EQ(undone.restored, static_cast<size_t>(kPairs));
+    for (int i = 0; i < kPairs; ++i) {
+        EXPECT_EQ(tree.Read("s" + std::to_string(i) + "_d"), "needle b");
+    }
+}
+
 TEST(PlacementTest, AFileChangedMeanwhileIsReadAgainAfterTheFilesBeforeIt) {
     const std::vector<std::string> names = ReplacedInBig(Replace(false));
     ASSERT_GT(names.size(), 12u);

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "FaultySys.h"
+#include "UndoStore.h"
 
 namespace pellumar {
 namespace {
@@ -168,19 +169,19 @@ TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
         EXPECT_EQ(sink.Found(), c.expected == "theirs" ? Lines{} : Lines{"d/a"});
         EXPECT_EQ(tree.TemporaryFiles(), Lines{});
     }
-    // Another program's file put at the temporary name never takes the file's place, nor is it
-    // deleted: the file is rewritten from a new temporary file.
+    // A file another program puts at the temporary name just before the names are exchanged
+    // cannot be told from a save that comes just after: it stays under the file's name, and the
+    // old content goes from the temporary name.
     {
         Scene s("old");
-        std::string foreign;
         s.sys.Before(Op::Rename, [&] {
-            foreign = s.tree.TemporaryFiles().at(0);
             s.tree.Write("theirs", "theirs");
-            ::rename(s.tree.Path("theirs").c_str(), s.tree.Path(foreign).c_str());
+            ::rename(s.tree.Path("theirs").c_str(),
+                     s.tree.Path(s.tree.TemporaryFiles().at(0)).c_str());
         });
         s.Run();
-        EXPECT_EQ(s.tree.Read("a"), "new");
-        EXPECT_EQ(s.tree.Read(foreign), "theirs");
+        EXPECT_EQ(s.tree.Read("a"), "theirs");
+        EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
         EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
     }
     // A file that other programs keep changing is given up after a few readings.
@@ -195,6 +196,59 @@ TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
     EXPECT_EQ(s.sink.Others(),
               (Lines{"noretry replace the file (a) cause 11 os -1 -> 2",
                      "not changed a: changed by another program meanwhile", "finished 0"}));
+}
+
+// Another program saves over the file just after its new content took its place, as an editor
+// saves (a new file renamed over the name): the save stays under the name, nothing is left at a
+// temporary name, and the change counts as made. An undo met by such a save leaves it alike.
+TEST(RewriteTest, ASaveRightAfterThePlacingStays) {
+    TempTree tree, state;
+    const auto saveOver = [&tree](std::string text) {
+        return [&tree, text] {
+            tree.Write("editor", text);
+            ASSERT_EQ(::rename(tree.Path("editor").c_str(), tree.Path("f").c_str()), 0);
+        };
+    };
+    Request request{tree.Root(), "f", "X", "X1"};
+    request.undoFolder = state.Path("undo");
+    request.keepUndo = true;
+    for (const bool undo : {false, true}) {
+        SCOPED_TRACE(undo);
+        tree.Write("f", "X Y");
+        FaultySys sys;
+        RecordingSink sink(tree.Root());
+        if (undo) {
+            RunSearch(request, sink);
+            UndoStore store(request.undoFolder, sys);
+            sys.AfterRename(saveOver("X1 Y3"));
+            const UndoOutcome outcome = store.Undo(store.LastToUndo()->id);
+            EXPECT_EQ(outcome.restored, 1u);
+            EXPECT_EQ(tree.Read("f"), "X1 Y3");
+        } else {
+            sys.AfterRename(saveOver("X1 Y2"));
+            RunSearch(request, sink, sys);
+            EXPECT_EQ(tree.Read("f"), "X1 Y2");
+            EXPECT_EQ(sink.Found(), Lines{"f"});
+        }
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+    }
+    // Should the old content have been changed meanwhile as well, it exists nowhere else: it
+    // stays at the temporary name, which the prompt names, and the file is not changed again.
+    tree.Write("f", "X Y");
+    FaultySys sys;
+    sys.AfterRename([&] {
+        std::ofstream(tree.Path(tree.TemporaryFiles().at(0)), std::ios::app) << " more";
+        saveOver("X1 Y2")();
+    });
+    RecordingSink sink(tree.Root());
+    request.keepUndo = false;
+    RunSearch(request, sink, sys);
+    EXPECT_EQ(tree.Read("f"), "X1 Y2");
+    ASSERT_EQ(tree.TemporaryFiles().size(), 1u);
+    EXPECT_EQ(tree.Read(tree.TemporaryFiles()[0]), "X Y more");
+    EXPECT_EQ(sink.Others(),
+              (Lines{"noretry replace the file (pel*.tmp) cause 11 os -1 -> 2",
+                     "not changed f: changed by another program meanwhile", "finished 0"}));
 }
 
 // Two runs rewrite the same file at once: the second waits for the first one's lock, reads the

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RecordingSink.h"
@@ -71,6 +72,12 @@ class FaultySys : public Sys {
         const std::lock_guard lock(m_mutex);
         m_hooks[op] = std::move(hook);
     }
+    // Runs `hook` just after the next rename has been made: another program's move at the
+    // worst moment.
+    void AfterRename(std::function<void()> hook) {
+        const std::lock_guard lock(m_mutex);
+        m_afterRename = std::move(hook);
+    }
     // Runs `hook` with the name before every call of `op` that has one, from now on.
     void BeforeEach(Op op, std::function<void(const std::string&)> hook) {
         const std::lock_guard lock(m_mutex);
@@ -115,7 +122,18 @@ class FaultySys : public Sys {
     int Fchmod(int fd, mode_t m) override { return Enter(Op::Fchmod) ? -1 : Sys::Fchmod(fd, m); }
     int RenameAt(int fromDir, const char* a, int toDir, const char* b, unsigned flags) override {
         Step(std::string("rename ") + b);
-        return Enter(Op::Rename, b) ? -1 : Sys::RenameAt(fromDir, a, toDir, b, flags);
+        if (Enter(Op::Rename, b)) {
+            return -1;
+        }
+        const int result = Sys::RenameAt(fromDir, a, toDir, b, flags);
+        const int error = errno;
+        std::unique_lock lock(m_mutex);
+        if (auto after = std::exchange(m_afterRename, nullptr)) {
+            lock.unlock();
+            after();
+        }
+        errno = error;
+        return result;
     }
     int PermCopy(int from, int to) override {
         return Enter(Op::PermCopy) ? -1 : Sys::PermCopy(from, to);
@@ -215,6 +233,7 @@ class FaultySys : public Sys {
     std::mutex m_mutex;  // guards the maps below
     std::map<Op, Fault> m_faults;
     std::map<Op, std::function<void()>> m_hooks;
+    std::function<void()> m_afterRename;
     std::map<Op, std::function<void(const std::string&)>> m_eachHooks;
     std::map<Op, int> m_calls;
     size_t m_nWriteLimit = 0;
