@@ -151,6 +151,7 @@ class FileSystem {
 
   private:
     static std::string SystemErrorText(int error);
+    int OpenLong(const std::string& path, int flags, NativeHandle& handle);
     bool DisplacedIsOld(const RewriteTarget& target, const std::string& temporary,
                         NativeHandle source, const FileStatus& opened);
     int LeaveLaterSave(const RewriteTarget& target, const std::string& temporary,

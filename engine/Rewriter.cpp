@@ -194,7 +194,7 @@ bool Rewriter::PutInPlace() {
     if (kept && !placed) {
         // By its index: other files may have been kept since, while a question was answered.
         m_pUndo->Settle();
-        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied);
+        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied, m_source.file);
     }
     return placed;
 }
@@ -236,7 +236,7 @@ void Rewriter::FlushWaiting() {
 bool Rewriter::PlaceWaiting(int lineError) {
     const bool placed = m_temp.IsOpen() && Place(m_bKept, &lineError);
     if (m_bKept && !placed) {
-        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied);
+        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied, m_source.file);
     }
     return placed;
 }
@@ -244,7 +244,7 @@ bool Rewriter::PlaceWaiting(int lineError) {
 void Rewriter::Abandon() {
     m_temp.Discard();
     if (m_bKept) {
-        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied);
+        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied, m_source.file);
         m_bKept = false;
     }
 }
@@ -318,6 +318,9 @@ bool Rewriter::Place(bool kept, const int* lineError) {
         error = m_temp.RenameOver(m_source.file, m_opened);
     }
     if (error == 0) {
+        if (kept) {
+            m_pUndo->Placed(m_nKeptIndex, m_temp.Placed());
+        }
         return true;
     }
     // Content that exists nowhere else may have had to stay at the temporary name: the prompt

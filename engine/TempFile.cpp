@@ -115,6 +115,10 @@ int TempFile::RenameOver(NativeHandle source, const FileStatus& opened) {
     bool kept = false;
     const int error = m_fs.Replace(*m_pTarget, m_strName, m_written, source, opened, kept);
     m_bKept = kept;
+    m_placed = m_written;
+    if (error == 0 && IsOpen()) {
+        m_fs.Status(m_handle, m_placed);
+    }
     if (error == 0 || kept) {
         m_bExists = false;  // in place, or the only copy of the content: never deleted
         if (IsOpen()) {

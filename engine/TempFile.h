@@ -64,6 +64,9 @@ class TempFile {
     std::string Path() const;
     // The new file as it was completed, which it stays when it is put in place.
     const FileStatus& Written() const { return m_written; }
+    // The new file as it stands in place, its status changed by the rename; as it was completed
+    // where it was closed before.
+    const FileStatus& Placed() const { return m_placed; }
 
   private:
     int FlushBuffer();
@@ -75,6 +78,7 @@ class TempFile {
     const RewriteTarget* m_pTarget = nullptr;
     std::string m_strName;  // beside the target
     FileStatus m_written;
+    FileStatus m_placed;
     bool m_bKnown = false;  // m_written names the file at m_strName
     std::vector<char>& m_buffer;
     size_t m_nUsed = 0;

@@ -98,6 +98,33 @@ bool ParseFileLine(const std::vector<std::string_view>& f, UndoFileRecord& recor
     return path.has_value();
 }
 
+std::string PlacedFields(const UndoPlaced& placed) {
+    return std::to_string(placed.changed) + '\t' + std::to_string(placed.mode) + '\t' +
+           std::to_string(placed.owner) + '\t' + std::to_string(placed.group) + '\t' +
+           std::to_string(placed.links);
+}
+
+bool ParsePlaced(const std::vector<std::string_view>& f, size_t at, UndoPlaced& placed) {
+    return Number(f[at], placed.changed) && Number(f[at + 1], placed.mode) &&
+           Number(f[at + 2], placed.owner) && Number(f[at + 3], placed.group) &&
+           Number(f[at + 4], placed.links);
+}
+
+// The line follows its file's line; an index it does not know is passed over.
+void ParsePlacedLine(const std::vector<std::string_view>& f, std::vector<UndoFileRecord>& files) {
+    uint64_t index = 0;
+    UndoPlaced placed;
+    if (!Number(f[1], index) || !ParsePlaced(f, 2, placed)) {
+        return;
+    }
+    for (auto file = files.rbegin(); file != files.rend(); ++file) {
+        if (file->index == index) {
+            file->placed = placed;
+            return;
+        }
+    }
+}
+
 bool ParseHeaderLine(const std::vector<std::string_view>& f, UndoRunHeader& header) {
     if (f.size() != 2) {
         return false;
@@ -131,6 +158,10 @@ std::string JournalFileLine(const UndoFileRecord& record) {
            EscapedField(record.path) + '\n';
 }
 
+std::string JournalPlacedLine(uint64_t index, const UndoPlaced& placed) {
+    return "placed\t" + std::to_string(index) + '\t' + PlacedFields(placed) + '\n';
+}
+
 std::string JournalWithdrawnLine(uint64_t index) {
     return "withdrawn\t" + std::to_string(index) + '\n';
 }
@@ -148,6 +179,8 @@ std::optional<UndoJournal> ParseJournal(std::string_view text) {
         uint64_t index = 0;
         if (f[0] == "file" && ParseFileLine(f, record)) {
             journal.files.push_back(std::move(record));
+        } else if (f[0] == "placed" && f.size() == 7 && Number(f[1], index)) {
+            ParsePlacedLine(f, journal.files);
         } else if (f[0] == "withdrawn" && f.size() == 2 && Number(f[1], index)) {
             std::erase_if(journal.files, [index](const auto& r) { return r.index == index; });
         } else {
@@ -155,6 +188,23 @@ std::optional<UndoJournal> ParseJournal(std::string_view text) {
         }
     });
     return journal;
+}
+
+std::string TouchedLine(const UndoIdentity& identity, const UndoPlaced& placed) {
+    return "touched\t" + IdentityFields(identity) + '\t' + PlacedFields(placed) + '\n';
+}
+
+std::map<UndoIdentity, UndoPlaced> ParseTouched(std::string_view text) {
+    std::map<UndoIdentity, UndoPlaced> touched;
+    ForEachLine(text, [&touched](const std::vector<std::string_view>& f) {
+        UndoIdentity identity;
+        UndoPlaced placed;
+        if (f[0] == "touched" && f.size() == 10 && ParseIdentity(f, 1, identity) &&
+            ParsePlaced(f, 5, placed)) {
+            touched[identity] = placed;
+        }
+    });
+    return touched;
 }
 
 std::string UndoRestoringLine(uint64_t index, const UndoIdentity& identity) {

@@ -16,6 +16,15 @@ struct UndoIdentity {
     int64_t size = 0;
     int64_t modified = 0;  // nanoseconds
     bool operator==(const UndoIdentity&) const = default;
+    auto operator<=>(const UndoIdentity&) const = default;
+};
+
+// The rest of a new file's status as the run left it in place: what a change of its access
+// rights, owner or links, or an edit with its time put back, moves.
+struct UndoPlaced {
+    int64_t changed = 0;  // status-change time, nanoseconds
+    uint32_t mode = 0, owner = 0, group = 0, links = 0;
+    bool operator==(const UndoPlaced&) const = default;
 };
 
 // One file a run replaced: its old content is the store entry named by the index.
@@ -25,6 +34,9 @@ struct UndoFileRecord {
     UndoIdentity before;  // the old file, as it was read
     UndoIdentity after;   // the new file, as the run put it in place
     std::string path;     // as bytes
+    // Told once the new file took its place: none in a journal of an older version, nor where
+    // the run was killed between the two.
+    std::optional<UndoPlaced> placed;
 };
 
 // What the run was asked to do, as the history shows it.
@@ -59,7 +71,12 @@ std::vector<std::string_view> LineFields(std::string_view line);
 std::string JournalHeaderText(const UndoRunHeader& header);
 std::string JournalFileLine(const UndoFileRecord& record);
 std::string JournalWithdrawnLine(uint64_t index);
+std::string JournalPlacedLine(uint64_t index, const UndoPlaced& placed);
 std::optional<UndoJournal> ParseJournal(std::string_view text);
+
+// A file's status as this program left it: "touched", its identity, its placed status.
+std::string TouchedLine(const UndoIdentity& identity, const UndoPlaced& placed);
+std::map<UndoIdentity, UndoPlaced> ParseTouched(std::string_view text);
 
 std::string UndoRestoringLine(uint64_t index, const UndoIdentity& identity);
 std::string UndoDoneLine();

@@ -52,9 +52,13 @@ class UndoRecorder {
     // The index of the file kept last, and the bytes copied for it.
     uint64_t LastKept() const { return m_nNext - 1; }
     uint64_t LastCopied() const { return m_nLastCopied; }
+    // The new file of the file kept as `index` took its place, and now is as `placed` says.
+    // Nothing is waited for: should the line be lost, an undo checks the file without it.
+    void Placed(uint64_t index, const FileStatus& placed);
     // A file kept earlier (the file kept last, or one of a group) was not replaced after all.
-    // Nothing is waited for: a line with a flush of its own was settled first.
-    void Withdraw(uint64_t index, uint64_t copied);
+    // Nothing is waited for: a line with a flush of its own was settled first. Its status, which
+    // the store's link moved, is noted as this program's own doing, given the file (`source`).
+    void Withdraw(uint64_t index, uint64_t copied, NativeHandle source = kNoHandle);
     // A run that could not begin, and that the user chose to go on without: nothing more is
     // kept, and the files are replaced without undo.
     void GoWithout() { m_bWithout = !Begun(); }

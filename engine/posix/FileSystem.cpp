@@ -17,6 +17,7 @@
 
 #include "CFileException.h"
 #include "FolderListing.h"
+#include "FolderPath.h"
 #include "SearchQuery.h"
 #include "TempRecord.h"
 
@@ -148,9 +149,25 @@ void FileSystem::CloseFolder(FolderState& folder) {
 // lookup of every folder on the path. A FIFO is opened without waiting for a writer.
 int FileSystem::Open(const FolderListing* where, const char* name, const std::string& path,
                      NativeHandle& handle) {
-    handle = m_sys.OpenAt(FolderFd(where), where ? name : path.c_str(),
-                          O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (where == nullptr && path.size() >= PATH_MAX) {
+        return OpenLong(path, kFlags, handle);
+    }
+    handle = m_sys.OpenAt(FolderFd(where), where ? name : path.c_str(), kFlags);
     return handle < 0 ? ErrnoOr(EIO) : 0;
+}
+
+// A path longer than the system takes, as an undo meets one, is followed folder by folder.
+int FileSystem::OpenLong(const std::string& path, int flags, NativeHandle& handle) {
+    const size_t slash = path.find_last_of('/');
+    const int folder =
+        OpenFolderPath(m_sys, FolderPart(path, slash), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    handle = folder < 0 ? -1 : m_sys.OpenAt(folder, path.c_str() + slash + 1, flags);
+    const int error = handle < 0 ? ErrnoOr(EIO) : 0;
+    if (folder >= 0) {
+        m_sys.Close(folder);
+    }
+    return error;
 }
 
 int FileSystem::Status(NativeHandle handle, FileStatus& status) {
@@ -249,7 +266,7 @@ int FileSystem::ResolveTarget(const FolderListing* where, const char* name, cons
         target.folder = FolderFd(where);
     } else {
         target.ownedFolder =
-            m_sys.OpenAt(AT_FDCWD, target.folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            OpenFolderPath(m_sys, target.folderPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (target.ownedFolder < 0) {
             return ErrnoOr(EIO);
         }

@@ -170,6 +170,42 @@ UndoIdentity IdentityOf(const FileStatus& status) {
 }
 
 namespace {
+constexpr const char* kTouched = "touched";
+// Past this, the notes start again: an undo of a run that old leaves a file it cannot tell.
+constexpr off_t kMostTouched = 1 << 20;
+}  // namespace
+
+// Appended in one write, so that notes of two runs at once never mix.
+void UndoFolder::NoteTouched(const FileStatus& status) {
+    if (m_fd < 0) {
+        return;
+    }
+    struct stat st;
+    if (m_sys.FstatAt(m_fd, kTouched, &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_size > kMostTouched) {
+        m_sys.UnlinkAt(m_fd, kTouched);
+    }
+    const int fd =
+        m_sys.OpenAt(m_fd, kTouched, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        WriteWhole(m_sys, fd, TouchedLine(IdentityOf(status), PlacedOf(status)));
+        m_sys.Close(fd);
+    }
+}
+
+std::map<UndoIdentity, UndoPlaced> UndoFolder::Touched() {
+    std::string text;
+    return m_fd >= 0 && ReadWhole(m_sys, m_fd, kTouched, text) == 0
+               ? ParseTouched(text)
+               : std::map<UndoIdentity, UndoPlaced>{};
+}
+
+UndoPlaced PlacedOf(const FileStatus& status) {
+    const struct stat& st = status.st;
+    return {st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec, st.st_mode, st.st_uid,
+            st.st_gid, static_cast<uint32_t>(st.st_nlink)};
+}
+
+namespace {
 
 // Reads a file whole, or up to the end of the first block that holds a zero byte.
 int ReadUpTo(Sys& sys, int folder, const char* name, std::string& text, bool toZero) {

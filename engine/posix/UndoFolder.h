@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -48,6 +49,12 @@ class UndoFolder {
 
     std::string RunPath(uint64_t id, std::string_view name = {}) const;
 
+    // The status this program itself left a file in, where its own link or rename moved the
+    // status that a run placed it with: an undo of that run still knows the file for its own.
+    void NoteTouched(const FileStatus& status);
+    // The status noted last for each file.
+    std::map<UndoIdentity, UndoPlaced> Touched();
+
   private:
     Sys& m_sys;
     std::string m_strPath;
@@ -57,6 +64,8 @@ class UndoFolder {
 
 // What tells the file as it is now from any later one.
 UndoIdentity IdentityOf(const FileStatus& status);
+// The rest of its status that a later change would move.
+UndoPlaced PlacedOf(const FileStatus& status);
 
 // Helpers on descriptors, through the system-call layer.
 int ReadWhole(Sys& sys, int folder, const char* name, std::string& text);

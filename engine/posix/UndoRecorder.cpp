@@ -276,14 +276,25 @@ int UndoRecorder::WriteOutWaiting() {
                                                                                       : 0;
 }
 
+void UndoRecorder::Placed(uint64_t index, const FileStatus& placed) {
+    if (m_journal >= 0 && index > 0) {
+        bool grew = false;
+        Append(JournalPlacedLine(index, PlacedOf(placed)), grew);
+    }
+}
+
 // The line that withdraws it needs no flush of its own: should it be lost, an undo finds the
 // file as it was and leaves it so.
-void UndoRecorder::Withdraw(uint64_t index, uint64_t copied) {
+void UndoRecorder::Withdraw(uint64_t index, uint64_t copied, NativeHandle source) {
     if (m_journal >= 0 && index > 0) {
         bool grew = false;
         Append(JournalWithdrawnLine(index), grew);
         m_nCopied -= copied;
         m_sys.UnlinkAt(m_run, UndoEntryName(index).c_str());
+        FileStatus now;
+        if (source != kNoHandle && m_sys.Fstat(source, &now.st) == 0) {
+            m_store->NoteTouched(now);
+        }
     }
 }
 

@@ -45,9 +45,16 @@ class OwnedFd {
 // One undo of one run: the run's folder, the log of what it put back, and the file system.
 class RunUndo {
   public:
-    RunUndo(Sys& sys, int run, int log, UndoLog done, const std::function<bool()>& stop,
-            TempRecord& record)
-        : m_sys(sys), m_fs(sys), m_run(run), m_log(log), m_done(std::move(done)), m_stop(stop) {
+    RunUndo(Sys& sys, UndoFolder& store, int run, int log, UndoLog done,
+            const std::function<bool()>& stop, TempRecord& record)
+        : m_sys(sys),
+          m_fs(sys),
+          m_store(store),
+          m_touched(store.Touched()),
+          m_run(run),
+          m_log(log),
+          m_done(std::move(done)),
+          m_stop(stop) {
         m_fs.RecordTemporariesIn(&record);
     }
 
@@ -56,6 +63,8 @@ class RunUndo {
 
   private:
     bool IsBack(const UndoFileRecord& record, const FileStatus& now) const;
+    bool AsPlaced(const UndoFileRecord& record, const FileStatus& now) const;
+    void Release(const UndoFileRecord& record, int folder, const char* name);
     std::string PutBack(const UndoFileRecord& record, NativeHandle file, const FileStatus& now,
                         const RewriteTarget& target);
     int LinkBack(const UndoFileRecord& record, NativeHandle file, const FileStatus& now,
@@ -67,12 +76,38 @@ class RunUndo {
 
     Sys& m_sys;
     FileSystem m_fs;
+    UndoFolder& m_store;
+    const std::map<UndoIdentity, UndoPlaced> m_touched;  // as this program left files since
     int m_run;
     int m_log;
     UndoLog m_done;
     const std::function<bool()>& m_stop;
     std::vector<char> m_buffer;
 };
+
+// Still exactly what the run put in place: a file whose access rights, owner or links changed
+// since, or that was edited with its time put back, stays as it is. Where this program's own
+// later run or undo moved its status, as it left it then.
+bool RunUndo::AsPlaced(const UndoFileRecord& record, const FileStatus& now) const {
+    if (!now.IsRegular() || IdentityOf(now) != record.after || !record.placed) {
+        return now.IsRegular() && IdentityOf(now) == record.after;
+    }
+    const UndoPlaced status = PlacedOf(now);
+    const auto touched = m_touched.find(record.after);
+    return status == *record.placed || (touched != m_touched.end() && touched->second == status);
+}
+
+// The store's entry goes, which moves the status of the file it is a name of: the status the
+// file is left in (`name` in `folder`, or the file open as `folder` when it is empty) is noted,
+// so that an undo of an earlier run knows the file for what that run placed.
+void RunUndo::Release(const UndoFileRecord& record, int folder, const char* name) {
+    m_sys.UnlinkAt(m_run, UndoEntryName(record.index).c_str());
+    FileStatus now;
+    const int flags = *name == '\0' ? AT_EMPTY_PATH : AT_SYMLINK_NOFOLLOW;
+    if (m_sys.FstatAt(folder, name, &now.st, flags) == 0 && now.IsRegular()) {
+        m_store.NoteTouched(now);
+    }
+}
 
 bool RunUndo::IsBack(const UndoFileRecord& record, const FileStatus& now) const {
     const UndoIdentity identity = IdentityOf(now);
@@ -94,17 +129,17 @@ std::string RunUndo::Restore(const UndoFileRecord& record) {
         return FileSystem::IsMissing(error) ? kGone : FileSystem::ErrorText(error);
     }
     if (now.IsRegular() && IsBack(record, now)) {
-        m_sys.UnlinkAt(m_run, UndoEntryName(record.index).c_str());
+        Release(record, file.Get(), "");
         return {};
     }
-    if (!now.IsRegular() || IdentityOf(now) != record.after) {
+    if (!AsPlaced(record, now)) {
         return kChangedSince;
     }
     error = m_fs.Lock(file.Get(), [this] { return Stopped(); });
     if (error == 0) {
         error = m_fs.Status(file.Get(), now);
     }
-    if (error == 0 && IdentityOf(now) != record.after) {
+    if (error == 0 && !AsPlaced(record, now)) {
         return kChangedSince;
     }
     RewriteTarget target;
@@ -125,7 +160,7 @@ std::string RunUndo::PutBack(const UndoFileRecord& record, NativeHandle file, co
         error = CopyBack(record, file, now, target);
     }
     if (error == 0) {
-        m_sys.UnlinkAt(m_run, UndoEntryName(record.index).c_str());
+        Release(record, target.folder, target.name.c_str());
         return {};
     }
     return error == FileSystem::kChangedMeanwhile ? kChangedSince : FileSystem::ErrorText(error);
@@ -333,7 +368,7 @@ UndoOutcome UndoStore::Undo(uint64_t id, const std::function<bool()>& stop) {
     TempRecord::CleanUp(m_sys, m_strFolder);  // what killed runs and undos left
     TempRecord record(m_sys, m_strFolder);
     record.Begin();
-    RunUndo undo(m_sys, run.Get(), log.Get(), ParseUndoLog(done), stop, record);
+    RunUndo undo(m_sys, store, run.Get(), log.Get(), ParseUndoLog(done), stop, record);
     PutBackEach(undo, parsed->files, stop, outcome);
     if (!outcome.stopped) {
         WriteWhole(m_sys, log.Get(), UndoDoneLine());

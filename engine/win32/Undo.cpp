@@ -31,7 +31,9 @@ int UndoRecorder::WriteOutWaiting() {
     return 0;
 }
 
-void UndoRecorder::Withdraw(uint64_t, uint64_t) {}
+void UndoRecorder::Withdraw(uint64_t, uint64_t, NativeHandle) {}
+
+void UndoRecorder::Placed(uint64_t, const FileStatus&) {}
 
 void UndoRecorder::Finish() {}
 

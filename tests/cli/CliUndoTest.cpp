@@ -1,6 +1,12 @@
 // Taking back a replacement from the command line: --history, --undo, --no-undo.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include <optional>
 
@@ -108,6 +114,56 @@ TEST_F(CliUndoTest, AFileChangedSinceIsNamedAndTheStatusIsTwo) {
                               "since the replacement or out of reach.\n");
     EXPECT_EQ(tree.Read("a.txt"), "mine now\n");
     EXPECT_EQ(tree.Read("sub/b.txt"), "needle\n");
+}
+
+// Any change since the replacement leaves a file as it is, however it was made: its access
+// rights, an edit with its time put back, a second name. A file far below the folder, beyond the
+// longest path the system takes, is put back like any other.
+TEST_F(CliUndoTest, EveryKindOfChangeSinceIsLeftAndNamedAndNoDepthIsABar) {
+    for (const char* name : {"mode.txt", "edit.txt", "linked.txt"}) {
+        tree.Write(name, "needle\n");
+    }
+    const int deep = tree.MakeDeep("deep", 90);
+    const auto deepFile = [deep](const char* text) {
+        const int fd = ::openat(deep, "f.txt", O_RDWR | O_CREAT | (text ? O_TRUNC : 0), 0644);
+        std::string bytes(64, '\0');
+        if (text) {
+            EXPECT_EQ(::write(fd, text, std::strlen(text)),
+                      static_cast<ssize_t>(std::strlen(text)));
+        } else {
+            bytes.resize(static_cast<size_t>(std::max<ssize_t>(0, ::read(fd, bytes.data(), 64))));
+        }
+        ::close(fd);
+        return bytes;
+    };
+    deepFile("deep needle\n");
+    ASSERT_EQ(Replace().status, 0);
+    EXPECT_EQ(deepFile(nullptr), "deep pin\n");
+
+    ASSERT_EQ(::chmod(tree.Path("mode.txt").c_str(), 0600), 0);
+    struct stat before;
+    ASSERT_EQ(::stat(tree.Path("edit.txt").c_str(), &before), 0);
+    const int edit = ::open(tree.Path("edit.txt").c_str(), O_WRONLY);
+    ASSERT_EQ(::write(edit, "PIN\n", 4), 4);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::futimens(edit, times), 0);
+    ::close(edit);
+    ASSERT_EQ(::link(tree.Path("linked.txt").c_str(), tree.Path("second name").c_str()), 0);
+
+    const Result result = Pellumar({"--undo", "--yes"});
+    EXPECT_EQ(result.status, 2);
+    for (const char* name : {"mode.txt", "edit.txt", "linked.txt"}) {
+        EXPECT_NE(result.err.find(tree.Path(name) + ": left as it is: it changed since"),
+                  std::string::npos)
+            << name << "\n"
+            << result.err;
+    }
+    EXPECT_EQ(tree.Read("mode.txt") + tree.Read("edit.txt") + tree.Read("linked.txt"),
+              "pin\nPIN\npin\n");
+    EXPECT_EQ(tree.Mode("mode.txt") & 0777, 0600u);
+    EXPECT_EQ(deepFile(nullptr), "deep needle\n");
+    EXPECT_EQ(tree.Read("a.txt"), "a needle\n");
+    ::close(deep);
 }
 
 TEST_F(CliUndoTest, NoUndoKeepsNothingAndUnknownRunsAreRefused) {

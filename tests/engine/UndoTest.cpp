@@ -432,6 +432,13 @@ TEST(UndoTest, TheJournalKeepsEveryByteOfAPathAndSurvivesACutLine) {
     EXPECT_EQ(journal->header.replace, "tab\there");
     EXPECT_TRUE(ParseJournal(whole + JournalWithdrawnLine(7))->files.empty());
     EXPECT_FALSE(ParseJournal("not a journal\n").has_value());
+    // The line told once the file is in place comes after; a journal without one, as older
+    // versions wrote and as a run killed between the two leaves, is read all the same.
+    EXPECT_FALSE(journal->files[0].placed.has_value());
+    const UndoPlaced placed{123456789012345678, 0100600, 1000, 100, 1};
+    const auto told = ParseJournal(whole + JournalPlacedLine(7, placed) + JournalPlacedLine(8, {}));
+    ASSERT_EQ(told->files.size(), 1u);
+    EXPECT_EQ(told->files[0].placed, placed);
     EXPECT_EQ(ShortenedForListing("a\nb", 10), "a b");
     EXPECT_EQ(ShortenedForListing("a\xc3\xa9\xc3\xa9\xc3\xa9", 5), "a...");
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Kills pellumar with SIGKILL at random moments while it replaces in a tree of a few thousand
 files, again and again. After each kill every file must hold either its old bytes or its fully
-replaced bytes, and the only other files may be the pel*.tmp files of that run.
+replaced bytes, and the only other files may be the pel*.tmp files of killed runs; every run that
+ends by itself must leave none of them anywhere in the tree, as each run deletes what killed runs
+left before it begins.
 
     kill_replace.py PELLUMAR [KILLS]    (default 200 kills)"""
 import os, random, re, shutil, subprocess, sys, tempfile, time
@@ -44,14 +46,16 @@ class Tree:
                 f.write(data)
             self.seen.pop(path, None)
 
-    def check(self):
-        """Returns how many files hold their new bytes; removes this run's temporary files."""
+    def check(self, finished=False):
+        """Returns how many files hold their new bytes. Temporary files of killed runs may stay
+        until the next run; after a run that `finished`, none may."""
         found, done = set(), 0
         for folder, _, names in os.walk(self.root):
             for name in names:
                 path = os.path.join(folder, name)
                 if TEMPORARY.match(name):
-                    os.unlink(path)
+                    if finished:
+                        sys.exit(f"FAILED: a temporary file a killed run left: {path}")
                     continue
                 if path not in self.old:
                     sys.exit(f"FAILED: a file nobody made: {path}")
@@ -78,27 +82,32 @@ def main():
     pellumar, kills = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 200
     rng = random.Random(int(os.environ.get("KILL_SEED", "1107")))
     work = tempfile.mkdtemp(prefix="pellumar-kills-")
+    os.environ["XDG_STATE_HOME"] = os.path.join(work, "state")
     root = os.path.join(work, "tree")
     try:
         tree = make_tree(root, rng)
         tree.write()
         command = [pellumar, "--folder", root, "--match-case", "--yes", "--on-error", "skip",
                    "--search", SEARCH.decode(), "--replace", REPLACE.decode(), "--quiet"]
-        done = resets = 0
+        done = resets = finished = 0
         started = time.monotonic()
         while done < kills:
             process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(rng.uniform(0, 0.25))
-            if process.poll() is None:
+            killed = process.poll() is None
+            if killed:
                 process.kill()
                 done += 1
             process.wait()
-            if tree.check() == tree.changing:  # all replaced: start again from the old tree
+            finished += not killed
+            if tree.check(not killed) == tree.changing:  # all replaced: start from the old tree
                 tree.write()
                 resets += 1
+        subprocess.run(command, stdout=subprocess.DEVNULL, check=True)
+        tree.check(True)
         print(f"ok: {done} kills survived in {time.monotonic() - started:.0f} s, "
               f"{len(tree.old)} files, {tree.changing} to change, tree renewed {resets} times, "
-              f"no byte lost")
+              f"no byte lost, no temporary file left after {finished + 1} runs that ended")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
