@@ -67,6 +67,7 @@ int TakeBack(const CliOptions& options, const std::function<bool()>& stopped) {
         return 2;
     }
     UndoStore store(UndoStore::DefaultFolder());
+    store.CleanUpLeftovers();  // even where nothing is left to take back
     const std::optional<UndoRunSummary> run = RunToTakeBack(store, options);
     if (!run) {
         Say(options.undoRun ? "no run " + std::to_string(*options.undoRun) +

@@ -415,6 +415,10 @@ int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileSt
             Rewriter::ReportReplaceFailure(*m_pNotify, m_stop, reading.strPath, error);
             break;
         }
+        if (m_made.count(status.Id()) != 0) {
+            reading.found = false;  // the name now leads to a file this run wrote: done with
+            break;
+        }
         TakeOverHeld(file, status);
         m_filesSeen[status.Id()] = status.Version();
         if (const int readError = ReadOnce(reading, file, status, tools)) {
@@ -491,6 +495,7 @@ void CSearchThread::Settled(Reading& reading, const Rewriter& rewriter, const Fi
         // them is rewritten when reached, from the old content, so that none keeps the text.
         m_filesSeen[rewriter.Written().Id()] = rewriter.Written().Version();
         m_filesSeen.erase(status.Id());
+        m_made.insert(rewriter.Written().Id());
         reading.placed = rewriter.Written();
     }
     reading.found = found && !rewriter.Withdrawn();

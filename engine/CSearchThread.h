@@ -134,6 +134,8 @@ class CSearchThread final : private FileStep {
     std::unique_ptr<SearchAhead> m_pAhead;
     // Replacing, the files scanned and the new ones made, as they were: none is rewritten twice.
     std::unordered_map<FileId, FileVersion, FileIdHash> m_filesSeen;
+    // The new files this run put in place: a name read again that leads to one is done with.
+    std::unordered_set<FileId, FileIdHash> m_made;
     // A dry run: the names a replacement would have rewritten so far.
     std::unordered_set<std::string> m_namesCounted;
     // Files that hold the text but that the replacement leaves as they are: their matches, and

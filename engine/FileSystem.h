@@ -51,6 +51,9 @@ class FileSystem {
     static constexpr int kShrankMeanwhile = -2;   // the file became shorter while it was read
     static constexpr int kLockedElsewhere = -3;   // another program held the file's lock too long
     static constexpr int kGaveUp = -4;            // the search was stopped while waiting
+    // The new content was put in place, and another program saved over it right after: the
+    // change was made, and what stands under the name now is the other program's.
+    static constexpr int kSavedOver = -5;
 
     Sys& GetSys() { return m_sys; }
     // Each temporary file is named in `record` before it is made, and each one that must stay
@@ -130,6 +133,7 @@ class FileSystem {
     // step, provided that the target is still the file as it was opened (kChangedMeanwhile
     // otherwise) and the temporary name still leads to the temporary file. `bKept` is set when
     // the temporary name must stay, as it then holds content that exists nowhere else.
+    // kSavedOver when another program saved over the name right after.
     int Replace(const RewriteTarget& target, const std::string& temporary,
                 const FileStatus& written, NativeHandle source, const FileStatus& opened,
                 bool& bKept);
@@ -159,6 +163,7 @@ class FileSystem {
     int ExchangeBack(const RewriteTarget& target, const std::string& temporary,
                      const FileStatus& written, bool& bKept);
     void Making(const RewriteTarget& target, const std::string& name);
+    void MadeOrNot(const RewriteTarget& target, const std::string& name, int error);
     void KeepTemporary(const RewriteTarget& target, const std::string& name);
 
     Sys& m_sys;

@@ -14,6 +14,8 @@ FileCause FileSystem::Cause(int error) {
             return FileCause::LockViolation;
         case kGaveUp:
             return FileCause::None;
+        case kSavedOver:
+            return FileCause::SharingViolation;
         default:
             return CauseOfSystemError(error);
     }
@@ -29,6 +31,8 @@ std::string FileSystem::ErrorText(int error) {
             return "locked by another program";
         case kGaveUp:
             return "the search was stopped";
+        case kSavedOver:
+            return "another program saved over it right after";
         default:
             return SystemErrorText(error);
     }

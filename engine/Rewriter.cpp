@@ -323,6 +323,9 @@ bool Rewriter::Place(bool kept, const int* lineError) {
         }
         return true;
     }
+    if (error == FileSystem::kSavedOver) {
+        return true;  // the change was made; the save came after it
+    }
     // Content that exists nowhere else may have had to stay at the temporary name: the prompt
     // names that file, and the file is not read again.
     const bool stays = m_temp.Kept();

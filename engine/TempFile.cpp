@@ -119,7 +119,7 @@ int TempFile::RenameOver(NativeHandle source, const FileStatus& opened) {
     if (error == 0 && IsOpen()) {
         m_fs.Status(m_handle, m_placed);
     }
-    if (error == 0 || kept) {
+    if (error == 0 || error == FileSystem::kSavedOver || kept) {
         m_bExists = false;  // in place, or the only copy of the content: never deleted
         if (IsOpen()) {
             m_fs.Close(std::exchange(m_handle, kNoHandle));  // its content is on the disk

@@ -27,6 +27,12 @@ class TempRecord {
     // A temporary file named `name` is about to be made in the folder open as `folder`, whose
     // path is `folderPath`. Where no record can be kept, the run goes on without.
     void Making(int folder, const std::string& folderPath, std::string_view name);
+    // A file of the run's may stand at the name: the one made, or one an exchange of names is
+    // about to move there; `device` and `inode` tell which.
+    void Made(int folder, const std::string& folderPath, std::string_view name, uint64_t device,
+              uint64_t inode);
+    // The name was another's already: nothing was made under it.
+    void Taken(int folder, const std::string& folderPath, std::string_view name);
     // The temporary file stays: it holds content that exists nowhere else.
     void Keeping(int folder, const std::string& folderPath, std::string_view name);
 

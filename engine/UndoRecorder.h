@@ -80,6 +80,7 @@ class UndoRecorder {
     int Append(const std::string& line, bool& grew);
     void StartFlush(uint64_t lineAt, bool grew, const FileStatus& written, bool canWait);
     bool SharesFlush(int journal) const;
+    void SettleRoom(bool grew);
 
     Sys& m_sys;
     std::unique_ptr<UndoFolder> m_store;

@@ -50,6 +50,8 @@ class UndoStore {
     std::vector<UndoRunSummary> History();
     // The newest run that was not taken back.
     std::optional<UndoRunSummary> LastToUndo();
+    // Deletes the temporary files that killed runs and undos left, as every undo does first.
+    void CleanUpLeftovers();
     // Takes back a run. It can be run again after a kill or a stop, and finishes the job.
     UndoOutcome Undo(uint64_t id, const std::function<bool()>& stop = {});
 

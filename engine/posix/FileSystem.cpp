@@ -385,6 +385,7 @@ int FileSystem::CreateTemporary(const RewriteTarget& target, NativeHandle source
         handle = m_sys.OpenAt(target.folder, name.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         error = handle < 0 ? ErrnoOr(EIO) : 0;
+        MadeOrNot(target, name, error);
     }
     if (error != 0) {
         handle = kNoHandle;
@@ -399,11 +400,11 @@ int FileSystem::LinkTemporary(const RewriteTarget& target, NativeHandle fromFold
     for (unsigned attempt = 0; attempt < kNameCount; ++attempt) {
         name = TemporaryName(g_nextName.fetch_add(1, std::memory_order_relaxed));
         Making(target, name);
-        if (m_sys.LinkAt(fromFolder, from, target.folder, name.c_str(), 0) == 0) {
-            return 0;
-        }
-        if (errno != EEXIST) {
-            return ErrnoOr(EIO);
+        const int error =
+            m_sys.LinkAt(fromFolder, from, target.folder, name.c_str(), 0) == 0 ? 0 : ErrnoOr(EIO);
+        MadeOrNot(target, name, error);
+        if (error != EEXIST) {
+            return error;
         }
     }
     return EEXIST;
@@ -412,6 +413,19 @@ int FileSystem::LinkTemporary(const RewriteTarget& target, NativeHandle fromFold
 void FileSystem::Making(const RewriteTarget& target, const std::string& name) {
     if (m_pRecord != nullptr) {
         m_pRecord->Making(target.folder, target.folderPath, name);
+    }
+}
+
+void FileSystem::MadeOrNot(const RewriteTarget& target, const std::string& name, int error) {
+    struct stat made;
+    if (m_pRecord == nullptr) {
+        return;
+    }
+    if (error == EEXIST) {
+        m_pRecord->Taken(target.folder, target.folderPath, name);
+    } else if (error == 0 &&
+               m_sys.FstatAt(target.folder, name.c_str(), &made, AT_SYMLINK_NOFOLLOW) == 0) {
+        m_pRecord->Made(target.folder, target.folderPath, name, made.st_dev, made.st_ino);
     }
 }
 
@@ -477,6 +491,9 @@ int FileSystem::Replace(const RewriteTarget& target, const std::string& temporar
     if (!SameContent(now, opened.st) || !SameInode(ours, written.st)) {
         return kChangedMeanwhile;
     }
+    if (m_pRecord != nullptr) {  // the file that the exchange is to move to the temporary name
+        m_pRecord->Made(folder, target.folderPath, temporary, now.st_dev, now.st_ino);
+    }
     if (m_sys.RenameAt(folder, temporary.c_str(), folder, name, RENAME_EXCHANGE) != 0) {
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
             return ErrnoOr(EIO);
@@ -506,15 +523,15 @@ bool FileSystem::DisplacedIsOld(const RewriteTarget& target, const std::string& 
            SameContent(read, opened.st);
 }
 
-// The change was in place and another program's save came after it: the save stays, and the
-// change counts as made. The old content goes from the temporary name, unless it too was changed
+// The change was in place and another program's save came after it: the save stays
+// (kSavedOver). The old content goes from the temporary name, unless it too was changed
 // meanwhile: then it stays, as the only copy of what it holds.
 int FileSystem::LeaveLaterSave(const RewriteTarget& target, const std::string& temporary,
                                NativeHandle source, const FileStatus& opened, bool& bKept) {
     struct stat displaced;
     if (m_sys.FstatAt(target.folder, temporary.c_str(), &displaced, AT_SYMLINK_NOFOLLOW) != 0 &&
         errno == ENOENT) {
-        return 0;
+        return kSavedOver;
     }
     if (!DisplacedIsOld(target, temporary, source, opened)) {
         bKept = true;
@@ -523,7 +540,7 @@ int FileSystem::LeaveLaterSave(const RewriteTarget& target, const std::string& t
     }
     for (int attempt = 0; attempt < 3 && Delete(target, temporary, &opened) != 0; ++attempt) {
     }
-    return 0;
+    return kSavedOver;
 }
 
 // The name goes back to the other program's file, and the new file to the temporary name, which

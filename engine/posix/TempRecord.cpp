@@ -1,9 +1,14 @@
 // A run's record of its temporary files. Lines, each ended by a line end:
 //   folder <tab> device <tab> inode <tab> path    the folder of the names that follow
 //   making <tab> name <tab> seconds <tab> nanos  a file about to be made, and when
+//   made <tab> name <tab> device <tab> inode      a file of the run's may stand there: the one
+//                                                 made, or the one an exchange of names is to
+//                                                 move there
+//   taken <tab> name                              the name was another's: nothing was made
 //   kept <tab> name                               a file that stays
-// A name is deleted only while it leads to a plain file that changed status after the run
-// named it: a user's file of that name, which the run could not make, is older.
+// A name is deleted only while it leads to the file the run made; where the run was killed
+// before it could say which, to a plain file that changed status after the run named it: a
+// user's file of that name, which the run could not make, is older.
 #include "TempRecord.h"
 
 #include <fcntl.h>
@@ -11,12 +16,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <ctime>
 #include <map>
-#include <set>
+#include <tuple>
 #include <utility>
 
 #include "FolderPath.h"
@@ -38,38 +44,79 @@ bool Number(std::string_view text, T& value) {
     return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
-// The names of one folder that a dead run was making, with the time of each, and those kept.
+// What a dead run said of one name.
+struct NameLeft {
+    struct timespec named {};
+    std::vector<std::pair<uint64_t, uint64_t>> ours;  // devices and inodes, once told
+    bool taken = false, kept = false;
+};
+
+// The names of one folder that a dead run was making.
 struct FolderLeft {
     uint64_t device = 0, inode = 0;
     std::string path;
-    std::map<std::string, struct timespec> making;
-    std::set<std::string> kept;
+    std::map<std::string, NameLeft> names;
 };
 
+// A folder may come back in the record after another: its names are gathered in one place.
 std::vector<FolderLeft> ParseRecord(std::string_view text) {
-    std::vector<FolderLeft> folders;
+    std::map<std::tuple<uint64_t, uint64_t, std::string>, FolderLeft> folders;
+    FolderLeft* current = nullptr;
     for (size_t from = 0;;) {
         const size_t end = text.find('\n', from);
         if (end == std::string_view::npos) {
-            return folders;  // a last line cut short is not trusted
+            break;  // a last line cut short is not trusted
         }
         const auto f = LineFields(text.substr(from, end - from));
         from = end + 1;
         if (f[0] == "folder" && f.size() == 4) {
             FolderLeft folder;
             const auto path = UnescapedField(f[3]);
+            current = nullptr;
             if (Number(f[1], folder.device) && Number(f[2], folder.inode) && path) {
                 folder.path = *path;
-                folders.push_back(std::move(folder));
+                current = &folders[{folder.device, folder.inode, folder.path}];
+                if (current->path.empty()) {
+                    *current = std::move(folder);
+                }
             }
-        } else if (f[0] == "making" && f.size() == 4 && !folders.empty()) {
-            struct timespec when {};
-            if (Number(f[2], when.tv_sec) && Number(f[3], when.tv_nsec)) {
-                folders.back().making[std::string(f[1])] = when;
+        } else if (current != nullptr && f.size() >= 2) {
+            NameLeft& name = current->names[std::string(f[1])];
+            if (f[0] == "making" && f.size() == 4) {
+                Number(f[2], name.named.tv_sec);
+                Number(f[3], name.named.tv_nsec);
+            } else if (f[0] == "made" && f.size() == 4) {
+                std::pair<uint64_t, uint64_t> file;
+                if (Number(f[2], file.first) && Number(f[3], file.second)) {
+                    name.ours.push_back(file);
+                }
+            } else if (f[0] == "taken" && f.size() == 2) {
+                name.taken = true;
+            } else if (f[0] == "kept" && f.size() == 2) {
+                name.kept = true;
             }
-        } else if (f[0] == "kept" && f.size() == 2 && !folders.empty()) {
-            folders.back().kept.insert(std::string(f[1]));
         }
+    }
+    std::vector<FolderLeft> gathered;
+    for (auto& [key, folder] : folders) {
+        gathered.push_back(std::move(folder));
+    }
+    return gathered;
+}
+
+// Read through the descriptor that holds the lock, not by the name, which may lead elsewhere.
+int ReadAll(Sys& sys, int fd, std::string& text) {
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t got = sys.Pread(fd, buffer, sizeof buffer, at);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got < 0 ? ErrnoOr(EIO) : 0;
+        }
+        text.append(buffer, static_cast<size_t>(got));
+        at += got;
     }
 }
 
@@ -77,12 +124,17 @@ bool NotBefore(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec >= b.tv_nsec;
 }
 
-// Deleted while it is the file the run made: a plain file whose status changed after the run
-// named it, that no run holds.
-bool DeleteLeft(Sys& sys, int folder, const std::string& name, const struct timespec& named) {
+// Deleted while it is the file the run made, and no run holds it.
+bool DeleteLeft(Sys& sys, int folder, const std::string& name, const NameLeft& left) {
     struct stat st, opened;
-    if (sys.FstatAt(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
-        !NotBefore(st.st_ctim, named)) {
+    if (left.taken || left.kept ||
+        sys.FstatAt(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    const std::pair<uint64_t, uint64_t> found{st.st_dev, st.st_ino};
+    if (left.ours.empty()
+            ? !NotBefore(st.st_ctim, left.named)
+            : std::find(left.ours.begin(), left.ours.end(), found) == left.ours.end()) {
         return false;
     }
     const int fd =
@@ -103,8 +155,8 @@ size_t DeleteFolderLeft(Sys& sys, const FolderLeft& left) {
     size_t deleted = 0;
     if (folder >= 0 && sys.Fstat(folder, &st) == 0 && st.st_dev == left.device &&
         st.st_ino == left.inode) {
-        for (const auto& [name, when] : left.making) {
-            deleted += left.kept.count(name) == 0 && DeleteLeft(sys, folder, name, when);
+        for (const auto& [name, what] : left.names) {
+            deleted += DeleteLeft(sys, folder, name, what);
         }
     }
     if (folder >= 0) {
@@ -131,7 +183,7 @@ TempRecord::~TempRecord() {
 // goes on. Where a file cannot be made unnamed, it is made under its name and locked at once.
 bool TempRecord::Begin() {
     if (m_nFile >= 0 || m_bFailed) {
-        return m_nFile >= 0;
+        return m_nFile >= 0 && !m_bFailed;
     }
     m_bFailed = true;
     UndoFolder store(m_sys, m_strStore);
@@ -217,6 +269,24 @@ void TempRecord::Making(int folder, const std::string& folderPath, std::string_v
            std::to_string(now.tv_nsec) + '\n');
 }
 
+void TempRecord::Made(int folder, const std::string& folderPath, std::string_view name,
+                      uint64_t device, uint64_t inode) {
+    if (!Begin()) {
+        return;
+    }
+    InFolder(folder, folderPath);
+    Append("made\t" + std::string(name) + '\t' + std::to_string(device) + '\t' +
+           std::to_string(inode) + '\n');
+}
+
+void TempRecord::Taken(int folder, const std::string& folderPath, std::string_view name) {
+    if (!Begin()) {
+        return;
+    }
+    InFolder(folder, folderPath);
+    Append("taken\t" + std::string(name) + '\n');
+}
+
 void TempRecord::Keeping(int folder, const std::string& folderPath, std::string_view name) {
     if (!Begin()) {
         return;
@@ -243,7 +313,7 @@ size_t TempRecord::CleanUp(Sys& sys, const std::string& store) {
         const int record = sys.OpenAt(records, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
         std::string text;
         if (record >= 0 && sys.Flock(record, LOCK_EX | LOCK_NB) == 0 &&
-            ReadWhole(sys, records, name.c_str(), text) == 0) {
+            ReadAll(sys, record, text) == 0) {
             for (const FolderLeft& folder : ParseRecord(text)) {
                 deleted += DeleteFolderLeft(sys, folder);
             }

@@ -171,8 +171,8 @@ UndoIdentity IdentityOf(const FileStatus& status) {
 
 namespace {
 constexpr const char* kTouched = "touched";
-// Past this, the notes start again: an undo of a run that old leaves a file it cannot tell.
-constexpr off_t kMostTouched = 1 << 20;
+// Past this, the notes are written again with the last one of each file only.
+constexpr off_t kMostTouched = 8 << 20;
 }  // namespace
 
 // Appended in one write, so that notes of two runs at once never mix.
@@ -182,13 +182,35 @@ void UndoFolder::NoteTouched(const FileStatus& status) {
     }
     struct stat st;
     if (m_sys.FstatAt(m_fd, kTouched, &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_size > kMostTouched) {
-        m_sys.UnlinkAt(m_fd, kTouched);
+        CompactTouched();
     }
     const int fd =
         m_sys.OpenAt(m_fd, kTouched, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
         WriteWhole(m_sys, fd, TouchedLine(IdentityOf(status), PlacedOf(status)));
         m_sys.Close(fd);
+    }
+}
+
+// A note another run appends meanwhile may be lost: an undo then leaves that file and names it.
+void UndoFolder::CompactTouched() {
+    std::string text, compact;
+    if (ReadWhole(m_sys, m_fd, kTouched, text) != 0) {
+        return;
+    }
+    for (const auto& [identity, placed] : ParseTouched(text)) {
+        compact += TouchedLine(identity, placed);
+    }
+    const std::string name = std::string(kTouched) + "." + std::to_string(::getpid());
+    const int fd = m_sys.OpenAt(m_fd, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return;
+    }
+    const bool written = WriteWhole(m_sys, fd, compact) == 0 && m_sys.Fsync(fd) == 0;
+    m_sys.Close(fd);
+    if (!written || m_sys.RenameAt(m_fd, name.c_str(), m_fd, kTouched, 0) != 0) {
+        m_sys.UnlinkAt(m_fd, name.c_str());
     }
 }
 

@@ -56,6 +56,8 @@ class UndoFolder {
     std::map<UndoIdentity, UndoPlaced> Touched();
 
   private:
+    void CompactTouched();
+
     Sys& m_sys;
     std::string m_strPath;
     int m_fd = -1;

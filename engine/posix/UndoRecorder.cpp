@@ -276,10 +276,19 @@ int UndoRecorder::WriteOutWaiting() {
                                                                                       : 0;
 }
 
+// Room that a line with no flush of its own wrote ahead reaches the disk now: the lines that
+// follow, written out only, count on it being there.
+void UndoRecorder::SettleRoom(bool grew) {
+    if (grew) {
+        m_sys.Fsync(m_journal);
+    }
+}
+
 void UndoRecorder::Placed(uint64_t index, const FileStatus& placed) {
     if (m_journal >= 0 && index > 0) {
         bool grew = false;
         Append(JournalPlacedLine(index, PlacedOf(placed)), grew);
+        SettleRoom(grew);
     }
 }
 
@@ -289,6 +298,7 @@ void UndoRecorder::Withdraw(uint64_t index, uint64_t copied, NativeHandle source
     if (m_journal >= 0 && index > 0) {
         bool grew = false;
         Append(JournalWithdrawnLine(index), grew);
+        SettleRoom(grew);
         m_nCopied -= copied;
         m_sys.UnlinkAt(m_run, UndoEntryName(index).c_str());
         FileStatus now;

@@ -163,7 +163,11 @@ std::string RunUndo::PutBack(const UndoFileRecord& record, NativeHandle file, co
         Release(record, target.folder, target.name.c_str());
         return {};
     }
-    return error == FileSystem::kChangedMeanwhile ? kChangedSince : FileSystem::ErrorText(error);
+    // Saved over by another program right after it went back: its store entry stays, as the
+    // only copy of the old content.
+    return error == FileSystem::kChangedMeanwhile || error == FileSystem::kSavedOver
+               ? kChangedSince
+               : FileSystem::ErrorText(error);
 }
 
 // The old file itself goes back, with its own access rights, owner and attributes.
@@ -275,6 +279,10 @@ void PutBackEach(RunUndo& undo, const std::vector<UndoFileRecord>& files,
 
 UndoStore::UndoStore(std::string folder, Sys& sys) : m_sys(sys), m_strFolder(std::move(folder)) {}
 
+void UndoStore::CleanUpLeftovers() {
+    TempRecord::CleanUp(m_sys, m_strFolder);
+}
+
 bool UndoStore::Available() {
     return true;
 }
@@ -365,7 +373,7 @@ UndoOutcome UndoStore::Undo(uint64_t id, const std::function<bool()>& stop) {
         outcome.error = EINVAL;
         return outcome;
     }
-    TempRecord::CleanUp(m_sys, m_strFolder);  // what killed runs and undos left
+    CleanUpLeftovers();
     TempRecord record(m_sys, m_strFolder);
     record.Begin();
     RunUndo undo(m_sys, store, run.Get(), log.Get(), ParseUndoLog(done), stop, record);

@@ -14,6 +14,10 @@ bool TempRecord::Begin() {
 
 void TempRecord::Making(int, const std::string&, std::string_view) {}
 
+void TempRecord::Made(int, const std::string&, std::string_view, uint64_t, uint64_t) {}
+
+void TempRecord::Taken(int, const std::string&, std::string_view) {}
+
 void TempRecord::Keeping(int, const std::string&, std::string_view) {}
 
 size_t TempRecord::CleanUp(Sys&, const std::string&) {

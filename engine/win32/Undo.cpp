@@ -39,6 +39,8 @@ void UndoRecorder::Finish() {}
 
 UndoStore::UndoStore(std::string folder, Sys& sys) : m_sys(sys), m_strFolder(std::move(folder)) {}
 
+void UndoStore::CleanUpLeftovers() {}
+
 bool UndoStore::Available() {
     return false;
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,10 +20,16 @@ namespace {
 
 using namespace test;
 
-// Names a file in the record, then makes it, as a replacement does.
+// Names a file in the record, makes it, and says what came of it, as a replacement does.
 void Make(TempRecord& record, int folder, const std::string& path, const std::string& name) {
     record.Making(folder, path, name);
     const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    struct stat st;
+    if (fd >= 0 && ::fstat(fd, &st) == 0) {
+        record.Made(folder, path, name, st.st_dev, st.st_ino);
+    } else if (errno == EEXIST) {
+        record.Taken(folder, path, name);
+    }
     if (fd >= 0) {
         ::close(fd);
     }
@@ -46,14 +53,17 @@ TEST(LeftoverTest, WhatAKilledRunLeftIsDeletedByTheNextRunAndNothingElse) {
         Make(record, root, tree.Root(), "pel0001.tmp");  // taken already: the run went on
         Make(record, root, tree.Root(), "pel0002.tmp");
         Make(record, root, tree.Root(), "pel0003.tmp");
-        record.Keeping(root, tree.Root(), "pel0003.tmp");
-        Make(record, root, tree.Root(), "pel0004.tmp");
         Make(record, deep, deepPath, "pel0006.tmp");
+        record.Keeping(root, tree.Root(), "pel0003.tmp");  // its folder named again
+        Make(record, root, tree.Root(), "pel0004.tmp");
+        record.Making(root, tree.Root(), "pel0005.tmp");  // killed before it could say more
+        ::close(::openat(root, "pel0005.tmp", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         ::_exit(0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_EQ(status, 0);
+    ASSERT_EQ(::chmod(tree.Path("pel0001.tmp").c_str(), 0640), 0);  // the user's, touched since
     // A run still going holds its own record and its temporary file.
     TempRecord going(DefaultSys(), store);
     const int root = ::open(tree.Root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -61,7 +71,7 @@ TEST(LeftoverTest, WhatAKilledRunLeftIsDeletedByTheNextRunAndNothingElse) {
     const int held = ::open(tree.Path("pel0004.tmp").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
-    EXPECT_EQ(TempRecord::CleanUp(DefaultSys(), store), 2u);
+    EXPECT_EQ(TempRecord::CleanUp(DefaultSys(), store), 3u);
     EXPECT_EQ(tree.TemporaryFiles(), (std::vector<std::string>{"pel0001.tmp", "pel0003.tmp",
                                                                "pel0004.tmp", "pel0007.tmp"}));
     EXPECT_EQ(tree.Read("pel0001.tmp"), "the user's own");

@@ -232,48 +232,52 @@ TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
     }
 }
 
-// Every "b" of the group is renamed over its "d" while the group waits to be placed: each "d",
-// read again, leads to a file that the group still holds, whichever comes first. No lock of the
-// run's own is waited for, and each moved file is replaced once, under its new name.
-TEST(PlacementTest, AFileMovedOverAnotherOfItsGroupIsReplacedOnceUnderItsNewName) {
-    TempTree tree;
-    TempTree state;
+// Each "b" of a group is renamed over its "d": before the group is placed, so that each "d",
+// read again, leads to a file the group still holds, whichever comes first; or just after the
+// "b" took its new content, so that the "d" leads to a file the run wrote. No lock of the run's
+// own is waited for, and each moved file is changed once ("n" becomes "nn" once), under its new
+// name.
+TEST(PlacementTest, AFileMovedOverAnotherOfItsGroupIsChangedOnceUnderItsNewName) {
     constexpr int kPairs = 12;
-    for (int i = 0; i < kPairs; ++i) {
-        tree.Write("s" + std::to_string(i) + "_b", "needle b");
-        tree.Write("s" + std::to_string(i) + "_d", "needle d");
-    }
-    FaultySys sys;
-    sys.Before(Op::SyncFileSystem, [&] {
+    for (const bool afterPlacing : {false, true}) {
+        SCOPED_TRACE(afterPlacing);
+        TempTree tree;
+        const auto pair = [&tree](int i) { return tree.Path("s" + std::to_string(i)); };
         for (int i = 0; i < kPairs; ++i) {
-            const std::string pair = tree.Path("s" + std::to_string(i));
-            ASSERT_EQ(::rename((pair + "_b").c_str(), (pair + "_d").c_str()), 0);
+            tree.Write("s" + std::to_string(i) + "_b", "n b");
+            tree.Write("s" + std::to_string(i) + "_d", "n d");
         }
-    });
-    RecordingSink sink(tree.Root());
-    Request request{tree.Root(), "*", "needle", "pin"};
-    request.undoFolder = state.Path("undo");
-    request.keepUndo = true;
-    const auto start = std::chrono::steady_clock::now();
-    {
-        CSearchThread worker(&sink, request, sys);
-        worker.UsePlacementGroups(true);
-        worker.Run();
-    }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    for (int i = 0; i < kPairs; ++i) {
-        EXPECT_EQ(tree.Read("s" + std::to_string(i) + "_d"), "pin b");
-    }
-    EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
-    for (const std::string& line : sink.Others()) {
-        EXPECT_EQ(line.find("locked"), std::string::npos) << line;
-    }
-    // Undo gives each moved file its old content back, under the name it now has.
-    UndoStore store(request.undoFolder);
-    const UndoOutcome undone = store.Undo(store.LastToUndo()->id);
-    EXPECT_EQ(undone.restored, static_cast<size_t>(kPairs));
-    for (int i = 0; i < kPairs; ++i) {
-        EXPECT_EQ(tree.Read("s" + std::to_string(i) + "_d"), "needle b");
+        FaultySys sys;
+        if (afterPlacing) {
+            sys.BeforeEach(Op::Rename, [&](const std::string& name) {
+                if (name.size() > 2 && name.substr(name.size() - 2) == "_b") {
+                    const std::string moved = tree.Path(name.substr(0, name.size() - 2));
+                    sys.AfterRename(
+                        [moved] { ::rename((moved + "_b").c_str(), (moved + "_d").c_str()); });
+                }
+            });
+        } else {
+            sys.Before(Op::SyncFileSystem, [&] {
+                for (int i = 0; i < kPairs; ++i) {
+                    ASSERT_EQ(::rename((pair(i) + "_b").c_str(), (pair(i) + "_d").c_str()), 0);
+                }
+            });
+        }
+        RecordingSink sink(tree.Root());
+        const auto start = std::chrono::steady_clock::now();
+        {
+            CSearchThread worker(&sink, Request{tree.Root(), "*", "n", "nn"}, sys);
+            worker.UsePlacementGroups(true);
+            worker.Run();
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        for (int i = 0; i < kPairs; ++i) {
+            EXPECT_EQ(tree.Read("s" + std::to_string(i) + "_d"), "nn b") << i;
+        }
+        EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
+        for (const std::string& line : sink.Others()) {
+            EXPECT_EQ(line.find("locked"), std::string::npos) << line;
+        }
     }
 }
 

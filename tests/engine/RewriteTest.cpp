@@ -200,7 +200,8 @@ TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
 
 // Another program saves over the file just after its new content took its place, as an editor
 // saves (a new file renamed over the name): the save stays under the name, nothing is left at a
-// temporary name, and the change counts as made. An undo met by such a save leaves it alike.
+// temporary name, and the change counts as made. An undo met by such a save leaves it alike, names
+// the file, and keeps the old content it could not put back.
 TEST(RewriteTest, ASaveRightAfterThePlacingStays) {
     TempTree tree, state;
     const auto saveOver = [&tree](std::string text) {
@@ -221,9 +222,13 @@ TEST(RewriteTest, ASaveRightAfterThePlacingStays) {
             RunSearch(request, sink);
             UndoStore store(request.undoFolder, sys);
             sys.AfterRename(saveOver("X1 Y3"));
-            const UndoOutcome outcome = store.Undo(store.LastToUndo()->id);
-            EXPECT_EQ(outcome.restored, 1u);
+            const auto run = store.LastToUndo()->id;
+            const UndoOutcome outcome = store.Undo(run);
+            EXPECT_EQ(outcome.restored, 0u);  // left, and named
+            EXPECT_EQ(outcome.left.size(), 1u);
             EXPECT_EQ(tree.Read("f"), "X1 Y3");
+            // The old content is still kept in the store, its only copy.
+            EXPECT_EQ(state.Read("undo/" + std::to_string(run) + "/f1"), "X Y");
         } else {
             sys.AfterRename(saveOver("X1 Y2"));
             RunSearch(request, sink, sys);
