@@ -23,6 +23,7 @@
 #include "ResultText.h"
 #include "SearchErrorText.h"
 #include "SearchQuery.h"
+#include "TempRecord.h"
 #include "UndoStore.h"
 #include "UndoText.h"
 
@@ -64,6 +65,7 @@ SearchRequest RequestFor(const CliOptions& options) {
     request.hidden = request.hiddenFolders = options.bHidden;
     request.ignoreCase = options.bIgnoreCase;
     request.undoFolder = UndoStore::DefaultFolder();
+    request.memoryFolder = TempRecord::MemoryFolder();
     request.keepUndo = options.bKeepUndo;
     request.countMatches = options.Counts();
     request.dryRun = options.bDryRun && !options.SearchesOnly();

@@ -82,7 +82,7 @@ CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys&
     }
     if (!m_request.undoFolder.empty() && !m_request.searchOnly && !m_request.dryRun &&
         !m_bListOnly) {
-        m_pRecord = std::make_unique<TempRecord>(sys, m_request.undoFolder);
+        m_pRecord = std::make_unique<TempRecord>(sys, m_request.undoFolder, m_request.memoryFolder);
         m_fs.RecordTemporariesIn(m_pRecord.get());
     }
 }
@@ -102,7 +102,8 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 int CSearchThread::Run() {
     PassOverUndoStore();
     if (m_pRecord) {
-        TempRecord::CleanUp(m_fs.GetSys(), m_request.undoFolder);  // what killed runs left
+        // What killed runs left.
+        TempRecord::CleanUp(m_fs.GetSys(), m_request.undoFolder, m_request.memoryFolder);
         m_pRecord->Begin();
     }
     if (m_bSearchAhead && !m_bListOnly && !m_scanner.UsesShiftTable() &&

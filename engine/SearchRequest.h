@@ -20,6 +20,9 @@ struct SearchRequest {
     // changed file is kept. Empty: none.
     std::string undoFolder;
     bool keepUndo = false;
+    // Replacing, where the record of the temporary files made is kept, in memory: see
+    // TempRecord::MemoryFolder. Empty: beside the undo store.
+    std::string memoryFolder;
     // Each file found is told with its matches, leftmost and non-overlapping, as a replacement
     // takes them.
     bool countMatches = false;

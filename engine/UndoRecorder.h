@@ -53,7 +53,8 @@ class UndoRecorder {
     uint64_t LastKept() const { return m_nNext - 1; }
     uint64_t LastCopied() const { return m_nLastCopied; }
     // The new file of the file kept as `index` took its place, and now is as `placed` says.
-    // Nothing is waited for: should the line be lost, an undo checks the file without it.
+    // Nothing is waited for, nor written at once: should the line be lost, an undo checks the
+    // file without it.
     void Placed(uint64_t index, const FileStatus& placed);
     // A file kept earlier (the file kept last, or one of a group) was not replaced after all.
     // Nothing is waited for: a line with a flush of its own was settled first. Its status, which
@@ -81,6 +82,8 @@ class UndoRecorder {
     void StartFlush(uint64_t lineAt, bool grew, const FileStatus& written, bool canWait);
     bool SharesFlush(int journal) const;
     void SettleRoom(bool grew);
+    void WritePlaced();
+    int WriteOutFrom(uint64_t lineAt);
 
     Sys& m_sys;
     std::unique_ptr<UndoFolder> m_store;
@@ -95,6 +98,7 @@ class UndoRecorder {
     uint64_t m_nLastCopied = 0;   // of the file kept last
     uint64_t m_nJournalEnd = 0;   // where the next line goes
     uint64_t m_nJournalRoom = 0;  // the journal's size: zeros after its last line
+    uint64_t m_nWrittenOut = 0;   // the lines before it were written out to the device
     bool m_bWithout = false;
     uint64_t m_nWaitingFrom = 0;    // where the first line waiting to be written out begins
     bool m_bWaiting = false;        // lines wait to be written out
@@ -102,6 +106,7 @@ class UndoRecorder {
     uint64_t m_nJournalDevice = 0;  // where its flush comes with the new file's, else 0
     int m_nLineFlush = 0;           // the error in writing out the line kept last
     std::vector<char> m_buffer;
+    std::string m_strPlaced;  // lines of placed files, not yet written
 };
 
 }  // namespace pellumar

@@ -22,6 +22,7 @@
 #include "SearchFlow.h"
 #include "SearchProgress.h"
 #include "Shell.h"
+#include "TempRecord.h"
 #include "WindowRules.h"
 
 namespace pellumar {
@@ -136,6 +137,7 @@ void CSearchDlg::StartWorker(const std::string& strFolder) {
     request.hidden = m_options.m_bHiddenFiles != 0;
     request.ignoreCase = m_options.m_bIgnoreCase != 0;
     request.undoFolder = m_strUndoFolder;
+    request.memoryFolder = TempRecord::MemoryFolder();
     request.keepUndo = m_options.m_bKeepUndo != 0;
     auto worker = std::make_unique<CSearchThread>(m_pQueue.get(), std::move(request), m_sys);
     m_stop = worker->GetStopHandle();

@@ -385,7 +385,9 @@ int FileSystem::CreateTemporary(const RewriteTarget& target, NativeHandle source
         handle = m_sys.OpenAt(target.folder, name.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         error = handle < 0 ? ErrnoOr(EIO) : 0;
-        MadeOrNot(target, name, error);
+        if (error == EEXIST && m_pRecord != nullptr) {  // the file made is told before it is placed
+            m_pRecord->Taken(target.folder, target.folderPath, name);
+        }
     }
     if (error != 0) {
         handle = kNoHandle;
@@ -491,8 +493,9 @@ int FileSystem::Replace(const RewriteTarget& target, const std::string& temporar
     if (!SameContent(now, opened.st) || !SameInode(ours, written.st)) {
         return kChangedMeanwhile;
     }
-    if (m_pRecord != nullptr) {  // the file that the exchange is to move to the temporary name
-        m_pRecord->Made(folder, target.folderPath, temporary, now.st_dev, now.st_ino);
+    if (m_pRecord != nullptr) {  // and the file that the exchange is to move there
+        m_pRecord->Exchanging(folder, target.folderPath, temporary, {ours.st_dev, ours.st_ino},
+                              {now.st_dev, now.st_ino});
     }
     if (m_sys.RenameAt(folder, temporary.c_str(), folder, name, RENAME_EXCHANGE) != 0) {
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <tuple>
@@ -167,7 +168,27 @@ size_t DeleteFolderLeft(Sys& sys, const FolderLeft& left) {
 
 }  // namespace
 
-TempRecord::TempRecord(Sys& sys, std::string store) : m_sys(sys), m_strStore(std::move(store)) {}
+TempRecord::TempRecord(Sys& sys, std::string store, std::string memory)
+    : m_sys(sys), m_strBase(memory.empty() ? std::move(store) : std::move(memory)) {}
+
+// A folder given by the environment counts only where it is the user's own, as the store does.
+std::string TempRecord::MemoryFolder() {
+    const auto ours = [](const std::string& folder, bool mayBeMissing) {
+        struct stat st;
+        if (::lstat(folder.c_str(), &st) != 0) {
+            return mayBeMissing && errno == ENOENT;
+        }
+        return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    };
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/' && ours(runtime, false)) {
+        return std::string(runtime) + "/pellumar";
+    }
+    const std::string shared = "/dev/shm/pellumar-" + std::to_string(::geteuid());
+    struct stat shm;
+    return ::stat("/dev/shm", &shm) == 0 && S_ISDIR(shm.st_mode) && ours(shared, true) ? shared
+                                                                                       : "";
+}
 
 TempRecord::~TempRecord() {
     if (m_nFile >= 0) {
@@ -186,7 +207,7 @@ bool TempRecord::Begin() {
         return m_nFile >= 0 && !m_bFailed;
     }
     m_bFailed = true;
-    UndoFolder store(m_sys, m_strStore);
+    UndoFolder store(m_sys, m_strBase);  // made for the user alone, and checked to be theirs
     if (store.Open(true) != 0 ||
         (m_sys.MkdirAt(store.Fd(), kRecords, 0700) != 0 && errno != EEXIST) ||
         (m_nFolder = m_sys.OpenAt(store.Fd(), kRecords,
@@ -242,17 +263,17 @@ int TempRecord::MadeNamed() {
     return -1;
 }
 
+// The folder in hand is told by its descriptor and path, so that each file costs no status call.
 void TempRecord::InFolder(int folder, const std::string& folderPath) {
+    if (folder == m_nLastFolder && folderPath == m_strLastPath) {
+        return;
+    }
     struct stat st;
     if (m_sys.Fstat(folder, &st) != 0) {
         st.st_dev = st.st_ino = 0;
     }
-    if (folderPath == m_strLastPath && st.st_dev == m_nLastDevice && st.st_ino == m_nLastInode) {
-        return;
-    }
+    m_nLastFolder = folder;
     m_strLastPath = folderPath;
-    m_nLastDevice = st.st_dev;
-    m_nLastInode = st.st_ino;
     Append("folder\t" + std::to_string(st.st_dev) + '\t' + std::to_string(st.st_ino) + '\t' +
            EscapedField(folderPath) + '\n');
 }
@@ -279,6 +300,19 @@ void TempRecord::Made(int folder, const std::string& folderPath, std::string_vie
            std::to_string(inode) + '\n');
 }
 
+void TempRecord::Exchanging(int folder, const std::string& folderPath, std::string_view name,
+                            FileKey made, FileKey displaced) {
+    if (!Begin()) {
+        return;
+    }
+    InFolder(folder, folderPath);
+    const auto line = [name](FileKey file) {
+        return "made\t" + std::string(name) + '\t' + std::to_string(file.first) + '\t' +
+               std::to_string(file.second) + '\n';
+    };
+    Append(line(made) + line(displaced));
+}
+
 void TempRecord::Taken(int folder, const std::string& folderPath, std::string_view name) {
     if (!Begin()) {
         return;
@@ -302,9 +336,13 @@ void TempRecord::Append(const std::string& line) {
     }
 }
 
-size_t TempRecord::CleanUp(Sys& sys, const std::string& store) {
-    const int records = OpenFolderPath(sys, store + "/" + kRecords,
-                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+size_t TempRecord::CleanUp(Sys& sys, const std::string& store, const std::string& memory) {
+    return CleanUpIn(sys, store) + (memory.empty() ? 0 : CleanUpIn(sys, memory));
+}
+
+size_t TempRecord::CleanUpIn(Sys& sys, const std::string& base) {
+    const int records =
+        OpenFolderPath(sys, base + "/" + kRecords, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (records < 0) {
         return 0;
     }

@@ -42,6 +42,7 @@ UndoRecorder::UndoRecorder(Sys& sys, std::string storeFolder, UndoRunHeader head
       m_sync(std::make_unique<BackgroundSync>(sys)) {}
 
 UndoRecorder::~UndoRecorder() {
+    WritePlaced();
     Settle();
     m_sync.reset();
     for (const int fd : {m_journal, m_run}) {
@@ -81,6 +82,7 @@ int UndoRecorder::BeginRun(std::string& where) {
     if (error == 0 && m_sys.Fsync(m_journal) != 0) {
         error = ErrnoOr(EIO);
     }
+    m_nWrittenOut = m_nJournalEnd;
     struct stat journal;
     if (error == 0 && SharesFlush(m_journal) && m_sys.Fstat(m_journal, &journal) == 0) {
         m_nJournalDevice = journal.st_dev;
@@ -99,7 +101,7 @@ void UndoRecorder::AbandonRun() {
         }
     }
     m_store->Remove(m_nId);
-    m_nJournalEnd = m_nJournalRoom = 0;
+    m_nJournalEnd = m_nJournalRoom = m_nWrittenOut = 0;
 }
 
 int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus& written,
@@ -120,7 +122,7 @@ int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus
     int error = LinkOrCopy(source, opened, entry, record.copied, m_copy);
     if (error == 0) {
         where = m_store->RunPath(m_nId, UndoFolder::kJournal);
-        error = Append(JournalFileLine(record), grew);
+        error = Append(std::exchange(m_strPlaced, {}) + JournalFileLine(record), grew);
     }
     if (error != 0) {
         if (m_copy >= 0) {
@@ -148,10 +150,7 @@ void UndoRecorder::StartFlush(uint64_t lineAt, bool grew, const FileStatus& writ
             m_nLastWaiting = m_nNext - 1;
             return;
         }
-        const off_t at = static_cast<off_t>(lineAt);
-        m_nLineFlush = m_sys.WriteRangeOut(m_journal, at, static_cast<off_t>(m_nJournalEnd) - at)
-                           ? ErrnoOr(EIO)
-                           : 0;
+        m_nLineFlush = WriteOutFrom(lineAt);
         return;
     }
     std::vector<BackgroundSync::File> files;
@@ -251,6 +250,7 @@ int UndoRecorder::Append(const std::string& line, bool& grew) {
 }
 
 void UndoRecorder::Finish() {
+    WritePlaced();
     Settle();
     m_store->FinishPruning();
 }
@@ -271,9 +271,18 @@ int UndoRecorder::WriteOutWaiting() {
     if (!std::exchange(m_bWaiting, false)) {
         return 0;
     }
-    const off_t at = static_cast<off_t>(m_nWaitingFrom);
-    return m_sys.WriteRangeOut(m_journal, at, static_cast<off_t>(m_nJournalEnd) - at) ? ErrnoOr(EIO)
-                                                                                      : 0;
+    return WriteOutFrom(m_nWaitingFrom);
+}
+
+// The lines written since the last write-out that need none of their own (a placed file's
+// status) go with it, in one sequential write, rather than with the file system's next flush.
+int UndoRecorder::WriteOutFrom(uint64_t lineAt) {
+    const off_t at = static_cast<off_t>(std::min(lineAt, m_nWrittenOut));
+    if (m_sys.WriteRangeOut(m_journal, at, static_cast<off_t>(m_nJournalEnd) - at) != 0) {
+        return ErrnoOr(EIO);
+    }
+    m_nWrittenOut = m_nJournalEnd;
+    return 0;
 }
 
 // Room that a line with no flush of its own wrote ahead reaches the disk now: the lines that
@@ -284,10 +293,18 @@ void UndoRecorder::SettleRoom(bool grew) {
     }
 }
 
+// Gathered, and written with the next file's line or at the end of the run, in the same write:
+// a kill loses at most the lines of the last files, which an undo then checks without them.
 void UndoRecorder::Placed(uint64_t index, const FileStatus& placed) {
     if (m_journal >= 0 && index > 0) {
+        m_strPlaced += JournalPlacedLine(index, PlacedOf(placed));
+    }
+}
+
+void UndoRecorder::WritePlaced() {
+    if (!m_strPlaced.empty()) {
         bool grew = false;
-        Append(JournalPlacedLine(index, PlacedOf(placed)), grew);
+        Append(std::exchange(m_strPlaced, {}), grew);
         SettleRoom(grew);
     }
 }

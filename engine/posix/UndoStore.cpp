@@ -280,7 +280,7 @@ void PutBackEach(RunUndo& undo, const std::vector<UndoFileRecord>& files,
 UndoStore::UndoStore(std::string folder, Sys& sys) : m_sys(sys), m_strFolder(std::move(folder)) {}
 
 void UndoStore::CleanUpLeftovers() {
-    TempRecord::CleanUp(m_sys, m_strFolder);
+    TempRecord::CleanUp(m_sys, m_strFolder, TempRecord::MemoryFolder());
 }
 
 bool UndoStore::Available() {
@@ -374,7 +374,7 @@ UndoOutcome UndoStore::Undo(uint64_t id, const std::function<bool()>& stop) {
         return outcome;
     }
     CleanUpLeftovers();
-    TempRecord record(m_sys, m_strFolder);
+    TempRecord record(m_sys, m_strFolder, TempRecord::MemoryFolder());
     record.Begin();
     RunUndo undo(m_sys, store, run.Get(), log.Get(), ParseUndoLog(done), stop, record);
     PutBackEach(undo, parsed->files, stop, outcome);

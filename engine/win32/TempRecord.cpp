@@ -4,7 +4,12 @@
 
 namespace pellumar {
 
-TempRecord::TempRecord(Sys& sys, std::string store) : m_sys(sys), m_strStore(std::move(store)) {}
+TempRecord::TempRecord(Sys& sys, std::string store, std::string)
+    : m_sys(sys), m_strBase(std::move(store)) {}
+
+std::string TempRecord::MemoryFolder() {
+    return {};
+}
 
 TempRecord::~TempRecord() = default;
 
@@ -16,11 +21,13 @@ void TempRecord::Making(int, const std::string&, std::string_view) {}
 
 void TempRecord::Made(int, const std::string&, std::string_view, uint64_t, uint64_t) {}
 
+void TempRecord::Exchanging(int, const std::string&, std::string_view, FileKey, FileKey) {}
+
 void TempRecord::Taken(int, const std::string&, std::string_view) {}
 
 void TempRecord::Keeping(int, const std::string&, std::string_view) {}
 
-size_t TempRecord::CleanUp(Sys&, const std::string&) {
+size_t TempRecord::CleanUp(Sys&, const std::string&, const std::string&) {
     return 0;
 }
 
