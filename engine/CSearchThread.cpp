@@ -4,6 +4,7 @@
 #include <ctime>
 #include <optional>
 
+#include "AsciiCase.h"
 #include "FolderListing.h"
 #include "MatchCounter.h"
 #include "Rewriter.h"
@@ -25,11 +26,7 @@ std::string LeafName(const std::string& path) {
 
 SearchRequest Prepared(SearchRequest request) {
     if (request.ignoreCase) {
-        for (char& c : request.search) {
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - ('a' - 'A'));
-            }
-        }
+        request.search = AsciiUpper(std::move(request.search));
     }
     return request;
 }

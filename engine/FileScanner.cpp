@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "AsciiCase.h"
 #include "FileView.h"
 #include "StopState.h"
 
@@ -15,7 +16,7 @@ struct UpperTable {
     unsigned char map[256];
     constexpr UpperTable() : map() {
         for (int c = 0; c < 256; ++c) {
-            map[c] = static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 32 : c);
+            map[c] = AsciiUpper(static_cast<unsigned char>(c));
         }
     }
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "AsciiCase.h"
 #include "ByteRanks.h"
 
 #if defined(__x86_64__)
@@ -12,17 +13,6 @@
 #endif
 
 namespace pellumar {
-namespace {
-
-bool IsLetter(unsigned char c) {
-    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
-}
-
-unsigned char Upper(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-}
-
-}  // namespace
 
 LiteralFinder::LiteralFinder(std::string pattern, bool bIgnoreCase)
     : m_strPattern(std::move(pattern)), m_bIgnoreCase(bIgnoreCase) {
@@ -30,7 +20,7 @@ LiteralFinder::LiteralFinder(std::string pattern, bool bIgnoreCase)
         return;
     ChooseProbes();
     auto fold = [&](unsigned char c) -> unsigned char {
-        return m_bIgnoreCase && IsLetter(c) ? 0x20 : 0;
+        return m_bIgnoreCase && IsAsciiLetter(c) ? 0x20 : 0;
     };
     const auto byte1 = static_cast<unsigned char>(m_strPattern[m_at1]);
     const auto byte2 = static_cast<unsigned char>(m_strPattern[m_at2]);
@@ -47,12 +37,12 @@ void LiteralFinder::ChooseProbes() {
     auto byte = [&](std::size_t at) { return static_cast<unsigned char>(m_strPattern[at]); };
     auto rank = [&](std::size_t at) {
         const unsigned char c = byte(at);
-        const bool folds = m_bIgnoreCase && IsLetter(c);
+        const bool folds = m_bIgnoreCase && IsAsciiLetter(c);
         return folds ? std::max(kByteRank[c | 0x20], kByteRank[c & ~0x20]) : kByteRank[c];
     };
     auto key = [&](std::size_t at) { return std::tuple(rank(at), at != 0 && at != m - 1, at); };
     auto same = [&](std::size_t a, std::size_t b) {
-        return (m_bIgnoreCase ? Upper(byte(a)) == Upper(byte(b)) : byte(a) == byte(b));
+        return (m_bIgnoreCase ? AsciiUpper(byte(a)) == AsciiUpper(byte(b)) : byte(a) == byte(b));
     };
     m_at1 = 0;
     for (std::size_t at = 1; at < m; ++at)
@@ -76,7 +66,7 @@ bool LiteralFinder::Matches(const unsigned char* at) const {
     if (!m_bIgnoreCase)
         return std::memcmp(at, pattern, m) == 0;
     for (std::size_t j = 0; j < m; ++j)
-        if (Upper(at[j]) != pattern[j])
+        if (AsciiUpper(at[j]) != pattern[j])
             return false;
     return true;
 }

@@ -1,14 +1,11 @@
 #include "WildcardFilter.h"
 
+#include "AsciiCase.h"
 #include "NativeTypes.h"
 
 namespace pellumar {
 
 namespace {
-
-unsigned char Fold(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
-}
 
 // A folder part without "." parts and repeated separators, ending in one separator; empty when
 // nothing is left of it.
@@ -73,8 +70,8 @@ bool WildcardFilter::Match(std::string_view pattern, std::string_view name) {
             starP = p++;
             starN = n;
         } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || Fold(static_cast<unsigned char>(pattern[p])) ==
-                                             Fold(static_cast<unsigned char>(name[n])))) {
+                   (pattern[p] == '?' || AsciiUpper(static_cast<unsigned char>(pattern[p])) ==
+                                             AsciiUpper(static_cast<unsigned char>(name[n])))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

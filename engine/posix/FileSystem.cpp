@@ -213,19 +213,15 @@ int FileSystem::Close(NativeHandle handle) {
     return m_sys.Close(handle) == 0 ? 0 : ErrnoOr(EIO);
 }
 
-// An interrupted read is made again, a bounded number of times.
 int FileSystem::ReadAt(NativeHandle handle, void* buffer, size_t size, uint64_t offset,
                        size_t& got) {
-    for (int interrupted = 0;;) {
-        const ssize_t result = m_sys.Pread(handle, buffer, size, static_cast<off_t>(offset));
-        if (result >= 0) {
-            got = static_cast<size_t>(result);
-            return 0;
-        }
-        if (errno != EINTR || ++interrupted >= kInterruptedRetries) {
-            return ErrnoOr(EIO);
-        }
+    const ssize_t result = Uninterrupted(
+        [&] { return m_sys.Pread(handle, buffer, size, static_cast<off_t>(offset)); });
+    if (result < 0) {
+        return ErrnoOr(EIO);
     }
+    got = static_cast<size_t>(result);
+    return 0;
 }
 
 int FileSystem::Map(NativeHandle handle, uint64_t size, const unsigned char*& data) {
@@ -324,12 +320,9 @@ void FileSystem::ReleaseTarget(RewriteTarget& target) {
 // stand guard.
 int FileSystem::Lock(NativeHandle file, const std::function<bool()>& giveUp) {
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-    for (int interrupted = 0;;) {
-        if (m_sys.Flock(file, LOCK_EX | LOCK_NB) == 0) {
+    for (;;) {
+        if (Uninterrupted([&] { return m_sys.Flock(file, LOCK_EX | LOCK_NB); }) == 0) {
             return 0;
-        }
-        if (errno == EINTR && ++interrupted < kInterruptedRetries) {
-            continue;
         }
         if (errno != EWOULDBLOCK) {
             return (errno == ENOLCK || errno == EOPNOTSUPP || errno == EBADF) ? 0 : ErrnoOr(EIO);
@@ -450,19 +443,12 @@ std::string FileSystem::TargetKey(const RewriteTarget& target) const {
 }
 
 int FileSystem::WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written) {
-    for (int interrupted = 0;;) {
-        const ssize_t result = m_sys.Write(handle, data, size);
-        if (result > 0) {
-            written = static_cast<size_t>(result);
-            return 0;
-        }
-        if (result == 0) {
-            return EIO;
-        }
-        if (errno != EINTR || ++interrupted >= kInterruptedRetries) {
-            return ErrnoOr(EIO);
-        }
+    const ssize_t result = Uninterrupted([&] { return m_sys.Write(handle, data, size); });
+    if (result <= 0) {
+        return result < 0 ? ErrnoOr(EIO) : EIO;
     }
+    written = static_cast<size_t>(result);
+    return 0;
 }
 
 int FileSystem::Flush(NativeHandle handle) {

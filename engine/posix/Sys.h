@@ -75,6 +75,18 @@ inline int ErrnoOr(int fallback) {
 // as the error they are rather than hanging the search.
 constexpr int kInterruptedRetries = 100;
 
+// Makes a call again while a signal interrupts it, at most kInterruptedRetries times; returns
+// what the last one returned, errno as it left it.
+template <typename Call>
+auto Uninterrupted(Call call) -> decltype(call()) {
+    for (int interrupted = 0;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR || ++interrupted >= kInterruptedRetries) {
+            return result;
+        }
+    }
+}
+
 // The process-wide layer that calls the system directly.
 Sys& DefaultSys();
 

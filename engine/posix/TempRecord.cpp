@@ -109,10 +109,7 @@ std::vector<FolderLeft> ParseRecord(std::string_view text) {
 int ReadAll(Sys& sys, int fd, std::string& text) {
     char buffer[65536];
     for (off_t at = 0;;) {
-        const ssize_t got = sys.Pread(fd, buffer, sizeof buffer, at);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = Uninterrupted([&] { return sys.Pread(fd, buffer, sizeof buffer, at); });
         if (got <= 0) {
             return got < 0 ? ErrnoOr(EIO) : 0;
         }

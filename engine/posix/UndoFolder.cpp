@@ -239,7 +239,7 @@ int ReadUpTo(Sys& sys, int folder, const char* name, std::string& text, bool toZ
     char buffer[65536];
     int error = 0;
     for (off_t at = 0;;) {
-        const ssize_t got = sys.Pread(fd, buffer, sizeof buffer, at);
+        const ssize_t got = Uninterrupted([&] { return sys.Pread(fd, buffer, sizeof buffer, at); });
         if (got <= 0) {
             error = got < 0 ? ErrnoOr(EIO) : 0;
             break;
@@ -266,11 +266,10 @@ int ReadWhole(Sys& sys, int folder, const char* name, std::string& text) {
 
 int WriteWhole(Sys& sys, int fd, std::string_view text, off_t at) {
     while (!text.empty()) {
-        const ssize_t done = at < 0 ? sys.Write(fd, text.data(), text.size())
-                                    : sys.Pwrite(fd, text.data(), text.size(), at);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t done = Uninterrupted([&] {
+            return at < 0 ? sys.Write(fd, text.data(), text.size())
+                          : sys.Pwrite(fd, text.data(), text.size(), at);
+        });
         if (done <= 0) {
             return done < 0 ? ErrnoOr(EIO) : EIO;
         }

@@ -212,11 +212,9 @@ int UndoRecorder::LinkOrCopy(NativeHandle source, FileStatus& opened, const std:
 int UndoRecorder::CopyBytes(NativeHandle source, uint64_t size, int to) {
     m_buffer.resize(kCopyChunk);
     for (uint64_t at = 0; at < size;) {
-        const ssize_t got =
-            m_sys.Pread(source, m_buffer.data(), m_buffer.size(), static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = Uninterrupted([&] {
+            return m_sys.Pread(source, m_buffer.data(), m_buffer.size(), static_cast<off_t>(at));
+        });
         if (got <= 0) {
             return got < 0 ? ErrnoOr(EIO) : FileSystem::kShrankMeanwhile;
         }

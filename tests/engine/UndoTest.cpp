@@ -178,6 +178,11 @@ TEST(UndoTest, AnUndoStoppedOrFailingPartWayFinishesWhenRunAgain) {
     EXPECT_EQ(outcome.restored, 5u);
     ASSERT_EQ(outcome.left.size(), 1u);
     EXPECT_EQ(outcome.left[0].reason, "Input/output error");
+    // Writes that a signal interrupts every time are given up, not tried forever.
+    FaultySys interrupted;
+    interrupted.Fail(Op::Write, EINTR, -1);
+    outcome = UndoStore(c.store, interrupted).Undo(run);
+    EXPECT_EQ(outcome.left.size(), 1u);
     outcome = UndoStore(c.store).Undo(run);
     EXPECT_EQ(outcome.restored, 6u);
     EXPECT_TRUE(outcome.left.empty());
