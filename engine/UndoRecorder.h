@@ -98,7 +98,6 @@ class UndoRecorder {
     uint64_t m_nLastCopied = 0;   // of the file kept last
     uint64_t m_nJournalEnd = 0;   // where the next line goes
     uint64_t m_nJournalRoom = 0;  // the journal's size: zeros after its last line
-    uint64_t m_nWrittenOut = 0;   // the lines before it were written out to the device
     bool m_bWithout = false;
     uint64_t m_nWaitingFrom = 0;    // where the first line waiting to be written out begins
     bool m_bWaiting = false;        // lines wait to be written out

@@ -82,7 +82,6 @@ int UndoRecorder::BeginRun(std::string& where) {
     if (error == 0 && m_sys.Fsync(m_journal) != 0) {
         error = ErrnoOr(EIO);
     }
-    m_nWrittenOut = m_nJournalEnd;
     struct stat journal;
     if (error == 0 && SharesFlush(m_journal) && m_sys.Fstat(m_journal, &journal) == 0) {
         m_nJournalDevice = journal.st_dev;
@@ -101,7 +100,7 @@ void UndoRecorder::AbandonRun() {
         }
     }
     m_store->Remove(m_nId);
-    m_nJournalEnd = m_nJournalRoom = m_nWrittenOut = 0;
+    m_nJournalEnd = m_nJournalRoom = 0;
 }
 
 int UndoRecorder::Keep(NativeHandle source, FileStatus& opened, const FileStatus& written,
@@ -272,15 +271,12 @@ int UndoRecorder::WriteOutWaiting() {
     return WriteOutFrom(m_nWaitingFrom);
 }
 
-// The lines written since the last write-out that need none of their own (a placed file's
-// status) go with it, in one sequential write, rather than with the file system's next flush.
+// Lines from `lineAt` to the journal's end go to the device, and are waited for.
 int UndoRecorder::WriteOutFrom(uint64_t lineAt) {
-    const off_t at = static_cast<off_t>(std::min(lineAt, m_nWrittenOut));
-    if (m_sys.WriteRangeOut(m_journal, at, static_cast<off_t>(m_nJournalEnd) - at) != 0) {
-        return ErrnoOr(EIO);
-    }
-    m_nWrittenOut = m_nJournalEnd;
-    return 0;
+    const off_t at = static_cast<off_t>(lineAt);
+    return m_sys.WriteRangeOut(m_journal, at, static_cast<off_t>(m_nJournalEnd) - at) != 0
+               ? ErrnoOr(EIO)
+               : 0;
 }
 
 // Room that a line with no flush of its own wrote ahead reaches the disk now: the lines that
