@@ -1,6 +1,5 @@
 // The scan kernel's speed in bytes per second, for each length of text and both case modes,
-// and a whole search of one file in memory with the fast scan and with the shift-table scan it
-// must agree with. Run it through bench/kernel.
+// and a whole search of one file in memory. Run it through bench/kernel.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -85,7 +84,6 @@ class QuietSink final : public ISearchNotify {
 
 // One search of a 16 MiB file in memory (/dev/shm), through the whole engine.
 void SearchFile(benchmark::State& state) {
-    const bool reference = state.range(0) != 0;
     const std::string folder = "/dev/shm/pellumar-kernel-bench-" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
     std::ofstream(folder + "/f", std::ios::binary) << Text();
@@ -98,15 +96,13 @@ void SearchFile(benchmark::State& state) {
         request.subfolders = false;
         request.searchOnly = true;
         CSearchThread worker(&sink, request);
-        worker.UseShiftTableScan(reference);
         worker.Run();
     }
     std::filesystem::current_path("/");
     std::filesystem::remove_all(folder);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Text().size()));
-    state.SetLabel(reference ? "shift-table scan" : "candidate scan");
 }
-BENCHMARK(SearchFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SearchFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -4,8 +4,8 @@
 #include <ctime>
 #include <optional>
 
-#include "AsciiCase.h"
 #include "FolderListing.h"
+#include "LiteralFinder.h"
 #include "MatchCounter.h"
 #include "Rewriter.h"
 #include "SearchAhead.h"
@@ -22,13 +22,6 @@ namespace {
 std::string LeafName(const std::string& path) {
     const size_t at = path.find_last_of(kSeparators);
     return at == std::string::npos ? path : path.substr(at + 1);
-}
-
-SearchRequest Prepared(SearchRequest request) {
-    if (request.ignoreCase) {
-        request.search = AsciiUpper(std::move(request.search));
-    }
-    return request;
 }
 
 // The run as the undo history shows it: the texts as they were typed.
@@ -67,12 +60,15 @@ struct CSearchThread::Reading {
 CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys& sys)
     : m_ordered(*pNotify, [this] { return PlaceGroup(); }),
       m_pNotify(&m_ordered),
-      m_request(Prepared(request)),
+      m_request(request),
       m_bListOnly(m_request.search.empty()),
       m_fs(sys),
       m_pProgress(std::make_shared<SearchProgress>()),
-      m_scanner(m_fs, m_request.search, m_request.ignoreCase, m_stop),
-      m_walker(m_fs, *m_pNotify, m_stop, *m_pProgress, m_request, *this) {
+      m_pMatcher(std::make_unique<LiteralFinder>(m_request.search, m_request.ignoreCase)),
+      m_scanner(m_fs, *m_pMatcher, m_stop),
+      m_walker(m_fs, *m_pNotify, m_stop, *m_pProgress, m_request, *this),
+      m_bGroups(m_request.placementGroup > 1 && FileSystem::kPlacesInGroups),
+      m_group(m_request.placementGroup) {
     if (m_request.keepUndo && !m_request.undoFolder.empty() && !m_request.searchOnly &&
         !m_request.dryRun && !m_bListOnly && UndoStore::Available()) {
         m_pUndo = std::make_unique<UndoRecorder>(sys, m_request.undoFolder, UndoHeader(request));
@@ -103,16 +99,13 @@ int CSearchThread::Run() {
         TempRecord::CleanUp(m_fs.GetSys(), m_request.undoFolder, m_request.memoryFolder);
         m_pRecord->Begin();
     }
-    if (m_bSearchAhead && !m_bListOnly && !m_scanner.UsesShiftTable() &&
-        FileSystem::kSearchesAhead) {
-        m_pHelperScanner =
-            std::make_unique<FileScanner>(m_fs, m_request.search, m_request.ignoreCase, m_stop);
+    if (m_request.searchAhead && !m_bListOnly && FileSystem::kSearchesAhead) {
+        m_pHelperScanner = std::make_unique<FileScanner>(m_fs, *m_pMatcher, m_stop);
         m_pAhead = std::make_unique<SearchAhead>(
             [this](int helper, const FolderListing& where, const std::string& name,
                    FileSearchResult& result) { SearchOne(helper, where, name, result); },
             kFilesAhead);
     }
-    m_bGroups = m_bGroups && FileSystem::kPlacesInGroups;
     const int result = SearchFolder(AbsoluteFolder(m_request.folder, m_fs.GetSys()));
     PlaceGroup();
     m_pAhead.reset();
@@ -321,7 +314,7 @@ void CSearchThread::ScanInto(FileScanner& scanner, NativeHandle file, FileSearch
         result.certain = outcome.error != 0 || witness.Untouched();
         return;
     }
-    MatchCounter counter(m_request.search.size(), nullptr);
+    MatchCounter counter(nullptr);
     const ScanOutcome outcome = scanner.Search(file, result.status, &counter);
     result.error = outcome.error;
     result.found = outcome.found && !m_stop.Stopped();
@@ -350,7 +343,7 @@ int CSearchThread::SearchFile(const std::string& strPath, NativeHandle file) {
 int CSearchThread::DryRunFile(const FolderListing* pWhere, const char* name,
                               const std::string& strPath, NativeHandle file,
                               const FileStatus& status) {
-    MatchCounter counter(m_request.search.size(), &m_request.replace);
+    MatchCounter counter(&m_request.replace);
     const ScanOutcome outcome = m_scanner.Scan(file, status.Size(), counter);
     if (outcome.error != 0 || !outcome.found || !counter.WouldChange() || m_stop.Stopped()) {
         return outcome.error;
@@ -384,9 +377,7 @@ CSearchThread::Tools CSearchThread::WorkerTools() {
 
 CSearchThread::Tools CSearchThread::PlacingTools() {
     if (!m_pPlacingScanner) {
-        m_pPlacingScanner =
-            std::make_unique<FileScanner>(m_fs, m_request.search, m_request.ignoreCase, m_stop);
-        m_pPlacingScanner->UseShiftTable(m_scanner.UsesShiftTable());
+        m_pPlacingScanner = std::make_unique<FileScanner>(m_fs, *m_pMatcher, m_stop);
     }
     return {*m_pPlacingScanner, m_placingBuffer};
 }
@@ -470,8 +461,8 @@ int CSearchThread::ReadOnce(Reading& reading, UniqueFile& file, const FileStatus
     reading.found = false;
     reading.placed.reset();
     const RewriteSource source{reading.pWhere, reading.name, reading.strPath, file.Get(), status};
-    Rewriter rewriter(m_fs, *m_pNotify, m_stop, m_request.search, m_request.replace, tools.buffer,
-                      source, m_pUndo.get());
+    Rewriter rewriter(m_fs, *m_pNotify, m_stop, m_request.replace, tools.buffer, source,
+                      m_pUndo.get());
     const ScanOutcome outcome = tools.scanner.Scan(file.Get(), status.Size(), rewriter);
     if (outcome.error != 0) {
         return outcome.error;  // nothing of the file is put in place
@@ -510,9 +501,8 @@ int CSearchThread::ReplaceInGroup(const FolderListing* pWhere, const char* name,
                                   const FileStatus& status) {
     auto waiting = std::make_unique<WaitingFile>(m_fs, pWhere, name, strPath, status);
     *waiting->file.Receive() = std::exchange(*file.Receive(), kNoHandle);
-    waiting->rewriter =
-        std::make_unique<Rewriter>(m_fs, *m_pNotify, m_stop, m_request.search, m_request.replace,
-                                   m_writeBuffer, waiting->Source(), m_pUndo.get());
+    waiting->rewriter = std::make_unique<Rewriter>(m_fs, *m_pNotify, m_stop, m_request.replace,
+                                                   m_writeBuffer, waiting->Source(), m_pUndo.get());
     const ScanOutcome outcome =
         m_scanner.Scan(waiting->file.Get(), status.Size(), *waiting->rewriter);
     if (outcome.error != 0) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,18 +55,6 @@ class CSearchThread final : private FileStep {
     // 0, or the error that kept the file from being opened or read.
     int ProcessFile(const std::string& strPath);
 
-    // The scan that picks out candidates many bytes at a time is the one used; the shift-table
-    // scan stays as the reference it must agree with, match for match.
-    void UseShiftTableScan(bool bOn) { m_scanner.UseShiftTable(bOn); }
-    // Searching only, the next files of a folder are searched on a second thread while this one
-    // searches its own: on unless turned off before Run, and never with the shift-table scan.
-    void UseSearchAhead(bool bOn) { m_bSearchAhead = bOn; }
-    // Replacing, the new files of a folder wait to be placed together, after one flush of their
-    // file system: on unless turned off before Run.
-    void UsePlacementGroups(bool bOn) { m_bGroups = bOn; }
-    void BuildShiftTable() { m_scanner.BuildShiftTable(); }
-    const std::array<int32_t, 256>& GetShiftTable() const { return m_scanner.ShiftTable(); }
-
   private:
     void PassOverUndoStore();
     int OnFile(const FolderListing* pWhere, const char* name, const std::string& strPath) override;
@@ -112,23 +99,23 @@ class CSearchThread final : private FileStep {
 
     OrderedNotify m_ordered;  // every report goes through it: files waiting are told first
     ISearchNotify* m_pNotify;
-    SearchRequest m_request;  // its search text upper-cased when ignoring case
+    SearchRequest m_request;
     bool m_bListOnly;
     StopState m_stop;
     FileSystem m_fs;
     std::shared_ptr<SearchProgress> m_pProgress;
+    std::unique_ptr<const Matcher> m_pMatcher;  // what every scanner of the search looks for
     FileScanner m_scanner;
     TreeWalker m_walker;
     std::vector<char> m_writeBuffer;        // reused for every temporary file
     std::unique_ptr<UndoRecorder> m_pUndo;  // replacing with undo: keeps the old content
     std::unique_ptr<TempRecord> m_pRecord;  // replacing: names each temporary file made
-    bool m_bGroups = true;
+    bool m_bGroups;
     PlacementGroup m_group;
     std::vector<std::unique_ptr<WaitingFile>>* m_pPlacing = nullptr;  // the group being placed
     // A file read again while the group is placed, perhaps in the midst of another's reading.
     std::unique_ptr<FileScanner> m_pPlacingScanner;
     std::vector<char> m_placingBuffer;
-    bool m_bSearchAhead = true;
     // While a search that searches ahead runs: the second thread's scanner, and the thread.
     std::unique_ptr<FileScanner> m_pHelperScanner;
     std::unique_ptr<SearchAhead> m_pAhead;

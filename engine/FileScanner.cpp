@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "AsciiCase.h"
 #include "FileView.h"
 #include "StopState.h"
 
@@ -11,34 +10,12 @@ namespace pellumar {
 
 namespace {
 
-// ASCII upper-casing; every other byte stays as it is.
-struct UpperTable {
-    unsigned char map[256];
-    constexpr UpperTable() : map() {
-        for (int c = 0; c < 256; ++c) {
-            map[c] = AsciiUpper(static_cast<unsigned char>(c));
-        }
-    }
-};
-constexpr UpperTable kUpper;
-
-// Whether the bytes before a candidate's last one equal the text's, compared right to left.
-bool RestMatches(const unsigned char* candidate, const unsigned char* P, uint64_t m,
-                 bool ignoreCase) {
-    for (uint64_t j = m - 1; j-- > 0;) {
-        if ((ignoreCase ? kUpper.map[candidate[j]] : candidate[j]) != P[j]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-constexpr uint64_t kBlock = 4096;             // candidates are looked for this many at a time
+constexpr uint64_t kBlock = 4096;             // matches are looked for this many starts at a time
 constexpr uint64_t kReleaseStride = 8 << 20;  // mapped pages are given back this often
 
 }  // namespace
 
-// Where one stretch of the candidate scan stopped, and why.
+// Where one stretch of the scan stopped, and why.
 enum class FileScanner::Stretch {
     Match,              // a match for the handler's OnMatch, or searching only
     End,                // no match before the end
@@ -52,42 +29,21 @@ enum class FileScanner::Stretch {
 struct FileScanner::Run {
     FileView& view;
     uint64_t n;
-    uint64_t m;
-    uint64_t next;   // the candidate scan's next start, or the shift-table scan's next last byte
-    uint64_t E = 0;  // just after the last accepted match
+    uint64_t next = 0;  // where the next match may start
+    uint64_t E = 0;     // just after the last accepted match
     uint64_t releaseAt = kReleaseStride;
     int readError = 0;  // the bytes the scan needed could not be read
     bool shrank = false;
     bool found = false;
 };
 
-FileScanner::FileScanner(FileSystem& fs, const std::string& text, bool bIgnoreCase,
-                         const StopState& stop)
-    : m_fs(fs),
-      m_strSearch(text),
-      m_bIgnoreCase(bIgnoreCase),
-      m_stop(stop),
-      m_finder(text, bIgnoreCase) {
-    m_nShift.fill(0);  // entry 0 at 0: the table is not built yet
-}
-
-void FileScanner::BuildShiftTable() {
-    const auto m = static_cast<int32_t>(m_strSearch.size());
-    if (m == 0) {
-        return;
-    }
-    m_nShift.fill(m);
-    for (int32_t j = 0; j + 1 < m; ++j) {
-        m_nShift[static_cast<unsigned char>(m_strSearch[j])] = m - 1 - j;
-    }
-    int32_t& last = m_nShift[static_cast<unsigned char>(m_strSearch[m - 1])];
-    last = -last;
-}
+FileScanner::FileScanner(FileSystem& fs, const Matcher& matcher, const StopState& stop)
+    : m_fs(fs), m_matcher(matcher), m_stop(stop) {}
 
 ScanOutcome FileScanner::Search(NativeHandle file, FileStatus& status, MatchHandler* handler) {
     FileView view(m_fs, m_readBuffer);
-    if (handler == nullptr && !m_bShiftTable) {
-        view.AllowWindow(kBlock + m_strSearch.size());  // nothing looks back behind a block
+    if (handler == nullptr && m_matcher.Reach() != Matcher::kUnbounded) {
+        view.AllowWindow(kBlock + m_matcher.Reach());  // nothing looks back behind a block
     }
     if (const int error = view.OpenHead(file)) {
         return {error};
@@ -105,7 +61,7 @@ ScanOutcome FileScanner::Search(NativeHandle file, FileStatus& status, MatchHand
             return {error};
         }
     }
-    if (view.Size() < m_strSearch.size()) {
+    if (view.Size() < m_matcher.Shortest()) {
         return {};
     }
     ScanOutcome outcome = ScanView(view, handler);
@@ -118,7 +74,7 @@ ScanOutcome FileScanner::Search(NativeHandle file, FileStatus& status, MatchHand
 }
 
 ScanOutcome FileScanner::Scan(NativeHandle file, uint64_t size, MatchHandler& handler) {
-    if (size < m_strSearch.size()) {
+    if (size < m_matcher.Shortest()) {
         return {};
     }
     FileView view(m_fs, m_readBuffer);
@@ -131,11 +87,7 @@ ScanOutcome FileScanner::Scan(NativeHandle file, uint64_t size, MatchHandler& ha
 // Scans the viewed file, then closes the view. When it could not be read as far as the scan
 // needed, the outcome is the error, and nothing of it may be put in place.
 ScanOutcome FileScanner::ScanView(FileView& view, MatchHandler* handler) {
-    if (m_nShift[0] == 0) {
-        BuildShiftTable();
-    }
-    const uint64_t m = m_strSearch.size();
-    Run run{view, view.Size(), m, m_bShiftTable ? m - 1 : 0};
+    Run run{view, view.Size()};
     FindMatches(run, handler);
     if (handler != nullptr && !run.shrank && !m_stop.Stopped() && handler->WantsTail(run.n) &&
         Require(run, run.n)) {
@@ -155,44 +107,38 @@ ScanOutcome FileScanner::ScanView(FileView& view, MatchHandler* handler) {
 // match is enough.
 void FileScanner::FindMatches(Run& run, MatchHandler* handler) {
     for (;;) {
-        uint64_t at = 0;
-        if (!(m_bShiftTable ? NextByShiftTable(run, at) : NextCandidate(run, handler, at))) {
+        MatchSpan match;
+        if (!NextMatch(run, handler, match)) {
             return;
         }
         run.found = true;
         if (handler == nullptr) {
             return;
         }
-        const MatchStep step = handler->OnMatch(run.view, at);
+        const MatchStep step = handler->OnMatch(run.view, match.start, match.end);
         run.shrank = step == MatchStep::Unreadable;
         if (step != MatchStep::Continue) {
             run.found = step == MatchStep::Halt;
             return;
         }
-        run.E = at + run.m;
-        run.next = m_bShiftTable ? NextLastByte(run) : run.E;
+        run.E = match.end;
+        run.next = match.end > match.start ? match.end : match.end + 1;
         if (m_stop.Stopped()) {
-            // An answer given while writing: the file is reported only when the shift-table scan
-            // would have had no position left to look at, and so no stop to see.
-            run.found = NextLastByte(run) >= run.n;
+            // An answer given while writing: the file is reported only when the search would
+            // have had no position left to look at, and so no stop to see.
+            run.found = m_matcher.NextLook(run.E) >= run.n;
             return;
         }
     }
 }
 
-// The byte the shift-table scan looks at next after the last accepted match.
-uint64_t FileScanner::NextLastByte(const Run& run) const {
-    const auto last = static_cast<unsigned char>(m_strSearch.back());
-    return run.E - 1 + static_cast<uint64_t>(-m_nShift[last]);
-}
-
-// Finds the next match by candidates: true with its start in `at`, or false when there is none
-// before the end or a stop. The finder runs guarded, and only it: the pages a mapped file gives
-// back, and the bytes a read file still needs, are seen to between stretches.
-bool FileScanner::NextCandidate(Run& run, MatchHandler* handler, uint64_t& at) {
+// Finds the next match: true with it in `match`, or false when there is none before the end or
+// a stop. The matcher runs guarded, and only it: the pages a mapped file gives back, and the
+// bytes a read file still needs, are seen to between stretches.
+bool FileScanner::NextMatch(Run& run, MatchHandler* handler, MatchSpan& match) {
     for (;;) {
         Stretch stretch = Stretch::End;
-        auto find = [&] { stretch = FindStretch(run, handler, at); };
+        auto find = [&] { stretch = FindStretch(run, handler, match); };
         if (!run.view.Read(find)) {
             run.shrank = true;
             stretch = Stretch::Stopped;
@@ -206,27 +152,34 @@ bool FileScanner::NextCandidate(Run& run, MatchHandler* handler, uint64_t& at) {
                 run.found = false;
                 return false;
             case Stretch::StoppedAfterMatch:
-                run.found = NextLastByte(run) >= run.n;  // as after a match handled outside
+                run.found = m_matcher.NextLook(run.E) >= run.n;  // as after a match handled outside
                 return false;
             case Stretch::Release:
                 run.view.ReleaseBefore(run.next);
                 run.releaseAt = run.next + kReleaseStride;
                 break;
-            case Stretch::NeedBytes:
-                if (!Require(run, std::min(run.n - run.m + 1, run.next + kBlock) + run.m - 1,
-                             run.next)) {
+            case Stretch::NeedBytes: {
+                const uint64_t starts = run.n - m_matcher.Shortest() + 1;
+                if (!Require(run, NeededFor(run, std::min(starts, run.next + kBlock)), run.next)) {
                     return false;
                 }
                 break;
+            }
         }
     }
 }
 
-// Looks for candidates a block at a time, the stop state read before each, until a match the
-// handler does not take in place, the end, or a block that needs what only the caller may do.
-// It may be left by a jump: it only reads and computes.
-FileScanner::Stretch FileScanner::FindStretch(Run& run, MatchHandler* handler, uint64_t& at) const {
-    const uint64_t starts = run.n - run.m + 1;  // the file is at least as long as the text
+uint64_t FileScanner::NeededFor(const Run& run, uint64_t end) const {
+    const uint64_t reach = m_matcher.Reach();
+    return reach == Matcher::kUnbounded ? run.n : std::min(run.n, end - 1 + reach);
+}
+
+// Looks for matches a block of starts at a time, the stop state read before each, until a match
+// the handler does not take in place, the end, or a block that needs what only the caller may
+// do. It may be left by a jump: it only reads and computes.
+FileScanner::Stretch FileScanner::FindStretch(Run& run, MatchHandler* handler,
+                                              MatchSpan& match) const {
+    const uint64_t starts = run.n - m_matcher.Shortest() + 1;  // the file is long enough
     const uint64_t available = run.view.Available();
     for (uint64_t& s = run.next; s < starts;) {
         if (m_stop.Stopped()) {
@@ -236,69 +189,30 @@ FileScanner::Stretch FileScanner::FindStretch(Run& run, MatchHandler* handler, u
             return Stretch::Release;
         }
         const uint64_t end = std::min(starts, s + kBlock);
-        if (end + run.m - 1 > available) {
+        if (NeededFor(run, end) > available) {
             return Stretch::NeedBytes;
         }
         // A window holds the bytes from its base on.
         const uint64_t base = run.view.Base();
-        at = base + m_finder.Find(run.view.Data(), static_cast<size_t>(s - base),
-                                  static_cast<size_t>(end - base));
-        if (at == end) {
+        MatchSpan found;
+        if (!m_matcher.Find(run.view.Data(), static_cast<size_t>(available - base),
+                            static_cast<size_t>(s - base), static_cast<size_t>(end - base),
+                            found)) {
             s = end;
             continue;
         }
-        if (handler == nullptr || !handler->TakeInPlace(run.view.Data(), at)) {
+        match = {base + found.start, base + found.end};
+        if (handler == nullptr || !handler->TakeInPlace(run.view.Data(), match.start, match.end)) {
             return Stretch::Match;
         }
         run.found = true;
-        run.E = at + run.m;
-        s = run.E;
+        run.E = match.end;
+        s = match.end > match.start ? match.end : match.end + 1;
         if (m_stop.Stopped()) {
             return Stretch::StoppedAfterMatch;
         }
     }
     return Stretch::End;
-}
-
-// The reference scan: one position at a time, by the shift table, over a file read whole.
-bool FileScanner::NextByShiftTable(Run& run, uint64_t& at) {
-    if (!Require(run, run.n)) {
-        return false;
-    }
-    const auto* P = reinterpret_cast<const unsigned char*>(m_strSearch.data());
-    const unsigned char* T = run.view.Data();
-    const uint64_t n = run.n;
-    const uint64_t m = run.m;
-    const bool ignoreCase = m_bIgnoreCase;
-    bool matched = false;
-    auto scan = [&] {
-        uint64_t& i = run.next;
-        while (i < n) {
-            const unsigned char c = ignoreCase ? kUpper.map[T[i]] : T[i];
-            if (m_stop.Stopped()) {
-                run.found = false;
-                return;
-            }
-            const int32_t t = m_nShift[c];
-            if (t > 0) {
-                i += static_cast<uint64_t>(t);
-                continue;
-            }
-            const uint64_t s = i + 1 - m;  // the candidate's start; never inside the last match
-            if (s >= run.E && RestMatches(T + s, P, m, ignoreCase)) {
-                at = s;
-                matched = true;
-                return;
-            }
-            i += static_cast<uint64_t>(-t);
-        }
-    };
-    if (!run.view.Read(scan)) {
-        run.shrank = true;
-        run.found = false;
-        return false;
-    }
-    return matched;
 }
 
 // Whether the bytes before `offset` are in view; once they could not be read, the scan ends and

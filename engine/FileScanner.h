@@ -1,12 +1,10 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "FileSystem.h"
-#include "LiteralFinder.h"
+#include "Matcher.h"
 
 namespace pellumar {
 
@@ -21,14 +19,15 @@ enum class MatchStep {
     Unreadable,  // the file shrank under the bytes that were to be copied
 };
 
-// Receives each accepted match of a scan, in order, and then the rest of the file.
+// Receives each accepted match of a scan, in order, from its first byte `at` to just before
+// `end`, and then the rest of the file.
 class MatchHandler {
   public:
-    virtual MatchStep OnMatch(const FileView& view, uint64_t at) = 0;
+    virtual MatchStep OnMatch(const FileView& view, uint64_t at, uint64_t end) = 0;
     // Handles a match where that takes only reading the file's bytes and copying them into
     // memory already held: true when it was handled so. It runs inside the scan's read-fault
     // guard, so it may be left by a jump; OnMatch follows for a match it declines.
-    virtual bool TakeInPlace(const unsigned char* text, uint64_t at) = 0;
+    virtual bool TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) = 0;
     // Whether the bytes after the last match are wanted, of a file of `size` bytes.
     virtual bool WantsTail(uint64_t size) const = 0;
     virtual MatchStep OnTail(const FileView& view) = 0;
@@ -43,18 +42,12 @@ struct ScanOutcome {
     bool found = false;  // it holds the text, and is to be reported
 };
 
-// Finds the search text in files: chooses how each file is read, runs the candidate finder (or
-// the shift-table scan it must agree with) and tells whether the file was found. The stop state
-// is read before every block of candidates, and at every position of the shift-table scan.
+// Finds the matcher's matches in files: chooses how each file is read, runs the matcher over it
+// a block of starts at a time and tells whether the file was found. The stop state is read
+// before every block.
 class FileScanner {
   public:
-    // `text` as the worker holds it: upper-cased when ignoring case.
-    FileScanner(FileSystem& fs, const std::string& text, bool bIgnoreCase, const StopState& stop);
-
-    void UseShiftTable(bool bOn) { m_bShiftTable = bOn; }
-    bool UsesShiftTable() const { return m_bShiftTable; }
-    void BuildShiftTable();
-    const std::array<int32_t, 256>& ShiftTable() const { return m_nShift; }
+    FileScanner(FileSystem& fs, const Matcher& matcher, const StopState& stop);
 
     // Searching only. A file's head is read first, as most files that hold the text hold it
     // near the start; its status is read only when its size or its report needs it, and it is
@@ -69,20 +62,16 @@ class FileScanner {
 
     ScanOutcome ScanView(FileView& view, MatchHandler* handler);
     void FindMatches(Run& run, MatchHandler* handler);
-    bool NextCandidate(Run& run, MatchHandler* handler, uint64_t& at);
-    Stretch FindStretch(Run& run, MatchHandler* handler, uint64_t& at) const;
-    uint64_t NextLastByte(const Run& run) const;
-    bool NextByShiftTable(Run& run, uint64_t& at);
+    bool NextMatch(Run& run, MatchHandler* handler, MatchSpan& match);
+    Stretch FindStretch(Run& run, MatchHandler* handler, MatchSpan& match) const;
+    // The bytes that the starts before `end` may need.
+    uint64_t NeededFor(const Run& run, uint64_t end) const;
     // Whether the bytes before `offset` are in view; those before `from` are needed no more.
     bool Require(Run& run, uint64_t offset, uint64_t from = 0);
 
     FileSystem& m_fs;
-    const std::string& m_strSearch;
-    bool m_bIgnoreCase;
+    const Matcher& m_matcher;
     const StopState& m_stop;
-    LiteralFinder m_finder;
-    bool m_bShiftTable = false;
-    std::array<int32_t, 256> m_nShift;
     std::vector<unsigned char> m_readBuffer;  // reused for every small file of the search
 };
 

@@ -15,10 +15,18 @@
 namespace pellumar {
 
 LiteralFinder::LiteralFinder(std::string pattern, bool bIgnoreCase)
-    : m_strPattern(std::move(pattern)), m_bIgnoreCase(bIgnoreCase) {
+    : m_strPattern(bIgnoreCase ? AsciiUpper(std::move(pattern)) : std::move(pattern)),
+      m_bIgnoreCase(bIgnoreCase) {
     if (m_strPattern.empty())
         return;
     ChooseProbes();
+    const std::size_t m = m_strPattern.size();
+    m_nLastShift = m;
+    for (std::size_t j = 0; j + 1 < m; ++j) {
+        if (m_strPattern[j] == m_strPattern[m - 1]) {
+            m_nLastShift = m - 1 - j;
+        }
+    }
     auto fold = [&](unsigned char c) -> unsigned char {
         return m_bIgnoreCase && IsAsciiLetter(c) ? 0x20 : 0;
     };
@@ -58,6 +66,13 @@ void LiteralFinder::ChooseProbes() {
             different = true;
         }
     }
+}
+
+bool LiteralFinder::Find(const unsigned char* text, std::size_t /*size*/, std::size_t from,
+                         std::size_t to, MatchSpan& match) const {
+    const std::size_t at = Find(text, from, to);
+    match = {at, at + m_strPattern.size()};
+    return at != to;
 }
 
 bool LiteralFinder::Matches(const unsigned char* at) const {

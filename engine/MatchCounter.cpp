@@ -6,7 +6,7 @@
 
 namespace pellumar {
 
-MatchStep MatchCounter::OnMatch(const FileView& view, uint64_t at) {
+MatchStep MatchCounter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
     ++m_nMatches;
     if (m_bChanges) {
         return MatchStep::Continue;
@@ -18,7 +18,7 @@ MatchStep MatchCounter::OnMatch(const FileView& view, uint64_t at) {
     const std::string& replace = *m_pReplace;
     bool same = false;
     auto compare = [&] {
-        same = replace.size() == m_nSearch &&
+        same = replace.size() == end - at &&
                std::memcmp(view.Data() + at, replace.data(), replace.size()) == 0;
     };
     if (!view.Read(compare)) {
@@ -29,7 +29,7 @@ MatchStep MatchCounter::OnMatch(const FileView& view, uint64_t at) {
 }
 
 // Once a match is known to change the file, the others need only be counted.
-bool MatchCounter::TakeInPlace(const unsigned char* /*text*/, uint64_t /*at*/) {
+bool MatchCounter::TakeInPlace(const unsigned char* /*text*/, uint64_t /*at*/, uint64_t /*end*/) {
     if (!m_bChanges) {
         return false;
     }

@@ -12,11 +12,10 @@ namespace pellumar {
 // replacement changes nothing.
 class MatchCounter final : public MatchHandler {
   public:
-    MatchCounter(size_t nSearch, const std::string* pReplace)
-        : m_nSearch(nSearch), m_pReplace(pReplace) {}
+    explicit MatchCounter(const std::string* pReplace) : m_pReplace(pReplace) {}
 
-    MatchStep OnMatch(const FileView& view, uint64_t at) override;
-    bool TakeInPlace(const unsigned char* text, uint64_t at) override;
+    MatchStep OnMatch(const FileView& view, uint64_t at, uint64_t end) override;
+    bool TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) override;
     bool WantsTail(uint64_t /*size*/) const override { return false; }
     MatchStep OnTail(const FileView& /*view*/) override { return MatchStep::Continue; }
 
@@ -25,7 +24,6 @@ class MatchCounter final : public MatchHandler {
     bool WouldChange() const { return m_bChanges; }
 
   private:
-    size_t m_nSearch;
     const std::string* m_pReplace;  // or null
     uint64_t m_nMatches = 0;
     bool m_bChanges = false;

@@ -35,11 +35,11 @@ struct WaitingFile {
 // before its rename, then finds nothing left to write. Placing is the worker's.
 class PlacementGroup {
   public:
-    // Enough files that one flush costs little for each; few enough to keep few files open.
-    static constexpr size_t kMostFiles = 32;
+    // `most` files: enough that one flush costs little for each, few enough to keep few open.
+    explicit PlacementGroup(size_t most) : m_nMost(most) {}
 
     bool Empty() const { return m_files.empty(); }
-    bool Full() const { return m_files.size() >= kMostFiles; }
+    bool Full() const { return m_files.size() >= m_nMost; }
     void Add(std::unique_ptr<WaitingFile> file) { m_files.push_back(std::move(file)); }
     // Whether a file of the group is the file `id` names: another name of it waits.
     bool Holds(const FileId& id) const;
@@ -47,6 +47,7 @@ class PlacementGroup {
     std::vector<std::unique_ptr<WaitingFile>> Take() { return std::move(m_files); }
 
   private:
+    size_t m_nMost;
     std::vector<std::unique_ptr<WaitingFile>> m_files;
 };
 

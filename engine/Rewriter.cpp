@@ -33,12 +33,11 @@ CFileException Record(FileCause cause, int error, const TempFile& temp,
 }  // namespace
 
 Rewriter::Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop,
-                   const std::string& strSearch, const std::string& strReplace,
-                   std::vector<char>& writeBuffer, const RewriteSource& source, UndoRecorder* pUndo)
+                   const std::string& strReplace, std::vector<char>& writeBuffer,
+                   const RewriteSource& source, UndoRecorder* pUndo)
     : m_fs(fs),
       m_notify(notify),
       m_stop(stop),
-      m_strSearch(strSearch),
       m_strReplace(strReplace),
       m_source(source),
       m_opened(source.opened),
@@ -53,9 +52,9 @@ Rewriter::~Rewriter() {
 // Writes the unchanged stretch before an accepted match and the replacement. A match that
 // already reads as its replacement changes nothing: until a match does, the file is not
 // rewritten at all.
-MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at) {
+MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
     ++m_nMatches;
-    const uint64_t m = m_strSearch.size();
+    const uint64_t m = end - at;
     if (!m_temp.IsOpen()) {
         bool same = false;
         auto compare = [&] {
@@ -77,14 +76,14 @@ MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at) {
         return MatchStep::Unreadable;
     }
     WriteOut(m_strReplace.data(), m_strReplace.size(), &TempFile::PlainCopy);
-    m_nWritten = at + m;
+    m_nWritten = end;
     return MatchStep::Continue;
 }
 
 // Most matches of a rewrite that has begun need only the unchanged stretch and the replacement
 // copied into the write buffer: that is done where the scan found them, and everything else is
 // left to OnMatch. It reads the file's bytes, and writes only into the buffer.
-bool Rewriter::TakeInPlace(const unsigned char* text, uint64_t at) {
+bool Rewriter::TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) {
     if (m_stop.Stopped()) {
         return false;
     }
@@ -96,7 +95,7 @@ bool Rewriter::TakeInPlace(const unsigned char* text, uint64_t at) {
     std::memcpy(room, text + m_nWritten, stretch);
     std::memcpy(room + stretch, m_strReplace.data(), m_strReplace.size());
     m_temp.Taken(stretch + m_strReplace.size());
-    m_nWritten = at + m_strSearch.size();
+    m_nWritten = end;
     ++m_nMatches;
     return true;
 }

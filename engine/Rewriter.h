@@ -29,15 +29,15 @@ struct RewriteSource {
 // content is kept before the new takes its place.
 class Rewriter final : public MatchHandler {
   public:
-    Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop, const std::string& strSearch,
-             const std::string& strReplace, std::vector<char>& writeBuffer,
-             const RewriteSource& source, UndoRecorder* pUndo = nullptr);
+    Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop, const std::string& strReplace,
+             std::vector<char>& writeBuffer, const RewriteSource& source,
+             UndoRecorder* pUndo = nullptr);
     Rewriter(const Rewriter&) = delete;
     Rewriter& operator=(const Rewriter&) = delete;
     ~Rewriter();
 
-    MatchStep OnMatch(const FileView& view, uint64_t at) override;
-    bool TakeInPlace(const unsigned char* text, uint64_t at) override;
+    MatchStep OnMatch(const FileView& view, uint64_t at, uint64_t end) override;
+    bool TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) override;
     bool WantsTail(uint64_t size) const override { return m_temp.IsOpen() && m_nWritten != size; }
     MatchStep OnTail(const FileView& view) override;
 
@@ -98,7 +98,6 @@ class Rewriter final : public MatchHandler {
     FileSystem& m_fs;
     ISearchNotify& m_notify;
     StopState& m_stop;
-    const std::string& m_strSearch;
     const std::string& m_strReplace;
     RewriteSource m_source;
     FileStatus m_opened;      // the file as opened; keeping it for undo links it, a new change

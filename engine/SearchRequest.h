@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace pellumar {
@@ -31,6 +32,11 @@ struct SearchRequest {
     // Each file found is told with its size, times and attributes. Without, a listed file the
     // listing shows to be a plain file that may be read is told with none, unread.
     bool fileInformation = true;
+    // How the work is shared out. Searching, the next files of a folder are searched on a second
+    // thread while the worker searches its own. Replacing, new files wait to be placed together,
+    // up to this many after one flush of their file system; 1: each is placed on its own.
+    bool searchAhead = true;
+    size_t placementGroup = 32;
 };
 
 }  // namespace pellumar

@@ -75,9 +75,9 @@ Outcome Replace(bool groups, const Arrange& arrange = {}) {
     request.undoFolder = state.Path("undo");
     request.keepUndo = true;
     request.countMatches = true;
+    request.placementGroup = groups ? 32 : 1;
     {
         CSearchThread worker(&sink, request, sys);  // gone before the undo: it locks its run
-        worker.UsePlacementGroups(groups);
         Scenario run{sys, sink, worker, {}};
         if (arrange) {
             arrange(run);
@@ -213,7 +213,6 @@ TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
     const auto start = std::chrono::steady_clock::now();
     {
         CSearchThread worker(&sink, request, sys);
-        worker.UsePlacementGroups(true);
         worker.Run();
     }
     const auto took = std::chrono::steady_clock::now() - start;
@@ -267,7 +266,6 @@ TEST(PlacementTest, AFileMovedOverAnotherOfItsGroupIsChangedOnceUnderItsNewName)
         const auto start = std::chrono::steady_clock::now();
         {
             CSearchThread worker(&sink, Request{tree.Root(), "*", "n", "nn"}, sys);
-            worker.UsePlacementGroups(true);
             worker.Run();
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
@@ -317,10 +315,9 @@ TEST(PlacementTest, OneFlushOfTheFileSystemServesEachGroup) {
     for (const std::string& path : sink.Found()) {
         ++(path.rfind("big/", 0) == 0 ? big : small);
     }
-    const auto groups = [](size_t files) {
-        return (files + PlacementGroup::kMostFiles - 1) / PlacementGroup::kMostFiles;
-    };
-    ASSERT_GT(big, PlacementGroup::kMostFiles);
+    const size_t most = SearchRequest{}.placementGroup;
+    const auto groups = [most](size_t files) { return (files + most - 1) / most; };
+    ASSERT_GT(big, most);
     EXPECT_EQ(static_cast<size_t>(sys.Calls(Op::SyncFileSystem)), groups(big) + groups(small));
 }
 

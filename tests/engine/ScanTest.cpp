@@ -1,4 +1,4 @@
-// The in-file scan: shift table, accepted matches, replacement, search only, case.
+// The in-file scan: accepted matches, replacement, search only, case.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,20 +13,6 @@ namespace pellumar {
 namespace {
 
 using namespace test;
-
-// The shift table's scan is checked against the other scan in the differential test; here, that
-// it is built once, also for a text that ends in byte 0.
-TEST(ScanTest, ShiftTableIsBuiltOnceAlsoForATextEndingInByteZero) {
-    RecordingSink sink;
-    CSearchThread worker(&sink, {"/", "*.*", "abcab", "", true, true});
-    EXPECT_EQ(worker.GetShiftTable()[0], 0);  // not built yet
-    worker.BuildShiftTable();
-    EXPECT_EQ(worker.GetShiftTable()['b'], -3);  // the last byte is marked
-    EXPECT_EQ(worker.GetShiftTable()['x'], 5);
-    CSearchThread zero(&sink, {"/", "*.*", std::string(1, '\0'), "", true, true});
-    zero.BuildShiftTable();
-    EXPECT_EQ(zero.GetShiftTable()[0], -1);  // built, although the text ends in byte 0
-}
 
 TEST(ScanTest, ReplacesEveryNonOverlappingOccurrenceFromLeftToRight) {
     const char bytes[] = "a\0b\r\n\tc";

@@ -55,8 +55,8 @@ Outcome Search(const TempTree& tree, bool ahead, bool count) {
     RecordingSink sink(tree.Root());
     Request request{tree.Root(), "*", "needle", "", true, true};
     request.countMatches = count;
+    request.searchAhead = ahead;
     CSearchThread worker(&sink, request, sys);
-    worker.UseSearchAhead(ahead);
     const int result = worker.Run();
     Lines lines = sink.Found();
     const Lines others = sink.Others();
@@ -82,8 +82,9 @@ TEST(SearchAheadTest, ReportsSkipsAndCountsComeAsOneThreadAloneGivesThem) {
 // Found lines only, in order.
 Lines FoundUntilStopped(const TempTree& tree, bool ahead, std::function<void(CSearchThread&)> stop,
                         RecordingSink& sink) {
-    CSearchThread worker(&sink, {tree.Root(), "*", "needle", "", true, true});
-    worker.UseSearchAhead(ahead);
+    Request request{tree.Root(), "*", "needle", "", true, true};
+    request.searchAhead = ahead;
+    CSearchThread worker(&sink, request);
     stop(worker);
     worker.Run();
     return sink.Found();
@@ -163,8 +164,8 @@ Replaced Replace(bool ahead, bool dryRun) {
     Request request{tree.Root(), "*", "needle", "needle-and-thread"};
     request.dryRun = dryRun;
     request.countMatches = dryRun;
+    request.searchAhead = ahead;
     CSearchThread worker(&sink, request, sys);
-    worker.UseSearchAhead(ahead);
     worker.Run();
     Replaced replaced{sink.Found(), tree.Files(), {}};
     const Lines others = sink.Others();

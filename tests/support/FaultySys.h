@@ -249,16 +249,13 @@ struct Scene {
     // Runs the search on the tree, by default replacing "old" by "new" in every file.
     int Run(Request request = {"", "*.*", "old", "new"}) {
         request.folder = request.folder.empty() ? tree.Root() : request.folder;
+        request.searchAhead = searchAhead;
         CSearchThread worker(&sink, request, sys);
-        worker.UseSearchAhead(searchAhead);
-        worker.UsePlacementGroups(placementGroups);
         return worker.Run();
     }
 
     // Off: the files are read only as the one thread reads them, whatever a test counts.
     bool searchAhead = true;
-    // Off: each file is placed as soon as it is rewritten, and flushed alone.
-    bool placementGroups = true;
     TempTree tree;
     FaultySys sys;
     RecordingSink sink{tree.Root()};
