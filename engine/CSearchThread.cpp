@@ -162,8 +162,8 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
         if (m_request.searchOnly) {
             return ReportSearched(strPath, result);
         }
-        if (result.certain && (result.error != 0 || !result.found)) {
-            return result.error;  // as its open or read failed, or nothing to replace
+        if (result.error != 0 || !result.found) {
+            return result.error;  // as its open or read failed, or nothing to replace (or stopped)
         }
     }
     UniqueFile file(m_fs);
@@ -298,7 +298,6 @@ void CSearchThread::SearchOne(int helper, const FolderListing& where, const std:
     UniqueFile file(m_fs);
     result.error = m_fs.Open(&where, name.c_str(), name, *file.Receive());
     if (result.error != 0) {
-        result.certain = true;
         return;
     }
     ScanInto(scanner, file.Get(), result);
@@ -307,11 +306,9 @@ void CSearchThread::SearchOne(int helper, const FolderListing& where, const std:
 // Searches an open file into `result`. A count a stop cut short is not told.
 void CSearchThread::ScanInto(FileScanner& scanner, NativeHandle file, FileSearchResult& result) {
     if (!m_request.countMatches || !m_request.searchOnly) {
-        const StopState::Witness witness(m_stop);
         const ScanOutcome outcome = scanner.Search(file, result.status);
         result.error = outcome.error;
         result.found = outcome.found;
-        result.certain = outcome.error != 0 || witness.Untouched();
         return;
     }
     MatchCounter counter(nullptr);
@@ -401,7 +398,7 @@ int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileSt
         }
         if (error != 0) {
             reading.failure = error;
-            Rewriter::ReportReplaceFailure(*m_pNotify, m_stop, reading.strPath, error);
+            m_stop.Answered(Rewriter::ReportReplaceFailure(*m_pNotify, reading.strPath, error));
             break;
         }
         if (m_made.count(status.Id()) != 0) {
@@ -546,11 +543,10 @@ bool CSearchThread::PlaceGroup(int knownLineError) {
     if (m_group.Empty()) {
         return true;
     }
-    const bool stoppedBefore = m_stop.Current() == STOP_SEARCH;
+    const bool stoppedBefore = m_stop.Stopped();
     std::vector<std::unique_ptr<WaitingFile>> files = m_group.Take();
     const int written = m_pUndo ? m_pUndo->WriteOutWaiting() : 0;
     const int lineError = knownLineError != 0 ? knownLineError : written;
-    m_stop.EndsBeforeEntry();  // a file given up before the group is placed ends here
     if (!m_stop.Stopped()) {
         m_fs.FlushFileSystem(files.front()->rewriter->NewFile());
     }
@@ -559,14 +555,12 @@ bool CSearchThread::PlaceGroup(int knownLineError) {
     }
     m_pPlacing = &files;
     for (const auto& waiting : files) {
-        m_stop.EndsBeforeEntry();
         if (waiting->rewriter) {  // not taken over by another name of its file
             PlaceWaiting(*waiting, lineError);
         }
     }
     m_pPlacing = nullptr;
-    m_stop.EndsBeforeEntry();
-    return stoppedBefore || m_stop.Current() != STOP_SEARCH;
+    return stoppedBefore || !m_stop.Stopped();
 }
 
 void CSearchThread::PlaceWaiting(WaitingFile& waiting, int lineError) {

@@ -117,13 +117,13 @@ void FileScanner::FindMatches(Run& run, MatchHandler* handler) {
         }
         const MatchStep step = handler->OnMatch(run.view, match.start, match.end);
         run.shrank = step == MatchStep::Unreadable;
-        if (step != MatchStep::Continue) {
+        if (step != MatchStep::Continue && step != MatchStep::Ended) {
             run.found = step == MatchStep::Halt;
             return;
         }
         run.E = match.end;
         run.next = match.end > match.start ? match.end : match.end + 1;
-        if (m_stop.Stopped()) {
+        if (step == MatchStep::Ended || m_stop.Stopped()) {
             // An answer given while writing: the file is reported only when the search would
             // have had no position left to look at, and so no stop to see.
             run.found = m_matcher.NextLook(run.E) >= run.n;

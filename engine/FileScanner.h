@@ -17,6 +17,7 @@ enum class MatchStep {
     Halt,        // the scan ends; the file holds the text
     Withdraw,    // the scan ends, and the file is not reported
     Unreadable,  // the file shrank under the bytes that were to be copied
+    Ended,       // the scan ends after this match, as after a stop: an answer gave up the file
 };
 
 // Receives each accepted match of a scan, in order, from its first byte `at` to just before

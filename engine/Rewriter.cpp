@@ -77,14 +77,14 @@ MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
     }
     WriteOut(m_strReplace.data(), m_strReplace.size(), &TempFile::PlainCopy);
     m_nWritten = end;
-    return MatchStep::Continue;
+    return m_bGivenUp ? MatchStep::Ended : MatchStep::Continue;
 }
 
 // Most matches of a rewrite that has begun need only the unchanged stretch and the replacement
 // copied into the write buffer: that is done where the scan found them, and everything else is
 // left to OnMatch. It reads the file's bytes, and writes only into the buffer.
 bool Rewriter::TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) {
-    if (m_stop.Stopped()) {
+    if (Halted()) {
         return false;
     }
     const auto stretch = static_cast<size_t>(at - m_nWritten);
@@ -110,7 +110,7 @@ MatchStep Rewriter::OnTail(const FileView& view) {
 // program rewrites it until this one is done, and under it the name that is rewritten is found
 // and checked to lead to the very file that is being read.
 bool Rewriter::BeginRewrite() {
-    int error = m_fs.Lock(m_source.file, [this] { return m_stop.Stopped(); });
+    int error = m_fs.Lock(m_source.file, [this] { return Halted(); });
     if (error == 0) {
         error = m_fs.ResolveTarget(m_source.pWhere, m_source.name, m_source.strPath, m_opened,
                                    m_target);
@@ -121,7 +121,7 @@ bool Rewriter::BeginRewrite() {
         m_bChangedMeanwhile = true;
     } else if (error != 0) {
         GiveUp(error);
-        ReportReplaceFailure(m_notify, m_stop, m_source.strPath, error);
+        Answer(ReportReplaceFailure(m_notify, m_source.strPath, error));
     } else {
         return OpenTemporary();
     }
@@ -129,7 +129,7 @@ bool Rewriter::BeginRewrite() {
 }
 
 bool Rewriter::OpenTemporary() {
-    const auto stopped = [this] { return m_stop.Stopped(); };
+    const auto stopped = [this] { return Halted(); };
     for (bool retry = false;; retry = true) {
         const int error = m_temp.Create(m_target, m_source.file, m_opened, retry, stopped);
         if (error == 0) {
@@ -141,8 +141,8 @@ bool Rewriter::OpenTemporary() {
         }
         const CFileException record =
             Record(FileSystem::Cause(error), error, m_temp, m_source.strPath);
-        m_stop.Store(m_notify.OnSearchError(kOpenTemporary, record));
-        if (m_stop.Stopped()) {
+        Answer(m_notify.OnSearchError(kOpenTemporary, record));
+        if (Halted()) {
             GiveUp(error);
             return false;
         }
@@ -152,7 +152,7 @@ bool Rewriter::OpenTemporary() {
 bool Rewriter::WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes copy) {
     const char* bytes = static_cast<const char*>(pData);
     size_t done = 0;
-    while (done < nSize && !m_stop.Stopped()) {
+    while (done < nSize && !Halted()) {
         int error = 0;
         done += m_temp.Write(bytes + done, nSize - done, &error, copy);
         if (error == FileSystem::kShrankMeanwhile) {
@@ -165,8 +165,8 @@ bool Rewriter::WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes cop
                                         ? FileCause::DiskFull
                                         : FileCause::Generic;
             const CFileException record = Record(cause, error, m_temp, m_source.strPath);
-            m_stop.Store(m_notify.OnSearchError(kWriteTemporary, record));
-            if (m_stop.Stopped()) {
+            Answer(m_notify.OnSearchError(kWriteTemporary, record));
+            if (Halted()) {
                 GiveUp(error);
             }
         }
@@ -180,7 +180,7 @@ bool Rewriter::PutInPlace() {
     if (!m_temp.IsOpen()) {
         return false;
     }
-    if (m_stop.Stopped()) {
+    if (Halted()) {
         DiscardOnStop();
         return false;
     }
@@ -204,7 +204,7 @@ Rewriter::Readiness Rewriter::Ready() {
     if (!m_temp.IsOpen()) {
         return Readiness::Done;
     }
-    if (m_stop.Stopped()) {
+    if (Halted()) {
         DiscardOnStop();
         return Readiness::Done;
     }
@@ -226,7 +226,7 @@ Rewriter::Readiness Rewriter::Ready() {
 
 // A stop leaves the file as it was: its new content is not flushed only to be deleted.
 void Rewriter::FlushWaiting() {
-    if (!m_stop.Stopped()) {
+    if (!Halted()) {
         m_nFlushError = m_temp.Complete();
         m_bFlushed = true;
     }
@@ -261,7 +261,7 @@ bool Rewriter::KeepOldContent(bool canWait) {
         return false;
     }
     const std::string path = m_fs.PathBeside(m_target, m_target.name);
-    while (!m_stop.Stopped()) {
+    while (!Halted()) {
         std::string where;
         const int error =
             m_pUndo->Keep(m_source.file, m_opened, m_temp.Written(), path, where, canWait);
@@ -285,14 +285,14 @@ bool Rewriter::KeepOldContent(bool canWait) {
         }
         if (reply == ErrorReply::StopSearch) {
             GiveUp(error);
-            m_stop.Store(reply);
+            Answer(reply);
         }
     }
     return false;
 }
 
 bool Rewriter::Place(bool kept, const int* lineError) {
-    if (m_stop.Stopped()) {
+    if (Halted()) {
         DiscardOnStop();
         return false;
     }
@@ -304,11 +304,11 @@ bool Rewriter::Place(bool kept, const int* lineError) {
     if (const int error = lineFlush) {
         CFileException record = Record(FileSystem::Cause(error), error, m_temp, m_source.strPath);
         GiveUp(error);
-        m_stop.Store(m_notify.OnSearchErrorNoRetry(kKeepOld, record));
+        Answer(m_notify.OnSearchErrorNoRetry(kKeepOld, record));
         m_temp.Discard();
         return false;
     }
-    if (m_stop.Stopped()) {
+    if (Halted()) {
         DiscardOnStop();
         return false;
     }
@@ -335,7 +335,7 @@ bool Rewriter::Place(bool kept, const int* lineError) {
         return false;
     }
     GiveUp(error);
-    ReportReplaceFailure(m_notify, m_stop, named, error);
+    Answer(ReportReplaceFailure(m_notify, named, error));
     return false;
 }
 
@@ -343,7 +343,7 @@ bool Rewriter::Place(bool kept, const int* lineError) {
 void Rewriter::FlushFailed(int nError) {
     const CFileException record = Record(FileCause::DiskFull, nError, m_temp, m_source.strPath);
     GiveUp(nError);
-    m_stop.Store(m_notify.OnSearchErrorNoRetry(kCloseOutput, record));
+    Answer(m_notify.OnSearchErrorNoRetry(kCloseOutput, record));
     m_temp.Discard();
 }
 
@@ -360,13 +360,19 @@ void Rewriter::GiveUp(int nError) {
     }
 }
 
-void Rewriter::ReportReplaceFailure(ISearchNotify& notify, StopState& stop,
-                                    const std::string& strPath, int nError) {
+ErrorReply Rewriter::ReportReplaceFailure(ISearchNotify& notify, const std::string& strPath,
+                                          int nError) {
     CFileException record;
     record.m_cause = FileSystem::Cause(nError);
     record.m_lOsError = nError > 0 ? nError : -1;
     record.m_strFileName = strPath;
-    stop.Store(notify.OnSearchErrorNoRetry(kReplaceFile, record));
+    return notify.OnSearchErrorNoRetry(kReplaceFile, record);
+}
+
+// Ignore gives up this file, and Abort the whole search.
+void Rewriter::Answer(ErrorReply reply) {
+    m_stop.Answered(reply);
+    m_bGivenUp = m_bGivenUp || reply != ErrorReply::Retry;
 }
 
 }  // namespace pellumar

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "FileScanner.h"
+#include "StopState.h"
 #include "TempFile.h"
 
 namespace pellumar {
 
 class ISearchNotify;
-class StopState;
 class UndoRecorder;
 
 // The file a rewrite gives new content, as the scan found it.
@@ -38,7 +38,9 @@ class Rewriter final : public MatchHandler {
 
     MatchStep OnMatch(const FileView& view, uint64_t at, uint64_t end) override;
     bool TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) override;
-    bool WantsTail(uint64_t size) const override { return m_temp.IsOpen() && m_nWritten != size; }
+    bool WantsTail(uint64_t size) const override {
+        return m_temp.IsOpen() && m_nWritten != size && !m_bGivenUp;
+    }
     MatchStep OnTail(const FileView& view) override;
 
     // Where a file that is still open cannot be replaced, the caller has closed it.
@@ -79,12 +81,14 @@ class Rewriter final : public MatchHandler {
     // The new file, as it was completed.
     const FileStatus& Written() const { return m_temp.Written(); }
 
-    // Asks what to do about a file that holds the text but cannot be replaced, and stores the
-    // answer.
-    static void ReportReplaceFailure(ISearchNotify& notify, StopState& stop,
-                                     const std::string& strPath, int nError);
+    // Asks what to do about a file that holds the text but cannot be replaced.
+    static ErrorReply ReportReplaceFailure(ISearchNotify& notify, const std::string& strPath,
+                                           int nError);
 
   private:
+    void Answer(ErrorReply reply);
+    // The user stopped the search, or an answer gave up this file.
+    bool Halted() const { return m_bGivenUp || m_stop.Stopped(); }
     bool BeginRewrite();
     bool OpenTemporary();
     bool KeepOldContent(bool canWait = false);
@@ -107,6 +111,7 @@ class Rewriter final : public MatchHandler {
     int m_nFailure = 0;
     bool m_bChangedMeanwhile = false;
     bool m_bWithdrawn = false;
+    bool m_bGivenUp = false;  // an answer gave the file up
     bool m_bFlushed = false;  // FlushWaiting was done, and told this
     int m_nFlushError = 0;
     bool m_bKept = false;        // waiting, its old content is kept for undo

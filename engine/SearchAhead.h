@@ -30,9 +30,7 @@ class SpinLock {
 struct FileSearchResult {
     int error = 0;       // why it could not be opened or read: it is then skipped
     bool found = false;  // it holds the text, and is to be reported
-    // The error is the file's, or the search ran to its answer with no stop state set meanwhile.
-    bool certain = false;
-    FileStatus status;  // read when it was found
+    FileStatus status;   // read when it was found
     uint64_t matches = 0;
 };
 

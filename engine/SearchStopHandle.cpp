@@ -24,28 +24,4 @@ void SearchStopHandle::RequestStopNow() const {
     }
 }
 
-bool StopState::EndsBeforeEntry() {
-    int current = Current();
-    if (current == STOP_SEARCH) {
-        return true;
-    }
-    if (current != STOP_NONE) {
-        Clearing();
-        // Fails harmlessly when a stop came in between.
-        m_nStop->compare_exchange_strong(current, STOP_NONE, std::memory_order_acq_rel);
-    }
-    return false;
-}
-
-void StopState::Store(ErrorReply reply) {
-    const int value = static_cast<int>(reply);
-    if (value == STOP_NONE) {
-        Clearing();  // Retry: the stop state goes back to none
-    }
-    int current = Current();
-    while (current != STOP_SEARCH &&
-           !m_nStop->compare_exchange_weak(current, value, std::memory_order_acq_rel)) {
-    }
-}
-
 }  // namespace pellumar

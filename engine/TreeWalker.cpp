@@ -47,7 +47,7 @@ uint32_t SkipMask(bool bHidden) {
 
 }  // namespace
 
-TreeWalker::TreeWalker(FileSystem& fs, ISearchNotify& notify, StopState& stop,
+TreeWalker::TreeWalker(FileSystem& fs, ISearchNotify& notify, const StopState& stop,
                        SearchProgress& progress, const SearchRequest& request, FileStep& step)
     : m_fs(fs),
       m_notify(notify),
@@ -141,7 +141,7 @@ bool TreeWalker::EnumerateFiles(const FolderState& folder, const WildcardFilter*
         Skip(WithoutSeparator(strPrefix), listing.Error());
     }
     for (const std::string& path : linkedFiles) {
-        if (m_stop.EndsBeforeEntry()) {
+        if (m_stop.Stopped()) {
             return true;
         }
         if (const int error = m_step.OnFile(&listing, path.c_str() + strPrefix.size(), path)) {
@@ -154,7 +154,7 @@ bool TreeWalker::EnumerateFiles(const FolderState& folder, const WildcardFilter*
 bool TreeWalker::TakeEntry(const FolderListing& listing, const FolderEntry& entry,
                            const std::string& strPrefix, std::vector<std::string>* pSubfolders,
                            std::vector<std::string>& linkedFiles) {
-    if (m_stop.EndsBeforeEntry()) {
+    if (m_stop.Stopped()) {
         return false;
     }
     if (!entry.link || entry.error != 0) {
@@ -235,7 +235,7 @@ void TreeWalker::HandleEntry(const FolderListing& listing, const FolderEntry& en
 // tree is then walked under its own name, and not again through the link.
 void TreeWalker::WalkLinkedFolders() {
     for (size_t i = 0; i < m_linkedFolders.size(); ++i) {  // a folder walked here may add more
-        if (m_stop.EndsBeforeEntry()) {
+        if (m_stop.Stopped()) {
             break;
         }
         const std::string path = m_linkedFolders[i];
@@ -247,7 +247,7 @@ void TreeWalker::WalkLinkedFolders() {
 void TreeWalker::WalkSubfolders(const FolderState& folder, const std::string& strPrefix,
                                 const std::vector<std::string>& subfolders) {
     for (const std::string& name : subfolders) {
-        if (m_stop.EndsBeforeEntry()) {
+        if (m_stop.Stopped()) {
             return;
         }
         SearchFolder(&folder, name, strPrefix + name);

@@ -37,8 +37,8 @@ class FileStep {
 // and hands each wanted file to the file step. The stop state is read before every entry.
 class TreeWalker {
   public:
-    TreeWalker(FileSystem& fs, ISearchNotify& notify, StopState& stop, SearchProgress& progress,
-               const SearchRequest& request, FileStep& step);
+    TreeWalker(FileSystem& fs, ISearchNotify& notify, const StopState& stop,
+               SearchProgress& progress, const SearchRequest& request, FileStep& step);
     TreeWalker(const TreeWalker&) = delete;
     TreeWalker& operator=(const TreeWalker&) = delete;
 
@@ -69,7 +69,7 @@ class TreeWalker {
 
     FileSystem& m_fs;
     ISearchNotify& m_notify;
-    StopState& m_stop;
+    const StopState& m_stop;
     SearchProgress& m_progress;
     FileStep& m_step;
     WildcardFilter m_filter;

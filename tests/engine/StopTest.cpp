@@ -21,28 +21,6 @@ std::unique_ptr<CSearchThread> Worker(Scene& s) {
                                            s.sys);
 }
 
-// A search on the second thread is certain only where no stop state could have cut it short:
-// none at either end, and none set and cleared between, as an answer Ignore for another file is
-// set and then cleared before the next entry of the walk.
-TEST(StopTest, ASearchIsUncertainWhereAStopStateCameAndWentMeanwhile) {
-    StopState stop;
-    const StopState::Witness quiet(stop);
-    EXPECT_TRUE(quiet.Untouched());
-    stop.Store(ErrorReply::SkipFile);
-    EXPECT_FALSE(quiet.Untouched());
-    const StopState::Witness begunSkipped(stop);
-    EXPECT_FALSE(stop.EndsBeforeEntry());
-    EXPECT_FALSE(quiet.Untouched());
-    EXPECT_FALSE(begunSkipped.Untouched());
-    const StopState::Witness afterwards(stop);
-    EXPECT_TRUE(afterwards.Untouched());
-    stop.Store(ErrorReply::Retry);
-    EXPECT_FALSE(afterwards.Untouched());
-    const StopState::Witness ended(stop);
-    stop.Handle().RequestStop();
-    EXPECT_FALSE(ended.Untouched());
-}
-
 // The stop lands while the scan goes on (the first match opens the temporary file), or while
 // the new content is flushed, before it would take the file's place; or before the start.
 TEST(StopTest, StopInsideAFileOrBeforeTheStartLeavesItUnchangedAndUnreported) {
