@@ -181,11 +181,8 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
         return SearchFile(strPath, file.Get());
     }
     FileStatus status;
-    if (const int error = m_fs.StatusAndGeneration(file.Get(), status)) {
-        return error;  // nothing is known of the file: it is skipped
-    }
-    if (!status.IsRegular()) {
-        return 0;
+    if (const int error = PlainStatus(file.Get(), status)) {
+        return error == FileSystem::kNotPlain ? 0 : error;  // nothing known of a file: skipped
     }
     if (m_request.dryRun) {
         return DryRunFile(pWhere, name, strPath, file.Get(), status);
@@ -195,15 +192,8 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
         if (!PlaceGroup()) {
             return 0;  // placing it ended the search, which would not have reached this name
         }
-        file.Reset();
-        if (const int error = m_fs.Open(pWhere, name, strPath, *file.Receive())) {
-            return error;
-        }
-        if (const int error = m_fs.StatusAndGeneration(file.Get(), status)) {
-            return error;
-        }
-        if (!status.IsRegular()) {
-            return 0;
+        if (const int error = OpenPlain(pWhere, name, strPath, file, status)) {
+            return error == FileSystem::kNotPlain ? 0 : error;
         }
     }
     if (!SeeFile(status)) {
@@ -211,6 +201,24 @@ int CSearchThread::ProcessFile(const FolderListing* pWhere, const char* name,
         return 0;
     }
     return ReplaceFile(pWhere, name, strPath, file, status);
+}
+
+// The status of an open file that is to be rewritten: 0, why it is not known, or kNotPlain.
+int CSearchThread::PlainStatus(NativeHandle file, FileStatus& status) {
+    if (const int error = m_fs.StatusAndGeneration(file, status)) {
+        return error;
+    }
+    return status.IsRegular() ? 0 : FileSystem::kNotPlain;
+}
+
+// Opens what the name leads to now, as a file to rewrite.
+int CSearchThread::OpenPlain(const FolderListing* pWhere, const char* name,
+                             const std::string& strPath, UniqueFile& file, FileStatus& status) {
+    file.Reset();
+    if (const int error = m_fs.Open(pWhere, name, strPath, *file.Receive())) {
+        return error;
+    }
+    return PlainStatus(file.Get(), status);
 }
 
 void CSearchThread::Report(const std::string& strPath, const FileStatus& status) {
@@ -386,14 +394,10 @@ int CSearchThread::ReadAgainAndReport(Reading& reading, UniqueFile& file, FileSt
     for (; reading.changedMeanwhile; ++count) {
         reading.changedMeanwhile = false;
         file.Reset();
-        int error = FileSystem::kChangedMeanwhile;
-        if (count < kReadings) {
-            error = m_fs.Open(reading.pWhere, reading.name, reading.strPath, *file.Receive());
-        }
-        if (error == 0) {
-            error = m_fs.StatusAndGeneration(file.Get(), status);
-        }
-        if (error == 0 && !status.IsRegular()) {
+        int error = count < kReadings
+                        ? OpenPlain(reading.pWhere, reading.name, reading.strPath, file, status)
+                        : FileSystem::kChangedMeanwhile;
+        if (error == FileSystem::kNotPlain) {
             error = FileSystem::kChangedMeanwhile;
         }
         if (error != 0) {

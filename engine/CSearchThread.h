@@ -66,6 +66,9 @@ class CSearchThread final : private FileStep {
     int ReportSearched(const std::string& strPath, const FileSearchResult& result);
     int ProcessFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
     bool SeeFile(const FileStatus& status);
+    int PlainStatus(NativeHandle file, FileStatus& status);
+    int OpenPlain(const FolderListing* pWhere, const char* name, const std::string& strPath,
+                  UniqueFile& file, FileStatus& status);
     bool IsAnotherRunsTemporary(const FolderListing* pWhere, const char* name,
                                 const std::string& strPath);
     int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
