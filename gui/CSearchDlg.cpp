@@ -113,18 +113,7 @@ void CSearchDlg::BuildWindow() {
         edit->setLineWrapMode(QPlainTextEdit::NoWrap);
         edit->SetWantTab([this] { return m_options.m_bWantTab != 0; });
     }
-    m_listResults.setRootIsDecorated(false);
-    m_listResults.setItemsExpandable(false);
-    m_listResults.setUniformRowHeights(true);
-    m_listResults.setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_listResults.setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_listResults.setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_pResultsModel = new ResultsModel(this);
-    m_pResultsModel->SetFileTypes(&m_fileTypes);
-    m_listResults.setModel(m_pResultsModel);
-    connect(&m_listResults, &QTreeView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
-    connect(&m_listResults, &ResultsView::openRequested, this, &CSearchDlg::OnResultDblClk);
-    BuildResultsMenu();
+    SetUpResultsList();
     ConnectButtons();
     m_takeTimer.setSingleShot(true);
     m_takeTimer.setInterval(0);
@@ -139,6 +128,22 @@ void CSearchDlg::BuildWindow() {
     }
     connect(static_cast<QCheckBox*>(Control(kIdSearchOnly)), &QCheckBox::clicked, this,
             &CSearchDlg::OnSearchOnly);
+}
+
+// A list of whole rows, many of them selected at once, that is never edited.
+void CSearchDlg::SetUpResultsList() {
+    m_listResults.setRootIsDecorated(false);
+    m_listResults.setItemsExpandable(false);
+    m_listResults.setUniformRowHeights(true);
+    m_listResults.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_listResults.setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listResults.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pResultsModel = new ResultsModel(this);
+    m_pResultsModel->SetFileTypes(&m_fileTypes);
+    m_listResults.setModel(m_pResultsModel);
+    connect(&m_listResults, &QTreeView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
+    connect(&m_listResults, &ResultsView::openRequested, this, &CSearchDlg::OnResultDblClk);
+    BuildResultsMenu();
 }
 
 void CSearchDlg::showEvent(QShowEvent* event) {

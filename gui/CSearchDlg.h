@@ -125,6 +125,7 @@ class CSearchDlg : public QDialog {
     void Close();
     void ConnectUndoItem();
     void EnableUndoItem();
+    void SetUpResultsList();
     void BuildResultsMenu();
     void EnableResultsMenu();
     std::vector<int> SelectedRows() const;

@@ -31,6 +31,17 @@ class QuietPrompter final : public pellumar::Prompter {
 
 }  // namespace
 
+// The names found, one a line, then how long the run took and the event loop was held.
+static void PrintRows(const pellumar::ResultsModel& results, double seconds, qint64 longest) {
+    for (int row = 0; row < results.rowCount(); ++row) {
+        const QByteArray& path = results.Row(row).path;
+        std::fwrite(path.constData(), 1, static_cast<std::size_t>(path.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fprintf(stderr, "rows %d total %.3f s longest_block %lld ms\n", results.rowCount(),
+                 seconds, static_cast<long long>(longest));
+}
+
 int main(int argc, char** argv) {
     const bool matchCase = argc > 1 && std::strcmp(argv[1], "--match-case") == 0;
     char** args = argv + (matchCase ? 1 : 0);
@@ -87,14 +98,6 @@ int main(int argc, char** argv) {
     });
     watcher.start(1);
     application.exec();
-    const double seconds = clock.elapsed() / 1000.0;
-    const ResultsModel& results = dialog.Results();
-    for (int row = 0; row < results.rowCount(); ++row) {
-        const QByteArray& path = results.Row(row).path;
-        std::fwrite(path.constData(), 1, static_cast<std::size_t>(path.size()), stdout);
-        std::fputc('\n', stdout);
-    }
-    std::fprintf(stderr, "rows %d total %.3f s longest_block %lld ms\n", results.rowCount(),
-                 seconds, static_cast<long long>(longest));
+    PrintRows(dialog.Results(), clock.elapsed() / 1000.0, longest);
     return 0;
 }

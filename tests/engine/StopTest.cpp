@@ -15,32 +15,44 @@ namespace {
 
 using namespace test;
 
-// A worker that replaces "old" by "new" in the scene's tree, through its system.
-std::unique_ptr<CSearchThread> Worker(Scene& s) {
-    return std::make_unique<CSearchThread>(&s.sink, Request{s.tree.Root(), "*.*", "old", "new"},
-                                           s.sys);
+// A worker that replaces "old" by "new" in the scene's tree, through its system; new files are
+// placed in groups of `group`.
+std::unique_ptr<CSearchThread> Worker(Scene& s, size_t group = 32, bool searchOnly = false) {
+    Request request{s.tree.Root(), "*.*", "old", "new", true, searchOnly};
+    request.placementGroup = group;
+    request.searchAhead = !searchOnly;  // the file in hand is the one the stop lands in
+    return std::make_unique<CSearchThread>(&s.sink, request, s.sys);
 }
 
 // The stop lands while the scan goes on (the first match opens the temporary file), or while
-// the new content is flushed, before it would take the file's place; or before the start.
+// the new content is flushed, before it would take the file's place; or before the start. New
+// files placed in groups or each alone. Searching only, a stop as the file is opened ends its
+// scan before the text at its end.
 TEST(StopTest, StopInsideAFileOrBeforeTheStartLeavesItUnchangedAndUnreported) {
     for (const Op moment : {Op::CreateTemp, Op::Fsync, Op::Open}) {
         for (const size_t size : {size_t{1000}, size_t{FileView::kReadLimit + 1000}}) {
-            const std::string content = "old " + std::string(size, '.') + " old";
-            Scene s(content);
-            auto worker = Worker(s);
-            if (moment == Op::Open) {
-                worker->RequestStop();
-            } else {
-                s.sys.Before(moment, [stop = worker->GetStopHandle()] { stop.RequestStop(); });
+            for (const size_t group : {size_t{32}, size_t{1}}) {
+                const std::string content = "old " + std::string(size, '.') + " old";
+                Scene s(content);
+                auto worker = Worker(s, group);
+                if (moment == Op::Open) {
+                    worker->RequestStop();
+                } else {
+                    s.sys.Before(moment, [stop = worker->GetStopHandle()] { stop.RequestStop(); });
+                }
+                EXPECT_EQ(worker->Run(), 0);
+                EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
+                EXPECT_EQ(s.sink.Found(), Lines{});
+                EXPECT_TRUE(s.tree.Read("a") == content);
+                EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
             }
-            EXPECT_EQ(worker->Run(), 0);
-            EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
-            EXPECT_EQ(s.sink.Found(), Lines{});
-            EXPECT_TRUE(s.tree.Read("a") == content);
-            EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
         }
     }
+    Scene searched(std::string(FileView::kReadLimit * 4, '.') + "old");
+    auto searching = Worker(searched, 32, true);
+    searched.sys.Before(Op::Open, [stop = searching->GetStopHandle()] { stop.RequestStopNow(); });
+    searching->Run();
+    EXPECT_EQ(searched.sink.Found(), Lines{});
     // After the end, from a handle that outlived the worker, or from no worker at all: harmless.
     Scene s("old");
     auto worker = Worker(s);
