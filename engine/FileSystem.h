@@ -76,6 +76,12 @@ class FileSystem {
     // The status, with the file's generation where the file system tells it: enough to tell
     // the file from a later one that is given its number.
     int StatusAndGeneration(NativeHandle handle, FileStatus& status);
+    // Opens what the name leads to now as a file to rewrite, into `handle`, and reads its status
+    // with its generation: 0, the error, or kNotPlain (the handle is then open all the same).
+    int OpenPlain(const FolderListing* where, const char* name, const std::string& path,
+                  NativeHandle& handle, FileStatus& status);
+    // The status of a file opened to be rewritten: 0, the error, or kNotPlain.
+    int PlainStatus(NativeHandle handle, FileStatus& status);
     // The status of a file that is not opened, and whether it could be read: 0, or the error
     // that an open would meet.
     int StatusUnopened(const FolderListing* where, const char* name, const std::string& path,
@@ -106,6 +112,9 @@ class FileSystem {
     // place, and its name then leads elsewhere or nowhere.
     bool IsAnotherRunsTemporary(const FolderListing* where, const char* name,
                                 const std::string& path, int openError, NativeHandle file);
+    // The same of a name not opened yet: it is opened only to be asked.
+    bool IsAnotherRunsTemporary(const FolderListing* where, const char* name,
+                                const std::string& path);
     // Whether the target may take new content: writable, and still the file as it was opened.
     int CheckReplaceable(const RewriteTarget& target, NativeHandle file, const FileStatus& opened);
 

@@ -53,4 +53,30 @@ bool FileSystem::IsTemporaryName(std::string_view name) {
            lower(tail[3]) == 'p';
 }
 
+int FileSystem::OpenPlain(const FolderListing* where, const char* name, const std::string& path,
+                          NativeHandle& handle, FileStatus& status) {
+    if (const int error = Open(where, name, path, handle)) {
+        return error;
+    }
+    return PlainStatus(handle, status);
+}
+
+int FileSystem::PlainStatus(NativeHandle handle, FileStatus& status) {
+    if (const int error = StatusAndGeneration(handle, status)) {
+        return error;
+    }
+    return status.IsRegular() ? 0 : kNotPlain;
+}
+
+bool FileSystem::IsAnotherRunsTemporary(const FolderListing* where, const char* name,
+                                        const std::string& path) {
+    NativeHandle handle = kNoHandle;
+    const int opened = Open(where, name, path, handle);
+    const bool theirs = IsAnotherRunsTemporary(where, name, path, opened, handle);
+    if (opened == 0) {
+        Close(handle);
+    }
+    return theirs;
+}
+
 }  // namespace pellumar

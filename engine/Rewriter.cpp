@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "FileJob.h"
 #include "FileView.h"
 #include "ISearchNotify.h"
 #include "StopState.h"
@@ -33,14 +34,14 @@ CFileException Record(FileCause cause, int error, const TempFile& temp,
 }  // namespace
 
 Rewriter::Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop,
-                   const std::string& strReplace, std::vector<char>& writeBuffer,
-                   const RewriteSource& source, UndoRecorder* pUndo)
+                   const std::string& strReplace, std::vector<char>& writeBuffer, FileJob& job,
+                   UndoRecorder* pUndo)
     : m_fs(fs),
       m_notify(notify),
       m_stop(stop),
       m_strReplace(strReplace),
-      m_source(source),
-      m_opened(source.opened),
+      m_job(job),
+      m_opened(job.status),
       m_pUndo(pUndo),
       m_temp(fs, writeBuffer) {}
 
@@ -53,7 +54,7 @@ Rewriter::~Rewriter() {
 // already reads as its replacement changes nothing: until a match does, the file is not
 // rewritten at all.
 MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
-    ++m_nMatches;
+    ++m_job.matches;
     const uint64_t m = end - at;
     if (!m_temp.IsOpen()) {
         bool same = false;
@@ -68,7 +69,7 @@ MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
             return MatchStep::Continue;
         }
         if (!BeginRewrite()) {
-            return m_bWithdrawn ? MatchStep::Withdraw : MatchStep::Halt;
+            return m_job.withdrawn ? MatchStep::Withdraw : MatchStep::Halt;
         }
     }
     if (at > m_nWritten &&
@@ -96,7 +97,7 @@ bool Rewriter::TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end)
     std::memcpy(room + stretch, m_strReplace.data(), m_strReplace.size());
     m_temp.Taken(stretch + m_strReplace.size());
     m_nWritten = end;
-    ++m_nMatches;
+    ++m_job.matches;
     return true;
 }
 
@@ -110,18 +111,18 @@ MatchStep Rewriter::OnTail(const FileView& view) {
 // program rewrites it until this one is done, and under it the name that is rewritten is found
 // and checked to lead to the very file that is being read.
 bool Rewriter::BeginRewrite() {
-    int error = m_fs.Lock(m_source.file, [this] { return Halted(); });
+    int error = m_fs.Lock(m_job.file.Get(), [this] { return Halted(); });
     if (error == 0) {
-        error = m_fs.ResolveTarget(m_source.pWhere, m_source.name, m_source.strPath, m_opened,
-                                   m_target);
+        error =
+            m_fs.ResolveTarget(m_job.pWhere, m_job.name.c_str(), m_job.path, m_opened, m_target);
     }
     if (error == FileSystem::kGaveUp) {
-        m_bWithdrawn = true;  // stopped while waiting: as a stop during the scan
+        m_job.withdrawn = true;  // stopped while waiting: as a stop during the scan
     } else if (error == FileSystem::kChangedMeanwhile) {
-        m_bChangedMeanwhile = true;
+        m_job.changedMeanwhile = true;
     } else if (error != 0) {
         GiveUp(error);
-        Answer(ReportReplaceFailure(m_notify, m_source.strPath, error));
+        Answer(ReportReplaceFailure(m_notify, m_job.path, error));
     } else {
         return OpenTemporary();
     }
@@ -131,16 +132,15 @@ bool Rewriter::BeginRewrite() {
 bool Rewriter::OpenTemporary() {
     const auto stopped = [this] { return Halted(); };
     for (bool retry = false;; retry = true) {
-        const int error = m_temp.Create(m_target, m_source.file, m_opened, retry, stopped);
+        const int error = m_temp.Create(m_target, m_job.file.Get(), m_opened, retry, stopped);
         if (error == 0) {
             return true;
         }
         if (error == FileSystem::kGaveUp) {
-            m_bWithdrawn = true;  // stopped while waiting: as a stop during the scan
+            m_job.withdrawn = true;  // stopped while waiting: as a stop during the scan
             return false;
         }
-        const CFileException record =
-            Record(FileSystem::Cause(error), error, m_temp, m_source.strPath);
+        const CFileException record = Record(FileSystem::Cause(error), error, m_temp, m_job.path);
         Answer(m_notify.OnSearchError(kOpenTemporary, record));
         if (Halted()) {
             GiveUp(error);
@@ -164,7 +164,7 @@ bool Rewriter::WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes cop
             const FileCause cause = FileSystem::CauseOfSystemError(error) == FileCause::DiskFull
                                         ? FileCause::DiskFull
                                         : FileCause::Generic;
-            const CFileException record = Record(cause, error, m_temp, m_source.strPath);
+            const CFileException record = Record(cause, error, m_temp, m_job.path);
             Answer(m_notify.OnSearchError(kWriteTemporary, record));
             if (Halted()) {
                 GiveUp(error);
@@ -172,30 +172,6 @@ bool Rewriter::WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes cop
         }
     }
     return true;
-}
-
-// A stop that comes before the new content is in place leaves the file as it was; unless an
-// answer to a prompt made the stop, the file is then not reported either.
-bool Rewriter::PutInPlace() {
-    if (!m_temp.IsOpen()) {
-        return false;
-    }
-    if (Halted()) {
-        DiscardOnStop();
-        return false;
-    }
-    const bool kept = m_pUndo != nullptr && m_pUndo->Keeping() && KeepOldContent();
-    if (kept) {
-        m_nKeptIndex = m_pUndo->LastKept();
-        m_nKeptCopied = m_pUndo->LastCopied();
-    }
-    const bool placed = m_temp.IsOpen() && Place(kept);
-    if (kept && !placed) {
-        // By its index: other files may have been kept since, while a question was answered.
-        m_pUndo->Settle();
-        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied, m_source.file);
-    }
-    return placed;
 }
 
 // The file waits for its group with its new content written out and its old content kept. A
@@ -208,7 +184,7 @@ Rewriter::Readiness Rewriter::Ready() {
         DiscardOnStop();
         return Readiness::Done;
     }
-    m_bKept = m_pUndo != nullptr && m_pUndo->Keeping() && KeepOldContent(true);
+    m_bKept = m_pUndo != nullptr && m_pUndo->Keeping() && KeepOldContent();
     if (!m_temp.IsOpen()) {
         return Readiness::Done;  // changed meanwhile, or its flush failed: nothing was kept
     }
@@ -226,16 +202,18 @@ Rewriter::Readiness Rewriter::Ready() {
 
 // A stop leaves the file as it was: its new content is not flushed only to be deleted.
 void Rewriter::FlushWaiting() {
-    if (!Halted()) {
-        m_nFlushError = m_temp.Complete();
+    if (!Halted() && m_temp.IsOpen()) {
         m_bFlushed = true;
+        m_nFlushError = m_temp.Complete();  // which closes it where it cannot stay open
     }
 }
 
-bool Rewriter::PlaceWaiting(int lineError) {
-    const bool placed = m_temp.IsOpen() && Place(m_bKept, &lineError);
+// A stop that comes before the new content is in place leaves the file as it was; unless an
+// answer to a prompt made the stop, the file is then not reported either.
+bool Rewriter::Place(int lineError) {
+    const bool placed = (m_temp.IsOpen() || m_bFlushed) && Put(m_bKept ? lineError : 0);
     if (m_bKept && !placed) {
-        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied, m_source.file);
+        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied, m_job.file.Get());
     }
     return placed;
 }
@@ -243,7 +221,7 @@ bool Rewriter::PlaceWaiting(int lineError) {
 void Rewriter::Abandon() {
     m_temp.Discard();
     if (m_bKept) {
-        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied, m_source.file);
+        m_pUndo->Withdraw(m_nKeptIndex, m_nKeptCopied, m_job.file.Get());
         m_bKept = false;
     }
 }
@@ -251,25 +229,25 @@ void Rewriter::Abandon() {
 // The old content is kept while the new is flushed to the disk. Should it not be kept, Ignore
 // replaces the file without it, and Abort leaves the file as it was. Where the run itself could
 // not begin, Ignore goes on without undo for every file, so the question comes once.
-bool Rewriter::KeepOldContent(bool canWait) {
+bool Rewriter::KeepOldContent() {
     if (const int error = m_temp.WriteOut()) {
         FlushFailed(error);
         return false;
     }
     // A file that cannot take the new content has nothing to keep: Place tells why.
-    if (m_fs.CheckReplaceable(m_target, m_source.file, m_opened) != 0) {
+    if (m_fs.CheckReplaceable(m_target, m_job.file.Get(), m_opened) != 0) {
         return false;
     }
     const std::string path = m_fs.PathBeside(m_target, m_target.name);
     while (!Halted()) {
         std::string where;
         const int error =
-            m_pUndo->Keep(m_source.file, m_opened, m_temp.Written(), path, where, canWait);
+            m_pUndo->Keep(m_job.file.Get(), m_opened, m_temp.Written(), path, where, true);
         if (error == 0) {
             return true;
         }
         if (error == FileSystem::kChangedMeanwhile) {
-            m_bChangedMeanwhile = true;
+            m_job.changedMeanwhile = true;
             m_temp.Discard();
             return false;
         }
@@ -277,7 +255,7 @@ bool Rewriter::KeepOldContent(bool canWait) {
         record.m_cause = FileSystem::Cause(error);
         record.m_lOsError = error > 0 ? error : -1;
         record.m_strFileName = where;
-        record.m_strReplacing = m_source.strPath;
+        record.m_strReplacing = m_job.path;
         const ErrorReply reply = m_notify.OnSearchError(kKeepOld, record);
         if (reply == ErrorReply::SkipFile) {
             m_pUndo->GoWithout();  // where no run could begin, the next file would fail alike
@@ -291,7 +269,7 @@ bool Rewriter::KeepOldContent(bool canWait) {
     return false;
 }
 
-bool Rewriter::Place(bool kept, const int* lineError) {
+bool Rewriter::Put(int lineFlush) {
     if (Halted()) {
         DiscardOnStop();
         return false;
@@ -300,10 +278,9 @@ bool Rewriter::Place(bool kept, const int* lineError) {
         FlushFailed(error);
         return false;
     }
-    const int lineFlush = !kept ? 0 : lineError ? *lineError : m_pUndo->Settle();
-    if (const int error = lineFlush) {
-        CFileException record = Record(FileSystem::Cause(error), error, m_temp, m_source.strPath);
-        GiveUp(error);
+    if (lineFlush != 0) {
+        CFileException record = Record(FileSystem::Cause(lineFlush), lineFlush, m_temp, m_job.path);
+        GiveUp(lineFlush);
         Answer(m_notify.OnSearchErrorNoRetry(kKeepOld, record));
         m_temp.Discard();
         return false;
@@ -312,12 +289,17 @@ bool Rewriter::Place(bool kept, const int* lineError) {
         DiscardOnStop();
         return false;
     }
-    int error = m_fs.CheckReplaceable(m_target, m_source.file, m_opened);
+    return RenameOver();
+}
+
+// The new file takes the name: true when it did.
+bool Rewriter::RenameOver() {
+    int error = m_fs.CheckReplaceable(m_target, m_job.file.Get(), m_opened);
     if (error == 0) {
-        error = m_temp.RenameOver(m_source.file, m_opened);
+        error = m_temp.RenameOver(m_job.file.Get(), m_opened);
     }
     if (error == 0) {
-        if (kept) {
+        if (m_bKept) {
             m_pUndo->Placed(m_nKeptIndex, m_temp.Placed());
         }
         return true;
@@ -328,10 +310,10 @@ bool Rewriter::Place(bool kept, const int* lineError) {
     // Content that exists nowhere else may have had to stay at the temporary name: the prompt
     // names that file, and the file is not read again.
     const bool stays = m_temp.Kept();
-    const std::string named = stays ? m_temp.Path() : m_source.strPath;
+    const std::string named = stays ? m_temp.Path() : m_job.path;
     m_temp.Discard();
     if (error == FileSystem::kChangedMeanwhile && !stays) {
-        m_bChangedMeanwhile = true;
+        m_job.changedMeanwhile = true;
         return false;
     }
     GiveUp(error);
@@ -341,7 +323,7 @@ bool Rewriter::Place(bool kept, const int* lineError) {
 
 // A failed flush is never trusted again: the new content is given up.
 void Rewriter::FlushFailed(int nError) {
-    const CFileException record = Record(FileCause::DiskFull, nError, m_temp, m_source.strPath);
+    const CFileException record = Record(FileCause::DiskFull, nError, m_temp, m_job.path);
     GiveUp(nError);
     Answer(m_notify.OnSearchErrorNoRetry(kCloseOutput, record));
     m_temp.Discard();
@@ -349,14 +331,14 @@ void Rewriter::FlushFailed(int nError) {
 
 void Rewriter::DiscardOnStop() {
     m_temp.Discard();
-    if (m_nFailure == 0) {
-        m_bWithdrawn = true;
+    if (m_job.failure == 0) {
+        m_job.withdrawn = true;
     }
 }
 
 void Rewriter::GiveUp(int nError) {
-    if (m_nFailure == 0) {
-        m_nFailure = nError;
+    if (m_job.failure == 0) {
+        m_job.failure = nError;
     }
 }
 

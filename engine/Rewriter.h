@@ -12,26 +12,17 @@ namespace pellumar {
 
 class ISearchNotify;
 class UndoRecorder;
-
-// The file a rewrite gives new content, as the scan found it.
-struct RewriteSource {
-    const FolderListing* pWhere;  // the listing the file is in, or null
-    const char* name;             // its name in that listing (its path without one)
-    const std::string& strPath;
-    NativeHandle file;         // open for reading
-    const FileStatus& opened;  // the file as it was when opened
-};
+struct FileJob;
 
 // Writes one reading of a file's new content to a temporary file beside it, match by match,
-// and puts it in the file's place in one step. What it owns goes in order when it goes: the
-// temporary file first, then the folder it was made in. Failures are asked about through the
-// notification sink, and the answers stored in the stop state. Given an undo recorder, the old
-// content is kept before the new takes its place.
+// and puts it in the file's place in one step. What came of it is told in the file's job. What it
+// owns goes in order when it goes: the temporary file first, then the folder it was made in.
+// Failures are asked about through the notification sink; an answer gives up the file, or ends the
+// search. Given an undo recorder, the old content is kept before the new takes its place.
 class Rewriter final : public MatchHandler {
   public:
     Rewriter(FileSystem& fs, ISearchNotify& notify, StopState& stop, const std::string& strReplace,
-             std::vector<char>& writeBuffer, const RewriteSource& source,
-             UndoRecorder* pUndo = nullptr);
+             std::vector<char>& writeBuffer, FileJob& job, UndoRecorder* pUndo = nullptr);
     Rewriter(const Rewriter&) = delete;
     Rewriter& operator=(const Rewriter&) = delete;
     ~Rewriter();
@@ -43,18 +34,13 @@ class Rewriter final : public MatchHandler {
     }
     MatchStep OnTail(const FileView& view) override;
 
-    // Where a file that is still open cannot be replaced, the caller has closed it.
-    void SourceClosed() { m_source.file = kNoHandle; }
-    // Puts the new content, if any, in the file's place: true when it took the place.
-    bool PutInPlace();
-
-    // Placing files in groups, whose new files reach the disk together: the new content is
-    // written out and the old content kept, and the file then waits for its group.
+    // Once the scan is done: the new content is written out and the old content kept, and the
+    // file then waits to be placed with its group, whose new files reach the disk together.
     enum class Readiness {
         Done,   // nothing is to be placed: no new content, or it was given up
-        Waits,  // placed with its group, by PlaceWaiting
+        Waits,  // placed with its group
         Alone,  // its undo line is flushed on its own: the caller waits for that flush, then
-                // places the group before it, then this file by PlaceWaiting
+                // places the group before it, then this file
     };
     Readiness Ready();
     // Flushes a waiting file's new content to the disk. A failure is told when the file is
@@ -63,19 +49,11 @@ class Rewriter final : public MatchHandler {
     void FlushWaiting();
     // Puts a ready file's new content in its place; `lineError` tells how its undo line reached
     // the disk (for a waiting file, the group's write-out). True when it took the place.
-    bool PlaceWaiting(int lineError);
+    bool Place(int lineError);
     // A waiting file that is not to be placed after all: its new content goes, and the old
     // content kept for undo is withdrawn.
     void Abandon();
 
-    // The file holds the text but was not changed: why; the first reason is kept.
-    int Failure() const { return m_nFailure; }
-    // Another program changed the file: it is to be read again.
-    bool ChangedMeanwhile() const { return m_bChangedMeanwhile; }
-    // A stop came before the new content was in place: the file is not reported.
-    bool Withdrawn() const { return m_bWithdrawn; }
-    // The matches handed to it, each one replaced once the rewrite began.
-    uint64_t Matches() const { return m_nMatches; }
     // The new file, while it is open.
     NativeHandle NewFile() const { return m_temp.Handle(); }
     // The new file, as it was completed.
@@ -91,8 +69,9 @@ class Rewriter final : public MatchHandler {
     bool Halted() const { return m_bGivenUp || m_stop.Stopped(); }
     bool BeginRewrite();
     bool OpenTemporary();
-    bool KeepOldContent(bool canWait = false);
-    bool Place(bool kept, const int* lineError = nullptr);
+    bool KeepOldContent();
+    bool Put(int lineFlush);
+    bool RenameOver();
     void FlushFailed(int nError);
     // False when the bytes could not be read: the file shrank.
     bool WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes copy);
@@ -103,16 +82,12 @@ class Rewriter final : public MatchHandler {
     ISearchNotify& m_notify;
     StopState& m_stop;
     const std::string& m_strReplace;
-    RewriteSource m_source;
+    FileJob& m_job;
     FileStatus m_opened;      // the file as opened; keeping it for undo links it, a new change
     UndoRecorder* m_pUndo;    // keeps the old content for undo, or null
     uint64_t m_nWritten = 0;  // the bytes before it are in the temporary file
-    uint64_t m_nMatches = 0;
-    int m_nFailure = 0;
-    bool m_bChangedMeanwhile = false;
-    bool m_bWithdrawn = false;
     bool m_bGivenUp = false;  // an answer gave the file up
-    bool m_bFlushed = false;  // FlushWaiting was done, and told this
+    bool m_bFlushed = false;  // FlushWaiting completed the new file, and told this
     int m_nFlushError = 0;
     bool m_bKept = false;        // waiting, its old content is kept for undo
     uint64_t m_nKeptIndex = 0;   // and where

@@ -71,7 +71,7 @@ void SearchAhead::Begin(const FolderListing& where, std::vector<std::string> nam
     }
 }
 
-bool SearchAhead::Take(const char* name, FileSearchResult& result) {
+bool SearchAhead::Take(const char* name, FileJob& job) {
     // The names change only here, on the worker's thread.
     if (m_pWhere == nullptr || m_nTaken >= m_names.size() || m_names[m_nTaken] != name) {
         return false;
@@ -86,10 +86,10 @@ bool SearchAhead::Take(const char* name, FileSearchResult& result) {
     if (m_states[at] == State::Waiting) {
         m_states[at] = State::Worker;
         lock.unlock();
-        m_search(0, *m_pWhere, m_names[at], result);
+        m_search(0, *m_pWhere, m_names[at], job);
         lock.lock();
     } else {
-        result = std::move(m_results[at]);
+        job = std::move(m_results[at]);
     }
     m_states[at] = State::Done;
     ++m_nTaken;
@@ -110,11 +110,11 @@ bool SearchAhead::SearchAnother(std::unique_lock<SpinLock>& lock, size_t at) {
         return false;
     }
     m_states[other] = State::Worker;
-    FileSearchResult result;
+    FileJob job;
     lock.unlock();
-    m_search(0, *m_pWhere, m_names[other], result);
+    m_search(0, *m_pWhere, m_names[other], job);
     lock.lock();
-    m_results[other] = std::move(result);
+    m_results[other] = std::move(job);
     m_states[other] = State::Done;
     return true;
 }
@@ -187,12 +187,12 @@ void SearchAhead::Run() {
         m_bBusy = true;
         const FolderListing& where = *m_pWhere;
         const std::string& name = m_names[at];
-        FileSearchResult result;
+        FileJob job;
         lock.unlock();
-        m_search(1, where, name, result);
+        m_search(1, where, name, job);
         lock.lock();
         m_bBusy = false;
-        m_results[at] = std::move(result);
+        m_results[at] = std::move(job);
         m_states[at] = State::Done;
         m_nHelped.fetch_add(1, std::memory_order_release);
         WakeWorker();

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "FileSystem.h"
+#include "FileJob.h"
 
 namespace pellumar {
 
@@ -26,14 +26,6 @@ class SpinLock {
     std::atomic<bool> m_bHeld{false};
 };
 
-// What came of searching one file.
-struct FileSearchResult {
-    int error = 0;       // why it could not be opened or read: it is then skipped
-    bool found = false;  // it holds the text, and is to be reported
-    FileStatus status;   // read when it was found
-    uint64_t matches = 0;
-};
-
 // Searches the next files of a folder on a second thread while the worker searches the one in
 // hand. The worker keeps the order: it takes each file's result in the order the files were
 // named, searching a file itself when the second thread has not begun it, and it alone reports,
@@ -41,9 +33,10 @@ struct FileSearchResult {
 // files ahead, so that a stop leaves little begun.
 class SearchAhead {
   public:
-    // Searches `name` in the listing, with the searching parts of the thread that calls it.
+    // Searches `name` in the listing into the job's search results, with the searching parts of
+    // the thread that calls it.
     using SearchOne = std::function<void(int helper, const FolderListing& where,
-                                         const std::string& name, FileSearchResult& result)>;
+                                         const std::string& name, FileJob& job)>;
 
     SearchAhead(SearchOne search, size_t filesAhead);
     SearchAhead(const SearchAhead&) = delete;
@@ -52,10 +45,10 @@ class SearchAhead {
 
     // Starts on the named files of the listing, in order; the listing stays open until End.
     void Begin(const FolderListing& where, std::vector<std::string> names);
-    // The result of the next named file, when it is `name`: true, with it in `result`, once it is
-    // searched (here, when the second thread has not begun it). False, and nothing searched, when
-    // the next file is another or none is left.
-    bool Take(const char* name, FileSearchResult& result);
+    // The next named file's job, when it is `name`: true, with it in `job`, once it is searched
+    // (here, when the second thread has not begun it). False, and nothing searched, when the next
+    // file is another or none is left.
+    bool Take(const char* name, FileJob& job);
     // Leaves the folder: the second thread is idle when it returns.
     void End();
 
@@ -83,7 +76,7 @@ class SearchAhead {
     const FolderListing* m_pWhere = nullptr;
     std::vector<std::string> m_names;  // written by the worker while the helper is idle
     std::vector<State> m_states;
-    std::vector<FileSearchResult> m_results;
+    std::vector<FileJob> m_results;
     size_t m_nTaken = 0;   // the worker's next file
     size_t m_nNext = 0;    // the next file the second thread looks at
     bool m_bBusy = false;  // the second thread searches a file outside the lock

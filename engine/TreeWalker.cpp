@@ -30,12 +30,6 @@ struct OpenedFolder {
     FolderState state;
 };
 
-// Tells the step that the walk leaves a folder's files, however it leaves them.
-struct FolderDone {
-    FileStep& step;
-    ~FolderDone() { step.OnFolderDone(); }
-};
-
 uint32_t SkipMask(bool bHidden) {
     uint32_t mask = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                     FILE_ATTRIBUTE_DEVICE;
@@ -114,7 +108,13 @@ bool TreeWalker::EnumerateFiles(const FolderState& folder, const WildcardFilter*
                                 const std::string& strPrefix,
                                 std::vector<std::string>* pSubfolders) {
     FolderListing listing(m_fs, folder, pFilter, pSubfolders != nullptr);
-    const FolderDone done{m_step};  // goes before the listing
+    const bool stopped = TakeFiles(listing, pFilter, strPrefix, pSubfolders);
+    m_step.OnFolderDone();  // while the listing the step's files refer to is open
+    return stopped;
+}
+
+bool TreeWalker::TakeFiles(FolderListing& listing, const WildcardFilter* pFilter,
+                           const std::string& strPrefix, std::vector<std::string>* pSubfolders) {
     if (!listing.IsOpen()) {
         // Most folders have no folder of the filter's name.
         const bool noFilterFolder = pFilter != nullptr && !pFilter->Folder().empty() &&

@@ -25,8 +25,8 @@ class FileStep {
     virtual int OnFile(const FolderListing* where, const char* name, const std::string& path) = 0;
     // Where the step wants the next files of a folder searched ahead of it, or null.
     virtual SearchAhead* Ahead() { return nullptr; }
-    // The walk is about to leave the folder whose files it handed on: the step's last chance to
-    // finish with them while the folder is open.
+    // The walk is about to leave the folder whose files it handed on, however it leaves them:
+    // the step's last chance to finish with them while the folder is open.
     virtual void OnFolderDone() {}
 
   protected:
@@ -53,6 +53,8 @@ class TreeWalker {
                      const std::string& strFolder);
     bool EnumerateFiles(const FolderState& folder, const WildcardFilter* pFilter,
                         const std::string& strPrefix, std::vector<std::string>* pSubfolders);
+    bool TakeFiles(FolderListing& listing, const WildcardFilter* pFilter,
+                   const std::string& strPrefix, std::vector<std::string>* pSubfolders);
     // Hands on one entry of the listing: false when the walk is to end first.
     bool TakeEntry(const FolderListing& listing, const FolderEntry& entry,
                    const std::string& strPrefix, std::vector<std::string>* pSubfolders,

@@ -9,10 +9,19 @@ namespace pellumar {
 // Owns one open file and closes it through the platform layer.
 class UniqueFile {
   public:
+    UniqueFile() = default;
     explicit UniqueFile(FileSystem& fs, NativeHandle handle = kNoHandle)
         : m_fs(&fs), m_handle(handle) {}
-    UniqueFile(const UniqueFile&) = delete;
-    UniqueFile& operator=(const UniqueFile&) = delete;
+    UniqueFile(UniqueFile&& other) noexcept
+        : m_fs(other.m_fs), m_handle(std::exchange(other.m_handle, kNoHandle)) {}
+    UniqueFile& operator=(UniqueFile&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_fs = other.m_fs;
+            m_handle = std::exchange(other.m_handle, kNoHandle);
+        }
+        return *this;
+    }
     ~UniqueFile() { Reset(); }
 
     NativeHandle Get() const { return m_handle; }
@@ -27,8 +36,8 @@ class UniqueFile {
     }
 
   private:
-    FileSystem* m_fs;
-    NativeHandle m_handle;
+    FileSystem* m_fs = nullptr;  // set whenever a handle is held
+    NativeHandle m_handle = kNoHandle;
 };
 
 }  // namespace pellumar

@@ -14,7 +14,6 @@
 #include <thread>
 
 #include "FaultySys.h"
-#include "PlacementGroup.h"
 #include "RecordingSink.h"
 #include "TempTree.h"
 #include "UndoStore.h"

@@ -236,7 +236,7 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
         HelpedFiles helped;
         std::atomic<int> searched{0};
         SearchAhead ahead(
-            [&](int helper, const FolderListing&, const std::string& name, FileSearchResult& got) {
+            [&](int helper, const FolderListing&, const std::string& name, FileJob& got) {
                 ++searched;
                 got.matches = std::stoull(name);
                 got.found = true;
@@ -260,12 +260,12 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
                 if (i + 1 < size) {
                     ASSERT_TRUE(helped.WaitFor(i + 1)) << "run of " << size << ", file " << i + 1;
                 }
-                FileSearchResult result;
+                FileJob result;
                 ASSERT_TRUE(ahead.Take(names[i].c_str(), result));
                 EXPECT_EQ(result.matches, static_cast<uint64_t>(i));
                 std::this_thread::sleep_for(std::chrono::microseconds(i % 8 == 0 ? 2000 : 200));
             }
-            FileSearchResult none;
+            FileJob none;
             EXPECT_FALSE(ahead.Take("0", none));
             ahead.End();
         }
