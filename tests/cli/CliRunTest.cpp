@@ -1,8 +1,10 @@
-// The pellumar command run as users run it: arguments, output, exit status, signals.
+// The pellumar command run as users run it: what it refuses, its output, exit status, signals.
 #include <gtest/gtest.h>
 
 #include <csignal>
 
+#include "CliOptions.h"
+#include "CliProgress.h"
 #include "PellumarProcess.h"
 #include "TempTree.h"
 #include "TextShape.h"
@@ -12,35 +14,67 @@ namespace {
 
 using namespace test;
 
-TEST(CliRunTest, WrongInputGetsTheDialogsMessagesAndChangesNothing) {
+// Each refusal ends with 2, changes nothing and says why in one line, followed by the usage
+// where the command line itself is wrong.
+TEST(CliRunTest, EachRefusalIsSaidAsItIsMeantAndChangesNothing) {
     TempTree tree;
     tree.Write("a", "old");
     tree.Write("sub/b", "");
+    const std::string root = tree.Root(), missing = tree.Path("missing");
+    const std::string noRunZero =
+        "there is no run 0: runs are numbered from 1, as --history lists them";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--folder", tree.Root(), "--filter", "", "--search", "x"}, "Please type in a filter."},
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"--folder"}, "--folder needs a value"},
+        {{"--on-error", "maybe"}, "--on-error takes ask, abort or skip, not 'maybe'"},
+        {{"--yes=1"}, "unknown option '--yes=1'"},
+        {{"--undo", "--search", "x"}, "--search goes with a search, not with --undo"},
+        {{"--replace", "y", "--undo", "3"}, "--replace goes with a search, not with --undo"},
+        {{"--undo", "--dry-run", "--yes"}, "--dry-run goes with a search, not with --undo"},
+        {{"--history", "--folder", "/x"}, "--folder goes with a search, not with --history"},
+        {{"--history", "--match-case"}, "--match-case goes with a search, not with --history"},
+        {{"--history", "--count"}, "--count goes with a search, not with --history"},
+        {{"--undo", "--history"}, "--undo and --history exclude each other"},
+        {{"--folder", root, "--search", "a", "--count", "--long"},
+         "--count and --long exclude each other"},
+        {{"--undo", "0"}, noRunZero},
+        {{"--undo=000"}, noRunZero},
+        {{"--undo", "x1"}, "unknown option 'x1'"},
+        {{"--undo=x"}, "--undo takes the number of a run, as --history lists it, not 'x'"},
+        {{"--undo=99999", "--yes"}, "no run 99999 is kept; pellumar --history lists the kept runs"},
+        {{"--folder", root, "--count"}, "--count needs --search TEXT"},
+        {{"--folder", root, "--search", "old", "--dry-run"}, "--dry-run needs --replace TEXT"},
+        {{"--folder", root, "--search", "old", "--replace", "x", "--dry-run", "--search-only"},
+         "--dry-run needs --replace TEXT"},
+        {{"--folder", root, "--filter", "", "--search", "x"}, "Please type in a filter."},
         {{"--search", "x"}, "Please type in a folder to search in."},
-        {{"--folder", tree.Path("missing"), "--search", "x"},
-         tree.Path("missing") +
-             ": No such file or directory\npellumar: Cannot find or access the specified folder. "
-             "Please type in a correct folder."},
+        {{"--folder", missing, "--search", "x"},
+         missing + ": No such file or directory\npellumar: Cannot find or access the specified "
+                   "folder. Please type in a correct folder."},
         {{"--folder", tree.Path("sub"), "--filter", "../*", "--search", "old", "--replace", "x",
           "--yes"},
          "The filter may name only folders inside the folder to look in. Please type in a filter "
          "without \"..\" and without a leading \"/\"."},
-        {{"--folder", tree.Root(), "--replace", "x"},
+        {{"--folder", root, "--replace", "x"},
          "The \"search for\" text box is empty. Please type in text that you want to find."},
-        {{"--folder", tree.Root(), "--search", "old", "--replace", "new"},
+        {{"--folder", root, "--search", "old", "--replace", "new"},
          "refusing to replace without confirmation: standard input is not a terminal; add --yes "
          "to replace"},
     };
     for (const auto& [args, message] : cases) {
         const Result result = Pellumar(args);
-        EXPECT_EQ(result.status, 2);
-        EXPECT_EQ(result.err, "pellumar: " + message + "\n");
+        EXPECT_EQ(result.status, 2) << message;
+        EXPECT_EQ(result.err.substr(0, result.err.find("Usage: ")), "pellumar: " + message + "\n");
         EXPECT_EQ(result.out, "");
     }
+    EXPECT_EQ(Pellumar({"--bogus"}).err,
+              "pellumar: unknown option '--bogus'\n" + std::string(cli::CliUsage()));
     EXPECT_EQ(tree.Read("a"), "old");
-    EXPECT_EQ(Pellumar({"--bogus"}).status, 2);
+}
+
+TEST(CliRunTest, TheProgressLineFitsTheTerminalAndShowsNoControlBytes) {
+    EXPECT_EQ(cli::FormatProgressLine(12, 3, "/a\nb\x1b", 80), "12 examined, 3 found: /a?b?");
+    EXPECT_EQ(cli::FormatProgressLine(12, 3, "/very/long/folder", 20).size(), 19u);
 }
 
 TEST(CliRunTest, ReportsPathsByteForByteAndExitsZeroOrOne) {
