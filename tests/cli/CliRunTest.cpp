@@ -1,7 +1,9 @@
-// The pellumar command run as users run it: what it refuses, its output, exit status, signals.
+// The pellumar command run as users run it: what it refuses and lists, its exit status, signals.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <csignal>
+#include <filesystem>
 
 #include "CliOptions.h"
 #include "CliProgress.h"
@@ -13,6 +15,7 @@ namespace pellumar {
 namespace {
 
 using namespace test;
+namespace fs = std::filesystem;
 
 // Each refusal ends with 2, changes nothing and says why in one line, followed by the usage
 // where the command line itself is wrong.
@@ -77,31 +80,107 @@ TEST(CliRunTest, TheProgressLineFitsTheTerminalAndShowsNoControlBytes) {
     EXPECT_EQ(cli::FormatProgressLine(12, 3, "/very/long/folder", 20).size(), 19u);
 }
 
-TEST(CliRunTest, ReportsPathsByteForByteAndExitsZeroOrOne) {
+// Every entry below a folder, links not followed, by inode and status-change time: a write, a
+// file renamed over it and a change of its rights each move them.
+std::string Snapshot(const std::string& root) {
+    std::string entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        struct stat st {};
+        ::lstat(entry.path().c_str(), &st);
+        entries += entry.path().string() + " " + std::to_string(st.st_ino) + " " +
+                   std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec);
+    }
+    return entries;
+}
+
+// Each path listed byte for byte, on a line of its own or ended by a null; with --count, its
+// matches after a colon, or after the null. The status is 0 when something was listed, 1 when
+// nothing was.
+TEST(CliRunTest, EachFileIsListedByteForByteAsAsked) {
     TempTree tree;
-    tree.Write("a.txt", "Hello");
-    tree.Write("odd\nname\xff", "");
-    EXPECT_EQ(Pellumar({"--folder", tree.Root(), "--search", "hello"}).out,
-              tree.Path("a.txt") + "\n");
-    EXPECT_EQ(Pellumar({"--folder", tree.Root(), "--search", "hello", "--match-case"}).status, 1);
-    const Result listed = Pellumar({"--folder", tree.Root(), "--filter", "odd*", "--null"});
-    EXPECT_EQ(listed.status, 0);
-    EXPECT_EQ(listed.out, tree.Path("odd\nname\xff") + std::string(1, '\0'));
-    const std::string out = Pellumar({"--folder", tree.Root(), "--filter", "a.txt", "--long"}).out;
-    const std::string stamp = "5b\t##/##/## ##:##";
-    EXPECT_TRUE(MatchesShape(out.substr(0, stamp.size()), stamp)) << out;
-    EXPECT_TRUE(out.substr(stamp.size(), 2) == "AM" || out.substr(stamp.size(), 2) == "PM") << out;
-    EXPECT_EQ(out.substr(std::min(out.size(), stamp.size() + 2)), "\t" + tree.Path("a.txt") + "\n");
-    // A replacement lists each file as it now is: a dry run as it was, the real one as it became.
-    const std::vector<std::string> replace = {"--folder",  tree.Root(), "--search", "hello",
-                                              "--replace", "",          "--yes",    "--long"};
-    std::vector<std::string> dry = replace;
-    dry.push_back("--dry-run");
-    EXPECT_EQ(Pellumar(dry).out.substr(0, 3), "5b\t");
+    tree.Write("a.txt", "aaaaa and AAA");
+    tree.Write("sub/b.txt", "one aa\n", 0444);
+    tree.Write("none.txt", "a");
+    tree.Write("odd\xff.txt", "aa");
+    tree.Write("new\nline\xff", "");
+    for (const char* path : {".git/HEAD", ".env", "src/.cache/x", "in/x.txt", "In/y.txt"})
+        tree.Write(path, "ref: v1");
+    const std::string a = tree.Path("a.txt"), b = tree.Path("sub/b.txt"), null(1, '\0');
+    const std::string odd = tree.Path("odd\xff.txt"), hard = tree.Path("sub/hard.txt");
+    const std::string x = tree.Path("in/x.txt\n"), y = tree.Path("In/y.txt\n");
+    fs::current_path(fs::temp_directory_path());  // where a relative folder starts
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--search", "aaA"}, a + "\n"},
+        {{"--search", "aaA", "--match-case"}, ""},
+        {{"--search", "--x"}, ""},  // a value may look like an option
+        {{"--folder", fs::relative(tree.Root()).string(), "--search", "aaA"}, a + "\n"},
+        {{"--filter", "new*", "--null"}, tree.Path("new\nline\xff") + null},
+        // A filter's file name matches without regard to case, its folder part case for case, as
+        // the file system names folders; --no-hidden leaves out dot-files and dot-folders.
+        {{"--filter", "in/*.TXT"}, x},
+        {{"--filter", "IN/*.txt"}, ""},
+        {{"--filter", "In/Y.*"}, y},
+        {{"--search", "v1"},
+         x + y + tree.Path(".git/HEAD\n") + tree.Path(".env\n") + tree.Path("src/.cache/x\n")},
+        {{"--search", "v1", "--no-hidden"}, x + y},
+        // Leftmost and non-overlapping: "aaaaa" holds two, "AAA" one, ignoring case.
+        {{"--no-subfolders", "--subfolders", "--search", "aa", "--count"},
+         a + ":3\n" + b + ":1\n" + odd + ":1\n"},
+        {{"--search", "AA", "--match-case", "--count", "--null"}, a + null + "1\n"},
+        // A file whose size the system does not tell is read to its end, as a search reads it.
+        {{"--folder", "/proc/sys/kernel", "--no-subfolders", "--filter", "ostype", "--search",
+          "linux", "--count"},
+         "/proc/sys/kernel/ostype:1\n"},
+    };
+    for (const auto& [args, out] : cases) {
+        std::vector<std::string> all = {"--folder=" + tree.Root()};
+        all.insert(all.end(), args.begin(), args.end());
+        const Result result = Pellumar(all);
+        EXPECT_EQ(Sorted(result.out), Sorted(out)) << args[1];
+        EXPECT_EQ(result.status, out.empty() ? 1 : 0) << args[1];
+    }
+    // A dry run asks nothing; it lists what a replacement would change, with the counts, and
+    // changes nothing: no byte, no time, no undo store. Both links lead to a.txt, which a
+    // replacement changes once, under whichever name it reaches first; each name of the
+    // hard-linked file is rewritten, and a file reached from another folder is listed there.
+    tree.Write("sub/same.txt", "aA");  // its match reads as the replacement already
+    fs::create_symlink("a.txt", tree.Path("link.txt"));
+    fs::create_symlink("../a.txt", tree.Path("sub/up.txt"));
+    fs::create_hard_link(odd, hard);
+    TempTree state;
+    const How inState{.stateHome = state.Root()};
+    const std::string before = Snapshot(tree.Root());
+    const Result dry = Pellumar(
+        {"--folder", tree.Root(), "--search", "aa", "--replace", "xx", "--dry-run"}, inState);
+    const Result sub = Pellumar(
+        {"--folder", tree.Path("sub"), "--search", "aa", "--replace", "aA", "--dry-run"}, inState);
+    EXPECT_EQ(dry.status, 0);
+    EXPECT_EQ(dry.err, "");
+    const std::string linked = ReplaceAll(dry.out, "link.txt:", "a.txt:");
+    EXPECT_EQ(Sorted(ReplaceAll(linked, "sub/up.txt:", "a.txt:")),
+              Sorted(a + ":3\n" + b + ":1\n" + odd + ":1\n" + hard + ":1\n" +
+                     tree.Path("sub/same.txt:1\n")));
+    EXPECT_EQ(Sorted(sub.out), Sorted(b + ":1\n" + hard + ":1\n" + tree.Path("sub/up.txt:3\n")));
+    EXPECT_EQ(Snapshot(tree.Root()), before);
+    EXPECT_TRUE(fs::is_empty(state.Root()));
+    // The replacement itself lists the very names the dry run listed, with the same counts.
+    const Result real = Pellumar({"--folder", tree.Root(), "--search", "aa", "--replace", "xx",
+                                  "--count", "--yes", "--no-undo"});
+    EXPECT_EQ(Sorted(real.out), Sorted(dry.out));
+    EXPECT_EQ(tree.Read("a.txt"), "xxxxa and xxA");
+    // With --long, a replacement lists each file as it now is, its size and time first: a dry run
+    // as it was, the real one as it became.
+    std::vector<std::string> replace = {"--folder", tree.Root(), "--filter",   "a.txt",
+                                        "--search", "x",         "--replace=", "--yes",
+                                        "--long",   "--dry-run"};
+    const std::string shown = Pellumar(replace).out;
+    EXPECT_TRUE(
+        MatchesShape(ReplaceAll(shown, "PM\t", "AM\t"), "13b\t##/##/## ##:##AM\t" + a + ":6\n"))
+        << shown;
+    replace.pop_back();
     const Result replaced = Pellumar(replace);
     EXPECT_EQ(replaced.status, 0);
-    EXPECT_EQ(replaced.out.substr(0, 3), "0b\t") << replaced.out;
-    EXPECT_EQ(tree.Read("a.txt"), "");
+    EXPECT_EQ(replaced.out.substr(0, 3), "7b\t") << replaced.out;
 }
 
 TEST(CliRunTest, InterruptOrUnreadOutputStopsCleanlyLeavingEachFileOldOrNew) {

@@ -99,34 +99,6 @@ TEST(CliTrustTest, WhatCannotBeReadIsNamedAsGrepNamesItAndTheRunEndsWithTwo) {
     }
 }
 
-TEST(CliTrustTest, NoHiddenLeavesOutDotFilesAndDotFolders) {
-    TempTree tree;
-    for (const char* path : {".git/HEAD", ".git/config", "src/.cache/x", ".env", "src/a"}) {
-        tree.Write(path, "ref: v1");
-    }
-    const Result result = Pellumar(
-        {"--folder", tree.Root(), "--search", "v1", "--replace", "v2", "--yes", "--no-hidden"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, tree.Path("src/a") + "\n");
-    for (const char* path : {".git/HEAD", ".git/config", "src/.cache/x", ".env"}) {
-        EXPECT_EQ(tree.Read(path), "ref: v1") << path;
-    }
-}
-
-// A filter's file name matches without regard to case, its folder part case for case, as the
-// file system names folders.
-TEST(CliTrustTest, AFiltersFolderPartMatchesCaseForCase) {
-    TempTree tree;
-    tree.Write("in/a.txt", "x");
-    tree.Write("In/b.txt", "x");
-    const auto listed = [&](const std::string& filter) {
-        return Pellumar({"--folder", tree.Root(), "--filter", filter}).out;
-    };
-    EXPECT_EQ(listed("in/*.TXT"), tree.Path("in/a.txt") + "\n");
-    EXPECT_EQ(listed("IN/*.txt"), "");
-    EXPECT_EQ(listed("In/B.*"), tree.Path("In/b.txt") + "\n");
-}
-
 // Files that hold the text but cannot be changed are named and not listed; a replacement that
 // would change nothing leaves its file as it is, and lists it.
 TEST(CliTrustTest, FileThatCannotBeChangedIsNamedNotListed) {
