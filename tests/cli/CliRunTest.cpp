@@ -1,9 +1,22 @@
-// The pellumar command run as users run it: what it refuses and lists, its exit status, signals.
+// The pellumar command run as users run it on ordinary Linux trees: what it refuses, lists and
+// names, its exit status, prompts and signals. What the engine does with links, attributes and
+// deep folders is tested on the engine itself.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <utility>
 
 #include "CliOptions.h"
 #include "CliProgress.h"
@@ -185,22 +198,18 @@ TEST(CliRunTest, EachFileIsListedByteForByteAsAsked) {
 
 TEST(CliRunTest, InterruptOrUnreadOutputStopsCleanlyLeavingEachFileOldOrNew) {
     TempTree tree;
-    std::string content, replaced;
-    for (int i = 0; i < 64; ++i) {
+    std::string content;
+    for (int i = 0; i < 64; ++i)
         content += std::string(4000, 'z') + "old\n";
-        replaced += std::string(4000, 'z') + "new\n";
-    }
-    for (int i = 0; i < 400; ++i) {
-        tree.Write("d" + std::to_string(i % 9) + "/f" + std::to_string(i), content);
-    }
-    const std::vector<std::string> args = {"--folder",  tree.Root(), "--search", "old",
-                                           "--replace", "new",       "--yes",    "--match-case"};
+    const std::string replaced = ReplaceAll(content, "old", "new");
+    for (int i = 0; i < 400; ++i)  // their names more than a pipe holds
+        tree.Write("d" + std::to_string(i % 9) + "/" + std::string(200, 'f') + std::to_string(i),
+                   content);
     // Ctrl-C, then Ctrl-\\ on the files as the first left them: each stops as cleanly.
     for (const int signal : {SIGINT, SIGQUIT}) {
-        How how;
-        how.interruptAfterMs = 150;
-        how.interrupt = signal;
-        const Result interrupted = Pellumar(args, how);
+        const Result interrupted = Pellumar({"--folder", tree.Root(), "--search", "old",
+                                             "--replace", "new", "--yes", "--match-case"},
+                                            {.interruptAfterMs = 150, .interrupt = signal});
         EXPECT_TRUE(interrupted.status == 128 + signal || interrupted.status == 0)
             << signal << " " << interrupted.status << " " << interrupted.err;
         int changed = 0;
@@ -208,21 +217,30 @@ TEST(CliRunTest, InterruptOrUnreadOutputStopsCleanlyLeavingEachFileOldOrNew) {
             const std::string now = tree.Read(file);
             ASSERT_TRUE(now == content || now == replaced) << file;
             changed += now == replaced;
+            tree.Write(file, content);
         }
         EXPECT_TRUE(interrupted.status == 0 || changed < 400);
         EXPECT_EQ(tree.TemporaryFiles(), Lines{});
-        for (const std::string& file : tree.Files())
-            tree.Write(file, content);
     }
-    // More output than a pipe holds, so that it meets the closed end however fast the search.
-    TempTree listed;
-    for (int i = 0; i < 2000; ++i)
-        listed.Write(std::to_string(i) + std::string(100, 'n'), "");
-    EXPECT_EQ(Pellumar({"--folder", listed.Root(), "--search-only"}, {-1, true}).status, 2);
+    // Output that cannot be written ends the run at once, and says why unless nobody reads it:
+    // more output than a pipe holds, so that it meets the closed end however fast the search.
+    const Result unread = Pellumar({"--folder", tree.Root(), "--search-only"}, {.unread = true});
+    EXPECT_EQ(unread.status, 2);
+    EXPECT_EQ(unread.err, "");
+    const Result full = Pellumar(
+        {"--folder", tree.Root(), "--search", "old", "--replace", "new", "--yes", "--no-undo"},
+        {.output = "/dev/full"});
+    EXPECT_EQ(full.status, 2);
+    EXPECT_EQ(full.err, "pellumar: write error: No space left on device\n");
+    int changed = 0;
+    for (const std::string& file : tree.Files())
+        changed += tree.Read(file) == replaced;
+    EXPECT_LT(changed, 400);  // it stopped
 }
 
 // A file that holds the text but could not be changed is named, not listed, and the run ends
-// with 2; the prompt names the file as well as its temporary file.
+// with 2; the prompt names the file as well as its temporary file. Answered without asking and
+// with no word asked for, the run is silent, but its status tells.
 TEST(CliRunTest, FailuresArePromptedAndAnsweredAsAskedWithNothingLeftBehind) {
     const std::string content = std::string(3000, '.') + "old";
     const struct {
@@ -232,6 +250,7 @@ TEST(CliRunTest, FailuresArePromptedAndAnsweredAsAskedWithNothingLeftBehind) {
         {{"--on-error", "skip"}, "", "pellumar: answered OK\n"},
         {{}, "", "pellumar: answered Cancel\n"},  // no terminal: abort
         {{"--on-error", "ask"}, "maybe\nc\n", "[O]K, [C]ancel? [O]K, [C]ancel? "},
+        {{"--on-error", "skip", "--no-messages"}, "", ""},
     };
     for (const auto& c : cases) {
         TempTree tree;
@@ -239,20 +258,136 @@ TEST(CliRunTest, FailuresArePromptedAndAnsweredAsAskedWithNothingLeftBehind) {
         std::vector<std::string> args = {"--folder",  tree.Root(), "--search", "old",
                                          "--replace", "new",       "--yes"};
         args.insert(args.end(), c.answer.begin(), c.answer.end());
-        const Result result = Pellumar(args, {-1, false, 2048, c.input});
+        const Result result = Pellumar(args, {.fileSizeLimit = 2048, .input = c.input});
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.out, "");
-        const std::string prompt = "pellumar: " + tree.Path("a") +
-                                   ": Cannot close the output file (" + tree.Root() +
-                                   "/pel????.tmp): The disk is full: not enough disk space "
-                                   "available for the operation. OK to skip this file and "
-                                   "continue this search or Cancelit?\n";
-        std::string err = result.err;
-        err.replace(prompt.find('?'), 4, "????");  // the temporary file's number
-        EXPECT_EQ(err, prompt + c.reply + "pellumar: " + tree.Path("a") +
-                           ": not changed: File too large\n");
+        const std::string told =
+            "pellumar: " + tree.Path("a") + ": Cannot close the output file (" + tree.Root() +
+            "/pel*.tmp): The disk is full: not enough disk space "
+            "available for the operation. OK to skip this file and "
+            "continue this search or Cancelit?\n" +
+            c.reply + "pellumar: " + tree.Path("a") + ": not changed: File too large\n";
+        EXPECT_EQ(MaskTemporaryNames(result.err), c.reply.empty() ? "" : told);
         EXPECT_EQ(tree.Read("a"), content);
         EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+    }
+}
+
+// Names reach the terminal escaped, as ls -b shows them; the list of files keeps every byte.
+TEST(CliRunTest, WhatCannotBeReadIsNamedAsGrepNamesItAndTheRunEndsWithTwo) {
+    TempTree tree;
+    const std::string odd = "e\033[31mred\a\r";
+    tree.Write("a/x", "needle");
+    tree.Write("a/" + odd, "needle");
+    tree.Write("unreadable", "needle", 0);
+    tree.Write(odd + "/y", "needle");  // may be entered, not listed
+    tree.Write("noexec/z", "needle");  // may be listed, not entered
+    ::chmod(tree.Path(odd).c_str(), 0311);
+    ::chmod(tree.Path("noexec").c_str(), 0644);
+    fs::create_symlink("nowhere", tree.Path("dangling"));
+    ASSERT_EQ(::mkfifo(tree.Path("fifo").c_str(), 0644), 0);  // passed over without a word
+
+    const How asUser{.asNobody = true};
+    const Result result =
+        Pellumar({"--folder", tree.Root(), "--search", "needle", "--match-case"}, asUser);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(Sorted(result.out), Sorted(tree.Path("a/x\n") + tree.Path("a/" + odd + "\n")));
+    const std::string denied = ": Permission denied\npellumar: ";
+    EXPECT_EQ(
+        Sorted(result.err),
+        Sorted("pellumar: " + tree.Path("dangling") + ": No such file or directory\n" +
+               "pellumar: " + tree.Path("e\\033[31mred\\a\\r") + denied + tree.Path("noexec") +
+               denied + tree.Path("unreadable") + ": Permission denied\n"));
+    const Result quiet = Pellumar(
+        {"--folder", tree.Root(), "--search", "needle", "--no-messages", "--quiet"}, asUser);
+    EXPECT_EQ(quiet.status, 2);
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(quiet.out, result.out);
+    ::chmod(tree.Path(odd).c_str(), 0755);
+    ::chmod(tree.Path("noexec").c_str(), 0755);
+}
+
+// A file that may not be replaced is named and not listed; the rest are replaced.
+TEST(CliRunTest, FileThatCannotBeChangedIsNamedNotListed) {
+    TempTree tree;
+    tree.Write("frozen", "v1");
+    tree.Write("plain", "v1");
+    const int frozen = ::open(tree.Path("frozen").c_str(), O_RDONLY);
+    int flags = 0;
+    if (::ioctl(frozen, FS_IOC_GETFLAGS, &flags) != 0 ||
+        (flags |= FS_IMMUTABLE_FL, ::ioctl(frozen, FS_IOC_SETFLAGS, &flags) != 0)) {
+        ::close(frozen);
+        GTEST_SKIP() << "no immutable files here (needs root on ext4)";
+    }
+    const Result result = Pellumar({"--folder", tree.Root(), "--search", "v1", "--replace", "v2",
+                                    "--yes", "--on-error", "skip"});
+    flags &= ~FS_IMMUTABLE_FL;
+    ::ioctl(frozen, FS_IOC_SETFLAGS, &flags);
+    ::close(frozen);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, tree.Path("plain") + "\n");
+    EXPECT_EQ(result.err,
+              "pellumar: Cannot replace the file (" + tree.Path("frozen") +
+                  "): The file could not be accessed. It may be in use by another program or it "
+                  "may be write-protected. OK to skip this file and continue this search or "
+                  "Cancelit?\npellumar: answered OK\npellumar: " +
+                  tree.Path("frozen") + ": not changed: Operation not permitted\n");
+    EXPECT_EQ(tree.Read("frozen") + tree.Read("plain"), "v1v2");
+    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+}
+
+// Interrupts while a replacement of many files waits to write its lines into a pipe that is
+// not read: the first stops the search; the second ends the program, but only once every line
+// reported so far is written; a third ends it at once.
+TEST(CliRunTest, ASecondInterruptLosesNoLineOfOutputAndAThirdEndsTheRunAtOnce) {
+    for (const int interrupts : {2, 3}) {
+        TempTree tree;
+        for (int i = 0; i < 3000; ++i) {
+            tree.Write(
+                "d" + std::to_string(i % 7) + "/" + std::string(100, 'f') + std::to_string(i),
+                "old");
+        }
+        int output = -1;
+        const pid_t pid = StartPellumar(
+            {"--folder", tree.Root(), "--search", "old", "--replace", "new", "--yes"}, output);
+        // Once the pipe is full, a thread of it sleeps in a pipe write, as the kernel names where
+        // it waits, and what lies in the pipe stops growing. A full pipe holds less than its 64
+        // KiB where writes ended part way into a page, so its content alone does not tell.
+        const std::string sleeps =
+            "grep -qs pipe_write /proc/" + std::to_string(pid) + "/task/*/wchan";
+        bool waiting = false;
+        for (int pending = 0, before = -1, polls = 0; !waiting && polls < 1000; ++polls) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            before = std::exchange(pending, 0);
+            ::ioctl(output, FIONREAD, &pending);
+            waiting = pending > 0 && pending == before && std::system(sleeps.c_str()) == 0;
+        }
+        EXPECT_TRUE(waiting) << "pellumar never waited to write its output";
+        for (int i = 0; i < interrupts; ++i) {
+            ::kill(pid, SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(i == 0 ? 200 : 100));
+        }
+        std::ostringstream out;  // the pipe read to its end
+        if (interrupts == 2)
+            out << std::ifstream("/proc/self/fd/" + std::to_string(output)).rdbuf();
+        int status = 0;
+        for (int polls = 0; polls < 100 && ::waitpid(pid, &status, WNOHANG) == 0; ++polls)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (::kill(pid, SIGKILL) == 0)  // not ended yet
+            ::waitpid(pid, &status, 0);
+        ::close(output);
+        // Two interrupts may also end it by the first, when its last lines were still being
+        // written.
+        EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGINT
+                                        : interrupts == 2 && WEXITSTATUS(status) == 130)
+            << interrupts << " interrupts: " << status;
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+        std::string rewritten;
+        for (const std::string& file : tree.Files())
+            rewritten += tree.Read(file) == "new" ? tree.Path(file) + "\n" : "";
+        if (interrupts == 2) {
+            EXPECT_EQ(Sorted(out.str()), Sorted(rewritten));
+        }
     }
 }
 
