@@ -68,7 +68,7 @@ TEST_F(CliUndoTest, ARunIsListedAndTakenBackOnceLeavingWhatChangedSince) {
     EXPECT_EQ(tree.Read("a.txt") + tree.Read("sub/b.txt"), "mine now\nneedle\n");
     const std::string after = Run({"--history"}).out;
     EXPECT_NE(after.find("2 files  taken back\n"), std::string::npos) << after;
-    const Result again = Run({"--undo", "--yes"});
+    const Result again = Run({"--undo", "--yes", "--no-messages"});
     EXPECT_EQ(again.status, 1);
     EXPECT_EQ(again.err, "pellumar: no replacement is kept that was not taken back already\n");
 
