@@ -1,16 +1,15 @@
 #include "PellumarProcess.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <thread>
 
 #include "TempTree.h"
@@ -22,56 +21,30 @@ namespace {
 // Runs the program whose path is the first argument.
 [[noreturn]] void Exec(std::vector<std::string> args) {
     std::vector<char*> argv;
-    for (std::string& arg : args) {
+    for (std::string& arg : args)
         argv.push_back(arg.data());
-    }
     argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(127);
 }
 
 void DropToNobody() {
-    if (::geteuid() == 0) {
-        ::setgroups(0, nullptr);
-        if (::setresgid(kNobody, kNobody, kNobody) != 0 ||
-            ::setresuid(kNobody, kNobody, kNobody) != 0) {
-            ::_exit(126);
-        }
-    }
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+         ::setresuid(kNobody, kNobody, kNobody) != 0))
+        ::_exit(126);
 }
 
 // Every run of the program under test keeps its undo copies in a store of the test run's own,
-// never in the user's: a test that needs a store of its own sets XDG_STATE_HOME itself.
-class OwnStateHome final : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        std::string folder = (std::filesystem::temp_directory_path() / "pellumar-state-XXXXXX");
-        if (::mkdtemp(folder.data()) != nullptr) {
-            m_folder = folder;
-            ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
-        }
-    }
-    void TearDown() override {
-        if (!m_folder.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_folder, ignored);
-        }
-    }
-
-  private:
-    std::string m_folder;
-};
-
-[[maybe_unused]] ::testing::Environment* const kOwnStateHome =
-    ::testing::AddGlobalTestEnvironment(new OwnStateHome);  // gtest owns it
+// never in the user's.
+const TempTree kStateHome;
+[[maybe_unused]] const int kStateHomeSet = ::setenv("XDG_STATE_HOME", kStateHome.Root().c_str(), 1);
 
 }  // namespace
 
 Result Pellumar(std::vector<std::string> args, const How& how) {
     TempTree io;
     io.Write("in", how.input);
-    io.Write("out", "", 0666);
-    io.Write("err", "", 0666);
     args.insert(args.begin(), PELLUMAR_BINARY);
     if (how.unread) {
         args.insert(args.begin(),
@@ -85,11 +58,12 @@ Result Pellumar(std::vector<std::string> args, const How& how) {
             ::setrlimit(RLIMIT_FSIZE, &limit);
             ::signal(SIGXFSZ, SIG_IGN);
         }
-        std::freopen(io.Path("out").c_str(), "w", stdout);
+        std::freopen(how.output.empty() ? io.Path("out").c_str() : how.output.c_str(), "w", stdout);
         std::freopen(io.Path("err").c_str(), "w", stderr);
-        if (how.asNobody) {
+        if (!how.stateHome.empty())
+            ::setenv("XDG_STATE_HOME", how.stateHome.c_str(), 1);
+        if (how.asNobody)
             DropToNobody();
-        }
         Exec(args);
     }
     if (how.interruptAfterMs >= 0) {
@@ -104,14 +78,11 @@ Result Pellumar(std::vector<std::string> args, const How& how) {
 
 pid_t StartPellumar(std::vector<std::string> args, int& output) {
     int fds[2];
-    if (::pipe(fds) != 0) {
+    if (::pipe2(fds, O_CLOEXEC) != 0)
         return -1;
-    }
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(fds[1], STDOUT_FILENO);
-        ::close(fds[0]);
-        ::close(fds[1]);
+        ::dup2(fds[1], STDOUT_FILENO);  // the pipe's own ends close as the program starts
         std::freopen("/dev/null", "r", stdin);
         std::freopen("/dev/null", "w", stderr);
         args.insert(args.begin(), PELLUMAR_BINARY);
@@ -120,6 +91,16 @@ pid_t StartPellumar(std::vector<std::string> args, int& output) {
     ::close(fds[1]);
     output = fds[0];
     return pid;
+}
+
+Lines Sorted(const std::string& text) {
+    Lines lines;
+    for (size_t at = 0, next; at < text.size(); at = next) {
+        next = std::min(text.find('\n', at), text.size() - 1) + 1;
+        lines.push_back(text.substr(at, next - at));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 }  // namespace pellumar::test

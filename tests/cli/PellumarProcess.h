@@ -22,6 +22,8 @@ struct How {
     std::string input;         // standard input; empty: /dev/null
     bool asNobody = false;     // as the superuser, run as nobody, whom permissions bind
     int interrupt = 2;         // the signal sent after interruptAfterMs: SIGINT
+    std::string stateHome;     // where the undo store lies; empty: the test run's own
+    std::string output;        // where standard output goes; empty: into Result::out
 };
 
 // Runs the pellumar under test with the arguments and waits for it to end.
@@ -30,6 +32,9 @@ Result Pellumar(std::vector<std::string> args, const How& how = {});
 // Starts it with its standard output going into a pipe that the caller reads (`output`);
 // standard error is dropped.
 pid_t StartPellumar(std::vector<std::string> args, int& output);
+
+// The lines of a text, each with its end, in name order: the walk follows the folders' own order.
+Lines Sorted(const std::string& text);
 
 // The user "nobody", whom tests run as where permissions must bind.
 constexpr uid_t kNobody = 65534;
