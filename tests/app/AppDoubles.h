@@ -1,17 +1,23 @@
 #pragma once
+// What the desktop program's tests share: the headers most of them use, and the doubles of the
+// prompts, the desktop and the environment.
+#include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QString>
 #include <QStringList>
+#include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "Prompter.h"
+#include "ResourceIds.h"
 #include "Shell.h"
-
-#include <ostream>
 
 // Texts in a failed expectation read as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -40,10 +46,8 @@ class RecordingShell final : public Shell {
     }
     bool StartViewer(const QString& program, const QByteArray& file,
                      const QByteArray& folder) override {
-        m_calls << "start " + program + " [" + QString::fromUtf8(file) + "] in " +
-                       QString::fromUtf8(folder);
         m_files << file;
-        return m_bProgramStarts;
+        return StartProgram(program, {QString::fromUtf8(file)}, QString::fromUtf8(folder));
     }
     QString LastFailure() const override { return m_strFailure; }
     QStringList m_calls;
@@ -98,10 +102,7 @@ class ScriptedPrompter final : public Prompter {
         m_asked << "choose: " + title + " at " + start;
         return m_folder;
     }
-    QString ChooseProgram(QWidget*) override {
-        m_asked << "choose a program";
-        return m_program;
-    }
+    QString ChooseProgram(QWidget*) override { return m_program; }
 
     QStringList m_asked;
     QString m_folder;

@@ -1,77 +1,32 @@
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QHeaderView>
-#include <QMenuBar>
-#include <QPlainTextEdit>
+// The main window as it opens and closes: the options and recent lists it starts with and keeps,
+// its layout and pages, its keys, and where it opens on the screen.
 #include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTest>
-#include <QTreeView>
 #include <algorithm>
 
-#include "AppDoubles.h"
 #include "BusyAnimation.h"
-#include "CSearchDlg.h"
-#include "MemorySettingsStore.h"
-#include "ResourceIds.h"
-#include "WindowRules.h"
+#include "SearchWindowFixture.h"
 
 namespace pellumar {
 namespace {
 
-using namespace res;
-
-const int kQueryControls[] = {kIdFilter,       kIdLookIn,      kIdSubfolders,  kIdSearchText,
-                              kIdReplaceText,  kIdFilterLabel, kIdLookInLabel, kIdSearchGroup,
-                              kIdReplaceGroup, kIdBrowse,      kIdSearchOnly};
-const int kAlwaysShown[] = {kIdTabPages, kIdStart, kIdStop, kIdNewQuery, kIdOk, kIdAnimation};
-
-class WindowTest : public ::testing::Test {
-  protected:
-    // Opens the window on the store as it is now, as a new run of the program would.
-    CSearchDlg& Open() {
-        m_dialog = std::make_unique<CSearchDlg>(m_store, m_prompter, m_shell);
-        m_dialog->show();
-        QApplication::setActiveWindow(m_dialog.get());
-        EXPECT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
-        return *m_dialog;
-    }
-    // Ends the run: the window closes and is destroyed.
-    void Close() {
-        m_dialog->OnOK();
-        m_dialog.reset();
-    }
-    template <class T = QWidget>
-    T* Get(int id) const {
-        return static_cast<T*>(m_dialog->Control(id));
-    }
-    QAction* Menu(int command) const {
-        return m_dialog->MenuBar()->findChild<QAction*>(QString::number(command));
-    }
-    int WriteIndex(const std::string& line) const {
-        const auto& log = m_store.Log();
-        return static_cast<int>(std::find(log.begin(), log.end(), line) - log.begin());
-    }
-
-    MemorySettingsStore m_store;
-    test::ScriptedPrompter m_prompter;
-    test::RecordingShell m_shell;
-    std::unique_ptr<CSearchDlg> m_dialog;
-};
-
-TEST_F(WindowTest, StoredOptionsShowAtStartWhateverTheTemplateSays) {
-    m_store.WriteProfileInt("Options", "Want Tab", 0);
+// A first run shows the options as the program first comes; a stored option shows at the start
+// whatever the window's template says; each toggle flips its own option only, kept at the end.
+TEST_F(WindowTest, OptionsShowAtStartAsTheyAreStoredAndTogglesFlipTheirOwn) {
+    Open();
+    EXPECT_TRUE(Get<QCheckBox>(kIdSubfolders)->isChecked());
+    EXPECT_FALSE(Get<QCheckBox>(kIdSearchOnly)->isChecked());
+    for (int command : {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdHiddenFiles, kCmdKeepUndo})
+        EXPECT_TRUE(Menu(command)->isChecked()) << command;
+    EXPECT_FALSE(Menu(kCmdWantTab)->isChecked());
+    EXPECT_EQ(m_dialog->Options().m_nDoubleClickAction, 1);  // opened as the desktop does
+    EXPECT_EQ(m_dialog->Options().m_strFileViewer, "xdg-open");
+    Close();
     m_store.WriteProfileInt("Options", "Ignore Case", 5);
     m_store.WriteProfileInt("Options", "Search Only", 1);
     m_store.WriteProfileInt("Options", "Include Subdirs", 7);
     Open();
-    EXPECT_FALSE(Menu(kCmdWantTab)->isChecked());
-    EXPECT_TRUE(Menu(kCmdHiddenFiles)->isChecked());
     EXPECT_TRUE(Menu(kCmdIgnoreCase)->isChecked());
     EXPECT_FALSE(Get(kIdReplaceText)->isEnabled());
     EXPECT_FALSE(Get<QCheckBox>(kIdSubfolders)->isChecked());
@@ -83,35 +38,36 @@ TEST_F(WindowTest, StoredOptionsShowAtStartWhateverTheTemplateSays) {
     Menu(kCmdWantTab)->trigger();
     EXPECT_TRUE(Menu(kCmdWantTab)->isChecked());
     Close();
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Search Only", -1), 0);
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Include Subdirs", -1), 0);
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Ignore Case", -1), 0);
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Want Tab", -1), 1);
-    // Each toggle flipped its own option only.
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Hidden Files", -1), 1);
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Search Confirmation", -1), 1);
+    for (const auto& [key, value] : {std::pair{"Search Only", 0},
+                                     {"Include Subdirs", 0},
+                                     {"Ignore Case", 0},
+                                     {"Want Tab", 1},
+                                     {"Hidden Files", 1},
+                                     {"Search Confirmation", 1}})
+        EXPECT_EQ(m_store.GetProfileInt("Options", key, -1), value) << key;
 }
 
+// Closing keeps the columns' widths and the recent lists, written folders, then filters, then
+// the options; the next run shows the most recent folder and filter.
 TEST_F(WindowTest, ClosingKeepsColumnWidthsAndRecentListsWritingFoldersFiltersThenOptions) {
     m_store.WriteProfileString("Filters MRU", "filter1", "*.c");
     Open();
-    auto* header = Get<QTreeView>(kIdResults)->header();
-    EXPECT_GE(header->sectionSize(2), 42);  // the default, grown with the font
-    header->resizeSection(1, 222);
+    List()->header()->resizeSection(1, 222);
     m_store.ClearLog();
     Close();
-    const int folders = WriteIndex("delete Look In Folders MRU");
-    const int filters = WriteIndex("delete Filters MRU");
-    const int options = WriteIndex("int Options/Include Subdirs=1");
-    EXPECT_LT(folders, filters);
-    EXPECT_EQ(filters + 1, WriteIndex("string Filters MRU/filter1=*.c"));
-    EXPECT_EQ(filters + 2, options);
-    EXPECT_EQ(static_cast<int>(m_store.Log().size()), options + 14);
+    const std::vector<std::string>& log = m_store.Log();
+    const auto at = [&](const std::string& line) {
+        return static_cast<std::size_t>(std::find(log.begin(), log.end(), line) - log.begin());
+    };
+    const std::size_t filters = at("delete Filters MRU");
+    EXPECT_LT(at("delete Look In Folders MRU"), filters);
+    ASSERT_EQ(log.size(), filters + 16);  // the filter, then the fourteen options
+    EXPECT_EQ(log[filters + 1], "string Filters MRU/filter1=*.c");
+    EXPECT_EQ(log[filters + 2], "int Options/Include Subdirs=1");
     Open();
-    EXPECT_EQ(Get<QTreeView>(kIdResults)->header()->sectionSize(1), 222);
+    EXPECT_EQ(List()->header()->sectionSize(1), 222);
     EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "");
     EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.c");
-    // The most recent folder and filter fill the boxes.
     Close();
     m_store.WriteProfileString("Look In Folders MRU", "dir1", "/srv/data");
     m_store.WriteProfileString("Look In Folders MRU", "dir2", "/home");
@@ -138,57 +94,59 @@ TEST_F(WindowTest, EveryWayOfClosingClosesAtOnceWhenIdle) {
     }
 }
 
+// The query page's controls lie on the tab control without overlapping, but for the text boxes
+// in their group boxes; the buttons lie beside it. The results page shows only the list with the
+// line that tells of the run under it; the query page all but those two.
 TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlapsAndTheResultsPageShowsOnlyTheList) {
     CSearchDlg& dialog = Open();
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
-    const QRect tab = Get(kIdTabPages)->geometry();
-    const QRect client = Get(kIdTabPages)->parentWidget()->rect();
-    for (int first : kQueryControls) {
-        const QRect a = Get(first)->geometry();
-        EXPECT_TRUE(tab.contains(a)) << first;
-        for (int second : kQueryControls) {
-            const int pair = std::min(first, second) * 10000 + std::max(first, second);
-            const bool grouped = pair == kIdSearchText * 10000 + kIdSearchGroup ||
-                                 pair == kIdReplaceText * 10000 + kIdReplaceGroup;
-            if (first != second && !grouped) {
-                EXPECT_FALSE(a.intersects(Get(second)->geometry())) << first << " " << second;
+    auto* tabs = Get<QTabWidget>(kIdTabPages);
+    const QRect tab = tabs->geometry();
+    const auto shown = [&](bool onTab) {  // the controls shown on the tab control, or beside it
+        QList<QWidget*> controls;
+        for (QWidget* control :
+             tabs->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (control != tabs && !control->objectName().isEmpty() && control->isVisible() &&
+                tab.contains(control->geometry()) == onTab)
+                controls << control;
+        return controls;
+    };
+    const auto holds = [&](QWidget* group, QWidget* box) {
+        return (group == Get(kIdSearchGroup) && box == Get(kIdSearchText)) ||
+               (group == Get(kIdReplaceGroup) && box == Get(kIdReplaceText));
+    };
+    const QList<QWidget*> query = shown(true), beside = shown(false);
+    EXPECT_GE(query.size(), 10);
+    for (QWidget* a : query)
+        for (QWidget* b : query)
+            if (a != b && !holds(a, b) && !holds(b, a)) {
+                EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                    << a->objectName().toStdString() << " " << b->objectName().toStdString();
             }
-        }
-    }
-    for (int id : kAlwaysShown) {
-        EXPECT_TRUE(client.contains(Get(id)->geometry())) << id;
-        if (id != kIdTabPages) {
-            EXPECT_GT(Get(id)->x(), tab.right()) << id;
-        }
+    EXPECT_EQ(beside.size(), 5);
+    for (QWidget* control : beside) {
+        EXPECT_TRUE(tabs->parentWidget()->rect().contains(control->geometry()));
+        EXPECT_GT(control->x(), tab.right());
     }
     EXPECT_LT(Get(kIdStart)->y(), Get(kIdStop)->y());
     EXPECT_LT(Get(kIdAnimation)->y(), Get(kIdOk)->y());
     EXPECT_LT(Get(kIdSearchText)->y(), Get(kIdReplaceText)->y());
-    // The results page shows only the list, with the line that tells of the run under it.
-    EXPECT_FALSE(Get(kIdResults)->isVisible());
-    EXPECT_FALSE(Get(kIdSummary)->isVisible());
-    EXPECT_TRUE(tab.contains(Get(kIdSummary)->geometry()));
-    EXPECT_GT(Get(kIdSummary)->y(), Get(kIdResults)->geometry().bottom());
+    tabs->setCurrentIndex(kPageResults);
+    EXPECT_EQ(shown(true), (QList<QWidget*>{List(), Get(kIdSummary)}));
+    EXPECT_EQ(shown(false), beside);
+    EXPECT_GT(Get(kIdSummary)->y(), List()->geometry().bottom());
     EXPECT_GE(Get(kIdSummary)->height(), Get(kIdSummary)->fontMetrics().height());
-    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
-    EXPECT_TRUE(Get(kIdResults)->isVisible());
-    EXPECT_TRUE(Get(kIdSummary)->isVisible());
-    for (int id : kQueryControls)
-        EXPECT_FALSE(Get(id)->isVisible()) << id;
-    for (int id : kAlwaysShown)
-        EXPECT_TRUE(Get(id)->isVisible()) << id;
-    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageQuery);
-    for (int id : kQueryControls)
-        EXPECT_TRUE(Get(id)->isVisible()) << id;
-    EXPECT_FALSE(Get(kIdResults)->isVisible());
-    EXPECT_FALSE(Get(kIdSummary)->isVisible());
+    tabs->setCurrentIndex(kPageQuery);
+    EXPECT_EQ(shown(true), query);
     EXPECT_TRUE(Get(kIdStart)->isEnabled());
     EXPECT_FALSE(Get(kIdStop)->isEnabled());
     EXPECT_FALSE(Get<BusyAnimation>(kIdAnimation)->IsPlaying());
     EXPECT_EQ(Get<BusyAnimation>(kIdAnimation)->CurrentFrame(), 0);
 }
 
+// Alt and a label's letter reach its control: Alt+Y enables the replace box before the Alt+R
+// that follows at once reaches it. Tab in a text box moves on, or with the setting types a tab.
 TEST_F(WindowTest, MnemonicsAndTheTabSettingReachTheTextBoxes) {
     Open();
     QTest::keyClick(m_dialog.get(), Qt::Key_E, Qt::AltModifier);
@@ -201,6 +159,15 @@ TEST_F(WindowTest, MnemonicsAndTheTabSettingReachTheTextBoxes) {
     EXPECT_EQ(Get<QPlainTextEdit>(kIdSearchText)->toPlainText(), "\t");
     QTest::keyClick(m_dialog.get(), Qt::Key_T, Qt::AltModifier);
     EXPECT_TRUE(Get(kIdFilter)->hasFocus());
+    Get<QCheckBox>(kIdSearchOnly)->setChecked(true);
+    m_dialog->OnSearchOnly();
+    ASSERT_FALSE(Get(kIdReplaceText)->isEnabled());
+    QTest::keyClick(m_dialog.get(), Qt::Key_Y, Qt::AltModifier);
+    QTest::keyClick(m_dialog.get(), Qt::Key_R, Qt::AltModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "new");
+    EXPECT_EQ(QApplication::focusWidget(), Get(kIdReplaceText));
+    EXPECT_EQ(Get<QPlainTextEdit>(kIdReplaceText)->toPlainText(), "new");
+    EXPECT_FALSE(Get<QCheckBox>(kIdSearchOnly)->isChecked());
 }
 
 // The window opens in the middle of its screen, its frame and title bar wholly on it, at any

@@ -1,0 +1,307 @@
+// The results list on its own, given made-up reports and no search run: the order of its rows,
+// sorting by a heading, how it shows and opens them, its right-click menu, and what it says when
+// a search found nothing.
+#include <QClipboard>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMimeData>
+#include <QTabWidget>
+
+#include "DesktopShell.h"
+#include "ResultsView.h"
+#include "SearchWindowFixture.h"
+
+namespace pellumar {
+namespace {
+
+ResultRow Found(const QString& name, const QString& folder = "/f", uint64_t size = 0,
+                uint32_t time = 0) {
+    return {name, folder, size, {time, 0}, (folder + "/" + name).toUtf8()};
+}
+
+class ResultsListTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        Open();
+    }
+    void Show(std::vector<ResultRow> rows) { Model().AddRows(std::move(rows)); }
+    QString Names() const {
+        QString names;
+        for (int i = 0; i < Model().rowCount(); ++i)
+            names += Model().Row(i).name;
+        return names;
+    }
+    void Select(std::initializer_list<int> rows) {
+        for (int row : rows)
+            List()->selectionModel()->select(
+                Model().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+};
+
+// Names are ordered as their case-folded texts compare, whether they differ early or late,
+// within their first eight characters or past them, by length, or beyond ASCII; equal names as
+// they came, whatever the batches they came in; the selection follows its rows.
+TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
+    const QStringList names = {"file0001.txt",
+                               "file0001.tx",
+                               "FILE0001.TXT",
+                               "file0001",
+                               "file000",
+                               "file0001.txz",
+                               "file00010",
+                               "zz",
+                               "",
+                               "\u00e9t\u00e9",
+                               "\u00c9T\u00c9x",
+                               "z\u00df",
+                               "b",
+                               "\U0001F600a",
+                               "\U0001F600",
+                               "abcdefgh",
+                               "abcdefghi",
+                               "ABCDEFGG",
+                               "abcdefgH0",
+                               "~",
+                               "Zz",
+                               "B"};
+    const QStringList sorted = {"",
+                                "ABCDEFGG",
+                                "abcdefgh",
+                                "abcdefgH0",
+                                "abcdefghi",
+                                "b",
+                                "B",
+                                "file000",
+                                "file0001",
+                                "file0001.tx",
+                                "file0001.txt",
+                                "FILE0001.TXT",
+                                "file0001.txz",
+                                "file00010",
+                                "zz",
+                                "Zz",
+                                "z\u00df",
+                                "~",
+                                "\u00e9t\u00e9",
+                                "\u00c9T\u00c9x",
+                                "\U0001F600",
+                                "\U0001F600a"};
+    for (const qsizetype batch : {qsizetype{1}, qsizetype{3}, names.size()}) {
+        ResultsModel model;
+        QItemSelectionModel selection(&model);
+        QString chosen;
+        for (qsizetype at = 0; at < names.size(); at += batch) {
+            std::vector<ResultRow> rows;
+            for (const QString& name : names.mid(at, batch))
+                rows.push_back(Found(name));
+            model.AddRows(std::move(rows));
+            if (at == 0) {
+                selection.select(model.index(0, 0), QItemSelectionModel::Select);
+                chosen = model.Row(0).name;
+            }
+        }
+        QStringList shown;
+        for (int i = 0; i < model.rowCount(); ++i)
+            shown << model.Row(i).name;
+        EXPECT_EQ(shown, sorted) << batch;
+        EXPECT_EQ(model.Row(selection.selectedIndexes().value(0).row()).name, chosen) << batch;
+        // Emptied, it is in the order of names again, whatever it was sorted by.
+        model.sort(2, Qt::DescendingOrder);
+        model.Clear();
+        model.AddRows({Found("b", "/f", 2), Found("a", "/f", 1)});
+        EXPECT_EQ(model.Row(0).name, "a");
+    }
+}
+
+// A click on a heading sorts by that column, a second the other way, with the indicator shown;
+// size and time by their values: 900 bytes before 2 KB, though "2KB" < "900b" as text. Equal
+// values keep the order of names, then of arrival, both ways; rows that come while sorted go to
+// their place, the selection following its rows. New Query empties the list, by name again.
+TEST_F(ResultsListTest, AHeadingSortsByItsValuesAndEqualValuesKeepNameOrder) {
+    Show({Found("c", "/b", 2048, 3), Found("a", "/B", 900, 1), Found("b", "/a", 900, 2)});
+    QHeaderView* header = List()->header();
+    const auto click = [&](int section) {
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(section) + 4, header->height() / 2));
+    };
+    QStringList headings;
+    for (int column = 0; column < header->count(); ++column)
+        headings << Model().headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    EXPECT_EQ(headings.join("|"), "Name|Location|Size|Type|Modified");
+    Select({0});  // "a"
+    click(2);
+    EXPECT_EQ(Names(), "abc");
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    click(2);
+    EXPECT_EQ(Names(), "cab");  // the equal sizes stay in name order
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    click(4);
+    click(4);
+    EXPECT_EQ(Names(), "cba");
+    click(1);
+    EXPECT_EQ(Names(), "bac");  // "/B" and "/b" are equal without regard to case
+    Show({Found("d", "/a", 1, 9), Found("a", "/b", 1, 0)});
+    EXPECT_EQ(Names(), "bdaac");  // the second "a" came later
+    ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(List()->selectionModel()->selectedRows()[0].row(), 2);
+    EXPECT_EQ(Model().Row(2).location, "/B");
+    click(0);
+    click(0);
+    EXPECT_EQ(Names(), "dcbaa");  // equal names as they came, either way
+    EXPECT_EQ(Model().Row(3).location, "/B");
+    m_prompter.Answer({P::kIdYes});
+    m_dialog->OnNewQuery();
+    EXPECT_EQ(Model().rowCount(), 0);
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+}
+
+// The list shows its selection only while it has the focus, and keeps it while its menu is open,
+// which Shift+F10 opens as the Menu key does; Enter opens the current row as a double-click does
+// and never reaches the window's Start; a heading dragged leaves the columns in their order.
+TEST_F(ResultsListTest, TheListMarksItsSelectionOnlyWithTheFocusAndKeepsItsColumns) {
+    Show({Found("a.txt"), Found("b.txt")});
+    QTreeView* list = List();
+    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
+    list->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->hasFocus(); }));
+    list->setCurrentIndex(Model().index(1, 0));
+    const QRect row = list->visualRect(Model().index(1, 1));
+    const auto colourOfRow = [&] {
+        list->viewport()->repaint();
+        return list->viewport()->grab().toImage().pixelColor(row.right() - 2, row.center().y());
+    };
+    const QColor focused = colourOfRow();
+    const QColor marked = list->palette().color(QPalette::Active, QPalette::Highlight);
+    QMenu* menu = m_dialog->ResultsMenu();
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(menu->isVisible());
+        EXPECT_EQ(list->palette().color(QPalette::Active, QPalette::Highlight), marked);
+        EXPECT_TRUE(list->selectionModel()->isRowSelected(1, {}));
+        menu->close();
+    });
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 2000));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_Enter);
+    EXPECT_EQ(m_shell.m_calls, QStringList(2, "open /f/b.txt"));
+    EXPECT_TRUE(m_prompter.m_asked.isEmpty());
+    Get(kIdStart)->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->hasFocus(); }));
+    EXPECT_EQ(colourOfRow(), list->palette().color(QPalette::Active, QPalette::Base));
+    EXPECT_NE(focused, colourOfRow());  // drawn as selected
+    QHeaderView* header = list->header();
+    const QPoint from(header->sectionViewportPosition(0) + 5, header->height() / 2);
+    const QPoint to(header->sectionViewportPosition(2) + 5, header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(header->viewport(), to);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
+    for (int column = 0; column < header->count(); ++column)
+        EXPECT_EQ(header->visualIndex(column), column);
+}
+
+// A double-click and the right-click menu act on the rows selected, the first of them in the
+// list's order opened as the option says, by its own bytes when its name is not UTF-8: Open, the
+// first row's folder, every path copied; what does not open is named with the desktop's reason.
+// A right-click on a row not selected acts on that row; below the rows, on none.
+TEST_F(ResultsListTest, ADoubleClickAndTheMenuActOnTheSelectedRowsByTheirOwnBytes) {
+    const QByteArray odd(
+        "/srv/sub/bad\xff"
+        "name.txt");
+    Show({Found("c.txt", "/srv"), {QString::fromUtf8(odd.mid(9)), "/srv/sub", 1, {}, odd}});
+    QMenu* menu = m_dialog->ResultsMenu();
+    const auto item = [&](const char* name) {
+        return menu->findChild<QAction*>(QString::fromLatin1(name));
+    };
+    const auto enabled = [&] {  // of Open, Open Containing Folder and Copy Path
+        emit menu->aboutToShow();
+        QString states;
+        for (const char* name : {"open", "openFolder", "copyPath"})
+            states += item(name)->isEnabled() ? '1' : '0';
+        return states;
+    };
+    EXPECT_EQ(enabled(), "000");
+    EXPECT_TRUE(menu->actions().contains(Menu(kCmdUndoLast)));
+    Select({1, 0});
+    m_dialog->Options().m_strFileViewer = "my viewer";
+    for (int action : {0, 1, 2, 5}) {
+        m_dialog->Options().m_nDoubleClickAction = action;
+        m_dialog->OnResultDblClk();
+    }
+    const QString shown = QString::fromUtf8(odd);
+    EXPECT_EQ(m_shell.m_calls,
+              QStringList({"open " + shown, "start my viewer [" + shown + "] in /srv/sub",
+                           "start my viewer [" + shown + "] in /srv/sub"}));
+    EXPECT_EQ(m_shell.m_files, QByteArrayList({odd, odd, odd}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    m_dialog->Options().m_nDoubleClickAction = 0;
+    EXPECT_EQ(enabled(), "011");  // no double-click action: nothing to open
+    m_dialog->Options().m_nDoubleClickAction = 1;
+    EXPECT_EQ(enabled(), "111");
+    m_shell.m_files.clear();
+    item("open")->trigger();
+    item("openFolder")->trigger();
+    item("copyPath")->trigger();
+    EXPECT_EQ(m_shell.m_files, QByteArrayList({odd, "/srv/sub"}));
+    const QMimeData* copied = QApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(copied->data("text/plain"), odd + "\n/srv/c.txt");
+    EXPECT_EQ(copied->data("text/uri-list"),
+              "file:///srv/sub/bad%FFname.txt\r\nfile:///srv/c.txt\r\n");
+    m_shell.m_bDocumentOpens = m_shell.m_bProgramStarts = false;
+    m_shell.m_strFailure = "the desktop has no program set to open it";
+    item("open")->trigger();
+    item("openFolder")->trigger();
+    m_dialog->Options().m_nDoubleClickAction = 2;
+    m_dialog->OnResultDblClk();
+    const QString told = ":\nthe desktop has no program set to open it.";
+    EXPECT_EQ(m_prompter.m_asked, QStringList({"Pellumar Search: Cannot open " + shown + told,
+                                               "Pellumar Search: Cannot open /srv/sub" + told,
+                                               "Pellumar Search: Cannot open " + shown + told}));
+
+    List()->selectionModel()->select(
+        Model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_dialog->OnResultsMenu(List()->visualRect(Model().index(1, 0)).center());
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+    ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(List()->selectionModel()->selectedRows()[0].row(), 1);
+    m_dialog->OnResultsMenu(QPoint(4, List()->viewport()->height() - 4));
+    menu->hide();
+    EXPECT_EQ(enabled(), "000");
+}
+
+// A search that found nothing says so in the list's area; one that found files says nothing,
+// nor does the list before any search or after New Query.
+TEST_F(ResultsListTest, AnEmptyResultSaysSo) {
+    auto* list = static_cast<ResultsView*>(List());
+    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
+    const auto inked = [&] {  // the pixels of the list's area not in its background colour
+        list->viewport()->repaint();
+        const QImage image = list->viewport()->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y) != list->palette().color(QPalette::Base);
+        return count;
+    };
+    EXPECT_EQ(list->EmptyText(), "");
+    m_dialog->OnSearchFinished();
+    EXPECT_EQ(list->EmptyText(), "No files found");
+    EXPECT_GT(inked(), 0);
+    m_prompter.Answer({P::kIdYes});
+    m_dialog->OnNewQuery();
+    EXPECT_EQ(list->EmptyText(), "");
+    EXPECT_EQ(inked(), 0);
+    Show({Found("a.txt")});
+    m_dialog->OnSearchFinished();
+    EXPECT_EQ(list->EmptyText(), "");
+}
+
+}  // namespace
+}  // namespace pellumar
