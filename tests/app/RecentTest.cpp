@@ -1,7 +1,8 @@
-#include <gtest/gtest.h>
-
+// The recent folders and filters: how entries are compared and ordered, and how a list is read
+// from and written to its section of the store.
 #include <filesystem>
 
+#include "AppDoubles.h"
 #include "CRecentCombo.h"
 #include "MemorySettingsStore.h"
 #include "PathText.h"
@@ -23,19 +24,10 @@ TEST(RecentTest, FullPathsAreWorkedOutFromTheTextAloneAndCompareIgnoringCaseOnly
     // Without an absolute form the text itself is compared, cut at a whole character.
     EXPECT_EQ(PathComparand("/" + std::string(300, 'a'), cwd).size(), 259u);
     EXPECT_EQ(PathComparand(std::string(258, 'a') + "é", "").size(), 258u);
-    // The same path ignores letter case only.
     EXPECT_TRUE(IsSamePath("/Übung/ΣΟΦΙΑ", "/übung/σοφια"));
     EXPECT_TRUE(IsSamePath("\xff/ABC", "\xff/abc"));  // not UTF-8: ASCII letters fold
     EXPECT_FALSE(IsSamePath("\xff/\xc9", "\xff/\xe9"));
     EXPECT_FALSE(IsSamePath("/data/", "/data"));
-}
-
-// A list holding "e1" (most recent) to "e<count>".
-CRecentEntryList Filled(int count) {
-    CRecentEntryList list("S", "k%d", 10);
-    for (int i = count; i >= 1; --i)
-        list.AddEntry("e" + std::to_string(i), false);
-    return list;
 }
 
 Lines Slots(const CRecentEntryList& list) {
@@ -45,43 +37,34 @@ Lines Slots(const CRecentEntryList& list) {
     return names;
 }
 
+// An added entry goes to the top and pushes the others down, the last out; one already there
+// moves up from its slot. Filters compare ignoring case; folders by their path against the
+// current folder, letter case and trailing slash telling two apart.
 TEST(RecentTest, AnAddedEntryGoesToTheTopAndPushesTheOthersDown) {
-    CRecentEntryList list = Filled(10);
+    CRecentEntryList list("S", "k%d", 10);
+    for (int i = 10; i >= 1; --i)
+        list.AddEntry("e" + std::to_string(i), false);
     list.AddEntry("E5", false);
     EXPECT_EQ(Slots(list), Lines({"E5", "e1", "e2", "e3", "e4", "e6", "e7", "e8", "e9", "e10"}));
     list.AddEntry("new", false);
-    EXPECT_EQ(list[9], "e9");  // the tenth, e10, dropped out
-    // The last slot is never compared, yet the text is left once: it leaves as the last.
-    list.AddEntry("E9", false);
+    list.AddEntry("E9", false);  // the last slot: it leaves as the last
     EXPECT_EQ(Slots(list), Lines({"E9", "new", "E5", "e1", "e2", "e3", "e4", "e6", "e7", "e8"}));
-    CRecentEntryList filters("Filters MRU", "filter%d", 10);
-    filters.AddEntry("*.txt", false);
-    filters.AddEntry("*.TXT", false);
-    EXPECT_EQ(Slots(filters)[0], "*.TXT");
-    EXPECT_EQ(Slots(filters)[1], "");
-    EXPECT_EQ(filters.KeyFor(0), "filter1");
+    EXPECT_EQ(list.KeyFor(0), "k1");
     EXPECT_EQ(CRecentEntryList("S", "%s-%d-%n", 1).KeyFor(9), "%s-10-%n");
-}
 
-TEST(RecentTest, FoldersAreComparedByTheirPathAgainstTheCurrentFolder) {
     const auto previous = std::filesystem::current_path();
     const auto here = std::filesystem::temp_directory_path();
     std::filesystem::current_path(here);
     CRecentEntryList folders("Look In Folders MRU", "dir%d", 10);
-    folders.AddEntry((here / "sub").string(), true);
-    folders.AddEntry("/data", true);
-    folders.AddEntry("./sub/", true);  // kept apart by its trailing slash
-    folders.AddEntry("./sub", true);   // the same folder as the first, written differently
-    folders.AddEntry("/data/", true);  // the same text as "./sub/" would not be: it is absolute
-    // Here a folder's name differs in its letters' case from another's: two folders.
-    folders.AddEntry("/x/Case", true);
-    folders.AddEntry("/x/case", true);
+    for (const std::string& folder :
+         {(here / "sub").string(), std::string("/data"), std::string("./sub/"),
+          std::string("./sub"), std::string("/data/"), std::string("/x/Case"),
+          std::string("/x/case")})
+        folders.AddEntry(folder, true);
     std::filesystem::current_path(previous);
     EXPECT_EQ(Slots(folders),
               Lines({"/x/case", "/x/Case", "/data/", "./sub", "./sub/", "/data", "", "", "", ""}));
 }
-
-const Lines kGappedStore = {"filter1=*.c", "filter11=*.old", "filter2=", "filter3=*.h"};
 
 void StoreGapped(MemorySettingsStore& store) {
     store.WriteProfileString("Filters MRU", "filter1", "*.c");
@@ -100,21 +83,35 @@ void SetUpFilters(RecentComboModel& model) {
     model.SetSaveOnDestroy(true);
 }
 
+// The slots are read with their gaps; an entry added refills the box first, then rewrites the
+// section, each entry under its own number; the combo box keeps what the user typed.
 TEST(RecentTest, SlotsAreReadWithTheirGapsAndWrittenUnderTheirOwnNumbers) {
     MemorySettingsStore store;
     StoreGapped(store);
-    RecentComboModel model(store);
+    CRecentCombo combo(store);
+    RecentComboModel& model = combo.Model();
     SetUpFilters(model);
     ASSERT_TRUE(model.LoadEntries());
     EXPECT_EQ(model.Entries(), Lines({"*.c", "*.h"}));
     EXPECT_TRUE(store.Log().empty());
+    combo.RefillDropDown();
+    EXPECT_EQ(combo.count(), 2);
+    combo.setEditText("*.cpp typed");
     Lines seenAtRefill;
-    model.SetRefill([&] { seenAtRefill = store.Section("Filters MRU"); });
-    model.AddEntry("*.txt", false);
-    EXPECT_EQ(seenAtRefill, kGappedStore);  // the box is refilled before the section is written
+    model.SetRefill([&] {
+        seenAtRefill = store.Section("Filters MRU");
+        combo.RefillDropDown();
+    });
+    combo.AddEntry("Grüße*.txt", false);
+    EXPECT_EQ(seenAtRefill, Lines({"filter1=*.c", "filter11=*.old", "filter2=", "filter3=*.h"}));
     EXPECT_EQ(store.Log(),
-              Lines({"delete Filters MRU", "string Filters MRU/filter1=*.txt",
+              Lines({"delete Filters MRU", "string Filters MRU/filter1=Grüße*.txt",
                      "string Filters MRU/filter2=*.c", "string Filters MRU/filter4=*.h"}));
+    EXPECT_EQ(combo.count(), 3);
+    EXPECT_EQ(combo.itemText(0), "Grüße*.txt");
+    EXPECT_EQ(combo.currentText(), "*.cpp typed");
+    combo.AddEntry("*.C", false);  // the same filter
+    EXPECT_EQ(model.Entries(), Lines({"*.C", "Grüße*.txt", "*.h"}));
 }
 
 TEST(RecentTest, TheConfigurationDecidesWhetherAndWhereTheListGoes) {
@@ -144,32 +141,15 @@ TEST(RecentTest, TheConfigurationDecidesWhetherAndWhereTheListGoes) {
         model.SetSaveOnAdd(false);
         EXPECT_TRUE(model.SetSaveOnDestroy(false));
         model.AddEntry("*.c", false);
+        MemorySettingsStore none;
+        CRecentCombo empty(none);
+        SetUpFilters(empty.Model());
+        empty.Model().LoadEntries();
+        empty.RefillDropDown();
+        EXPECT_EQ(empty.count(), 0);
+        EXPECT_EQ(empty.currentText(), "");
     }
     EXPECT_TRUE(store.Log().empty());
-}
-
-TEST(RecentTest, TheComboBoxShowsTheEntriesAndKeepsWhatTheUserTyped) {
-    MemorySettingsStore store;
-    StoreGapped(store);
-    CRecentCombo combo(store);
-    SetUpFilters(combo.Model());
-    combo.Model().LoadEntries();
-    combo.RefillDropDown();
-    ASSERT_EQ(combo.count(), 2);
-    EXPECT_EQ(combo.itemText(1), "*.h");
-    combo.setEditText("*.cpp typed");
-    combo.AddEntry("Grüße*.txt", false);
-    EXPECT_EQ(combo.count(), 3);
-    EXPECT_EQ(combo.itemText(0), "Grüße*.txt");
-    EXPECT_EQ(combo.currentText(), "*.cpp typed");
-    EXPECT_EQ(store.GetProfileString("Filters MRU", "filter1", ""), "Grüße*.txt");
-    MemorySettingsStore empty;
-    CRecentCombo first(empty);
-    SetUpFilters(first.Model());
-    first.Model().LoadEntries();
-    first.RefillDropDown();
-    EXPECT_EQ(first.count(), 0);
-    EXPECT_EQ(first.currentText(), "");
 }
 
 }  // namespace

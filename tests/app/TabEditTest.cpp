@@ -1,11 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <QApplication>
+// The text boxes' Tab key: it moves the focus, or with the setting asked at every key, types a tab.
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
 #include <QVBoxLayout>
 
+#include "AppDoubles.h"
 #include "CTabEdit.h"
 
 namespace pellumar {
@@ -16,9 +14,6 @@ class TabEditTest : public ::testing::Test {
   protected:
     void SetUp() override {
         auto* layout = new QVBoxLayout(&m_window);
-        m_before = new QLineEdit(&m_window);
-        m_edit = new CTabEdit(&m_window);
-        m_after = new QPushButton("OK", &m_window);
         for (QWidget* widget : {static_cast<QWidget*>(m_before), static_cast<QWidget*>(m_edit),
                                 static_cast<QWidget*>(m_after)})
             layout->addWidget(widget);
@@ -29,47 +24,44 @@ class TabEditTest : public ::testing::Test {
         m_edit->setFocus();
         m_edit->setPlainText("abcdef");
     }
-
-    void Select(int from, int to) {
-        QTextCursor cursor = m_edit->textCursor();
-        cursor.setPosition(from);
-        cursor.setPosition(to, QTextCursor::KeepAnchor);
-        m_edit->setTextCursor(cursor);
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(m_edit, key, modifiers);
     }
 
     QWidget m_window;
-    QLineEdit* m_before = nullptr;
-    CTabEdit* m_edit = nullptr;
-    QPushButton* m_after = nullptr;
+    QLineEdit* m_before = new QLineEdit(&m_window);
+    CTabEdit* m_edit = new CTabEdit(&m_window);
+    QPushButton* m_after = new QPushButton("OK", &m_window);
     bool m_bWantTab = false;
 };
 
-TEST_F(TabEditTest, WithoutWantTabTheKeyMovesTheFocusBothWays) {
-    QTest::keyClick(m_edit, Qt::Key_Tab);
+// With the setting a tab replaces the selection as one step that one undo takes back.
+TEST_F(TabEditTest, TabMovesTheFocusBothWaysOrWithTheSettingTypesATab) {
+    Key(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), m_after);
     m_edit->setFocus();
-    QTest::keyClick(m_edit, Qt::Key_Backtab, Qt::ShiftModifier);
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), m_before);
     EXPECT_EQ(m_edit->toPlainText(), "abcdef");
-}
-
-TEST_F(TabEditTest, WithWantTabATabReplacesTheSelectionAsOneUndoableStepAskedAtEveryKey) {
+    m_edit->setFocus();
     m_bWantTab = true;
-    Select(1, 4);
-    QTest::keyClick(m_edit, Qt::Key_Tab);
+    QTextCursor cursor = m_edit->textCursor();
+    cursor.setPosition(1);
+    cursor.setPosition(4, QTextCursor::KeepAnchor);
+    m_edit->setTextCursor(cursor);
+    Key(Qt::Key_Tab);
     EXPECT_EQ(m_edit->toPlainText(), "a\tef");
     EXPECT_EQ(QApplication::focusWidget(), m_edit);
-    QTest::keyClick(m_edit, Qt::Key_Backtab, Qt::ShiftModifier);
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(m_edit->toPlainText(), "a\t\tef");
     m_edit->undo();
     m_edit->undo();
     EXPECT_EQ(m_edit->toPlainText(), "abcdef");
-    // The setting is asked at every key, and other keys are untouched.
-    QTest::keyClick(m_edit, Qt::Key_End);
-    QTest::keyClick(m_edit, Qt::Key_Tab);
-    QTest::keyClick(m_edit, Qt::Key_Return);
+    Key(Qt::Key_End);
+    Key(Qt::Key_Tab);
+    Key(Qt::Key_Return);
     m_bWantTab = false;
-    QTest::keyClick(m_edit, Qt::Key_Tab);
+    Key(Qt::Key_Tab);
     EXPECT_EQ(m_edit->toPlainText(), "abcdef\t\n");
     EXPECT_EQ(QApplication::focusWidget(), m_after);
 }
