@@ -4,16 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QString>
-#include <QStringList>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 #include <deque>
 #include <functional>
-#include <optional>
 #include <ostream>
-#include <string>
 
 #include "Prompter.h"
 #include "ResourceIds.h"
@@ -26,7 +21,7 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace pellumar::test {
 
-// Records what the program asks of the desktop.
+// Records what the program asks of the desktop, which does it or fails as told.
 class RecordingShell final : public Shell {
   public:
     bool OpenDocument(const QByteArray& path) override {
@@ -50,38 +45,35 @@ class RecordingShell final : public Shell {
         return StartProgram(program, {QString::fromUtf8(file)}, QString::fromUtf8(folder));
     }
     QString LastFailure() const override { return m_strFailure; }
+
     QStringList m_calls;
     QByteArrayList m_files;  // the paths handed over, byte for byte
     QString m_strFailure;
+    QString m_strHandler;
     bool m_bUrlOpens = true;
     bool m_bDocumentOpens = true;
     bool m_bProgramStarts = true;
-    QString m_strHandler;
 };
 
 // Sets an environment variable for as long as it lives, then puts back what was there.
 class ScopedEnv final {
   public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* before = std::getenv(name))
-            m_before = before;
-        ::setenv(name, value.c_str(), 1);
+    ScopedEnv(const char* name, const std::string& value)
+        : m_name(name), m_bWasSet(qEnvironmentVariableIsSet(name)), m_before(qgetenv(name)) {
+        qputenv(name, QByteArray::fromStdString(value));
     }
-    ~ScopedEnv() {
-        if (m_before)
-            ::setenv(m_name, m_before->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
+    ~ScopedEnv() { m_bWasSet ? qputenv(m_name, m_before) : qunsetenv(m_name); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
     const char* m_name;
-    std::optional<std::string> m_before;
+    bool m_bWasSet;
+    QByteArray m_before;
 };
 
-// Answers the prompts from a script and records each as "caption: text".
+// Answers the prompts from a script, Cancel once it runs out, and records each as
+// "caption: text"; the folder and program chosen are given.
 class ScriptedPrompter final : public Prompter {
   public:
     void Answer(std::initializer_list<int> answers) { m_answers.insert(m_answers.end(), answers); }

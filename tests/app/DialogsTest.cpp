@@ -1,6 +1,5 @@
 // The About box with its link, and the dialog that sets what a double-click on a result does.
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 
 #include "AppDoubles.h"
@@ -11,26 +10,21 @@
 #include "MemorySettingsStore.h"
 
 namespace pellumar {
-namespace {
 
 using namespace res;
 
+// A link fitted to its text, left, right or centred in its place, one pixel wider or narrower
+// to the right; a handler's command without its placeholder; an error no code names.
 TEST(DialogsTest, LinkRulesOnPlainValues) {
     auto fit = [](bool vcenter, bool center, bool right, int cx) {
         const LinkRect r = FitRect({10, 20, 110, 40}, cx, 8, vcenter, center, right);
         return std::vector<int>{r.left, r.top, r.right, r.bottom};
     };
     EXPECT_EQ(fit(false, false, true, 37), std::vector<int>({73, 20, 110, 28}));
-    EXPECT_EQ(fit(false, true, false, 37), std::vector<int>({41, 20, 79, 28}));    // one wider
-    EXPECT_EQ(fit(true, true, false, 141), std::vector<int>({-10, 26, 130, 34}));  // one narrower
+    EXPECT_EQ(fit(false, true, false, 37), std::vector<int>({41, 20, 79, 28}));
+    EXPECT_EQ(fit(true, true, false, 141), std::vector<int>({-10, 26, 130, 34}));
     EXPECT_EQ(FallbackCommand("\"C:\\b.exe\" \"%1\" -x", "u"), "\"C:\\b.exe\"  u");
-    EXPECT_EQ(FallbackCommand("browser", "u"), "browser u");
     EXPECT_EQ(OpenErrorText(-7), "Unable to open hyperlink:\n\nUnknown Error (-7) occurred.");
-    // On a dark theme the described colours do not read (1.36:1 for the link on #323232).
-    const Rgb dark{0x32, 0x32, 0x32}, light{0xEF, 0xEF, 0xEF};
-    EXPECT_NEAR(ContrastRatio({0, 0, 238}, dark), 1.36, 0.01);
-    EXPECT_EQ(ReadableLinkColor({238, 0, 0}, {0, 0, 255}, light), (Rgb{238, 0, 0}));
-    EXPECT_EQ(ReadableLinkColor({0, 0, 238}, {0x8A, 0xB4, 0xF8}, dark), (Rgb{0x8A, 0xB4, 0xF8}));
 }
 
 class LinkTest : public ::testing::Test {
@@ -40,8 +34,20 @@ class LinkTest : public ::testing::Test {
         m_about->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_about.get()));
     }
-    void Move(QPoint at) { QTest::mouseMove(&m_about->Link(), at); }
-    void Click() { QTest::mouseClick(&m_about->Link(), Qt::LeftButton, {}, {2, 2}); }
+    CUrlLabel& Link() { return m_about->Link(); }
+    // Moves the pointer onto the link or off it, or clicks it; then its state and colour.
+    QString Move(bool on) {
+        QTest::mouseMove(&Link(), {on ? 2 : Link().width() + 20, 2});
+        return State();
+    }
+    QString Click() {
+        QTest::mouseClick(&Link(), Qt::LeftButton, {}, {2, 2});
+        return State();
+    }
+    QString State() {
+        return QString(Link().IsOver() ? "over " : "") + (Link().IsVisited() ? "visited " : "") +
+               Link().TextColor().name();
+    }
 
     test::RecordingShell m_shell;
     test::ScriptedPrompter m_prompter;
@@ -52,40 +58,31 @@ class LinkTest : public ::testing::Test {
 // ends its hover when the pointer leaves or another window takes the grab. A click the desktop
 // cannot open tries the web handler, then says what the desktop said.
 TEST_F(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
-    CUrlLabel& link = m_about->Link();
-    EXPECT_EQ(link.Url(), "https://pellumar-search.example.org/");
-    EXPECT_EQ(link.toolTip(), link.Url());
+    CUrlLabel& link = Link();
+    EXPECT_EQ(m_about->windowTitle(), "About PellumarSearch");
+    EXPECT_EQ(link.toolTip(), "https://pellumar-search.example.org/");
     EXPECT_TRUE(link.font().underline());
     EXPECT_EQ(link.size(), link.fontMetrics().size(Qt::TextSingleLine, link.text()));
     EXPECT_EQ(link.cursor().shape(), Qt::BitmapCursor);
-    EXPECT_EQ(link.TextColor(), QColor(0, 0, 238));
-    EXPECT_EQ(m_about->windowTitle(), "About PellumarSearch");
     QStringList tips;
     for (const QLabel* label : m_about->findChildren<QLabel*>())
         tips << label->toolTip();
-    EXPECT_GE(tips.size(), 5);
     EXPECT_TRUE(tips.contains("Version 1.1.0.2"));
     link.SetHoverCursor(std::nullopt);
     EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
-    Move({2, 2});
-    EXPECT_TRUE(link.IsOver());
-    EXPECT_EQ(link.TextColor(), QColor(238, 0, 0));
+    EXPECT_EQ(State(), "#0000ee");
+    EXPECT_EQ(Move(true), "over #ee0000");
     EXPECT_EQ(QWidget::mouseGrabber(), &link);
-    Click();
+    EXPECT_EQ(Click(), "over visited #ee0000");
     EXPECT_EQ(m_shell.m_calls, QStringList{"url " + link.Url()});
-    EXPECT_TRUE(link.IsVisited());
-    Move({link.width() + 20, 2});
-    EXPECT_FALSE(link.IsOver());
+    EXPECT_EQ(Move(false), "visited #551a8b");
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-    EXPECT_EQ(link.TextColor(), QColor(85, 26, 139));
-    Move({2, 2});
-    EXPECT_EQ(link.TextColor(), QColor(238, 0, 0));
+    EXPECT_EQ(Move(true), "over visited #ee0000");
     link.releaseMouse();
     QEvent ungrab(QEvent::UngrabMouse);
     QApplication::sendEvent(&link, &ungrab);
-    EXPECT_FALSE(link.IsOver());
     link.SetTextColors(Qt::blue, Qt::green);
-    EXPECT_EQ(link.TextColor(), QColor(Qt::green));
+    EXPECT_EQ(State(), "visited #00ff00");
 
     m_shell.m_bUrlOpens = false;
     m_shell.m_strHandler = "firefox-esr %u";
@@ -98,30 +95,30 @@ TEST_F(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
     EXPECT_FALSE(link.IsVisited());
     EXPECT_TRUE(m_prompter.m_asked.last().endsWith(
         "Unable to open hyperlink:\n\nThe desktop could not open it: xdg-open is not installed.\n"
-        "No program is set to open web pages (text/html)."))
-        << m_prompter.m_asked.last().toStdString();
+        "No program is set to open web pages (text/html)."));
     m_shell.m_strHandler = "browser \"%1\"";
     m_shell.m_bProgramStarts = false;
     Click();
     EXPECT_TRUE(m_prompter.m_asked.last().endsWith("The specified file was not found."));
 }
 
-// On a dark theme whose link colour does not read either, the link is made to read.
+// On a dark theme the described colours do not read (1.36:1 for the link on #323232), nor here
+// the theme's link colour: the link is made to read, hovered or not.
 TEST_F(LinkTest, OnADarkThemeTheLinkStillReads) {
+    EXPECT_NEAR(ContrastRatio({0, 0, 238}, {0x32, 0x32, 0x32}), 1.36, 0.01);
+    EXPECT_EQ(ReadableLinkColor({0, 0, 238}, {0x8A, 0xB4, 0xF8}, {0x32, 0x32, 0x32}),
+              (Rgb{0x8A, 0xB4, 0xF8}));  // a theme's colour that reads is kept
     QPalette darkTheme = QApplication::palette();
     darkTheme.setColor(QPalette::Window, QColor(0x32, 0x32, 0x32));
     darkTheme.setColor(QPalette::Link, QColor(0, 0, 200));
     m_about->setPalette(darkTheme);
-    CUrlLabel& link = m_about->Link();
-    const QColor window = link.palette().color(QPalette::Window);
-    const auto contrast = [&](const QColor& c) {
-        return ContrastRatio({c.red(), c.green(), c.blue()},
-                             {window.red(), window.green(), window.blue()});
-    };
-    EXPECT_GE(contrast(link.TextColor()), kReadableContrast);
-    Move({2, 2});
-    EXPECT_GE(contrast(link.TextColor()), kReadableContrast);
-    Move({link.width() + 20, 2});
+    for (const bool over : {false, true}) {
+        Move(over);
+        const QColor c = Link().TextColor();
+        EXPECT_GE(ContrastRatio({c.red(), c.green(), c.blue()}, {0x32, 0x32, 0x32}),
+                  kReadableContrast);
+    }
+    Move(false);
 }
 
 // The program's field is enabled only for action two; OK reads the dialog, Cancel leaves the
@@ -129,52 +126,44 @@ TEST_F(LinkTest, OnADarkThemeTheLinkStillReads) {
 // The Settings menu copies the choice into the options.
 TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) {
     test::ScriptedPrompter prompter;
+    std::unique_ptr<CActionDlg> dialog;
+    const auto viewer = [&] { return static_cast<QLineEdit*>(dialog->Control(kIdViewer)); };
+    // The buttons checked, whether the program's field and its Browse are enabled, the program.
+    const auto state = [&](int click = 0) {
+        if (click != 0)
+            QTest::mouseClick(dialog->Control(click), Qt::LeftButton);
+        QString shown;
+        for (int id : {kIdActionNothing, kIdActionDefault, kIdActionProgram})
+            shown += static_cast<QRadioButton*>(dialog->Control(id))->isChecked() ? '1' : '0';
+        return shown + (viewer()->isEnabled() ? " 1" : " 0") +
+               (dialog->Control(kIdViewerBrowse)->isEnabled() ? "1 " : "0 ") + viewer()->text();
+    };
     const auto open = [&](int action) {
-        auto dialog = std::make_unique<CActionDlg>(prompter);
+        dialog = std::make_unique<CActionDlg>(prompter);
         dialog->m_nAction = action;
         dialog->m_strViewer = "kate";
         dialog->OnInitDialog();
         dialog->show();
-        return dialog;
+        return state();
     };
-    const auto click = [](CActionDlg& dialog, int id) {
-        QTest::mouseClick(dialog.Control(id), Qt::LeftButton);
-    };
-    const auto enabled = [](CActionDlg& dialog) {
-        EXPECT_EQ(dialog.Control(kIdViewer)->isEnabled(),
-                  dialog.Control(kIdViewerBrowse)->isEnabled());
-        return dialog.Control(kIdViewer)->isEnabled();
-    };
-    for (int action : {0, 1, 2, 5}) {
-        const auto dialog = open(action);
-        EXPECT_EQ(enabled(*dialog), action == 2) << action;
-        EXPECT_EQ(static_cast<QLineEdit*>(dialog->Control(kIdViewer))->text(), "kate");
-        for (int id : {kIdActionNothing, kIdActionDefault, kIdActionProgram})
-            EXPECT_EQ(static_cast<QRadioButton*>(dialog->Control(id))->isChecked(),
-                      id - kIdActionNothing == action);
-    }
-    auto dialog = open(0);
-    click(*dialog, kIdActionProgram);
-    EXPECT_TRUE(enabled(*dialog));
-    click(*dialog, kIdActionDefault);
-    EXPECT_FALSE(enabled(*dialog));
-    click(*dialog, kIdActionProgram);
-    static_cast<QLineEdit*>(dialog->Control(kIdViewer))->setText("");
-    click(*dialog, kIdOk);
-    EXPECT_EQ(dialog->m_nAction, 2);
-    EXPECT_EQ(dialog->m_strViewer, "");
-    dialog = open(9);
-    click(*dialog, kIdOk);
+    EXPECT_EQ(open(0), "100 00 kate");
+    EXPECT_EQ(open(1), "010 00 kate");
+    EXPECT_EQ(open(5), "000 00 kate");
+    EXPECT_EQ(open(2), "001 11 kate");
+    EXPECT_EQ(state(kIdActionDefault), "010 00 kate");
+    EXPECT_EQ(state(kIdActionProgram), "001 11 kate");
+    viewer()->setText("");
+    state(kIdOk);
+    EXPECT_EQ(std::pair(dialog->m_nAction, dialog->m_strViewer), std::pair(2, QString()));
+    open(9);
+    state(kIdOk);
     EXPECT_EQ(dialog->m_nAction, -1);
-    dialog = open(2);
+    open(2);
     prompter.m_program = "/opt/My Viewer/view";
-    click(*dialog, kIdActionNothing);
+    state(kIdActionNothing);
     dialog->OnBrowse();
-    EXPECT_EQ(static_cast<QLineEdit*>(dialog->Control(kIdViewer))->text(), "/opt/My Viewer/view");
-    EXPECT_TRUE(static_cast<QRadioButton*>(dialog->Control(kIdActionNothing))->isChecked());
-    click(*dialog, kIdCancel);
-    EXPECT_EQ(dialog->m_nAction, 2);
-    EXPECT_EQ(dialog->m_strViewer, "kate");
+    EXPECT_EQ(state(kIdCancel), "100 00 /opt/My Viewer/view");  // as the user left them
+    EXPECT_EQ(std::pair(dialog->m_nAction, dialog->m_strViewer), std::pair(2, QString("kate")));
 
     MemorySettingsStore store;
     test::RecordingShell shell;
@@ -183,9 +172,9 @@ TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) 
     QTimer::singleShot(0, [] {
         auto* chosen = qobject_cast<CActionDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(chosen, nullptr);
-        static_cast<QRadioButton*>(chosen->Control(kIdActionProgram))->click();
+        QTest::mouseClick(chosen->Control(kIdActionProgram), Qt::LeftButton);
         static_cast<QLineEdit*>(chosen->Control(kIdViewer))->setText("gedit");
-        static_cast<QPushButton*>(chosen->Control(kIdOk))->click();
+        QTest::mouseClick(chosen->Control(kIdOk), Qt::LeftButton);
     });
     EXPECT_TRUE(window.OnCommand(kCmdDoubleClicking));
     EXPECT_EQ(window.Options().m_nDoubleClickAction, 2);
@@ -194,5 +183,4 @@ TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) 
     EXPECT_TRUE(window.OnCommand(kCmdAbout));
 }
 
-}  // namespace
 }  // namespace pellumar

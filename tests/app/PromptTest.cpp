@@ -17,13 +17,13 @@
 #include "PromptText.h"
 
 namespace pellumar {
-namespace {
 
 using P = Prompter;
 
-// Asks through the real message box, doing `act` on it once it is up.
-int AskWith(const QString& text, P::Buttons buttons, std::function<void(QMessageBox*)> act,
-            const QString& caption = "Caption") {
+// Asks through the real message box, doing `act` on it once it is up; a box that `act` leaves
+// open fails the case rather than hang it.
+static int AskWith(const QString& text, P::Buttons buttons, std::function<void(QMessageBox*)> act,
+                   const QString& caption = "Undo Last Replacement") {
     MessageBoxPrompter prompter;
     QTimer::singleShot(0, [act] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -33,8 +33,7 @@ int AskWith(const QString& text, P::Buttons buttons, std::function<void(QMessage
         act(box);
         // A mnemonic clicks its button a moment later, as a click takes that long.
         QPointer<QMessageBox> open(box);
-        (void)QTest::qWaitFor([&] { return open.isNull() || !open->isVisible(); }, 1000);
-        if (!open.isNull() && open->isVisible()) {  // a key that answered nothing must fail
+        if (!QTest::qWaitFor([&] { return open.isNull() || !open->isVisible(); }, 1000)) {
             ADD_FAILURE() << "the box is still open";
             open->done(QMessageBox::Cancel);
         }
@@ -44,35 +43,37 @@ int AskWith(const QString& text, P::Buttons buttons, std::function<void(QMessage
 
 // Enter answers the first button; Alt and a button's letter answer that button; Escape answers
 // No, but Abort, Retry and Ignore only their buttons. A prompt that fits on the screen is shown
-// whole as plain text, however long its lines, with no details.
+// whole as plain text, however long its lines, with no details, and its caption is never cut.
 TEST(PromptsTest, APromptThatFitsIsShownWholeAndAnsweredByItsKeys) {
     const QString failure = QStringLiteral(
         "Cannot open the temporary file (/home/someone/projects/a/<b>rather</b>/deep/folder/"
         "pelAA2B.tmp): Access denied. Abort the search, Ignore this file and continue on to the "
         "next one, or Retry the operation?\n\nFile being replaced: /home/someone/projects/a/"
         "<font color=red>rather</font>/deep/folder/notes.txt\nThe system said: Permission denied");
-    const struct {
-        P::Buttons buttons;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        int answer;
-    } cases[] = {{P::kYesNo, Qt::Key_Return, {}, P::kIdYes},
-                 {P::kOkCancel, Qt::Key_Return, {}, P::kIdOk},
-                 {P::kAbortRetryIgnore, Qt::Key_Return, {}, P::kIdAbort},
-                 {P::kOk, Qt::Key_Return, {}, P::kIdOk},
-                 {P::kAbortRetryIgnore, Qt::Key_I, Qt::AltModifier, P::kIdIgnore},
-                 {P::kAbortRetryIgnore, Qt::Key_A, Qt::AltModifier, P::kIdAbort},
-                 {P::kAbortRetryIgnore, Qt::Key_R, Qt::AltModifier, P::kIdRetry},
-                 {P::kYesNo, Qt::Key_N, Qt::AltModifier, P::kIdNo},
-                 {P::kYesNo, Qt::Key_Escape, {}, P::kIdNo}};
-    for (const auto& c : cases) {
-        const int answer = AskWith(failure, c.buttons, [&](QMessageBox* box) {
-            EXPECT_EQ(box->textFormat(), Qt::PlainText);
-            EXPECT_EQ(box->text(), failure);
-            EXPECT_TRUE(box->detailedText().isEmpty());
-            QTest::keyClick(box, c.key, c.modifiers);
-        });
-        EXPECT_EQ(answer, c.answer) << c.buttons << " " << c.key;
+    const std::tuple<P::Buttons, Qt::Key, Qt::KeyboardModifiers, int> cases[] = {
+        {P::kYesNo, Qt::Key_Return, {}, P::kIdYes},
+        {P::kOkCancel, Qt::Key_Return, {}, P::kIdOk},
+        {P::kAbortRetryIgnore, Qt::Key_Return, {}, P::kIdAbort},
+        {P::kOk, Qt::Key_Return, {}, P::kIdOk},
+        {P::kAbortRetryIgnore, Qt::Key_I, Qt::AltModifier, P::kIdIgnore},
+        {P::kAbortRetryIgnore, Qt::Key_A, Qt::AltModifier, P::kIdAbort},
+        {P::kAbortRetryIgnore, Qt::Key_R, Qt::AltModifier, P::kIdRetry},
+        {P::kYesNo, Qt::Key_N, Qt::AltModifier, P::kIdNo},
+        {P::kYesNo, Qt::Key_Escape, {}, P::kIdNo}};
+    for (const auto& [buttons, key, modifiers, answer] : cases) {
+        EXPECT_EQ(AskWith(failure, buttons,
+                          [&](QMessageBox* box) {
+                              EXPECT_EQ(box->textFormat(), Qt::PlainText);
+                              EXPECT_EQ(box->text() + box->detailedText(), failure);
+                              QFont title = box->font();
+                              title.setBold(true);
+                              EXPECT_GE(box->width(), QFontMetrics(title).horizontalAdvance(
+                                                          "Undo Last Replacement") +
+                                                          100);
+                              QTest::keyClick(box, key, modifiers);
+                          }),
+                  answer)
+            << buttons << " " << key;
     }
     EXPECT_EQ(AskWith("x", P::kAbortRetryIgnore,
                       [](QMessageBox* box) {
@@ -82,43 +83,27 @@ TEST(PromptsTest, APromptThatFitsIsShownWholeAndAnsweredByItsKeys) {
                           box->button(QMessageBox::Retry)->click();
                       }),
               P::kIdRetry);
-    // A caption longer than the text's lines is never cut by the title bar.
-    const QString caption = QStringLiteral("Undo Last Replacement");
-    AskWith(
-        "Restored 1 file.", P::kOk,
-        [&](QMessageBox* box) {
-            QFont bold = box->font();
-            bold.setBold(true);
-            EXPECT_GE(box->width(), QFontMetrics(bold).horizontalAdvance(caption) + 100);
-            box->button(QMessageBox::Ok)->click();
-        },
-        caption);
 }
 
 // A text too long for the screen is shortened with a visible ellipsis and given whole in the
 // details; after Show Details, Enter still answers the default button.
 TEST(PromptsTest, LongTextsStayOnTheScreenAndWholeInTheDetails) {
-    QString tall, wide(1500, QLatin1Char('w'));
-    for (int line = 0; line < 80; ++line)
-        tall += QStringLiteral("line %1\n").arg(line);
+    const QString tall = QString("line\n").repeated(80), wide(1500, QLatin1Char('w'));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    for (const QString& text : {tall, wide, tall + wide}) {
-        AskWith(text, P::kYesNo, [&](QMessageBox* box) {
-            EXPECT_EQ(box->detailedText(), text);
-            EXPECT_TRUE(box->text().contains(QChar(0x2026)));
-            EXPECT_LE(box->sizeHint().height(), screen.height());
-            EXPECT_LE(box->sizeHint().width(), screen.width());
-            box->button(QMessageBox::No)->click();
-        });
+    for (const QString& text : {tall, wide}) {
+        EXPECT_EQ(AskWith(text, P::kYesNo,
+                          [&](QMessageBox* box) {
+                              EXPECT_EQ(box->detailedText(), text);
+                              EXPECT_TRUE(box->text().contains(QChar(0x2026)));
+                              EXPECT_LE(box->sizeHint().height(), screen.height());
+                              EXPECT_LE(box->sizeHint().width(), screen.width());
+                              for (QAbstractButton* button : box->buttons())
+                                  if (box->buttonRole(button) == QMessageBox::ActionRole)
+                                      button->click();
+                              QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                          }),
+                  P::kIdYes);
     }
-    EXPECT_EQ(AskWith(tall, P::kYesNo,
-                      [](QMessageBox* box) {
-                          for (QAbstractButton* button : box->buttons())
-                              if (box->buttonRole(button) == QMessageBox::ActionRole)
-                                  button->click();
-                          QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-                      }),
-              P::kIdYes);
     // A long word keeps both ends, never cutting a character outside the basic plane in two;
     // rows past the box are left out after an ellipsis line.
     const BoxLimits limits{10, 30, 20};
@@ -129,10 +114,9 @@ TEST(PromptsTest, LongTextsStayOnTheScreenAndWholeInTheDetails) {
               QString(13, 'a') + ellipsis + face.repeated(7));
     EXPECT_EQ(ShortenedForBox(QString("word ").repeated(60), limits),
               QString("word ").repeated(36) + "\n" + ellipsis);
-    EXPECT_EQ(ShortenedForBox(QString("x\n").repeated(9) + "x", limits),
-              QString("x\n").repeated(9) + "x");
-    EXPECT_EQ(ShortenedForBox(QString("x\n").repeated(12), limits),
-              QString("x\n").repeated(9) + ellipsis);
+    const QString tenRows = QString("x\n").repeated(9) + "x";
+    EXPECT_EQ(ShortenedForBox(tenRows, limits), tenRows);
+    EXPECT_EQ(ShortenedForBox(tenRows + "\n\n", limits), QString("x\n").repeated(9) + ellipsis);
 }
 
 // The program as it runs its window until it closes: F1 in the main window, in the About box
@@ -147,24 +131,28 @@ TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
     EXPECT_TRUE(shell.m_calls.isEmpty());
     QFile(folder.filePath("RunTest.TXT")).open(QIODevice::WriteOnly);
     QString told;
-    QTimer::singleShot(0, [&] {
-        auto* window = qobject_cast<CSearchDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(window, nullptr);
+    // Does `act` on the modal window up next, once it is up.
+    const auto onModal = [](std::function<void(QWidget*)> act) {
+        QTimer::singleShot(0, [act] {
+            QWidget* window = QApplication::activeModalWidget();
+            ASSERT_NE(window, nullptr);
+            act(window);
+        });
+    };
+    onModal([&](QWidget* widget) {
+        auto* window = qobject_cast<CSearchDlg*>(widget);
         QApplication::setActiveWindow(window);
         EXPECT_TRUE(QTest::qWaitForWindowActive(window));
         QTest::keyClick(window, Qt::Key_F1);
         QTest::keyClick(window, Qt::Key_F1, Qt::ShiftModifier);
-        QTimer::singleShot(0, [] {
-            QWidget* about = QApplication::activeModalWidget();
+        onModal([](QWidget* about) {
             QTest::keyClick(about, Qt::Key_F1);
             about->close();
         });
         window->OnCommand(res::kCmdAbout);
-        QTimer::singleShot(0, [] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
+        onModal([](QWidget* box) {
             QTest::keyClick(box, Qt::Key_F1);
-            box->button(QMessageBox::Yes)->click();
+            static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
         });
         window->OnNewQuery();
         auto* topics = window->MenuBar()->findChild<QAction*>(QString::number(res::kCmdHelpTopics));
@@ -172,11 +160,9 @@ TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
         topics->trigger();
         shell.m_bDocumentOpens = false;
         shell.m_strFailure = "xdg-open is not installed";
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
-            told = box->text();
-            box->button(QMessageBox::Ok)->click();
+        onModal([&](QWidget* box) {
+            told = static_cast<QMessageBox*>(box)->text();
+            box->close();
         });
         topics->trigger();
         window->close();
@@ -190,5 +176,4 @@ TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
     EXPECT_EQ(QSettings("KVT", "RunTest").value("Options/Column Two").toInt(), 160);
 }
 
-}  // namespace
 }  // namespace pellumar

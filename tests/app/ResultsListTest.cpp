@@ -2,21 +2,25 @@
 // sorting by a heading, how it shows and opens them, its right-click menu, and what it says when
 // a search found nothing.
 #include <QClipboard>
-#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMimeData>
 #include <QTabWidget>
 
-#include "DesktopShell.h"
 #include "ResultsView.h"
 #include "SearchWindowFixture.h"
 
 namespace pellumar {
-namespace {
 
-ResultRow Found(const QString& name, const QString& folder = "/f", uint64_t size = 0,
-                uint32_t time = 0) {
+static ResultRow Found(const QString& name, const QString& folder = "/f", uint64_t size = 0,
+                       uint32_t time = 0) {
     return {name, folder, size, {time, 0}, (folder + "/" + name).toUtf8()};
+}
+
+static QString Names(const ResultsModel& model, const QString& between = "") {
+    QStringList names;
+    for (int i = 0; i < model.rowCount(); ++i)
+        names << model.Row(i).name;
+    return names.join(between);
 }
 
 class ResultsListTest : public WindowTest {
@@ -25,68 +29,32 @@ class ResultsListTest : public WindowTest {
         WindowTest::SetUp();
         Open();
     }
-    void Show(std::vector<ResultRow> rows) { Model().AddRows(std::move(rows)); }
-    QString Names() const {
-        QString names;
-        for (int i = 0; i < Model().rowCount(); ++i)
-            names += Model().Row(i).name;
-        return names;
+    void Select(int row, QItemSelectionModel::SelectionFlags how = QItemSelectionModel::Select) {
+        List()->selectionModel()->select(Model().index(row, 0), how | QItemSelectionModel::Rows);
     }
-    void Select(std::initializer_list<int> rows) {
-        for (int row : rows)
-            List()->selectionModel()->select(
-                Model().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QList<int> Selected() const {
+        QList<int> rows;
+        for (const QModelIndex& index : List()->selectionModel()->selectedRows())
+            rows << index.row();
+        return rows;
     }
 };
 
 // Names are ordered as their case-folded texts compare, whether they differ early or late,
 // within their first eight characters or past them, by length, or beyond ASCII; equal names as
-// they came, whatever the batches they came in; the selection follows its rows.
+// they came, whatever the batches they came in; the selection follows its rows. Emptied, the
+// list is in the order of names again, whatever it was sorted by.
 TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
-    const QStringList names = {"file0001.txt",
-                               "file0001.tx",
-                               "FILE0001.TXT",
-                               "file0001",
-                               "file000",
-                               "file0001.txz",
-                               "file00010",
-                               "zz",
-                               "",
-                               "\u00e9t\u00e9",
-                               "\u00c9T\u00c9x",
-                               "z\u00df",
-                               "b",
-                               "\U0001F600a",
-                               "\U0001F600",
-                               "abcdefgh",
-                               "abcdefghi",
-                               "ABCDEFGG",
-                               "abcdefgH0",
-                               "~",
-                               "Zz",
-                               "B"};
-    const QStringList sorted = {"",
-                                "ABCDEFGG",
-                                "abcdefgh",
-                                "abcdefgH0",
-                                "abcdefghi",
-                                "b",
-                                "B",
-                                "file000",
-                                "file0001",
-                                "file0001.tx",
-                                "file0001.txt",
-                                "FILE0001.TXT",
-                                "file0001.txz",
-                                "file00010",
-                                "zz",
-                                "Zz",
-                                "z\u00df",
-                                "~",
-                                "\u00e9t\u00e9",
-                                "\u00c9T\u00c9x",
-                                "\U0001F600",
-                                "\U0001F600a"};
+    const QStringList names =
+        QString(
+            "file0001.txt|file0001.tx|FILE0001.TXT|file0001|file000|file0001.txz|file00010|zz|"
+            "|\u00e9t\u00e9|\u00c9T\u00c9x|z\u00df|b|\U0001F600a|\U0001F600|abcdefgh|abcdefghi|"
+            "ABCDEFGG|abcdefgH0|~|Zz|B")
+            .split('|');
+    const QString sorted =
+        "|ABCDEFGG|abcdefgh|abcdefgH0|abcdefghi|b|B|file000|file0001|file0001.tx|file0001.txt|"
+        "FILE0001.TXT|file0001.txz|file00010|zz|Zz|z\u00df|~|\u00e9t\u00e9|\u00c9T\u00c9x|"
+        "\U0001F600|\U0001F600a";
     for (const qsizetype batch : {qsizetype{1}, qsizetype{3}, names.size()}) {
         ResultsModel model;
         QItemSelectionModel selection(&model);
@@ -101,16 +69,12 @@ TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
                 chosen = model.Row(0).name;
             }
         }
-        QStringList shown;
-        for (int i = 0; i < model.rowCount(); ++i)
-            shown << model.Row(i).name;
-        EXPECT_EQ(shown, sorted) << batch;
+        EXPECT_EQ(Names(model, "|"), sorted) << batch;
         EXPECT_EQ(model.Row(selection.selectedIndexes().value(0).row()).name, chosen) << batch;
-        // Emptied, it is in the order of names again, whatever it was sorted by.
         model.sort(2, Qt::DescendingOrder);
         model.Clear();
         model.AddRows({Found("b", "/f", 2), Found("a", "/f", 1)});
-        EXPECT_EQ(model.Row(0).name, "a");
+        EXPECT_EQ(Names(model), "ab");
     }
 }
 
@@ -119,51 +83,45 @@ TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
 // values keep the order of names, then of arrival, both ways; rows that come while sorted go to
 // their place, the selection following its rows. New Query empties the list, by name again.
 TEST_F(ResultsListTest, AHeadingSortsByItsValuesAndEqualValuesKeepNameOrder) {
-    Show({Found("c", "/b", 2048, 3), Found("a", "/B", 900, 1), Found("b", "/a", 900, 2)});
+    Model().AddRows(
+        {Found("c", "/b", 2048, 3), Found("a", "/B", 900, 1), Found("b", "/a", 900, 2)});
     QHeaderView* header = List()->header();
-    const auto click = [&](int section) {
-        QTest::mouseClick(
-            header->viewport(), Qt::LeftButton, {},
-            QPoint(header->sectionViewportPosition(section) + 4, header->height() / 2));
+    const auto click = [&](std::initializer_list<int> sections) {  // then the names in order
+        for (int section : sections)
+            QTest::mouseClick(
+                header->viewport(), Qt::LeftButton, {},
+                QPoint(header->sectionViewportPosition(section) + 4, header->height() / 2));
+        return Names(Model());
     };
-    QStringList headings;
-    for (int column = 0; column < header->count(); ++column)
-        headings << Model().headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-    EXPECT_EQ(headings.join("|"), "Name|Location|Size|Type|Modified");
-    Select({0});  // "a"
-    click(2);
-    EXPECT_EQ(Names(), "abc");
-    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    for (const auto& [column, heading] :
+         {std::pair{0, "Name"}, {1, "Location"}, {2, "Size"}, {3, "Type"}, {4, "Modified"}})
+        EXPECT_EQ(Model().headerData(column, Qt::Horizontal, Qt::DisplayRole), heading);
+    Select(0);  // "a"
+    EXPECT_EQ(click({2}), "abc");
     EXPECT_TRUE(header->isSortIndicatorShown());
-    click(2);
-    EXPECT_EQ(Names(), "cab");  // the equal sizes stay in name order
-    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
-    click(4);
-    click(4);
-    EXPECT_EQ(Names(), "cba");
-    click(1);
-    EXPECT_EQ(Names(), "bac");  // "/B" and "/b" are equal without regard to case
-    Show({Found("d", "/a", 1, 9), Found("a", "/b", 1, 0)});
-    EXPECT_EQ(Names(), "bdaac");  // the second "a" came later
-    ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
-    EXPECT_EQ(List()->selectionModel()->selectedRows()[0].row(), 2);
+    EXPECT_EQ(click({2}), "cab");  // the equal sizes stay in name order
+    EXPECT_EQ(std::pair(header->sortIndicatorSection(), header->sortIndicatorOrder()),
+              std::pair(2, Qt::DescendingOrder));
+    EXPECT_EQ(click({4, 4}), "cba");
+    EXPECT_EQ(click({1}), "bac");  // "/B" and "/b" are equal without regard to case
+    Model().AddRows({Found("d", "/a", 1, 9), Found("a", "/b", 1, 0)});
+    EXPECT_EQ(Names(Model()), "bdaac");  // the second "a" came later
+    EXPECT_EQ(Selected(), QList<int>{2});
     EXPECT_EQ(Model().Row(2).location, "/B");
-    click(0);
-    click(0);
-    EXPECT_EQ(Names(), "dcbaa");  // equal names as they came, either way
+    EXPECT_EQ(click({0, 0}), "dcbaa");  // equal names as they came, either way
     EXPECT_EQ(Model().Row(3).location, "/B");
     m_prompter.Answer({P::kIdYes});
     m_dialog->OnNewQuery();
-    EXPECT_EQ(Model().rowCount(), 0);
-    EXPECT_EQ(header->sortIndicatorSection(), 0);
-    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(std::tuple(Model().rowCount(), header->sortIndicatorSection(),
+                         header->sortIndicatorOrder()),
+              std::tuple(0, 0, Qt::AscendingOrder));
 }
 
 // The list shows its selection only while it has the focus, and keeps it while its menu is open,
 // which Shift+F10 opens as the Menu key does; Enter opens the current row as a double-click does
 // and never reaches the window's Start; a heading dragged leaves the columns in their order.
 TEST_F(ResultsListTest, TheListMarksItsSelectionOnlyWithTheFocusAndKeepsItsColumns) {
-    Show({Found("a.txt"), Found("b.txt")});
+    Model().AddRows({Found("a.txt"), Found("b.txt")});
     QTreeView* list = List();
     Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
     list->setFocus();
@@ -180,7 +138,7 @@ TEST_F(ResultsListTest, TheListMarksItsSelectionOnlyWithTheFocusAndKeepsItsColum
     QTimer::singleShot(0, [&] {
         EXPECT_TRUE(menu->isVisible());
         EXPECT_EQ(list->palette().color(QPalette::Active, QPalette::Highlight), marked);
-        EXPECT_TRUE(list->selectionModel()->isRowSelected(1, {}));
+        EXPECT_EQ(Selected(), QList<int>{1});
         menu->close();
     });
     QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
@@ -208,16 +166,15 @@ TEST_F(ResultsListTest, TheListMarksItsSelectionOnlyWithTheFocusAndKeepsItsColum
 // A double-click and the right-click menu act on the rows selected, the first of them in the
 // list's order opened as the option says, by its own bytes when its name is not UTF-8: Open, the
 // first row's folder, every path copied; what does not open is named with the desktop's reason.
-// A right-click on a row not selected acts on that row; below the rows, on none.
+// A right-click on a row not selected acts on that row alone; below the rows, on none.
 TEST_F(ResultsListTest, ADoubleClickAndTheMenuActOnTheSelectedRowsByTheirOwnBytes) {
     const QByteArray odd(
         "/srv/sub/bad\xff"
         "name.txt");
-    Show({Found("c.txt", "/srv"), {QString::fromUtf8(odd.mid(9)), "/srv/sub", 1, {}, odd}});
+    const QString shown = QString::fromUtf8(odd);
+    Model().AddRows({Found("c.txt", "/srv"), {shown.mid(9), "/srv/sub", 1, {}, odd}});
     QMenu* menu = m_dialog->ResultsMenu();
-    const auto item = [&](const char* name) {
-        return menu->findChild<QAction*>(QString::fromLatin1(name));
-    };
+    const auto item = [&](const char* name) { return menu->findChild<QAction*>(name); };
     const auto enabled = [&] {  // of Open, Open Containing Folder and Copy Path
         emit menu->aboutToShow();
         QString states;
@@ -227,50 +184,43 @@ TEST_F(ResultsListTest, ADoubleClickAndTheMenuActOnTheSelectedRowsByTheirOwnByte
     };
     EXPECT_EQ(enabled(), "000");
     EXPECT_TRUE(menu->actions().contains(Menu(kCmdUndoLast)));
-    Select({1, 0});
+    Select(1);
+    Select(0);
     m_dialog->Options().m_strFileViewer = "my viewer";
     for (int action : {0, 1, 2, 5}) {
         m_dialog->Options().m_nDoubleClickAction = action;
         m_dialog->OnResultDblClk();
     }
-    const QString shown = QString::fromUtf8(odd);
-    EXPECT_EQ(m_shell.m_calls,
-              QStringList({"open " + shown, "start my viewer [" + shown + "] in /srv/sub",
-                           "start my viewer [" + shown + "] in /srv/sub"}));
-    EXPECT_EQ(m_shell.m_files, QByteArrayList({odd, odd, odd}));
+    const QString viewer = "start my viewer [" + shown + "] in /srv/sub";
+    EXPECT_EQ(m_shell.m_calls, QStringList({"open " + shown, viewer, viewer}));
+    EXPECT_EQ(m_shell.m_files, QByteArrayList(3, odd));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     m_dialog->Options().m_nDoubleClickAction = 0;
     EXPECT_EQ(enabled(), "011");  // no double-click action: nothing to open
     m_dialog->Options().m_nDoubleClickAction = 1;
     EXPECT_EQ(enabled(), "111");
     m_shell.m_files.clear();
-    item("open")->trigger();
-    item("openFolder")->trigger();
-    item("copyPath")->trigger();
+    for (const char* name : {"open", "openFolder", "copyPath"})
+        item(name)->trigger();
     EXPECT_EQ(m_shell.m_files, QByteArrayList({odd, "/srv/sub"}));
     const QMimeData* copied = QApplication::clipboard()->mimeData();
     ASSERT_NE(copied, nullptr);
     EXPECT_EQ(copied->data("text/plain"), odd + "\n/srv/c.txt");
     EXPECT_EQ(copied->data("text/uri-list"),
               "file:///srv/sub/bad%FFname.txt\r\nfile:///srv/c.txt\r\n");
-    m_shell.m_bDocumentOpens = m_shell.m_bProgramStarts = false;
-    m_shell.m_strFailure = "the desktop has no program set to open it";
+    m_shell.m_bDocumentOpens = false;
+    m_shell.m_strFailure = "it does not exist";
     item("open")->trigger();
     item("openFolder")->trigger();
-    m_dialog->Options().m_nDoubleClickAction = 2;
-    m_dialog->OnResultDblClk();
-    const QString told = ":\nthe desktop has no program set to open it.";
-    EXPECT_EQ(m_prompter.m_asked, QStringList({"Pellumar Search: Cannot open " + shown + told,
-                                               "Pellumar Search: Cannot open /srv/sub" + told,
-                                               "Pellumar Search: Cannot open " + shown + told}));
+    EXPECT_EQ(m_prompter.m_asked,
+              QStringList({"Pellumar Search: Cannot open " + shown + ":\nit does not exist.",
+                           "Pellumar Search: Cannot open /srv/sub:\nit does not exist."}));
 
-    List()->selectionModel()->select(
-        Model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Select(0, QItemSelectionModel::ClearAndSelect);
     m_dialog->OnResultsMenu(List()->visualRect(Model().index(1, 0)).center());
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
-    ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
-    EXPECT_EQ(List()->selectionModel()->selectedRows()[0].row(), 1);
+    EXPECT_EQ(Selected(), QList<int>{1});
     m_dialog->OnResultsMenu(QPoint(4, List()->viewport()->height() - 4));
     menu->hide();
     EXPECT_EQ(enabled(), "000");
@@ -298,10 +248,9 @@ TEST_F(ResultsListTest, AnEmptyResultSaysSo) {
     m_dialog->OnNewQuery();
     EXPECT_EQ(list->EmptyText(), "");
     EXPECT_EQ(inked(), 0);
-    Show({Found("a.txt")});
+    Model().AddRows({Found("a.txt")});
     m_dialog->OnSearchFinished();
     EXPECT_EQ(list->EmptyText(), "");
 }
 
-}  // namespace
 }  // namespace pellumar

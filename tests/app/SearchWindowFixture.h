@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -67,7 +66,7 @@ class WindowTest : public ::testing::Test {
     std::unique_ptr<CSearchDlg> m_dialog;
 };
 
-// The window open on an unconfirmed query, its store's log empty.
+// The window open on a query that is not confirmed, its store's log empty.
 class SearchWindowTest : public WindowTest {
   protected:
     void SetUp() override {
@@ -93,18 +92,14 @@ class SearchWindowTest : public WindowTest {
         m_sys.Before(test::Op::Open, [future = m_hold.get_future().share()] { future.wait(); });
     }
     void Release() { m_hold.set_value(); }
-    // Searches the whole tree for `text` only: started, held or waited for.
+    // Searches the whole tree for `text` only, and waits for the end, or holds it.
     void Search(const QString& text, bool held = false) {
         SearchOnly(true);
         Query(tree.Root(), "*.*", text);
-        if (held) {
+        if (held)
             Hold();
-            m_dialog->OnStart();
-        } else {
-            Run();
-        }
+        held ? m_dialog->OnStart() : Run();
     }
-    // Waits for the end of the search.
     bool Idle() {
         return QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000);
     }
@@ -113,17 +108,12 @@ class SearchWindowTest : public WindowTest {
         m_dialog->OnStart();
         ASSERT_TRUE(Idle());
     }
+    // Each row as "name in folder", the folder below the tree's root.
     QStringList Listed() const {
         QStringList rows;
         for (int i = 0; i < Model().rowCount(); ++i)
             rows << Model().Row(i).name + " in " + Model().Row(i).location.mid(tree.Root().size());
         return rows;
-    }
-    bool LogHas(const std::string& prefix) const {
-        for (const std::string& line : m_store.Log())
-            if (line.rfind(prefix, 0) == 0)
-                return true;
-        return false;
     }
 
     std::promise<void> m_hold;

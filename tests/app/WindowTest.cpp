@@ -3,58 +3,42 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
-#include <algorithm>
 
 #include "BusyAnimation.h"
 #include "SearchWindowFixture.h"
 
 namespace pellumar {
-namespace {
 
-// A first run shows the options as the program first comes; a stored option shows at the start
-// whatever the window's template says; each toggle flips its own option only, kept at the end.
-TEST_F(WindowTest, OptionsShowAtStartAsTheyAreStoredAndTogglesFlipTheirOwn) {
-    Open();
-    EXPECT_TRUE(Get<QCheckBox>(kIdSubfolders)->isChecked());
-    EXPECT_FALSE(Get<QCheckBox>(kIdSearchOnly)->isChecked());
-    for (int command : {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdHiddenFiles, kCmdKeepUndo})
-        EXPECT_TRUE(Menu(command)->isChecked()) << command;
-    EXPECT_FALSE(Menu(kCmdWantTab)->isChecked());
-    EXPECT_EQ(m_dialog->Options().m_nDoubleClickAction, 1);  // opened as the desktop does
-    EXPECT_EQ(m_dialog->Options().m_strFileViewer, "xdg-open");
-    Close();
-    m_store.WriteProfileInt("Options", "Ignore Case", 5);
-    m_store.WriteProfileInt("Options", "Search Only", 1);
-    m_store.WriteProfileInt("Options", "Include Subdirs", 7);
-    Open();
-    EXPECT_TRUE(Menu(kCmdIgnoreCase)->isChecked());
-    EXPECT_FALSE(Get(kIdReplaceText)->isEnabled());
-    EXPECT_FALSE(Get<QCheckBox>(kIdSubfolders)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(kIdSearchOnly)->isChecked());
-    QTest::mouseClick(Get(kIdSearchOnly), Qt::LeftButton);
-    EXPECT_TRUE(Get(kIdReplaceText)->isEnabled());
-    Menu(kCmdIgnoreCase)->trigger();
-    EXPECT_FALSE(Menu(kCmdIgnoreCase)->isChecked());
-    Menu(kCmdWantTab)->trigger();
-    EXPECT_TRUE(Menu(kCmdWantTab)->isChecked());
-    Close();
-    for (const auto& [key, value] : {std::pair{"Search Only", 0},
-                                     {"Include Subdirs", 0},
-                                     {"Ignore Case", 0},
-                                     {"Want Tab", 1},
-                                     {"Hidden Files", 1},
-                                     {"Search Confirmation", 1}})
-        EXPECT_EQ(m_store.GetProfileInt("Options", key, -1), value) << key;
-}
-
-// Closing keeps the columns' widths and the recent lists, written folders, then filters, then
-// the options; the next run shows the most recent folder and filter.
-TEST_F(WindowTest, ClosingKeepsColumnWidthsAndRecentListsWritingFoldersFiltersThenOptions) {
+// A first run shows the options as the program first comes. Every way of closing closes at once
+// when idle, keeping the columns' widths, the recent lists and the options, written folders,
+// then filters, then options; the next run shows them whatever the window's template says, the
+// most recent folder and filter in the boxes. Each toggle flips its own option only.
+TEST_F(WindowTest, ARunStartsFromWhatTheLastOneKept) {
+    const auto marks = [this] {  // the two check boxes, then the toggles of the Settings menu
+        QString shown;
+        for (int id : {kIdSubfolders, kIdSearchOnly})
+            shown += Get<QCheckBox>(id)->isChecked() ? '1' : '0';
+        shown += ' ';
+        for (int command :
+             {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdWantTab, kCmdHiddenFiles, kCmdKeepUndo})
+            shown += Menu(command)->isChecked() ? '1' : '0';
+        return shown + " " + Get<QComboBox>(kIdLookIn)->currentText() + "|" +
+               Get<QComboBox>(kIdFilter)->currentText();
+    };
+    const auto close = [this](const std::function<void()>& way) {
+        way();
+        EXPECT_FALSE(m_dialog->isVisible());
+        EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+        m_dialog.reset();
+    };
     m_store.WriteProfileString("Filters MRU", "filter1", "*.c");
     Open();
+    EXPECT_EQ(marks(), "10 11011 |*.c");
+    EXPECT_EQ(m_dialog->Options().m_nDoubleClickAction, 1);  // opened as the desktop does
+    EXPECT_EQ(m_dialog->Options().m_strFileViewer, "xdg-open");
     List()->header()->resizeSection(1, 222);
     m_store.ClearLog();
-    Close();
+    close([this] { QTest::keyClick(m_dialog.get(), Qt::Key_Escape); });
     const std::vector<std::string>& log = m_store.Log();
     const auto at = [&](const std::string& line) {
         return static_cast<std::size_t>(std::find(log.begin(), log.end(), line) - log.begin());
@@ -64,40 +48,42 @@ TEST_F(WindowTest, ClosingKeepsColumnWidthsAndRecentListsWritingFoldersFiltersTh
     ASSERT_EQ(log.size(), filters + 16);  // the filter, then the fourteen options
     EXPECT_EQ(log[filters + 1], "string Filters MRU/filter1=*.c");
     EXPECT_EQ(log[filters + 2], "int Options/Include Subdirs=1");
-    Open();
-    EXPECT_EQ(List()->header()->sectionSize(1), 222);
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "");
-    EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.c");
-    Close();
+
+    m_store.WriteProfileInt("Options", "Ignore Case", 5);
+    m_store.WriteProfileInt("Options", "Search Only", 1);
+    m_store.WriteProfileInt("Options", "Include Subdirs", 7);
     m_store.WriteProfileString("Look In Folders MRU", "dir1", "/srv/data");
     m_store.WriteProfileString("Look In Folders MRU", "dir2", "/home");
     m_store.WriteProfileString("Filters MRU", "filter1", "");
     m_store.WriteProfileString("Filters MRU", "filter2", "*.h");
     Open();
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "/srv/data");
+    EXPECT_EQ(marks(), "01 11011 /srv/data|*.h");
     EXPECT_EQ(Get<QComboBox>(kIdLookIn)->count(), 2);
-    EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.h");
+    EXPECT_EQ(List()->header()->sectionSize(1), 222);
+    EXPECT_FALSE(Get(kIdReplaceText)->isEnabled());
+    QTest::mouseClick(Get(kIdSearchOnly), Qt::LeftButton);
+    EXPECT_TRUE(Get(kIdReplaceText)->isEnabled());
+    Menu(kCmdIgnoreCase)->trigger();
+    Menu(kCmdWantTab)->trigger();
+    EXPECT_EQ(marks(), "00 01111 /srv/data|*.h");
+    close([this] { m_dialog->close(); });
+    for (const auto& [key, value] : {std::pair{"Search Only", 0},
+                                     {"Include Subdirs", 0},
+                                     {"Ignore Case", 0},
+                                     {"Want Tab", 1},
+                                     {"Hidden Files", 1},
+                                     {"Search Confirmation", 1}})
+        EXPECT_EQ(m_store.GetProfileInt("Options", key, -1), value) << key;
+    Open();
+    close([this] { Menu(kCmdClose)->trigger(); });
+    Open();
+    close([this] { QTest::mouseClick(Get(kIdOk), Qt::LeftButton); });
 }
 
-TEST_F(WindowTest, EveryWayOfClosingClosesAtOnceWhenIdle) {
-    const std::vector<std::function<void(CSearchDlg&)>> ways = {
-        [](CSearchDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); },
-        [](CSearchDlg& d) { d.close(); },
-        [this](CSearchDlg&) { Menu(kCmdClose)->trigger(); },
-        [this](CSearchDlg&) { QTest::mouseClick(Get(kIdOk), Qt::LeftButton); },
-    };
-    for (const auto& way : ways) {
-        CSearchDlg& dialog = Open();
-        way(dialog);
-        EXPECT_FALSE(dialog.isVisible());
-        EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    }
-}
-
-// The query page's controls lie on the tab control without overlapping, but for the text boxes
-// in their group boxes; the buttons lie beside it. The results page shows only the list with the
-// line that tells of the run under it; the query page all but those two.
-TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlapsAndTheResultsPageShowsOnlyTheList) {
+// The query page's controls lie on the tab control, the buttons beside it. The results page
+// shows only the list with the line that tells of the run under it; the query page all but those
+// two; the buttons stay.
+TEST_F(WindowTest, TheResultsPageShowsOnlyTheListAndTheQueryPageAllElse) {
     CSearchDlg& dialog = Open();
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -112,26 +98,11 @@ TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlapsAndTheResultsPageSh
                 controls << control;
         return controls;
     };
-    const auto holds = [&](QWidget* group, QWidget* box) {
-        return (group == Get(kIdSearchGroup) && box == Get(kIdSearchText)) ||
-               (group == Get(kIdReplaceGroup) && box == Get(kIdReplaceText));
-    };
     const QList<QWidget*> query = shown(true), beside = shown(false);
-    EXPECT_GE(query.size(), 10);
-    for (QWidget* a : query)
-        for (QWidget* b : query)
-            if (a != b && !holds(a, b) && !holds(b, a)) {
-                EXPECT_FALSE(a->geometry().intersects(b->geometry()))
-                    << a->objectName().toStdString() << " " << b->objectName().toStdString();
-            }
+    EXPECT_EQ(query.size(), 11);
     EXPECT_EQ(beside.size(), 5);
-    for (QWidget* control : beside) {
-        EXPECT_TRUE(tabs->parentWidget()->rect().contains(control->geometry()));
+    for (QWidget* control : beside)
         EXPECT_GT(control->x(), tab.right());
-    }
-    EXPECT_LT(Get(kIdStart)->y(), Get(kIdStop)->y());
-    EXPECT_LT(Get(kIdAnimation)->y(), Get(kIdOk)->y());
-    EXPECT_LT(Get(kIdSearchText)->y(), Get(kIdReplaceText)->y());
     tabs->setCurrentIndex(kPageResults);
     EXPECT_EQ(shown(true), (QList<QWidget*>{List(), Get(kIdSummary)}));
     EXPECT_EQ(shown(false), beside);
@@ -146,17 +117,39 @@ TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlapsAndTheResultsPageSh
 }
 
 // Alt and a label's letter reach its control: Alt+Y enables the replace box before the Alt+R
-// that follows at once reaches it. Tab in a text box moves on, or with the setting types a tab.
-TEST_F(WindowTest, MnemonicsAndTheTabSettingReachTheTextBoxes) {
+// that follows at once reaches it. Tab in a text box moves the focus on and Shift+Tab back; with
+// the setting, asked at every key, they type a tab in place of the selection, one step to undo.
+TEST_F(WindowTest, MnemonicsAndTheTabKeyReachTheTextBoxes) {
     Open();
+    auto* search = Get<QPlainTextEdit>(kIdSearchText);
+    const auto key = [](Qt::Key pressed, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), pressed, modifiers);
+        return QApplication::focusWidget();
+    };
     QTest::keyClick(m_dialog.get(), Qt::Key_E, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), Get(kIdSearchText));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(Get<QPlainTextEdit>(kIdSearchText)->toPlainText(), "");
-    QTest::keyClick(m_dialog.get(), Qt::Key_E, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), search);
+    search->setPlainText("abcdef");
+    EXPECT_NE(key(Qt::Key_Tab), search);
+    EXPECT_EQ(key(Qt::Key_Backtab, Qt::ShiftModifier), search);
+    EXPECT_NE(key(Qt::Key_Backtab, Qt::ShiftModifier), search);
+    EXPECT_EQ(key(Qt::Key_Tab), search);
     Menu(kCmdWantTab)->trigger();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(Get<QPlainTextEdit>(kIdSearchText)->toPlainText(), "\t");
+    QTextCursor cursor = search->textCursor();
+    cursor.setPosition(1);
+    cursor.setPosition(4, QTextCursor::KeepAnchor);
+    search->setTextCursor(cursor);
+    EXPECT_EQ(key(Qt::Key_Tab), search);
+    EXPECT_EQ(key(Qt::Key_Backtab, Qt::ShiftModifier), search);
+    EXPECT_EQ(search->toPlainText(), "a\t\tef");
+    search->undo();
+    search->undo();
+    EXPECT_EQ(search->toPlainText(), "abcdef");
+    key(Qt::Key_End);
+    key(Qt::Key_Tab);
+    key(Qt::Key_Return);
+    Menu(kCmdWantTab)->trigger();
+    EXPECT_NE(key(Qt::Key_Tab), search);
+    EXPECT_EQ(search->toPlainText(), "abcdef\t\n");
     QTest::keyClick(m_dialog.get(), Qt::Key_T, Qt::AltModifier);
     EXPECT_TRUE(Get(kIdFilter)->hasFocus());
     Get<QCheckBox>(kIdSearchOnly)->setChecked(true);
@@ -181,8 +174,6 @@ TEST(PlacementTest, TheWindowOpensWhollyOnTheScreenInItsMiddle) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     const QRect area = dialog.screen()->availableGeometry();
     const QRect frame = dialog.frameGeometry();
-    ASSERT_LE(frame.width(), area.width());
-    ASSERT_LE(frame.height(), area.height());
     EXPECT_TRUE(area.contains(frame))
         << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << " on "
         << area.width() << "x" << area.height();
@@ -192,5 +183,4 @@ TEST(PlacementTest, TheWindowOpensWhollyOnTheScreenInItsMiddle) {
     EXPECT_LE(std::abs(frame.center().y() - area.center().y()), titleBar / 2 + 1);
 }
 
-}  // namespace
 }  // namespace pellumar
