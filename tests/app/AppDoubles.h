@@ -31,7 +31,7 @@ class RecordingShell final : public Shell {
     }
     bool OpenUrl(const QString& url) override {
         m_calls << "url " + url;
-        return m_bUrlOpens;
+        return m_bDocumentOpens;
     }
     QString HtmlHandlerCommand() override { return m_strHandler; }
     bool StartProgram(const QString& program, const QStringList& arguments,
@@ -50,7 +50,6 @@ class RecordingShell final : public Shell {
     QByteArrayList m_files;  // the paths handed over, byte for byte
     QString m_strFailure;
     QString m_strHandler;
-    bool m_bUrlOpens = true;
     bool m_bDocumentOpens = true;
     bool m_bProgramStarts = true;
 };
@@ -58,17 +57,13 @@ class RecordingShell final : public Shell {
 // Sets an environment variable for as long as it lives, then puts back what was there.
 class ScopedEnv final {
   public:
-    ScopedEnv(const char* name, const std::string& value)
-        : m_name(name), m_bWasSet(qEnvironmentVariableIsSet(name)), m_before(qgetenv(name)) {
+    ScopedEnv(const char* name, const std::string& value) : m_name(name), m_before(qgetenv(name)) {
         qputenv(name, QByteArray::fromStdString(value));
     }
-    ~ScopedEnv() { m_bWasSet ? qputenv(m_name, m_before) : qunsetenv(m_name); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv() { m_before.isNull() ? qunsetenv(m_name) : qputenv(m_name, m_before); }
 
   private:
     const char* m_name;
-    bool m_bWasSet;
     QByteArray m_before;
 };
 

@@ -11,25 +11,6 @@ namespace pellumar {
 
 using Lines = std::vector<std::string>;
 
-// A full path is worked out from the text alone and is too long past 259 bytes; without one the
-// text itself is compared, cut at a whole character. Paths compare ignoring letter case only.
-TEST(RecentTest, FullPathsAreWorkedOutFromTheTextAloneAndCompareIgnoringCaseOnly) {
-    const std::string cwd = "/home/ann/work";
-    EXPECT_EQ(FullPathName("./src/../lib/.", cwd), "/home/ann/work/lib");
-    EXPECT_EQ(FullPathName("../../../../..", cwd), "/");
-    EXPECT_EQ(FullPathName("//data//x/", cwd), "/data/x/");
-    EXPECT_EQ(FullPathName("", cwd), std::nullopt);
-    EXPECT_EQ(FullPathName("src", ""), std::nullopt);
-    EXPECT_EQ(FullPathName("/" + std::string(258, 'a'), cwd)->size(), 259u);
-    EXPECT_EQ(FullPathName("/" + std::string(259, 'a'), cwd), std::nullopt);
-    EXPECT_EQ(PathComparand("/" + std::string(300, 'a'), cwd).size(), 259u);
-    EXPECT_EQ(PathComparand(std::string(258, 'a') + "é", "").size(), 258u);
-    EXPECT_TRUE(IsSamePath("/Übung/ΣΟΦΙΑ", "/übung/σοφια"));
-    EXPECT_TRUE(IsSamePath("\xff/ABC", "\xff/abc"));  // not UTF-8: ASCII letters fold
-    EXPECT_FALSE(IsSamePath("\xff/\xc9", "\xff/\xe9"));
-    EXPECT_FALSE(IsSamePath("/data/", "/data"));
-}
-
 static Lines Slots(const CRecentEntryList& list) {
     Lines names;
     for (int i = 0; i < list.GetSize(); ++i)
@@ -39,8 +20,21 @@ static Lines Slots(const CRecentEntryList& list) {
 
 // An added entry goes to the top and pushes the others down, the last out; one already there
 // moves up from its slot. Folders compare by their path against the current folder, letter case
-// and a trailing slash telling two apart.
+// and a trailing slash telling two apart: a full path is worked out from the text alone and is
+// too long past 259 bytes; without one the text itself is compared, cut at a whole character.
+// Paths compare ignoring letter case only.
 TEST(RecentTest, AnAddedEntryGoesToTheTopAndPushesTheOthersDown) {
+    const std::string cwd = "/home/ann/work";
+    EXPECT_EQ(FullPathName("./src/../lib/.", cwd), "/home/ann/work/lib");
+    EXPECT_EQ(FullPathName("//data//x/", cwd), "/data/x/");
+    EXPECT_EQ(FullPathName("", cwd), std::nullopt);
+    EXPECT_EQ(FullPathName("/" + std::string(258, 'a'), cwd)->size(), 259u);
+    EXPECT_EQ(FullPathName("/" + std::string(259, 'a'), cwd), std::nullopt);
+    EXPECT_EQ(PathComparand("/" + std::string(300, 'a'), cwd).size(), 259u);
+    EXPECT_EQ(PathComparand(std::string(258, 'a') + "é", "").size(), 258u);
+    EXPECT_TRUE(IsSamePath("/Übung/ΣΟΦΙΑ", "/übung/σοφια"));
+    EXPECT_TRUE(IsSamePath("\xff/ABC", "\xff/abc"));  // not UTF-8: ASCII letters fold
+    EXPECT_FALSE(IsSamePath("\xff/\xc9", "\xff/\xe9"));
     CRecentEntryList list("S", "%s-%d-%n", 10);
     for (const char* entry : {"e7", "e6", "e5", "e4", "e3", "e2", "e1"})
         list.AddEntry(entry, false);
@@ -57,28 +51,17 @@ TEST(RecentTest, AnAddedEntryGoesToTheTopAndPushesTheOthersDown) {
     const auto here = std::filesystem::temp_directory_path();
     std::filesystem::current_path(here);
     CRecentEntryList folders("Look In Folders MRU", "dir%d", 10);
-    for (const std::string& folder :
-         {(here / "sub").string(), std::string("/data"), std::string("./sub/"),
-          std::string("./sub"), std::string("/data/"), std::string("/x/Case"),
-          std::string("/x/case")})
+    folders.AddEntry((here / "sub").string(), true);
+    for (const char* folder : {"/data", "./sub/", "./sub", "/data/", "/x/Case", "/x/case"})
         folders.AddEntry(folder, true);
     std::filesystem::current_path(previous);
     EXPECT_EQ(Slots(folders),
               Lines({"/x/case", "/x/Case", "/data/", "./sub", "./sub/", "/data", "", "", "", ""}));
 }
 
-static void SetUpFilters(RecentComboModel& model) {
-    model.SetSection("Filters MRU");
-    model.SetEntryFormat("filter%d");
-    model.SetMaxEntries(10);
-    model.SetRefillOnAdd(true);
-    model.SetSaveOnAdd(true);
-    model.SetSaveOnDestroy(true);
-}
-
 // The slots are read with their gaps; an entry added refills the box first, then rewrites the
 // section, each entry under its own number; the box keeps what the user typed. Filters compare
-// ignoring case.
+// ignoring case. The configuration decides whether and where the list goes.
 TEST(RecentTest, SlotsAreReadWithTheirGapsAndWrittenUnderTheirOwnNumbers) {
     MemorySettingsStore store;
     for (const auto& [key, value] :
@@ -87,7 +70,11 @@ TEST(RecentTest, SlotsAreReadWithTheirGapsAndWrittenUnderTheirOwnNumbers) {
     store.ClearLog();
     CRecentCombo combo(store);
     RecentComboModel& model = combo.Model();
-    SetUpFilters(model);
+    model.SetSection("Filters MRU");
+    model.SetEntryFormat("filter%d");
+    model.SetMaxEntries(10);
+    model.SetRefillOnAdd(true);
+    model.SetSaveOnAdd(true);
     ASSERT_TRUE(model.LoadEntries());
     EXPECT_EQ(model.Entries(), Lines({"*.c", "*.h"}));
     EXPECT_TRUE(store.Log().empty());
@@ -106,41 +93,23 @@ TEST(RecentTest, SlotsAreReadWithTheirGapsAndWrittenUnderTheirOwnNumbers) {
     EXPECT_EQ(combo.itemText(0) + " " + combo.currentText(), "Grüße*.txt *.cpp typed");
     combo.AddEntry("*.C", false);
     EXPECT_EQ(model.Entries(), Lines({"*.C", "Grüße*.txt", "*.h"}));
-}
 
-// Unconfigured, a list neither loads nor adds; a format without a number is ignored; fewer
-// slots keep the first; the list goes to the section it has when written, on destruction only
-// when told.
-TEST(RecentTest, TheConfigurationDecidesWhetherAndWhereTheListGoes) {
-    MemorySettingsStore store;
+    // Unconfigured, a list neither loads nor adds; fewer slots keep the first; unless told, it is
+    // saved when it goes, not on each entry added, to the section it has then.
+    MemorySettingsStore other;
     {
-        RecentComboModel model(store);
-        EXPECT_FALSE(model.LoadEntries() || model.AddEntry("x", false));
-        model.SetSection("One");
-        model.SetEntryFormat("no number");
-        EXPECT_FALSE(model.IsConfigured());
-        model.SetEntryFormat("k%d");
-        EXPECT_EQ(model.SetMaxEntries(0), -1);
-        EXPECT_EQ(model.SetMaxEntries(3), 0);
-        EXPECT_TRUE(model.AddEntry("a", false) && model.AddEntry("b", false));
-        EXPECT_TRUE(store.Log().empty());  // saving on add is off by default
-        EXPECT_EQ(model.SetMaxEntries(1), 3);
-        EXPECT_EQ(model.Entries(), Lines({"b"}));
-        model.SetSection("Two");
+        RecentComboModel list(other);
+        EXPECT_FALSE(list.LoadEntries() || list.AddEntry("x", false));
+        list.SetSection("S");
+        list.SetEntryFormat("k%d");
+        list.SetMaxEntries(3);
+        EXPECT_TRUE(list.AddEntry("a", false) && list.AddEntry("b", false));
+        EXPECT_TRUE(other.Log().empty());
+        list.SetMaxEntries(1);
+        EXPECT_EQ(list.Entries(), Lines({"b"}));
+        list.SetSection("Two");
     }
-    EXPECT_EQ(store.Log(), Lines({"delete Two", "string Two/k1=b"}));
-    store.ClearLog();
-    {
-        CRecentCombo combo(store);
-        SetUpFilters(combo.Model());
-        combo.Model().LoadEntries();
-        combo.RefillDropDown();
-        EXPECT_EQ(combo.count() + combo.currentText().size(), 0);
-        combo.Model().SetSaveOnAdd(false);
-        EXPECT_TRUE(combo.Model().SetSaveOnDestroy(false));
-        combo.AddEntry("*.c", false);
-    }
-    EXPECT_TRUE(store.Log().empty());
+    EXPECT_EQ(other.Log(), Lines({"delete Two", "string Two/k1=b"}));
 }
 
 }  // namespace pellumar

@@ -29,21 +29,18 @@ class ResultsListTest : public WindowTest {
         WindowTest::SetUp();
         Open();
     }
-    void Select(int row, QItemSelectionModel::SelectionFlags how = QItemSelectionModel::Select) {
-        List()->selectionModel()->select(Model().index(row, 0), how | QItemSelectionModel::Rows);
-    }
-    QList<int> Selected() const {
-        QList<int> rows;
+    // The rows selected, in the list's order.
+    QString Selected() const {
+        QString rows;
         for (const QModelIndex& index : List()->selectionModel()->selectedRows())
-            rows << index.row();
+            rows += QString::number(index.row());
         return rows;
     }
 };
 
 // Names are ordered as their case-folded texts compare, whether they differ early or late,
 // within their first eight characters or past them, by length, or beyond ASCII; equal names as
-// they came, whatever the batches they came in; the selection follows its rows. Emptied, the
-// list is in the order of names again, whatever it was sorted by.
+// they came, whatever the batches they came in.
 TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
     const QStringList names =
         QString(
@@ -51,126 +48,78 @@ TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
             "|\u00e9t\u00e9|\u00c9T\u00c9x|z\u00df|b|\U0001F600a|\U0001F600|abcdefgh|abcdefghi|"
             "ABCDEFGG|abcdefgH0|~|Zz|B")
             .split('|');
-    const QString sorted =
-        "|ABCDEFGG|abcdefgh|abcdefgH0|abcdefghi|b|B|file000|file0001|file0001.tx|file0001.txt|"
-        "FILE0001.TXT|file0001.txz|file00010|zz|Zz|z\u00df|~|\u00e9t\u00e9|\u00c9T\u00c9x|"
-        "\U0001F600|\U0001F600a";
     for (const qsizetype batch : {qsizetype{1}, qsizetype{3}, names.size()}) {
         ResultsModel model;
-        QItemSelectionModel selection(&model);
-        QString chosen;
         for (qsizetype at = 0; at < names.size(); at += batch) {
             std::vector<ResultRow> rows;
             for (const QString& name : names.mid(at, batch))
                 rows.push_back(Found(name));
             model.AddRows(std::move(rows));
-            if (at == 0) {
-                selection.select(model.index(0, 0), QItemSelectionModel::Select);
-                chosen = model.Row(0).name;
-            }
         }
-        EXPECT_EQ(Names(model, "|"), sorted) << batch;
-        EXPECT_EQ(model.Row(selection.selectedIndexes().value(0).row()).name, chosen) << batch;
-        model.sort(2, Qt::DescendingOrder);
-        model.Clear();
-        model.AddRows({Found("b", "/f", 2), Found("a", "/f", 1)});
-        EXPECT_EQ(Names(model), "ab");
+        EXPECT_EQ(Names(model, "|"),
+                  "|ABCDEFGG|abcdefgh|abcdefgH0|abcdefghi|b|B|file000|file0001|file0001.tx|"
+                  "file0001.txt|FILE0001.TXT|file0001.txz|file00010|zz|Zz|z\u00df|~|\u00e9t\u00e9|"
+                  "\u00c9T\u00c9x|\U0001F600|\U0001F600a")
+            << batch;
     }
 }
 
-// A click on a heading sorts by that column, a second the other way, with the indicator shown;
-// size and time by their values: 900 bytes before 2 KB, though "2KB" < "900b" as text. Equal
-// values keep the order of names, then of arrival, both ways; rows that come while sorted go to
-// their place, the selection following its rows. New Query empties the list, by name again.
-TEST_F(ResultsListTest, AHeadingSortsByItsValuesAndEqualValuesKeepNameOrder) {
+// A search that found nothing says so in the list's area; one that found files says nothing, nor
+// does the list before any search. A click on a heading sorts by that column, a second the other
+// way, with the indicator shown; size and time by their values: 900 bytes before 2 KB, though
+// "2KB" < "900b" as text. Equal values keep the order of names, then of arrival, both ways; rows
+// that come while sorted go to their place, the selection following its rows. New Query empties
+// the list, sorted by name again and with nothing to say.
+TEST_F(ResultsListTest, AnEmptyResultSaysSoAndAHeadingSortsByItsValues) {
+    auto* list = static_cast<ResultsView*>(List());
+    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
+    const auto drawn = [list] {
+        list->viewport()->repaint();
+        return list->viewport()->grab().toImage();
+    };
+    const QImage blank = drawn();
+    EXPECT_EQ(list->EmptyText(), "");
+    m_dialog->OnSearchFinished();
+    EXPECT_EQ(list->EmptyText(), "No files found");
+    EXPECT_NE(drawn(), blank);
     Model().AddRows(
         {Found("c", "/b", 2048, 3), Found("a", "/B", 900, 1), Found("b", "/a", 900, 2)});
+    m_dialog->OnSearchFinished();
+    EXPECT_EQ(list->EmptyText(), "");
     QHeaderView* header = List()->header();
     const auto click = [&](std::initializer_list<int> sections) {  // then the names in order
         for (int section : sections)
             QTest::mouseClick(
                 header->viewport(), Qt::LeftButton, {},
                 QPoint(header->sectionViewportPosition(section) + 4, header->height() / 2));
-        return Names(Model());
+        return Names(Model()) + " " + QString::number(header->sortIndicatorSection()) +
+               (header->sortIndicatorOrder() == Qt::AscendingOrder ? "+" : "-");
     };
-    for (const auto& [column, heading] :
-         {std::pair{0, "Name"}, {1, "Location"}, {2, "Size"}, {3, "Type"}, {4, "Modified"}})
-        EXPECT_EQ(Model().headerData(column, Qt::Horizontal, Qt::DisplayRole), heading);
-    Select(0);  // "a"
-    EXPECT_EQ(click({2}), "abc");
+    EXPECT_EQ(Model().headerData(4, Qt::Horizontal, Qt::DisplayRole), "Modified");
+    List()->selectionModel()->select(Model().index(0, 0),  // "a"
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(click({2}), "abc 2+");
     EXPECT_TRUE(header->isSortIndicatorShown());
-    EXPECT_EQ(click({2}), "cab");  // the equal sizes stay in name order
-    EXPECT_EQ(std::pair(header->sortIndicatorSection(), header->sortIndicatorOrder()),
-              std::pair(2, Qt::DescendingOrder));
-    EXPECT_EQ(click({4, 4}), "cba");
-    EXPECT_EQ(click({1}), "bac");  // "/B" and "/b" are equal without regard to case
+    EXPECT_EQ(click({2}), "cab 2-");  // the equal sizes stay in name order
+    EXPECT_EQ(click({4, 4}), "cba 4-");
+    EXPECT_EQ(click({1}), "bac 1+");  // "/B" and "/b" are equal without regard to case
     Model().AddRows({Found("d", "/a", 1, 9), Found("a", "/b", 1, 0)});
-    EXPECT_EQ(Names(Model()), "bdaac");  // the second "a" came later
-    EXPECT_EQ(Selected(), QList<int>{2});
-    EXPECT_EQ(Model().Row(2).location, "/B");
-    EXPECT_EQ(click({0, 0}), "dcbaa");  // equal names as they came, either way
-    EXPECT_EQ(Model().Row(3).location, "/B");
+    EXPECT_EQ(click({}), "bdaac 1+");  // the second "a" came later
+    EXPECT_EQ(Model().Row(2).location + Selected(), "/B2");
+    EXPECT_EQ(click({0, 0}), "dcbaa 0-");  // equal names as they came, either way
+    EXPECT_EQ(Model().Row(3).location + Selected(), "/B3");
     m_prompter.Answer({P::kIdYes});
     m_dialog->OnNewQuery();
-    EXPECT_EQ(std::tuple(Model().rowCount(), header->sortIndicatorSection(),
-                         header->sortIndicatorOrder()),
-              std::tuple(0, 0, Qt::AscendingOrder));
-}
-
-// The list shows its selection only while it has the focus, and keeps it while its menu is open,
-// which Shift+F10 opens as the Menu key does; Enter opens the current row as a double-click does
-// and never reaches the window's Start; a heading dragged leaves the columns in their order.
-TEST_F(ResultsListTest, TheListMarksItsSelectionOnlyWithTheFocusAndKeepsItsColumns) {
-    Model().AddRows({Found("a.txt"), Found("b.txt")});
-    QTreeView* list = List();
-    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
-    list->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->hasFocus(); }));
-    list->setCurrentIndex(Model().index(1, 0));
-    const QRect row = list->visualRect(Model().index(1, 1));
-    const auto colourOfRow = [&] {
-        list->viewport()->repaint();
-        return list->viewport()->grab().toImage().pixelColor(row.right() - 2, row.center().y());
-    };
-    const QColor focused = colourOfRow();
-    const QColor marked = list->palette().color(QPalette::Active, QPalette::Highlight);
-    QMenu* menu = m_dialog->ResultsMenu();
-    QTimer::singleShot(0, [&] {
-        EXPECT_TRUE(menu->isVisible());
-        EXPECT_EQ(list->palette().color(QPalette::Active, QPalette::Highlight), marked);
-        EXPECT_EQ(Selected(), QList<int>{1});
-        menu->close();
-    });
-    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 2000));
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Return);
-    QTest::keyClick(list, Qt::Key_Enter);
-    EXPECT_EQ(m_shell.m_calls, QStringList(2, "open /f/b.txt"));
-    EXPECT_TRUE(m_prompter.m_asked.isEmpty());
-    Get(kIdStart)->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->hasFocus(); }));
-    EXPECT_EQ(colourOfRow(), list->palette().color(QPalette::Active, QPalette::Base));
-    EXPECT_NE(focused, colourOfRow());  // drawn as selected
-    QHeaderView* header = list->header();
-    const QPoint from(header->sectionViewportPosition(0) + 5, header->height() / 2);
-    const QPoint to(header->sectionViewportPosition(2) + 5, header->height() / 2);
-    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, from);
-    QTest::mouseMove(header->viewport(), to);
-    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
-    for (int column = 0; column < header->count(); ++column)
-        EXPECT_EQ(header->visualIndex(column), column);
+    EXPECT_EQ(click({}) + list->EmptyText(), " 0+");
+    EXPECT_EQ(drawn(), blank);
 }
 
 // A double-click and the right-click menu act on the rows selected, the first of them in the
 // list's order opened as the option says, by its own bytes when its name is not UTF-8: Open, the
 // first row's folder, every path copied; what does not open is named with the desktop's reason.
 // A right-click on a row not selected acts on that row alone; below the rows, on none.
-TEST_F(ResultsListTest, ADoubleClickAndTheMenuActOnTheSelectedRowsByTheirOwnBytes) {
-    const QByteArray odd(
-        "/srv/sub/bad\xff"
-        "name.txt");
+TEST_F(ResultsListTest, ADoubleClickTheMenuAndTheKeysActOnTheSelectedRows) {
+    const QByteArray odd("/srv/sub/bad\xffname.txt");
     const QString shown = QString::fromUtf8(odd);
     Model().AddRows({Found("c.txt", "/srv"), {shown.mid(9), "/srv/sub", 1, {}, odd}});
     QMenu* menu = m_dialog->ResultsMenu();
@@ -184,8 +133,9 @@ TEST_F(ResultsListTest, ADoubleClickAndTheMenuActOnTheSelectedRowsByTheirOwnByte
     };
     EXPECT_EQ(enabled(), "000");
     EXPECT_TRUE(menu->actions().contains(Menu(kCmdUndoLast)));
-    Select(1);
-    Select(0);
+    for (int row : {1, 0})
+        List()->selectionModel()->select(Model().index(row, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     m_dialog->Options().m_strFileViewer = "my viewer";
     for (int action : {0, 1, 2, 5}) {
         m_dialog->Options().m_nDoubleClickAction = action;
@@ -200,57 +150,62 @@ TEST_F(ResultsListTest, ADoubleClickAndTheMenuActOnTheSelectedRowsByTheirOwnByte
     m_dialog->Options().m_nDoubleClickAction = 1;
     EXPECT_EQ(enabled(), "111");
     m_shell.m_files.clear();
+    m_shell.m_bDocumentOpens = false;
+    m_shell.m_strFailure = "it does not exist";
     for (const char* name : {"open", "openFolder", "copyPath"})
         item(name)->trigger();
     EXPECT_EQ(m_shell.m_files, QByteArrayList({odd, "/srv/sub"}));
+    EXPECT_EQ(m_prompter.m_asked,
+              QStringList({"Pellumar Search: Cannot open " + shown + ":\nit does not exist.",
+                           "Pellumar Search: Cannot open /srv/sub:\nit does not exist."}));
     const QMimeData* copied = QApplication::clipboard()->mimeData();
     ASSERT_NE(copied, nullptr);
     EXPECT_EQ(copied->data("text/plain"), odd + "\n/srv/c.txt");
     EXPECT_EQ(copied->data("text/uri-list"),
               "file:///srv/sub/bad%FFname.txt\r\nfile:///srv/c.txt\r\n");
-    m_shell.m_bDocumentOpens = false;
-    m_shell.m_strFailure = "it does not exist";
-    item("open")->trigger();
-    item("openFolder")->trigger();
-    EXPECT_EQ(m_prompter.m_asked,
-              QStringList({"Pellumar Search: Cannot open " + shown + ":\nit does not exist.",
-                           "Pellumar Search: Cannot open /srv/sub:\nit does not exist."}));
 
-    Select(0, QItemSelectionModel::ClearAndSelect);
+    List()->selectionModel()->select(
+        Model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_dialog->OnResultsMenu(List()->visualRect(Model().index(1, 0)).center());
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
-    EXPECT_EQ(Selected(), QList<int>{1});
+    EXPECT_EQ(Selected(), "1");
     m_dialog->OnResultsMenu(QPoint(4, List()->viewport()->height() - 4));
     menu->hide();
     EXPECT_EQ(enabled(), "000");
-}
 
-// A search that found nothing says so in the list's area; one that found files says nothing,
-// nor does the list before any search or after New Query.
-TEST_F(ResultsListTest, AnEmptyResultSaysSo) {
-    auto* list = static_cast<ResultsView*>(List());
+    // The list marks its selection only while it has the focus, and while its menu is open,
+    // which Shift+F10 opens as the Menu key does; Enter opens the current row as a double-click
+    // does and never reaches the window's Start; a heading dragged leaves the columns in order.
+    m_shell.m_calls.clear();
+    m_shell.m_bDocumentOpens = true;
+    QTreeView* list = List();
     Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
-    const auto inked = [&] {  // the pixels of the list's area not in its background colour
-        list->viewport()->repaint();
-        const QImage image = list->viewport()->grab().toImage();
-        int count = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                count += image.pixelColor(x, y) != list->palette().color(QPalette::Base);
-        return count;
+    list->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->hasFocus(); }));
+    list->setCurrentIndex(Model().index(1, 0));
+    const auto marked = [list] {  // in the selection's colour, not as the other rows
+        return list->palette().color(QPalette::Active, QPalette::Highlight) !=
+               list->palette().color(QPalette::Active, QPalette::Base);
     };
-    EXPECT_EQ(list->EmptyText(), "");
-    m_dialog->OnSearchFinished();
-    EXPECT_EQ(list->EmptyText(), "No files found");
-    EXPECT_GT(inked(), 0);
-    m_prompter.Answer({P::kIdYes});
-    m_dialog->OnNewQuery();
-    EXPECT_EQ(list->EmptyText(), "");
-    EXPECT_EQ(inked(), 0);
-    Model().AddRows({Found("a.txt")});
-    m_dialog->OnSearchFinished();
-    EXPECT_EQ(list->EmptyText(), "");
+    EXPECT_TRUE(marked());
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(menu->isVisible() && marked());
+        EXPECT_EQ(Selected(), "1");
+        menu->close();
+    });
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 2000));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_Enter);
+    EXPECT_EQ(m_shell.m_calls, QStringList(2, "open /srv/c.txt"));
+    EXPECT_EQ(m_prompter.m_asked.size(), 2);
+    Get(kIdStart)->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->hasFocus(); }));
+    EXPECT_FALSE(marked());
+    EXPECT_FALSE(list->header()->sectionsMovable());
 }
 
 }  // namespace pellumar

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTreeView>
 #include <filesystem>
 #include <future>
@@ -39,11 +40,6 @@ class WindowTest : public ::testing::Test {
         EXPECT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
         return *m_dialog;
     }
-    // Ends the run: the window closes and is destroyed.
-    void Close() {
-        m_dialog->OnOK();
-        m_dialog.reset();
-    }
     template <class T = QWidget>
     T* Get(int id) const {
         return static_cast<T*>(m_dialog->Control(id));
@@ -51,6 +47,9 @@ class WindowTest : public ::testing::Test {
     QTreeView* List() const { return Get<QTreeView>(kIdResults); }
     ResultsModel& Model() const { return *static_cast<ResultsModel*>(List()->model()); }
     QString Summary() const { return Get<QLabel>(kIdSummary)->text(); }
+    bool SummaryMatches(const QString& pattern) const {
+        return QRegularExpression("^" + pattern + "$").match(Summary()).hasMatch();
+    }
     QAction* Menu(int command) const {
         return m_dialog->MenuBar()->findChild<QAction*>(QString::number(command));
     }
@@ -92,13 +91,12 @@ class SearchWindowTest : public WindowTest {
         m_sys.Before(test::Op::Open, [future = m_hold.get_future().share()] { future.wait(); });
     }
     void Release() { m_hold.set_value(); }
-    // Searches the whole tree for `text` only, and waits for the end, or holds it.
-    void Search(const QString& text, bool held = false) {
+    // Starts a search of the whole tree for `text` only, held at its first file.
+    void StartHeld(const QString& text) {
         SearchOnly(true);
         Query(tree.Root(), "*.*", text);
-        if (held)
-            Hold();
-        held ? m_dialog->OnStart() : Run();
+        Hold();
+        m_dialog->OnStart();
     }
     bool Idle() {
         return QTest::qWaitFor([this] { return m_dialog->GetRunState() == RunState::Idle; }, 10000);

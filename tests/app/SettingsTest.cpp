@@ -9,32 +9,31 @@
 
 namespace pellumar {
 
+// A store of its own under the test run's XDG_CONFIG_HOME, starting empty.
+static std::unique_ptr<QtSettingsStore> FreshStore(const QString& application) {
+    QFile::remove(QtSettingsStore("KVT", application).Location());
+    return std::make_unique<QtSettingsStore>("KVT", application);
+}
+
 // The options of an earlier run, every one away from its first-run value, in the order that the
 // end of a run writes them: they are read as they are and written back the same, in that order;
 // a change waits for the end, so that a process killed before it starts with the old value again.
 TEST(SettingsTest, StoredOptionsAreReadAsTheyAreAndWrittenBackInOrderAtTheEnd) {
-    const std::vector<std::string> stored = {"int Options/Include Subdirs=0",
-                                             "int Options/Search Only=1",
-                                             "int Options/Search Confirmation=0",
-                                             "int Options/Hidden Files=0",
-                                             "int Options/Want Tab=1",
-                                             "int Options/Column One=121",
-                                             "int Options/Column Two=161",
-                                             "int Options/Column Three=43",
-                                             "int Options/Column Four=91",
-                                             "int Options/Column Five=121",
-                                             "int Options/Ignore Case=5",
-                                             "int Options/Double-Click Action=-3",
-                                             "int Options/Keep Undo Copies=0",
-                                             "string Options/File Viewer="};
+    const std::vector<std::string> earlier = {
+        "Include Subdirs=0", "Search Only=1",   "Search Confirmation=0", "Hidden Files=0",
+        "Want Tab=1",        "Column One=121",  "Column Two=161",        "Column Three=43",
+        "Column Four=91",    "Column Five=121", "Ignore Case=5",         "Double-Click Action=-3",
+        "Keep Undo Copies=0"};
     MemorySettingsStore store;
-    for (const std::string& line : stored) {
-        const std::size_t slash = line.find('/'), equals = line.find('=');
-        const std::string key = line.substr(slash + 1, equals - slash - 1);
-        const std::string value = line.substr(equals + 1);
-        line[0] == 'i' ? store.WriteProfileInt("Options", key, std::stoi(value))
-                       : store.WriteProfileString("Options", key.c_str(), value.c_str());
+    std::vector<std::string> stored;
+    for (const std::string& option : earlier) {
+        const std::size_t equals = option.find('=');
+        store.WriteProfileInt("Options", option.substr(0, equals),
+                              std::stoi(option.substr(equals + 1)));
+        stored.push_back("int Options/" + option);
     }
+    store.WriteProfileString("Options", "File Viewer", "");
+    stored.push_back("string Options/File Viewer=");
     store.ClearLog();
     {
         SearchOptions options(store);
@@ -53,44 +52,35 @@ TEST(SettingsTest, StoredOptionsAreReadAsTheyAreAndWrittenBackInOrderAtTheEnd) {
     }
     EXPECT_EQ(store.GetProfileInt("Options", "Ignore Case", 1), 0);
     EXPECT_EQ(store.GetProfileInt("Options", "Column One", 0), 120);
-}
 
-// A store of its own under the test run's XDG_CONFIG_HOME, starting empty.
-static std::unique_ptr<QtSettingsStore> FreshStore(const QString& application) {
-    QFile::remove(QtSettingsStore("KVT", application).Location());
-    return std::make_unique<QtSettingsStore>("KVT", application);
-}
-
-// Each executable name keeps its own configuration file, which keeps awkward texts as they are,
-// refuses what is not an integer, and deletes only what it is told.
-TEST(SettingsTest, TheDesktopStoreKeepsEachExecutablesOwnFile) {
-    EXPECT_EQ(QtSettingsStore::ApplicationNameFor("/usr/bin/PellumarSearch"), "PellumarSearch");
-    EXPECT_EQ(QtSettingsStore::ApplicationNameFor("C:/Tools/PellumarSearch.exe"), "PellumarSearch");
+    // Each executable name keeps its own configuration file, which keeps awkward texts as they
+    // are, refuses what is not an integer, and deletes only what it is told.
     EXPECT_EQ(QtSettingsStore::ApplicationNameFor("/opt/my.copy.exe"), "my.copy");
-    auto store = FreshStore("PellumarSearch");
-    EXPECT_EQ(store->Location(),
+    auto desktop = FreshStore("PellumarSearch");
+    EXPECT_EQ(desktop->Location(),
               qEnvironmentVariable("XDG_CONFIG_HOME") + "/KVT/PellumarSearch.conf");
-    store->WriteProfileInt("Options", "Want Tab", 1);
+    desktop->WriteProfileInt("Options", "Want Tab", 1);
     EXPECT_EQ(SearchOptions(*FreshStore("PellumarCopy")).m_bWantTab, 0);
 
     const std::vector<std::string> texts = {
         "a, b",       " leading and trailing ", "@Variant(x)", "semi;colon #hash",
         "quote\"s",   "back\\slash=equals",     "Grüße/日本",  "",
         "line\nbreak"};
-    store = FreshStore("Awkward");
+    desktop = FreshStore("Awkward");
     for (std::size_t i = 0; i < texts.size(); ++i)
-        store->WriteProfileString("S", ("t" + std::to_string(i)).c_str(), texts[i].c_str());
-    store->WriteProfileString("N", "big", "99999999999");
-    store->WriteProfileString("N", "word", "twelve");
-    store->WriteProfileInt("N", "negative", -5);
-    store->WriteProfileString("A", "one", "1");
-    store->WriteProfileString("A", "two", "2");
-    store->WriteProfileString("B", "one", "1");
-    store->WriteProfileString("A", "one", nullptr);
-    EXPECT_EQ(store->GetProfileString("A", "one", "gone") + store->GetProfileString("A", "two", ""),
-              "gone2");
-    store->WriteProfileString("A", nullptr, nullptr);
-    store.reset();
+        desktop->WriteProfileString("S", ("t" + std::to_string(i)).c_str(), texts[i].c_str());
+    desktop->WriteProfileString("N", "big", "99999999999");
+    desktop->WriteProfileString("N", "word", "twelve");
+    desktop->WriteProfileInt("N", "negative", -5);
+    desktop->WriteProfileString("A", "one", "1");
+    desktop->WriteProfileString("A", "two", "2");
+    desktop->WriteProfileString("B", "one", "1");
+    desktop->WriteProfileString("A", "one", nullptr);
+    EXPECT_EQ(
+        desktop->GetProfileString("A", "one", "gone") + desktop->GetProfileString("A", "two", ""),
+        "gone2");
+    desktop->WriteProfileString("A", nullptr, nullptr);
+    desktop.reset();
     QtSettingsStore reread("KVT", "Awkward");  // reads the file, not what the writer cached
     for (std::size_t i = 0; i < texts.size(); ++i)
         EXPECT_EQ(reread.GetProfileString("S", "t" + std::to_string(i), "missing"), texts[i]);
