@@ -15,7 +15,6 @@ namespace pellumar {
 TEST(RulesTest, PlainRulesOfTheWindow) {
     const PixelRect start = ToPixels(239, 7, 50, 14, {7, 16});
     EXPECT_EQ(std::tuple(start.x, start.y, start.width, start.height), std::tuple(418, 14, 88, 28));
-    EXPECT_EQ(DefaultColumnWidth(42, 9, 0), 63);
     EXPECT_EQ(DefaultColumnWidth(160, 7, 0), 187);
     EXPECT_EQ(DefaultColumnWidth(42, 7, 60), 60);
     const Spot spot = CentredSpot(0, 24, 640, 488, 900, 900);

@@ -40,7 +40,7 @@ TEST_F(RunToldTest, AReplacementSaysWhereAndHowAndWhatWentWrong) {
     };
     EXPECT_EQ(run(0, P::kIdNo), "abc defghijk|abc");
     EXPECT_EQ(
-        m_prompter.m_asked.last(),
+        Asked(),
         "Search confirmation: Are you sure you want to replace all occurences of 'abc' with "
         "'x'?\n\nIn the folder: " +
             Root() +
@@ -54,27 +54,25 @@ TEST_F(RunToldTest, AReplacementSaysWhereAndHowAndWhatWentWrong) {
     Get<QCheckBox>(kIdSubfolders)->setChecked(false);
     run(0, P::kIdNo);
     const QString where = "\n\nIn the folder: " + Root() + "/x\u240ay\nFiles named: *.txt";
-    EXPECT_TRUE(m_prompter.m_asked.last().endsWith("'x'?" + where));
+    EXPECT_TRUE(Asked().endsWith("'x'?" + where));
     SearchOnly(true);
     run(0, P::kIdNo);
-    EXPECT_EQ(m_prompter.m_asked.last(),
-              "Search confirmation: Are you sure you want to search for 'abc'?" + where);
+    EXPECT_EQ(Asked(), "Search confirmation: Are you sure you want to search for 'abc'?" + where);
     SearchOnly(false);
     m_dialog->Options().m_bSearchConfirmation = m_dialog->Options().m_bKeepUndo = 0;
 
     EXPECT_EQ(run(ENOSPC, P::kIdRetry), "x defghijk|x");
-    EXPECT_TRUE(m_prompter.m_asked.last().startsWith(
-        "The Ovandrizer: Search Error: Cannot open the temporary file ("));
-    EXPECT_TRUE(m_prompter.m_asked.last().contains("): The disk is full"));
-    EXPECT_EQ(Summary(), "Changed 2 files");
+    EXPECT_TRUE(
+        Asked().startsWith("The Ovandrizer: Search Error: Cannot open the temporary file ("));
+    EXPECT_TRUE(Asked().contains("): The disk is full"));
     const QString ignored = run(EACCES, P::kIdIgnore);
     const bool aLeft = ignored == "abc defghijk|x";
     EXPECT_TRUE(aLeft || ignored == "x defghijk|abc");
     const std::string changed = aLeft ? "b.txt" : "a.txt";
-    EXPECT_TRUE(m_prompter.m_asked.last().contains(
+    EXPECT_TRUE(Asked().contains(
         "\nFile being replaced: " +
         QString::fromStdString(tree.Path(folder + (aLeft ? "/a.txt\n" : "/b.txt\n")))));
-    EXPECT_TRUE(m_prompter.m_asked.last().endsWith("\nThe system said: Permission denied"));
+    EXPECT_TRUE(Asked().endsWith("\nThe system said: Permission denied"));
     ASSERT_EQ(Listed(), QStringList{QString::fromStdString(changed) + " in /" +
                                     QString::fromStdString(folder)});
     struct stat now {};
@@ -89,8 +87,8 @@ TEST_F(RunToldTest, AReplacementSaysWhereAndHowAndWhatWentWrong) {
     m_sys.Fail(Op::Fsync, EIO, 1);
     m_prompter.Answer({P::kIdCancel});
     Run();
-    EXPECT_TRUE(m_prompter.m_asked.last().contains("Cannot close the output file"));
-    EXPECT_TRUE(m_prompter.m_asked.last().contains("or Cancelit?\n"));
+    EXPECT_TRUE(Asked().contains("Cannot close the output file"));
+    EXPECT_TRUE(Asked().contains("or Cancelit?\n"));
 }
 
 // The desktop's own opener says why a file did not open: xdg-open missing, its exit status in

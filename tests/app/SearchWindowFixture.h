@@ -54,6 +54,7 @@ class WindowTest : public ::testing::Test {
         return m_dialog->MenuBar()->findChild<QAction*>(QString::number(command));
     }
     QString Root() const { return QString::fromStdString(tree.Root()); }
+    QString Asked() const { return m_prompter.m_asked.value(m_prompter.m_asked.size() - 1); }
 
     std::filesystem::path m_previousFolder = std::filesystem::current_path();
     test::TempTree tree;
