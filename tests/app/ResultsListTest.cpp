@@ -40,7 +40,7 @@ class ResultsListTest : public WindowTest {
 
 // Names are ordered as their case-folded texts compare, whether they differ early or late,
 // within their first eight characters or past them, by length, or beyond ASCII; equal names as
-// they came, whatever the batches they came in.
+// they came, whatever the batches they came in. Emptied, the list is by name again.
 TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
     const QStringList names =
         QString(
@@ -61,6 +61,9 @@ TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
                   "file0001.txt|FILE0001.TXT|file0001.txz|file00010|zz|Zz|z\u00df|~|\u00e9t\u00e9|"
                   "\u00c9T\u00c9x|\U0001F600|\U0001F600a")
             << batch;
+        model.sort(2, Qt::DescendingOrder);
+        model.Clear();
+        EXPECT_EQ(model.SortColumn(), 0);
     }
 }
 
