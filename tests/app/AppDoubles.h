@@ -1,17 +1,18 @@
 #pragma once
+// What the desktop program's tests share: the headers most of them use, and the doubles of the
+// prompts, the desktop and the environment.
+#include <gtest/gtest.h>
 
-#include <QString>
-#include <QStringList>
-#include <cstdlib>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
 #include <deque>
 #include <functional>
-#include <optional>
-#include <string>
+#include <ostream>
 
 #include "Prompter.h"
+#include "ResourceIds.h"
 #include "Shell.h"
-
-#include <ostream>
 
 // Texts in a failed expectation read as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -20,7 +21,7 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace pellumar::test {
 
-// Records what the program asks of the desktop.
+// Records what the program asks of the desktop, which does it or fails as told.
 class RecordingShell final : public Shell {
   public:
     bool OpenDocument(const QByteArray& path) override {
@@ -30,7 +31,7 @@ class RecordingShell final : public Shell {
     }
     bool OpenUrl(const QString& url) override {
         m_calls << "url " + url;
-        return m_bUrlOpens;
+        return m_bDocumentOpens;
     }
     QString HtmlHandlerCommand() override { return m_strHandler; }
     bool StartProgram(const QString& program, const QStringList& arguments,
@@ -40,44 +41,34 @@ class RecordingShell final : public Shell {
     }
     bool StartViewer(const QString& program, const QByteArray& file,
                      const QByteArray& folder) override {
-        m_calls << "start " + program + " [" + QString::fromUtf8(file) + "] in " +
-                       QString::fromUtf8(folder);
         m_files << file;
-        return m_bProgramStarts;
+        return StartProgram(program, {QString::fromUtf8(file)}, QString::fromUtf8(folder));
     }
     QString LastFailure() const override { return m_strFailure; }
+
     QStringList m_calls;
     QByteArrayList m_files;  // the paths handed over, byte for byte
     QString m_strFailure;
-    bool m_bUrlOpens = true;
+    QString m_strHandler;
     bool m_bDocumentOpens = true;
     bool m_bProgramStarts = true;
-    QString m_strHandler;
 };
 
 // Sets an environment variable for as long as it lives, then puts back what was there.
 class ScopedEnv final {
   public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* before = std::getenv(name))
-            m_before = before;
-        ::setenv(name, value.c_str(), 1);
+    ScopedEnv(const char* name, const std::string& value) : m_name(name), m_before(qgetenv(name)) {
+        qputenv(name, QByteArray::fromStdString(value));
     }
-    ~ScopedEnv() {
-        if (m_before)
-            ::setenv(m_name, m_before->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv() { m_before.isNull() ? qunsetenv(m_name) : qputenv(m_name, m_before); }
 
   private:
     const char* m_name;
-    std::optional<std::string> m_before;
+    QByteArray m_before;
 };
 
-// Answers the prompts from a script and records each as "caption: text".
+// Answers the prompts from a script, Cancel once it runs out, and records each as
+// "caption: text"; the folder and program chosen are given.
 class ScriptedPrompter final : public Prompter {
   public:
     void Answer(std::initializer_list<int> answers) { m_answers.insert(m_answers.end(), answers); }
@@ -98,10 +89,7 @@ class ScriptedPrompter final : public Prompter {
         m_asked << "choose: " + title + " at " + start;
         return m_folder;
     }
-    QString ChooseProgram(QWidget*) override {
-        m_asked << "choose a program";
-        return m_program;
-    }
+    QString ChooseProgram(QWidget*) override { return m_program; }
 
     QStringList m_asked;
     QString m_folder;

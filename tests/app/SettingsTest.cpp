@@ -1,149 +1,92 @@
-#include <gtest/gtest.h>
-
+// The options and recent lists as the settings store keeps them: read at the start, written at
+// the end, in the configuration file of the executable's own name.
 #include <QFile>
-#include <QSettings>
-#include <cstdlib>
 
+#include "AppDoubles.h"
 #include "MemorySettingsStore.h"
 #include "QtSettingsStore.h"
-#include "RecentComboModel.h"
 #include "SearchOptions.h"
 
 namespace pellumar {
-namespace {
 
-using Lines = std::vector<std::string>;
-
-// The fourteen options in the order they are written, with their first-run values.
-const Lines kFirstRunWrites = [] {
-    Lines writes;
-    for (const char* option :
-         {"Include Subdirs=1", "Search Only=0", "Search Confirmation=1", "Hidden Files=1",
-          "Want Tab=0", "Column One=120", "Column Two=160", "Column Three=42", "Column Four=90",
-          "Column Five=120", "Ignore Case=1", "Double-Click Action=1", "Keep Undo Copies=1"})
-        writes.push_back(std::string("int Options/") + option);
-    writes.push_back("string Options/File Viewer=xdg-open");
-    return writes;
-}();
-
-TEST(SettingsTest, FirstRunGivesTheDefaultsAndTheEndWritesAllFourteenInOrder) {
-    MemorySettingsStore store;
-    {
-        SearchOptions options(store);
-        EXPECT_EQ(options.m_nColumnThree, 42);
-        EXPECT_EQ(options.m_strFileViewer, "xdg-open");
-        EXPECT_TRUE(store.Log().empty());
-    }
-    EXPECT_EQ(store.Log(), kFirstRunWrites);
-    // A second run reads back what the first wrote, and writes the same again.
-    store.ClearLog();
-    { SearchOptions options(store); }
-    EXPECT_EQ(store.Log(), kFirstRunWrites);
+// A store of its own under the test run's XDG_CONFIG_HOME, starting empty.
+static std::unique_ptr<QtSettingsStore> FreshStore(const QString& application) {
+    QFile::remove(QtSettingsStore("KVT", application).Location());
+    return std::make_unique<QtSettingsStore>("KVT", application);
 }
 
-TEST(SettingsTest, StoredValuesAreUsedAsTheyAreAndChangesWaitForTheEnd) {
+// The options of an earlier run, every one away from its first-run value, in the order that the
+// end of a run writes them: they are read as they are and written back the same, in that order;
+// a change waits for the end, so that a process killed before it starts with the old value again.
+TEST(SettingsTest, StoredOptionsAreReadAsTheyAreAndWrittenBackToTheExecutablesOwnFile) {
+    const std::vector<std::string> earlier = {
+        "Include Subdirs=0", "Search Only=1",   "Search Confirmation=0", "Hidden Files=0",
+        "Want Tab=1",        "Column One=121",  "Column Two=161",        "Column Three=43",
+        "Column Four=91",    "Column Five=121", "Ignore Case=5",         "Double-Click Action=-3",
+        "Keep Undo Copies=0"};
     MemorySettingsStore store;
-    store.WriteProfileInt("Options", "Ignore Case", 5);
-    store.WriteProfileInt("Options", "Double-Click Action", -3);
-    store.WriteProfileString("Options", "Column One", "wide");  // not an integer
+    std::vector<std::string> stored;
+    for (const std::string& option : earlier) {
+        const std::size_t equals = option.find('=');
+        store.WriteProfileInt("Options", option.substr(0, equals),
+                              std::stoi(option.substr(equals + 1)));
+        stored.push_back("int Options/" + option);
+    }
     store.WriteProfileString("Options", "File Viewer", "");
+    stored.push_back("string Options/File Viewer=");
+    store.ClearLog();
+    {
+        const SearchOptions options(store);
+        EXPECT_TRUE(store.Log().empty());
+    }
+    EXPECT_EQ(store.Log(), stored);
+    store.WriteProfileString("Options", "Column One", "wide");  // not an integer
     {
         SearchOptions options(store);
-        EXPECT_EQ(options.m_bIgnoreCase, 5);
-        EXPECT_EQ(options.m_nDoubleClickAction, -3);
         EXPECT_EQ(options.m_nColumnOne, 120);
-        EXPECT_EQ(options.m_strFileViewer, "");
         options.m_bIgnoreCase = 0;
-        // Until the options are destroyed the store keeps the old value, so a process that
-        // is killed now starts with it again.
         EXPECT_EQ(store.GetProfileInt("Options", "Ignore Case", 1), 5);
     }
     EXPECT_EQ(store.GetProfileInt("Options", "Ignore Case", 1), 0);
     EXPECT_EQ(store.GetProfileInt("Options", "Column One", 0), 120);
-}
 
-// A store of its own under the test run's XDG_CONFIG_HOME, starting empty.
-std::unique_ptr<QtSettingsStore> FreshStore(const QString& application) {
-    auto store = std::make_unique<QtSettingsStore>("KVT", application);
-    QFile::remove(store->Location());
-    return std::make_unique<QtSettingsStore>("KVT", application);
-}
+    // Each executable name keeps its own configuration file, which keeps awkward texts as they
+    // are, refuses what is not an integer, and deletes only what it is told.
+    EXPECT_EQ(QtSettingsStore::ApplicationNameFor("/opt/my.copy.exe"), "my.copy");
+    auto desktop = FreshStore("PellumarSearch");
+    EXPECT_EQ(desktop->Location(),
+              qEnvironmentVariable("XDG_CONFIG_HOME") + "/KVT/PellumarSearch.conf");
+    desktop->WriteProfileInt("Options", "Want Tab", 1);
+    EXPECT_EQ(SearchOptions(*FreshStore("PellumarCopy")).m_bWantTab, 0);
 
-TEST(SettingsTest, TheDesktopStoreWritesTheThreeSectionsToTheConfigurationFile) {
-    auto store = FreshStore("PellumarSearch");
-    const QString expected =
-        QString::fromUtf8(std::getenv("XDG_CONFIG_HOME")) + "/KVT/PellumarSearch.conf";
-    ASSERT_EQ(store->Location(), expected);
-    {
-        SearchOptions options(*store);
-        RecentComboModel folders(*store);
-        RecentComboModel filters(*store);
-        folders.SetSection("Look In Folders MRU");
-        folders.SetEntryFormat("dir%d");
-        filters.SetSection("Filters MRU");
-        filters.SetEntryFormat("filter%d");
-        folders.AddEntry("/srv/data", true);
-        filters.AddEntry("*.txt", false);
-        filters.AddEntry("*.c", false);
-    }
-    QSettings file(expected, QSettings::IniFormat);
-    EXPECT_EQ(file.childGroups(), QStringList({"Filters MRU", "Look In Folders MRU", "Options"}));
-    EXPECT_EQ(file.value("Options/Ignore Case").toInt(), 1);
-    EXPECT_EQ(file.value("Options/File Viewer").toString(), "xdg-open");
-    EXPECT_EQ(file.value("Look In Folders MRU/dir1").toString(), "/srv/data");
-    EXPECT_EQ(file.value("Filters MRU/filter1").toString(), "*.c");
-    EXPECT_EQ(file.value("Filters MRU/filter2").toString(), "*.txt");
-    file.beginGroup("Options");
-    EXPECT_EQ(file.childKeys().size(), 14);
-}
-
-TEST(SettingsTest, TheDesktopStoreKeepsAwkwardTextsRefusesNonIntegersAndDeletesOnlyWhatItIsTold) {
     const std::vector<std::string> texts = {
         "a, b",       " leading and trailing ", "@Variant(x)", "semi;colon #hash",
         "quote\"s",   "back\\slash=equals",     "Grüße/日本",  "",
         "line\nbreak"};
-    {
-        auto store = FreshStore("Awkward");
-        for (std::size_t i = 0; i < texts.size(); ++i)
-            store->WriteProfileString("S", ("t" + std::to_string(i)).c_str(), texts[i].c_str());
-        store->WriteProfileString("N", "big", "99999999999");
-        store->WriteProfileString("N", "word", "twelve");
-        store->WriteProfileInt("N", "negative", -5);
-    }
+    desktop = FreshStore("Awkward");
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        desktop->WriteProfileString("S", ("t" + std::to_string(i)).c_str(), texts[i].c_str());
+    desktop->WriteProfileString("N", "big", "99999999999");
+    desktop->WriteProfileString("N", "word", "twelve");
+    desktop->WriteProfileInt("N", "negative", -5);
+    desktop->WriteProfileString("A", "one", "1");
+    desktop->WriteProfileString("A", "two", "2");
+    desktop->WriteProfileString("B", "one", "1");
+    desktop->WriteProfileString("A", "one", nullptr);
+    EXPECT_EQ(
+        desktop->GetProfileString("A", "one", "gone") + desktop->GetProfileString("A", "two", ""),
+        "gone2");
+    desktop->WriteProfileString("A", nullptr, nullptr);
+    desktop.reset();
     QtSettingsStore reread("KVT", "Awkward");  // reads the file, not what the writer cached
     for (std::size_t i = 0; i < texts.size(); ++i)
         EXPECT_EQ(reread.GetProfileString("S", "t" + std::to_string(i), "missing"), texts[i]);
-    EXPECT_EQ(reread.GetProfileInt("N", "big", 7), 7);
-    EXPECT_EQ(reread.GetProfileInt("N", "word", 7), 7);
-    EXPECT_EQ(reread.GetProfileInt("N", "negative", 7), -5);
-    EXPECT_EQ(reread.GetProfileInt("Nowhere", "x", 7), 7);
-    // Deleting a key or a section leaves the rest.
-    auto store = FreshStore("Deleting");
-    store->WriteProfileString("A", "one", "1");
-    store->WriteProfileString("A", "two", "2");
-    store->WriteProfileString("B", "one", "1");
-    store->WriteProfileString("A", "one", nullptr);
-    EXPECT_EQ(store->GetProfileString("A", "one", "gone"), "gone");
-    EXPECT_EQ(store->GetProfileString("A", "two", "gone"), "2");
-    store->WriteProfileString("A", nullptr, nullptr);
-    QtSettingsStore rereadDeleted("KVT", "Deleting");
-    EXPECT_EQ(rereadDeleted.GetProfileString("A", "two", "gone"), "gone");
-    EXPECT_EQ(rereadDeleted.GetProfileString("B", "one", "gone"), "1");
+    for (const auto& [section, key, value] :
+         {std::tuple{"N", "big", 7}, {"N", "word", 7}, {"N", "negative", -5}, {"Nowhere", "x", 7}})
+        EXPECT_EQ(reread.GetProfileInt(section, key, 7), value) << key;
+    EXPECT_EQ(reread.GetProfileString("A", "two", "gone") + reread.GetProfileString("B", "one", ""),
+              "gone1");
+    EXPECT_EQ(QtSettingsStore("KVT", "PellumarSearch").GetProfileInt("Options", "Want Tab", 0), 1);
 }
 
-TEST(SettingsTest, EachExecutableNameKeepsItsOwnSettings) {
-    EXPECT_EQ(QtSettingsStore::ApplicationNameFor("/usr/bin/PellumarSearch"), "PellumarSearch");
-    EXPECT_EQ(QtSettingsStore::ApplicationNameFor("C:/Tools/PellumarSearch.exe"), "PellumarSearch");
-    EXPECT_EQ(QtSettingsStore::ApplicationNameFor("/opt/my.copy.exe"), "my.copy");
-    auto original = FreshStore("PellumarSearch");
-    original->WriteProfileInt("Options", "Want Tab", 1);
-    auto copy = FreshStore("PellumarCopy");
-    {
-        SearchOptions options(*copy);
-        EXPECT_EQ(options.m_bWantTab, 0);
-    }
-    EXPECT_EQ(original->GetProfileInt("Options", "Want Tab", 0), 1);
-}
-
-}  // namespace
 }  // namespace pellumar

@@ -1,221 +1,176 @@
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QHeaderView>
-#include <QMenuBar>
-#include <QPlainTextEdit>
+// The main window as it opens and closes: the options and recent lists it starts with and keeps,
+// its layout and pages, its keys, and where it opens on the screen.
+#include <QFontInfo>
 #include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTest>
-#include <QTreeView>
-#include <algorithm>
 
-#include "AppDoubles.h"
 #include "BusyAnimation.h"
-#include "CSearchDlg.h"
-#include "MemorySettingsStore.h"
-#include "ResourceIds.h"
-#include "WindowRules.h"
+#include "SearchWindowFixture.h"
 
 namespace pellumar {
-namespace {
 
-using namespace res;
-
-const int kQueryControls[] = {kIdFilter,       kIdLookIn,      kIdSubfolders,  kIdSearchText,
-                              kIdReplaceText,  kIdFilterLabel, kIdLookInLabel, kIdSearchGroup,
-                              kIdReplaceGroup, kIdBrowse,      kIdSearchOnly};
-const int kAlwaysShown[] = {kIdTabPages, kIdStart, kIdStop, kIdNewQuery, kIdOk, kIdAnimation};
-
-class WindowTest : public ::testing::Test {
-  protected:
-    // Opens the window on the store as it is now, as a new run of the program would.
-    CSearchDlg& Open() {
-        m_dialog = std::make_unique<CSearchDlg>(m_store, m_prompter, m_shell);
-        m_dialog->show();
-        QApplication::setActiveWindow(m_dialog.get());
-        EXPECT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
-        return *m_dialog;
-    }
-    // Ends the run: the window closes and is destroyed.
-    void Close() {
-        m_dialog->OnOK();
+// A first run shows the options as the program first comes, and columns that a size, a type and
+// a time read in full in, in any font. Every way of closing closes at once when idle, keeping
+// the recent lists and the options, written folders, then filters, then options; a column left
+// at its default is kept as its described width, one the user set as it is. The next run shows
+// them whatever the window's template says, the most recent folder and filter in the boxes, the
+// default columns in its own font. Each toggle flips its own option only.
+TEST_F(WindowTest, ARunStartsFromWhatTheLastOneKept) {
+    const auto marks = [this] {  // the two check boxes, then the toggles of the Settings menu
+        QString shown;
+        for (int id : {kIdSubfolders, kIdSearchOnly})
+            shown += Get<QCheckBox>(id)->isChecked() ? '1' : '0';
+        shown += ' ';
+        for (int command :
+             {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdWantTab, kCmdHiddenFiles, kCmdKeepUndo})
+            shown += Menu(command)->isChecked() ? '1' : '0';
+        return shown + " " + Get<QComboBox>(kIdLookIn)->currentText() + "|" +
+               Get<QComboBox>(kIdFilter)->currentText();
+    };
+    const auto close = [this](const std::function<void()>& way) {
+        way();
+        EXPECT_FALSE(m_dialog->isVisible());
+        EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
         m_dialog.reset();
-    }
-    template <class T = QWidget>
-    T* Get(int id) const {
-        return static_cast<T*>(m_dialog->Control(id));
-    }
-    QAction* Menu(int command) const {
-        return m_dialog->MenuBar()->findChild<QAction*>(QString::number(command));
-    }
-    int WriteIndex(const std::string& line) const {
-        const auto& log = m_store.Log();
-        return static_cast<int>(std::find(log.begin(), log.end(), line) - log.begin());
-    }
+    };
+    const QFont font = QApplication::font();
+    QFont large = font;
+    large.setPixelSize(QFontInfo(font).pixelSize() * 2);
+    QApplication::setFont(large);
+    m_store.WriteProfileString("Filters MRU", "filter1", "*.c");
+    Open();
+    EXPECT_EQ(marks(), "10 11011 |*.c");
+    EXPECT_EQ(m_dialog->Options().m_nDoubleClickAction, 1);  // opened as the desktop does
+    EXPECT_EQ(m_dialog->Options().m_strFileViewer, "xdg-open");
+    QHeaderView* header = List()->header();
+    const QFontMetrics metrics(List()->font());
+    EXPECT_GE(header->sectionSize(2), metrics.horizontalAdvance("1023.9kB") + 8);
+    EXPECT_GE(header->sectionSize(3), metrics.horizontalAdvance("plain text document") + 8);
+    EXPECT_GE(header->sectionSize(4), metrics.horizontalAdvance("12/31/99 12:59PM") + 8);
+    const int largeName = header->sectionSize(0), largeSize = header->sectionSize(2);
+    header->resizeSection(1, 222);  // as a drag would
+    m_store.ClearLog();
+    close([this] { QTest::keyClick(m_dialog.get(), Qt::Key_Escape); });
+    QApplication::setFont(font);
+    QString widths;
+    for (const char* key :
+         {"Column One", "Column Two", "Column Three", "Column Four", "Column Five"})
+        widths += QString::number(m_store.GetProfileInt("Options", key, 0)) + " ";
+    EXPECT_EQ(widths, "120 222 42 90 120 ");
+    const std::vector<std::string>& log = m_store.Log();
+    const auto at = [&](const std::string& line) {
+        return static_cast<std::size_t>(std::find(log.begin(), log.end(), line) - log.begin());
+    };
+    const std::size_t filters = at("delete Filters MRU");
+    EXPECT_LT(at("delete Look In Folders MRU"), filters);
+    ASSERT_EQ(log.size(), filters + 16);  // the filter, then the fourteen options
+    EXPECT_EQ(log[filters + 1], "string Filters MRU/filter1=*.c");
+    EXPECT_EQ(log[filters + 2], "int Options/Include Subdirs=1");
 
-    MemorySettingsStore m_store;
-    test::ScriptedPrompter m_prompter;
-    test::RecordingShell m_shell;
-    std::unique_ptr<CSearchDlg> m_dialog;
-};
-
-TEST_F(WindowTest, StoredOptionsShowAtStartWhateverTheTemplateSays) {
-    m_store.WriteProfileInt("Options", "Want Tab", 0);
     m_store.WriteProfileInt("Options", "Ignore Case", 5);
     m_store.WriteProfileInt("Options", "Search Only", 1);
     m_store.WriteProfileInt("Options", "Include Subdirs", 7);
-    Open();
-    EXPECT_FALSE(Menu(kCmdWantTab)->isChecked());
-    EXPECT_TRUE(Menu(kCmdHiddenFiles)->isChecked());
-    EXPECT_TRUE(Menu(kCmdIgnoreCase)->isChecked());
-    EXPECT_FALSE(Get(kIdReplaceText)->isEnabled());
-    EXPECT_FALSE(Get<QCheckBox>(kIdSubfolders)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(kIdSearchOnly)->isChecked());
-    QTest::mouseClick(Get(kIdSearchOnly), Qt::LeftButton);
-    EXPECT_TRUE(Get(kIdReplaceText)->isEnabled());
-    Menu(kCmdIgnoreCase)->trigger();
-    EXPECT_FALSE(Menu(kCmdIgnoreCase)->isChecked());
-    Menu(kCmdWantTab)->trigger();
-    EXPECT_TRUE(Menu(kCmdWantTab)->isChecked());
-    Close();
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Search Only", -1), 0);
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Include Subdirs", -1), 0);
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Ignore Case", -1), 0);
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Want Tab", -1), 1);
-    // Each toggle flipped its own option only.
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Hidden Files", -1), 1);
-    EXPECT_EQ(m_store.GetProfileInt("Options", "Search Confirmation", -1), 1);
-}
-
-TEST_F(WindowTest, ClosingKeepsColumnWidthsAndRecentListsWritingFoldersFiltersThenOptions) {
-    m_store.WriteProfileString("Filters MRU", "filter1", "*.c");
-    Open();
-    auto* header = Get<QTreeView>(kIdResults)->header();
-    EXPECT_GE(header->sectionSize(2), 42);  // the default, grown with the font
-    header->resizeSection(1, 222);
-    m_store.ClearLog();
-    Close();
-    const int folders = WriteIndex("delete Look In Folders MRU");
-    const int filters = WriteIndex("delete Filters MRU");
-    const int options = WriteIndex("int Options/Include Subdirs=1");
-    EXPECT_LT(folders, filters);
-    EXPECT_EQ(filters + 1, WriteIndex("string Filters MRU/filter1=*.c"));
-    EXPECT_EQ(filters + 2, options);
-    EXPECT_EQ(static_cast<int>(m_store.Log().size()), options + 14);
-    Open();
-    EXPECT_EQ(Get<QTreeView>(kIdResults)->header()->sectionSize(1), 222);
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "");
-    EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.c");
-    // The most recent folder and filter fill the boxes.
-    Close();
     m_store.WriteProfileString("Look In Folders MRU", "dir1", "/srv/data");
-    m_store.WriteProfileString("Look In Folders MRU", "dir2", "/home");
     m_store.WriteProfileString("Filters MRU", "filter1", "");
     m_store.WriteProfileString("Filters MRU", "filter2", "*.h");
     Open();
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), "/srv/data");
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->count(), 2);
-    EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.h");
+    EXPECT_EQ(marks(), "01 11011 /srv/data|*.h");
+    header = List()->header();
+    EXPECT_EQ(header->sectionSize(1), 222);
+    EXPECT_LT(header->sectionSize(0), largeName);
+    EXPECT_LT(header->sectionSize(2), largeSize);
+    EXPECT_FALSE(Get(kIdReplaceText)->isEnabled());
+    QTest::mouseClick(Get(kIdSearchOnly), Qt::LeftButton);
+    EXPECT_TRUE(Get(kIdReplaceText)->isEnabled());
+    Menu(kCmdIgnoreCase)->trigger();
+    Menu(kCmdWantTab)->trigger();
+    EXPECT_EQ(marks(), "00 01111 /srv/data|*.h");
+    close([this] { m_dialog->close(); });
+    Open();
+    close([this] { Menu(kCmdClose)->trigger(); });
+    Open();
+    close([this] { QTest::mouseClick(Get(kIdOk), Qt::LeftButton); });
 }
 
-TEST_F(WindowTest, EveryWayOfClosingClosesAtOnceWhenIdle) {
-    const std::vector<std::function<void(CSearchDlg&)>> ways = {
-        [](CSearchDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); },
-        [](CSearchDlg& d) { d.close(); },
-        [this](CSearchDlg&) { Menu(kCmdClose)->trigger(); },
-        [this](CSearchDlg&) { QTest::mouseClick(Get(kIdOk), Qt::LeftButton); },
-    };
-    for (const auto& way : ways) {
-        CSearchDlg& dialog = Open();
-        way(dialog);
-        EXPECT_FALSE(dialog.isVisible());
-        EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    }
-}
-
-TEST_F(WindowTest, TheLayoutFollowsTheTemplateWithoutOverlapsAndTheResultsPageShowsOnlyTheList) {
+// The window keeps its size. The query page's controls lie on the tab control, the buttons
+// beside it; the results page shows only the list with the line that tells of the run, the query
+// page all but those two, and the buttons stay. Alt and a label's letter reach its control:
+// Alt+Y enables the replace box before the Alt+R that follows at once reaches it. Tab in a text
+// box moves the focus on and Shift+Tab back; with the setting, asked at every key, they type a
+// tab in place of the selection, one step to undo.
+TEST_F(WindowTest, ThePagesShowTheirOwnControlsAndTheKeysReachThem) {
     CSearchDlg& dialog = Open();
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
-    const QRect tab = Get(kIdTabPages)->geometry();
-    const QRect client = Get(kIdTabPages)->parentWidget()->rect();
-    for (int first : kQueryControls) {
-        const QRect a = Get(first)->geometry();
-        EXPECT_TRUE(tab.contains(a)) << first;
-        for (int second : kQueryControls) {
-            const int pair = std::min(first, second) * 10000 + std::max(first, second);
-            const bool grouped = pair == kIdSearchText * 10000 + kIdSearchGroup ||
-                                 pair == kIdReplaceText * 10000 + kIdReplaceGroup;
-            if (first != second && !grouped) {
-                EXPECT_FALSE(a.intersects(Get(second)->geometry())) << first << " " << second;
-            }
-        }
-    }
-    for (int id : kAlwaysShown) {
-        EXPECT_TRUE(client.contains(Get(id)->geometry())) << id;
-        if (id != kIdTabPages) {
-            EXPECT_GT(Get(id)->x(), tab.right()) << id;
-        }
-    }
-    EXPECT_LT(Get(kIdStart)->y(), Get(kIdStop)->y());
-    EXPECT_LT(Get(kIdAnimation)->y(), Get(kIdOk)->y());
-    EXPECT_LT(Get(kIdSearchText)->y(), Get(kIdReplaceText)->y());
-    // The results page shows only the list, with the line that tells of the run under it.
-    EXPECT_FALSE(Get(kIdResults)->isVisible());
-    EXPECT_FALSE(Get(kIdSummary)->isVisible());
-    EXPECT_TRUE(tab.contains(Get(kIdSummary)->geometry()));
-    EXPECT_GT(Get(kIdSummary)->y(), Get(kIdResults)->geometry().bottom());
-    EXPECT_GE(Get(kIdSummary)->height(), Get(kIdSummary)->fontMetrics().height());
-    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
-    EXPECT_TRUE(Get(kIdResults)->isVisible());
-    EXPECT_TRUE(Get(kIdSummary)->isVisible());
-    for (int id : kQueryControls)
-        EXPECT_FALSE(Get(id)->isVisible()) << id;
-    for (int id : kAlwaysShown)
-        EXPECT_TRUE(Get(id)->isVisible()) << id;
-    Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageQuery);
-    for (int id : kQueryControls)
-        EXPECT_TRUE(Get(id)->isVisible()) << id;
-    EXPECT_FALSE(Get(kIdResults)->isVisible());
-    EXPECT_FALSE(Get(kIdSummary)->isVisible());
-    EXPECT_TRUE(Get(kIdStart)->isEnabled());
-    EXPECT_FALSE(Get(kIdStop)->isEnabled());
+    auto* tabs = Get<QTabWidget>(kIdTabPages);
+    const auto shown = [&](bool onTab) {  // the controls shown on the tab control, or beside it
+        QList<QWidget*> controls;
+        for (QWidget* control :
+             tabs->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (control != tabs && !control->objectName().isEmpty() && control->isVisible() &&
+                tabs->geometry().contains(control->geometry()) == onTab)
+                controls << control;
+        return controls;
+    };
+    const QList<QWidget*> query = shown(true), beside = shown(false);
+    EXPECT_EQ(std::pair(query.size(), beside.size()), std::pair(qsizetype{11}, qsizetype{5}));
+    tabs->setCurrentIndex(kPageResults);
+    EXPECT_EQ(shown(true), (QList<QWidget*>{List(), Get(kIdSummary)}));
+    EXPECT_EQ(shown(false), beside);
+    tabs->setCurrentIndex(kPageQuery);
+    EXPECT_EQ(shown(true), query);
+    EXPECT_EQ(std::pair(Get(kIdStart)->isEnabled(), Get(kIdStop)->isEnabled()),
+              std::pair(true, false));
     EXPECT_FALSE(Get<BusyAnimation>(kIdAnimation)->IsPlaying());
     EXPECT_EQ(Get<BusyAnimation>(kIdAnimation)->CurrentFrame(), 0);
-}
-
-TEST_F(WindowTest, MnemonicsAndTheTabSettingReachTheTextBoxes) {
-    Open();
+    auto* search = Get<QPlainTextEdit>(kIdSearchText);
+    const auto key = [](Qt::Key pressed, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), pressed, modifiers);
+        return QApplication::focusWidget();
+    };
     QTest::keyClick(m_dialog.get(), Qt::Key_E, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), Get(kIdSearchText));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(Get<QPlainTextEdit>(kIdSearchText)->toPlainText(), "");
-    QTest::keyClick(m_dialog.get(), Qt::Key_E, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), search);
+    search->setPlainText("abcdef");
+    EXPECT_NE(key(Qt::Key_Tab), search);
+    EXPECT_EQ(key(Qt::Key_Backtab, Qt::ShiftModifier), search);
+    EXPECT_NE(key(Qt::Key_Backtab, Qt::ShiftModifier), search);
+    EXPECT_EQ(key(Qt::Key_Tab), search);
     Menu(kCmdWantTab)->trigger();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(Get<QPlainTextEdit>(kIdSearchText)->toPlainText(), "\t");
-    QTest::keyClick(m_dialog.get(), Qt::Key_T, Qt::AltModifier);
-    EXPECT_TRUE(Get(kIdFilter)->hasFocus());
+    QTextCursor cursor = search->textCursor();
+    cursor.setPosition(1);
+    cursor.setPosition(4, QTextCursor::KeepAnchor);
+    search->setTextCursor(cursor);
+    EXPECT_EQ(key(Qt::Key_Tab), search);
+    EXPECT_EQ(key(Qt::Key_Backtab, Qt::ShiftModifier), search);
+    EXPECT_EQ(search->toPlainText(), "a\t\tef");
+    search->undo();
+    search->undo();
+    EXPECT_EQ(search->toPlainText(), "abcdef");
+    key(Qt::Key_End);
+    key(Qt::Key_Tab);
+    key(Qt::Key_Return);
+    Menu(kCmdWantTab)->trigger();
+    EXPECT_NE(key(Qt::Key_Tab), search);
+    EXPECT_EQ(search->toPlainText(), "abcdef\t\n");
+    Get<QCheckBox>(kIdSearchOnly)->setChecked(true);
+    m_dialog->OnSearchOnly();
+    ASSERT_FALSE(Get(kIdReplaceText)->isEnabled());
+    QTest::keyClick(m_dialog.get(), Qt::Key_Y, Qt::AltModifier);
+    QTest::keyClick(m_dialog.get(), Qt::Key_R, Qt::AltModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "new");
+    EXPECT_EQ(QApplication::focusWidget(), Get(kIdReplaceText));
+    EXPECT_EQ(Get<QPlainTextEdit>(kIdReplaceText)->toPlainText(), "new");
+    EXPECT_FALSE(Get<QCheckBox>(kIdSearchOnly)->isChecked());
 }
 
 // The window opens in the middle of its screen, its frame and title bar wholly on it, at any
 // scale: the test runs once as it is and once at QT_SCALE_FACTOR=2.
-TEST(PlacementTest, TheWindowOpensWhollyOnTheScreenInItsMiddle) {
-    MemorySettingsStore store;
-    test::ScriptedPrompter prompter;
-    test::RecordingShell shell;
-    CSearchDlg dialog(store, prompter, shell);
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+using PlacementTest = WindowTest;
+TEST_F(PlacementTest, TheWindowOpensWhollyOnTheScreenInItsMiddle) {
+    CSearchDlg& dialog = Open();
     const QRect area = dialog.screen()->availableGeometry();
     const QRect frame = dialog.frameGeometry();
-    ASSERT_LE(frame.width(), area.width());
-    ASSERT_LE(frame.height(), area.height());
     EXPECT_TRUE(area.contains(frame))
         << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << " on "
         << area.width() << "x" << area.height();
@@ -225,5 +180,4 @@ TEST(PlacementTest, TheWindowOpensWhollyOnTheScreenInItsMiddle) {
     EXPECT_LE(std::abs(frame.center().y() - area.center().y()), titleBar / 2 + 1);
 }
 
-}  // namespace
 }  // namespace pellumar
