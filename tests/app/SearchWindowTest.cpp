@@ -1,6 +1,7 @@
 // A search from the main window, from the query to the end: what it checks first, what it lists
 // and changes, stopping and closing while it runs, New Query, and taking a replacement back.
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <csignal>
 
