@@ -60,7 +60,11 @@ TEST(PromptsTest, APromptIsShownOnTheScreenAndAnsweredByItsKeys) {
         {P::kYesNo, Qt::Key_N, Qt::AltModifier, P::kIdNo},
         {P::kYesNo, Qt::Key_Escape, {}, P::kIdNo},
         {P::kAbortRetryIgnore, Qt::Key_Escape, {}, P::kIdRetry}};
-    for (const auto& [buttons, key, modifiers, answer] : cases) {
+    for (const auto& [buttonsOf, keyOf, modifiersOf, answer] : cases) {
+        // Copies, as a lambda may not capture a structured binding.
+        const P::Buttons buttons = buttonsOf;
+        const Qt::Key key = keyOf;
+        const Qt::KeyboardModifiers modifiers = modifiersOf;
         EXPECT_EQ(AskWith(failure, buttons,
                           [&](QMessageBox* box) {
                               EXPECT_EQ(box->textFormat(), Qt::PlainText);
