@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <set>
 #include <thread>
 
@@ -48,6 +49,18 @@ TEST(StopTest, StopInsideAFileOrBeforeTheStartLeavesItUnchangedAndUnreported) {
             }
         }
     }
+    // Another program changes the file as its new content is flushed; the stop lands as the new
+    // content of its second reading is flushed: the other program's content stays.
+    Scene changed("old");
+    auto again = Worker(changed);
+    changed.sys.Before(Op::Fsync, [&changed, stop = again->GetStopHandle()] {
+        std::ofstream(changed.tree.Path("a"), std::ios::app) << " old";
+        changed.sys.Before(Op::Fsync, [stop] { stop.RequestStopNow(); });
+    });
+    again->Run();
+    EXPECT_EQ(changed.tree.Read("a"), "old old");
+    EXPECT_EQ(changed.sink.Found(), Lines{});
+    EXPECT_EQ(changed.tree.TemporaryFiles(), Lines{});
     Scene searched(std::string(FileView::kReadLimit * 4, '.') + "old");
     auto searching = Worker(searched, 32, true);
     searched.sys.Before(Op::Open, [stop = searching->GetStopHandle()] { stop.RequestStopNow(); });
