@@ -68,6 +68,7 @@ Outcome Replace(bool groups, const Arrange& arrange = {}) {
     TempTree state;
     MakeTree(tree);
     FaultySys sys;
+    sys.Fail(Op::Open, EACCES, -1, "f33");  // told amid the files of its folder that wait
     RecordingSink sink(tree.Root());
     Outcome outcome;
     Request request{tree.Root(), "*", "needle", "needle-and-thread"};
