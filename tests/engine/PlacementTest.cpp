@@ -197,16 +197,17 @@ TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
     Request request{tree.Root(), "*", "needle", "pin"};
     request.undoFolder = state.Path("undo");
     request.keepUndo = true;
+    request.searchAhead = false;  // the files are opened as the worker reaches them, in order
     std::mutex mutex;
     std::set<std::string> opened;  // guarded by mutex
     std::string moved;             // guarded by mutex: the pair whose "b" was moved over its "d"
     sys.BeforeEach(Op::Open, [&](const std::string& name) {
         const std::lock_guard lock(mutex);
         opened.insert(name);
-        if (!moved.empty() || name.size() < 3 || name.substr(name.size() - 2) != "_d")
+        if (!moved.empty() || name.size() < 3 || name.substr(name.size() - 2) != "_b")
             return;
         const std::string pair = name.substr(0, name.size() - 2);
-        if (opened.count(pair + "_b") != 0 &&
+        if (opened.count(pair + "_d") == 0 &&
             ::rename(tree.Path(pair + "_b").c_str(), tree.Path(pair + "_d").c_str()) == 0)
             moved = pair;
     });
