@@ -140,7 +140,15 @@ void Committer::Settled(FileJob& job) {
 int Committer::Finish(FileJob& job) {
     while (job.changedMeanwhile) {
         job.changedMeanwhile = false;
+        const bool named = StillNamed(job);
         if (const int error = Reopen(job)) {
+            if (named && FileSystem::IsMissing(error)) {
+                // Moved by another program: nothing is left to change under this name, and the
+                // file, should the walk reach it under its new one, is searched there.
+                m_seen.Forget(job.status.Id());
+                job.found = false;
+                break;
+            }
             job.failure = error;
             m_stop.Answered(Rewriter::ReportReplaceFailure(*this, job.path, error));
             break;
@@ -157,6 +165,13 @@ int Committer::Finish(FileJob& job) {
     }
     Report(job);
     return 0;
+}
+
+// Whether the file the job holds open has a name left, as after a rename; a deleted file has none.
+bool Committer::StillNamed(const FileJob& job) {
+    FileStatus now;
+    return job.file.Get() != kNoHandle && m_fs.Status(job.file.Get(), now) == 0 &&
+           now.Information(job.Leaf()).nNumberOfLinks > 0;
 }
 
 int Committer::Reopen(FileJob& job) {

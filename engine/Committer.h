@@ -68,6 +68,7 @@ class Committer final : public ISearchNotify {
     void Settled(FileJob& job);
     int Finish(FileJob& job);
     int ReadAgain(FileJob& job);
+    bool StillNamed(const FileJob& job);
     int Reopen(FileJob& job);
     void TakeOverHeld(FileJob& job);
     void Report(FileJob& job);

@@ -27,6 +27,8 @@ class FilesSeen {
     // A new file took the place of `old`. It is never scanned again; the old one may still have
     // other names, each rewritten when reached, from the old content, so that none keeps the text.
     void Replaced(const FileStatus& old, const FileStatus& written);
+    // A file that went from the name it was read under: met again, it is searched anew.
+    void Forget(const FileId& id) { m_seen.erase(id); }
     // Whether a name now leads to a file that this run put in place.
     bool IsMade(const FileId& id) const { return m_made.count(id) != 0; }
     // A file that holds the text but that the replacement leaves as it is: its other names are

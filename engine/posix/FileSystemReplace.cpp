@@ -161,7 +161,8 @@ bool FileSystem::IsAnotherRunsTemporary(const FolderListing* where, const char* 
 int FileSystem::CheckReplaceable(const RewriteTarget& target, NativeHandle file,
                                  const FileStatus& opened) {
     if (m_sys.FaccessAt(target.folder, target.name.c_str(), W_OK, AT_EACCESS) != 0) {
-        return ErrnoOr(EACCES);
+        const int error = ErrnoOr(EACCES);
+        return IsMissing(error) ? kChangedMeanwhile : error;  // moved or deleted since it was read
     }
     struct stat now;
     if (m_sys.Fstat(file, &now) != 0) {
@@ -278,8 +279,11 @@ int FileSystem::Replace(const RewriteTarget& target, const std::string& temporar
     const int folder = target.folder;
     const char* name = target.name.c_str();
     struct stat now, ours;
-    if (m_sys.FstatAt(folder, name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-        m_sys.FstatAt(folder, temporary.c_str(), &ours, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (m_sys.FstatAt(folder, name, &now, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int error = ErrnoOr(EIO);
+        return IsMissing(error) ? kChangedMeanwhile : error;  // moved or deleted since it was read
+    }
+    if (m_sys.FstatAt(folder, temporary.c_str(), &ours, AT_SYMLINK_NOFOLLOW) != 0) {
         return ErrnoOr(EIO);
     }
     if (!SameContent(now, opened.st) || !SameInode(ours, written.st)) {

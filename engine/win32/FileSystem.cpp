@@ -170,7 +170,8 @@ int FileSystem::CheckReplaceable(const RewriteTarget& target, NativeHandle /*fil
                                  const FileStatus& opened) {
     FileInformation now;
     if (!m_sys.GetFileAttributesExA(PathBeside(target, target.name).c_str(), &now)) {
-        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+        const int error = LastErrorOr(ERROR_FILE_NOT_FOUND);
+        return IsMissing(error) ? kChangedMeanwhile : error;  // moved or deleted since it was read
     }
     if ((now.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return ERROR_ACCESS_DENIED;

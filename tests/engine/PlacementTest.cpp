@@ -182,12 +182,13 @@ std::vector<std::string> ReplacedInBig(const Outcome& outcome) {
 // its folder wait: it is read again only once they are placed, and where placing them ends the
 // search (a waiting file's rename fails, answered Abort), it is neither changed nor told.
 // Another program renames a file that waits in the run's group over another name of its folder
-// (mv s_b s_d) before the run reaches that name: the run, which holds the file's lock, never
-// waits on it, and handles the name as the file it holds.
+// (mv s_b s_d) just as the run reaches that name: the run, which holds the file's lock, never
+// waits on it, asks nothing of the name that went, and replaces the file once, under the name
+// it now has.
 TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
     TempTree tree;
     TempTree state;
-    constexpr int kPairs = 16;  // some "b" is surely reached before its "d"
+    constexpr int kPairs = 4;
     for (int i = 0; i < kPairs; ++i) {
         tree.Write("s" + std::to_string(i) + "_b", "needle b");
         tree.Write("s" + std::to_string(i) + "_d", "needle d");
@@ -204,10 +205,10 @@ TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
     sys.BeforeEach(Op::Open, [&](const std::string& name) {
         const std::lock_guard lock(mutex);
         opened.insert(name);
-        if (!moved.empty() || name.size() < 3 || name.substr(name.size() - 2) != "_b")
+        if (!moved.empty() || name.size() < 3 || name.substr(name.size() - 2) != "_d")
             return;
         const std::string pair = name.substr(0, name.size() - 2);
-        if (opened.count(pair + "_d") == 0 &&
+        if (opened.count(pair + "_b") != 0 &&
             ::rename(tree.Path(pair + "_b").c_str(), tree.Path(pair + "_d").c_str()) == 0)
             moved = pair;
     });
@@ -223,6 +224,9 @@ TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
         EXPECT_EQ(line.find("noretry"), std::string::npos) << line;
     // The moved file was replaced once, under the name it now has.
     EXPECT_EQ(tree.Read(moved + "_d"), "pin b");
+    const std::vector<std::string> found = sink.Found();
+    EXPECT_EQ(std::count(found.begin(), found.end(), moved + "_d"), 1);
+    EXPECT_EQ(std::count(found.begin(), found.end(), moved + "_b"), 0);
     EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
     for (int i = 0; i < kPairs; ++i) {
         const std::string pair = "s" + std::to_string(i);
