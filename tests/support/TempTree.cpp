@@ -99,6 +99,14 @@ std::vector<std::string> TempTree::Files() const {
     return files;
 }
 
+std::map<std::string, std::string> TempTree::Contents() const {
+    std::map<std::string, std::string> contents;
+    for (const std::string& file : Files()) {
+        contents[file] = Read(file);
+    }
+    return contents;
+}
+
 std::vector<std::string> TempTree::TemporaryFiles() const {
     std::vector<std::string> files = Files();
     std::erase_if(files, [](const std::string& file) {
