@@ -1,9 +1,8 @@
-// Stopping a search: inside a file, between files, from another thread, after the end.
+// Stopping a search: inside a file, between files, after the end. Stops at any moment of a whole
+// run are in PlacementTest and SearchAheadTest.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <set>
 #include <thread>
 
 #include "FaultySys.h"
@@ -97,38 +96,6 @@ TEST(StopTest, StopBetweenFilesEndsTheWalkAndNoReplyOverwritesIt) {
     second->Run();
     EXPECT_EQ(prompted.sink.Found(), Lines{"a"});
     EXPECT_EQ(prompted.tree.Read("sub/b"), "old");
-}
-
-TEST(StopTest, StopFromAnotherThreadAtAnyMomentLosesNoByte) {
-    const std::string small = "old text " + std::string(2000, 'z') + " old\n";
-    const std::string large = "old " + std::string(FileView::kReadLimit + 4096, 'q') + " old";
-    Scene s(small);
-    for (int i = 0; i < 150; ++i) {
-        s.tree.Write("d" + std::to_string(i % 7) + "/f" + std::to_string(i),
-                     i % 50 ? small : large);
-    }
-    const auto renewed = [](std::string text) {
-        for (size_t at = 0; (at = text.find("old", at)) != std::string::npos; at += 3) {
-            text.replace(at, 3, "new");
-        }
-        return text;
-    };
-    const std::set<std::string> whole = {small, large, renewed(small), renewed(large)};
-    for (const int delay : {0, 300, 1500, 5000, 20000}) {
-        RecordingSink sink(s.tree.Root());
-        auto worker =
-            std::make_unique<CSearchThread>(&sink, Request{s.tree.Root(), "*.*", "old", "new"});
-        const SearchStopHandle stop = worker->GetStopHandle();
-        std::thread thread = CSearchThread::Start(std::move(worker));
-        std::this_thread::sleep_for(std::chrono::microseconds(delay));
-        stop.RequestStop();
-        thread.join();
-        EXPECT_EQ(sink.Others(), Lines{"finished 0"});
-        EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
-        for (const std::string& file : s.tree.Files()) {
-            EXPECT_TRUE(whole.count(s.tree.Read(file))) << file;
-        }
-    }
 }
 
 }  // namespace
