@@ -1,4 +1,5 @@
-// The in-file scan: accepted matches, replacement, search only, case.
+// The in-file scan at its edges: short, huge and mapped files, texts of a megabyte, the window of
+// a file that is only searched. Which matches are taken is in DifferentialTest.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,37 +14,6 @@ namespace pellumar {
 namespace {
 
 using namespace test;
-
-TEST(ScanTest, ReplacesEveryNonOverlappingOccurrenceFromLeftToRight) {
-    const char bytes[] = "a\0b\r\n\tc";
-    const struct {
-        std::string content, search, replace;
-        bool ignoreCase;
-        std::string expected;
-    } cases[] = {
-        {"aaa", "a", "X", false, "XXX"},
-        {"aaa", "aa", "X", false, "Xa"},
-        {"abab", "ab", "X", false, "XX"},
-        {"ababa", "aba", "X", false, "Xba"},
-        {"abcabcab", "abcab", "Z", false, "Zcab"},
-        {"Hello hello", "hello", "bye", false, "Hello bye"},
-        {"Hello hello", "hello", "bye", true, "bye bye"},
-        {"\xC3\xA9t\xC3\xA9 \xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9", "x", true,
-         "x \xC3\x89T\xC3\x89"},
-        {"needle hay needle", "needle", "", false, " hay "},
-        {std::string(bytes, 7), std::string("\0b\r\n\t", 5), "|", false, "a|c"},
-        {"one\ntwo\nthree", "one\ntwo", "1\n2", false, "1\n2\nthree"},
-    };
-    for (const auto& c : cases) {
-        TempTree tree;
-        tree.Write("f", c.content);
-        RecordingSink sink(tree.Root());
-        RunSearch({tree.Root(), "*.*", c.search, c.replace, true, false, true, c.ignoreCase}, sink);
-        EXPECT_EQ(tree.Read("f"), c.expected) << c.content << " / " << c.search;
-        EXPECT_EQ(sink.Found(), Lines{"f"});
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
-    }
-}
 
 TEST(ScanTest, SearchOnlyReportsTheInformationReadAndSkipsShortFiles) {
     TempTree tree;
