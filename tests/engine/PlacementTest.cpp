@@ -39,6 +39,7 @@ struct Outcome {
     Lines lines;                                // every line told, in order
     std::map<std::string, std::string> files;   // every file with its bytes
     std::map<std::string, std::string> undone;  // the same once the run is taken back
+    int flushes = 0;                            // of a whole file system
 };
 
 // What a case sets up before the run: failures, answers, stops, and what to do on each line.
@@ -77,6 +78,7 @@ Outcome Replace(bool groups, const Arrange& arrange = {}) {
         worker.Run();
     }
     outcome.files = tree.Contents();
+    outcome.flushes = sys.Calls(Op::SyncFileSystem);
     EXPECT_EQ(tree.TemporaryFiles(), Lines{});
     UndoStore undo(request.undoFolder);
     if (const auto last = undo.LastToUndo()) {
@@ -146,6 +148,17 @@ TEST(PlacementTest, GroupsLeaveWhatPlacingEachFileAtOnceLeaves) {
         ASSERT_GT(alone.lines.size(), 10u);
         ExpectSame(Replace(true, c.arrange), alone);
     }
+    // One flush of the file system serves each group: a folder's files go in groups of at most
+    // 32, and a folder's last group is placed before the walk leaves it.
+    const Outcome grouped = Replace(true);
+    const auto groups = [&grouped](const std::string& folder) {
+        return (std::count_if(grouped.lines.begin(), grouped.lines.end(),
+                              [&](const std::string& line) { return line.starts_with(folder); }) +
+                31) /
+               32;
+    };
+    EXPECT_EQ(grouped.flushes, groups("found big/") + groups("found small/"));
+    EXPECT_GT(groups("found big/"), 1);
 }
 
 // The names of the files of "big" that are replaced, in the order of the walk; only those whose
@@ -229,26 +242,6 @@ TEST(PlacementTest, AFileChangedMeanwhileIsReadAgainAfterTheFilesBeforeIt) {
                                     "found big/" + changed) != alone.lines.end();
         EXPECT_EQ(told, !abort);
     }
-}
-
-// One flush of the file system serves each group: a folder's files go in groups of at most
-// kMostFiles, and a folder's last group is placed before the walk leaves it.
-TEST(PlacementTest, OneFlushOfTheFileSystemServesEachGroup) {
-    TempTree tree;
-    MakeTree(tree);
-    FaultySys sys;
-    RecordingSink sink(tree.Root());
-    CSearchThread worker(&sink, {tree.Root(), "*", "needle", "needle-and-thread"}, sys);
-    worker.Run();
-    size_t big = 0;
-    size_t small = 0;
-    for (const std::string& path : sink.Found()) {
-        ++(path.rfind("big/", 0) == 0 ? big : small);
-    }
-    const size_t most = SearchRequest{}.placementGroup;
-    const auto groups = [most](size_t files) { return (files + most - 1) / most; };
-    ASSERT_GT(big, most);
-    EXPECT_EQ(static_cast<size_t>(sys.Calls(Op::SyncFileSystem)), groups(big) + groups(small));
 }
 
 // Stopped at any moment, before some open or some rename of the run: the files told are where
