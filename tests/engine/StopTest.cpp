@@ -1,6 +1,9 @@
 // Stopping a search: inside a file, between files, after the end. Stops at any moment of a whole
 // run are in PlacementTest and SearchAheadTest.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <thread>
@@ -23,16 +26,19 @@ std::unique_ptr<CSearchThread> Worker(Scene& s, size_t group = 32, bool searchOn
     return std::make_unique<CSearchThread>(&s.sink, request, s.sys);
 }
 
-// The stop lands while the scan goes on (the first match opens the temporary file), or while
-// the new content is flushed, before it would take the file's place; or before the start. New
-// files placed in groups or each alone. Searching only, a stop as the file is opened ends its
-// scan before the text at its end.
+// The stop lands while the scan goes on (the first match opens the temporary file), while
+// another program holds the file's lock (it comes as the lock is found held), or while the new
+// content is flushed, before it would take the file's place; or before the start. New files
+// placed in groups or each alone. Searching only, a stop as the file is opened ends its scan
+// before the text at its end.
 TEST(StopTest, StopInsideAFileOrBeforeTheStartLeavesItUnchangedAndUnreported) {
-    for (const Op moment : {Op::CreateTemp, Op::Fsync, Op::Open}) {
+    for (const Op moment : {Op::CreateTemp, Op::Lock, Op::Fsync, Op::Open}) {
         for (const size_t size : {size_t{1000}, size_t{FileView::kReadLimit + 1000}}) {
             for (const size_t group : {size_t{32}, size_t{1}}) {
                 const std::string content = "old " + std::string(size, '.') + " old";
                 Scene s(content);
+                const int held = ::open(s.tree.Path("a").c_str(), O_RDONLY);
+                ASSERT_EQ(::flock(held, moment == Op::Lock ? LOCK_EX : LOCK_UN), 0);
                 auto worker = Worker(s, group);
                 if (moment == Op::Open) {
                     worker->RequestStop();
@@ -44,6 +50,7 @@ TEST(StopTest, StopInsideAFileOrBeforeTheStartLeavesItUnchangedAndUnreported) {
                 EXPECT_EQ(s.sink.Found(), Lines{});
                 EXPECT_TRUE(s.tree.Read("a") == content);
                 EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
+                ::close(held);
             }
         }
     }
