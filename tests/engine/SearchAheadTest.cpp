@@ -118,17 +118,25 @@ TEST(SearchAheadTest, AStopLeavesNothingReportedAfterItAndWhatCameBeforeInOrder)
     }
     const Lines full = FoundUntilStopped(tree, false);
     ASSERT_EQ(full.size(), 600u);
-    // Stopped from the report of the 50th file: the walk ends before the next entry.
-    int found = 0;
-    const Lines stopped =
-        FoundUntilStopped(tree, true, [&](FaultySys&, RecordingSink& sink, SearchStopHandle stop) {
-            sink.OnEach([&found, stop](const std::string& line) {
-                if (line.rfind("found", 0) == 0 && ++found == 50) {
-                    stop.RequestStop();
-                }
+    // Stopped from the report of the 50th file: the walk ends before the next entry, and one
+    // thread alone opens no file after it.
+    for (const bool ahead : {true, false}) {
+        int found = 0;
+        std::atomic<int> opens{0};
+        int opened = -1;  // when the stop came
+        const Lines stopped = FoundUntilStopped(
+            tree, ahead, [&](FaultySys& sys, RecordingSink& sink, SearchStopHandle stop) {
+                sys.BeforeEach(Op::Open, [&opens](const std::string&) { ++opens; });
+                sink.OnEach([&, stop](const std::string& line) {
+                    if (line.rfind("found", 0) == 0 && ++found == 50) {
+                        stop.RequestStop();
+                        opened = opens;
+                    }
+                });
             });
-        });
-    EXPECT_EQ(stopped, Lines(full.begin(), full.begin() + 50));
+        EXPECT_EQ(stopped, Lines(full.begin(), full.begin() + 50));
+        EXPECT_TRUE(ahead || opens == opened) << opens << " files opened, " << opened << " before";
+    }
     // Stopped before some open, on either thread: what came is where the whole search begins.
     for (const int at : {1, 2, 30, 99, 250, 420}) {
         std::atomic<int> opens{0};
