@@ -1,11 +1,5 @@
 // Taking back a replacement from the command line: --history, --undo, --no-undo.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "PellumarProcess.h"
 #include "TempTree.h"
@@ -38,7 +32,8 @@ class CliUndoTest : public ::testing::Test {
 
 // A run is listed, asked about and taken back once; the history and the messages show the texts
 // typed escaped, as ls -b does. A file changed since the replacement is named and left as it is,
-// and the status is then 2. A run with --no-undo is not kept.
+// and the status is then 2 (every kind of change since is in the engine's UndoTest). A run with
+// --no-undo is not kept.
 TEST_F(CliUndoTest, ARunIsListedAndTakenBackOnceLeavingWhatChangedSince) {
     ASSERT_EQ(Replace({"--replace", "x\033]0;title\a"}).status, 0);
     const Result history = Run({"--history"});
@@ -74,41 +69,6 @@ TEST_F(CliUndoTest, ARunIsListedAndTakenBackOnceLeavingWhatChangedSince) {
 
     ASSERT_EQ(Replace({"--no-undo"}).status, 0);
     EXPECT_EQ(Run({"--history"}).out, after);
-}
-
-// Any change since the replacement leaves a file as it is, however it was made: its access
-// rights, an edit with its time put back, a second name. A file far below the folder, beyond the
-// longest path the system takes, is put back like any other.
-TEST_F(CliUndoTest, EveryKindOfChangeSinceIsLeftAndNamedAndNoDepthIsABar) {
-    for (const char* name : {"mode.txt", "edit.txt", "linked.txt"})
-        tree.Write(name, "needle\n");
-    const int deep = tree.MakeDeep("deep", 90);
-    const std::string deepFile = "/proc/self/fd/" + std::to_string(deep) + "/f.txt";
-    std::ofstream(deepFile) << "deep needle";
-    const Result replaced = Replace();
-    ASSERT_EQ(replaced.status, 0);
-    EXPECT_NE(replaced.out.find("/f.txt\n"), std::string::npos);  // the deep file too
-    ASSERT_EQ(::chmod(tree.Path("mode.txt").c_str(), 0600), 0);
-    const auto time = std::filesystem::last_write_time(tree.Path("edit.txt"));
-    tree.Write("edit.txt", "PIN\n");
-    std::filesystem::last_write_time(tree.Path("edit.txt"), time);
-    ASSERT_EQ(::link(tree.Path("linked.txt").c_str(), tree.Path("second name").c_str()), 0);
-
-    const Result result = Run({"--undo", "--yes", "--quiet"});  // names each, without the sum
-    EXPECT_EQ(result.status, 2);
-    std::string told;
-    for (const char* name : {"mode.txt", "edit.txt", "linked.txt"})
-        told +=
-            "pellumar: " + tree.Path(name) + ": left as it is: it changed since the replacement\n";
-    EXPECT_EQ(Sorted(result.err), Sorted(told));
-    EXPECT_EQ(tree.Read("mode.txt") + tree.Read("edit.txt") + tree.Read("linked.txt"),
-              "pin\nPIN\npin\n");
-    EXPECT_EQ(tree.Mode("mode.txt"), 0600u);
-    std::ostringstream deepText;
-    deepText << std::ifstream(deepFile).rdbuf();
-    EXPECT_EQ(deepText.str(), "deep needle");
-    EXPECT_EQ(tree.Read("a.txt"), "a needle\n");
-    ::close(deep);
 }
 
 // Without a store, a replacement is refused unless errors are to be skipped: then every file is

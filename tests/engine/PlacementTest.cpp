@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <mutex>
-#include <random>
 #include <set>
-#include <thread>
 
 #include "FaultySys.h"
 #include "RecordingSink.h"
@@ -39,20 +38,11 @@ void MakeTree(const TempTree& tree) {
 }
 
 struct Outcome {
-    Lines lines;  // every line told, in order
-    std::vector<std::string> files;
-    std::vector<std::string> contents;
-    size_t temporaries = 0;
-    std::vector<std::string> undone;  // the contents once the run is taken back
+    Lines lines;                                // every line told, in order
+    std::map<std::string, std::string> files;   // every file with its bytes
+    std::map<std::string, std::string> undone;  // the same once the run is taken back
+    int flushes = 0;                            // of a whole file system
 };
-
-std::vector<std::string> Contents(const TempTree& tree, const std::vector<std::string>& files) {
-    std::vector<std::string> contents;
-    for (const std::string& file : files) {
-        contents.push_back(tree.Read(file));
-    }
-    return contents;
-}
 
 // What a case sets up before the run: failures, answers, stops, and what to do on each line.
 struct Scenario {
@@ -90,14 +80,14 @@ Outcome Replace(bool groups, const Arrange& arrange = {}) {
         });
         worker.Run();
     }
-    outcome.files = tree.Files();
-    outcome.contents = Contents(tree, outcome.files);
-    outcome.temporaries = tree.TemporaryFiles().size();
+    outcome.files = tree.Contents();
+    outcome.flushes = sys.Calls(Op::SyncFileSystem);
+    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
     UndoStore undo(request.undoFolder);
     if (const auto last = undo.LastToUndo()) {
         undo.Undo(last->id);
     }
-    outcome.undone = Contents(tree, outcome.files);
+    outcome.undone = tree.Contents();
     return outcome;
 }
 
@@ -108,9 +98,7 @@ void ExpectSame(const Outcome& grouped, const Outcome& alone) {
         << "line " << differs.first - grouped.lines.begin() << ": grouped \""
         << (differs.first != grouped.lines.end() ? *differs.first : "(end)") << "\", alone \""
         << (differs.second != alone.lines.end() ? *differs.second : "(end)") << "\"";
-    ASSERT_EQ(grouped.files, alone.files);
-    EXPECT_TRUE(grouped.contents == alone.contents);
-    EXPECT_EQ(grouped.temporaries, 0u);
+    EXPECT_TRUE(grouped.files == alone.files);
     EXPECT_TRUE(grouped.undone == alone.undone);
 }
 
@@ -163,6 +151,17 @@ TEST(PlacementTest, GroupsLeaveWhatPlacingEachFileAtOnceLeaves) {
         ASSERT_GT(alone.lines.size(), 10u);
         ExpectSame(Replace(true, c.arrange), alone);
     }
+    // One flush of the file system serves each group: a folder's files go in groups of at most
+    // 32, and a folder's last group is placed before the walk leaves it.
+    const Outcome grouped = Replace(true);
+    const auto groups = [&grouped](const std::string& folder) {
+        return (std::count_if(grouped.lines.begin(), grouped.lines.end(),
+                              [&](const std::string& line) { return line.starts_with(folder); }) +
+                31) /
+               32;
+    };
+    EXPECT_EQ(grouped.flushes, groups("found big/") + groups("found small/"));
+    EXPECT_GT(groups("found big/"), 1);
 }
 
 // The names of the files of "big" that are replaced, in the order of the walk; only those whose
@@ -178,9 +177,6 @@ std::vector<std::string> ReplacedInBig(const Outcome& outcome) {
     return names;
 }
 
-// Another program replaces a file between its reading and its rewrite, while earlier files of
-// its folder wait: it is read again only once they are placed, and where placing them ends the
-// search (a waiting file's rename fails, answered Abort), it is neither changed nor told.
 // Another program renames a file that waits in the run's group over another name of its folder
 // (mv s_b s_d) just as the run reaches that name: the run, which holds the file's lock, never
 // waits on it, asks nothing of the name that went, and replaces the file once, under the name
@@ -236,34 +232,34 @@ TEST(PlacementTest, AFileTheRunHoldsIsNeverWaitedForUnderAnotherName) {
     }
 }
 
-// Each "b" of a group is renamed over its "d": before the group is placed, so that each "d",
-// read again, leads to a file the group still holds, whichever comes first; or just after the
-// "b" took its new content, so that the "d" leads to a file the run wrote. No lock of the run's
-// own is waited for, and each moved file is changed once ("n" becomes "nn" once), under its new
-// name.
+// Another program renames each "b" of a group over its "d" (mv s_b s_d): before the group is
+// placed, so that each "d", read again, leads to a file the group still holds, whichever comes
+// first; or just after the "b" took its new content, so that the "d" leads to a file the run
+// wrote. No lock of the run's own is waited for, and each moved file is changed once ("n" becomes
+// "nn" once), under its new name.
 TEST(PlacementTest, AFileMovedOverAnotherOfItsGroupIsChangedOnceUnderItsNewName) {
     constexpr int kPairs = 12;
     for (const bool afterPlacing : {false, true}) {
         SCOPED_TRACE(afterPlacing);
         TempTree tree;
-        const auto pair = [&tree](int i) { return tree.Path("s" + std::to_string(i)); };
         for (int i = 0; i < kPairs; ++i) {
             tree.Write("s" + std::to_string(i) + "_b", "n b");
             tree.Write("s" + std::to_string(i) + "_d", "n d");
         }
+        const auto move = [&tree](const std::string& pair) {
+            return ::rename(tree.Path(pair + "_b").c_str(), tree.Path(pair + "_d").c_str()) == 0;
+        };
         FaultySys sys;
         if (afterPlacing) {
             sys.BeforeEach(Op::Rename, [&](const std::string& name) {
-                if (name.size() > 2 && name.substr(name.size() - 2) == "_b") {
-                    const std::string moved = tree.Path(name.substr(0, name.size() - 2));
-                    sys.AfterRename(
-                        [moved] { ::rename((moved + "_b").c_str(), (moved + "_d").c_str()); });
+                if (name.ends_with("_b")) {
+                    sys.AfterRename([&move, name] { move(name.substr(0, name.size() - 2)); });
                 }
             });
         } else {
             sys.Before(Op::SyncFileSystem, [&] {
                 for (int i = 0; i < kPairs; ++i) {
-                    ASSERT_EQ(::rename((pair(i) + "_b").c_str(), (pair(i) + "_d").c_str()), 0);
+                    ASSERT_TRUE(move("s" + std::to_string(i)));
                 }
             });
         }
@@ -277,13 +273,16 @@ TEST(PlacementTest, AFileMovedOverAnotherOfItsGroupIsChangedOnceUnderItsNewName)
         for (int i = 0; i < kPairs; ++i) {
             EXPECT_EQ(tree.Read("s" + std::to_string(i) + "_d"), "nn b") << i;
         }
-        EXPECT_EQ(tree.TemporaryFiles(), std::vector<std::string>{});
+        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
         for (const std::string& line : sink.Others()) {
             EXPECT_EQ(line.find("locked"), std::string::npos) << line;
         }
     }
 }
 
+// Another program replaces a file between its reading and its rewrite, while earlier files of
+// its folder wait: it is read again only once they are placed, and where placing them ends the
+// search (a waiting file's rename fails, answered Abort), it is neither changed nor told.
 TEST(PlacementTest, AFileChangedMeanwhileIsReadAgainAfterTheFilesBeforeIt) {
     const std::vector<std::string> names = ReplacedInBig(Replace(false));
     ASSERT_GT(names.size(), 12u);
@@ -306,58 +305,34 @@ TEST(PlacementTest, AFileChangedMeanwhileIsReadAgainAfterTheFilesBeforeIt) {
     }
 }
 
-// One flush of the file system serves each group: a folder's files go in groups of at most
-// kMostFiles, and a folder's last group is placed before the walk leaves it.
-TEST(PlacementTest, OneFlushOfTheFileSystemServesEachGroup) {
-    TempTree tree;
-    MakeTree(tree);
-    FaultySys sys;
-    RecordingSink sink(tree.Root());
-    CSearchThread worker(&sink, {tree.Root(), "*", "needle", "needle-and-thread"}, sys);
-    worker.Run();
-    size_t big = 0;
-    size_t small = 0;
-    for (const std::string& path : sink.Found()) {
-        ++(path.rfind("big/", 0) == 0 ? big : small);
-    }
-    const size_t most = SearchRequest{}.placementGroup;
-    const auto groups = [most](size_t files) { return (files + most - 1) / most; };
-    ASSERT_GT(big, most);
-    EXPECT_EQ(static_cast<size_t>(sys.Calls(Op::SyncFileSystem)), groups(big) + groups(small));
-}
-
-// Stopped from another thread at any moment: the files told are where the whole run begins,
-// each of them holds its new content, every other file is as it was, no temporary file stays,
-// and undo gives every file back.
+// Stopped at any moment, before some open or some rename of the run: the files told are where
+// the whole run begins, each of them holds its new content, every other file is as it was, and
+// undo gives every file back.
 TEST(PlacementTest, AStopAtAnyMomentLeavesWhatWasToldAndNothingElse) {
     const Outcome full = Replace(true);
     const Outcome before = Replace(true, [](Scenario& run) { run.worker.RequestStop(); });
-    std::mt19937 random(11);
-    for (int round = 0; round < 12; ++round) {
-        std::thread stopper;
-        const Outcome got = Replace(true, [&](Scenario& run) {
-            const auto delay = std::chrono::microseconds(random() % 20000);
-            stopper = std::thread([delay, stop = run.worker.GetStopHandle()] {
-                std::this_thread::sleep_for(delay);
-                stop.RequestStopNow();
+    for (const Op op : {Op::Open, Op::Rename}) {
+        for (const int at : {1, 7, 20, 33, 50}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(op)) + " " + std::to_string(at));
+            std::atomic<int> calls{0};
+            const Outcome got = Replace(true, [&](Scenario& run) {
+                run.sys.BeforeEach(op, [&, stop = run.worker.GetStopHandle()](const std::string&) {
+                    if (++calls == at) {
+                        stop.RequestStopNow();
+                    }
+                });
             });
-        });
-        stopper.join();
-        ASSERT_EQ(got.files, full.files);
-        Lines told;
-        for (const std::string& line : got.lines) {
-            if (line.rfind("finished", 0) != 0) {
-                told.push_back(line);
+            Lines told = got.lines;
+            ASSERT_EQ(told.back(), "finished 0");
+            told.pop_back();
+            ASSERT_LE(told.size(), full.lines.size());
+            EXPECT_EQ(told, Lines(full.lines.begin(),
+                                  full.lines.begin() + static_cast<long>(told.size())));
+            EXPECT_TRUE(got.undone == before.files);
+            ASSERT_EQ(got.files.size(), full.files.size());
+            for (const auto& [file, bytes] : got.files) {
+                EXPECT_TRUE(bytes == before.files.at(file) || bytes == full.files.at(file)) << file;
             }
-        }
-        ASSERT_LE(told.size(), full.lines.size());
-        EXPECT_EQ(told,
-                  Lines(full.lines.begin(), full.lines.begin() + static_cast<long>(told.size())));
-        EXPECT_EQ(got.temporaries, 0u);
-        EXPECT_TRUE(got.undone == before.contents);
-        for (size_t i = 0; i < got.files.size(); ++i) {
-            const bool changed = got.contents[i] != before.contents[i];
-            EXPECT_TRUE(!changed || got.contents[i] == full.contents[i]) << got.files[i];
         }
     }
 }

@@ -1,7 +1,7 @@
-// The in-file scan: accepted matches, replacement, search only, case.
+// The in-file scan at its edges: short, huge and mapped files, texts of a megabyte, the window of
+// a file that is only searched. Which matches are taken is in DifferentialTest.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -13,57 +13,6 @@ namespace pellumar {
 namespace {
 
 using namespace test;
-
-TEST(ScanTest, ReplacesEveryNonOverlappingOccurrenceFromLeftToRight) {
-    const char bytes[] = "a\0b\r\n\tc";
-    const struct {
-        std::string content, search, replace;
-        bool ignoreCase;
-        std::string expected;
-    } cases[] = {
-        {"aaa", "a", "X", false, "XXX"},
-        {"aaa", "aa", "X", false, "Xa"},
-        {"abab", "ab", "X", false, "XX"},
-        {"ababa", "aba", "X", false, "Xba"},
-        {"abcabcab", "abcab", "Z", false, "Zcab"},
-        {"Hello hello", "hello", "bye", false, "Hello bye"},
-        {"Hello hello", "hello", "bye", true, "bye bye"},
-        {"\xC3\xA9t\xC3\xA9 \xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9", "x", true,
-         "x \xC3\x89T\xC3\x89"},
-        {"needle hay needle", "needle", "", false, " hay "},
-        {std::string(bytes, 7), std::string("\0b\r\n\t", 5), "|", false, "a|c"},
-        {"one\ntwo\nthree", "one\ntwo", "1\n2", false, "1\n2\nthree"},
-    };
-    for (const auto& c : cases) {
-        TempTree tree;
-        tree.Write("f", c.content);
-        RecordingSink sink(tree.Root());
-        RunSearch({tree.Root(), "*.*", c.search, c.replace, true, false, true, c.ignoreCase}, sink);
-        EXPECT_EQ(tree.Read("f"), c.expected) << c.content << " / " << c.search;
-        EXPECT_EQ(sink.Found(), Lines{"f"});
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
-    }
-}
-
-TEST(ScanTest, SearchOnlyReportsTheInformationReadAndSkipsShortFiles) {
-    TempTree tree;
-    for (const char* name : {"empty", "ab", "abc", "xabcx"}) {
-        tree.Write(name, name == std::string("empty") ? "" : name);
-    }
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "abc", "ignored", true, true}, sink);
-    Lines found = sink.Found();
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (Lines{"abc", "xabcx"}));
-    EXPECT_EQ(tree.Read("xabcx"), "xabcx");
-
-    tree.Write("grows", "short");
-    RecordingSink replacing(tree.Root());
-    RunSearch({tree.Root(), "grows", "short", "much longer now"}, replacing);
-    EXPECT_EQ(tree.Read("grows"), "much longer now");
-    EXPECT_EQ(replacing.LastInfo().FileSize(), 15u);  // as the file is now, on the disk
-    EXPECT_EQ(replacing.LastInfo().nNumberOfLinks, 1u);
-}
 
 TEST(ScanTest, LargeMappedFileIsRewrittenExactly) {
     // Larger than what is read into memory, so the file is mapped; the first match comes after
@@ -83,26 +32,40 @@ TEST(ScanTest, LargeMappedFileIsRewrittenExactly) {
     EXPECT_TRUE(tree.Read("f") == expected + "TARG");
 }
 
-// A search text of a megabyte and a replacement of ten, a match on the very last byte, and the
-// empty file, which never matches.
+// Files shorter than the text are passed over, the empty one included, and a search writes
+// nothing; a match on the very last byte; the information told of a file that grew is the
+// file's as it is now; a search text of a megabyte and a replacement of ten.
 TEST(ScanTest, HugeTextsAndTheEdgesOfAFile) {
+    TempTree tree;
+    for (const char* name : {"empty", "ab", "abc", "xabcx"}) {
+        tree.Write(name, name == std::string("empty") ? "" : name);
+    }
+    tree.Write("last", std::string(5000, '.') + "Z");
+    RecordingSink sink(tree.Root());
+    RunSearch({tree.Root(), "*.*", "abc", "ignored", true, true}, sink);
+    EXPECT_EQ(Sorted(sink.Found()), (Lines{"abc", "xabcx"}));
+    EXPECT_EQ(tree.Read("xabcx"), "xabcx");
+    RecordingSink last(tree.Root());
+    RunSearch({tree.Root(), "*.*", "z", "W", true, false, true, true}, last);
+    EXPECT_EQ(tree.Read("last"), std::string(5000, '.') + "W");
+    EXPECT_EQ(last.Found(), Lines{"last"});
+
+    tree.Write("grows", "short");
+    RecordingSink replacing(tree.Root());
+    RunSearch({tree.Root(), "grows", "short", "much longer now"}, replacing);
+    EXPECT_EQ(tree.Read("grows"), "much longer now");
+    EXPECT_EQ(replacing.LastInfo().FileSize(), 15u);  // as the file is now, on the disk
+    EXPECT_EQ(replacing.LastInfo().nNumberOfLinks, 1u);
+
     std::string search;
     for (int i = 0; search.size() < (1u << 20); ++i)
         search += std::to_string(i * 7919) + ",";
     const std::string replacement(10 << 20, 'R');
-    TempTree tree;
     tree.Write("huge", "x" + search + "y" + search);
-    tree.Write("empty", "");
-    tree.Write("last", std::string(5000, '.') + "Z");
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", search, replacement}, sink);
+    RecordingSink huge(tree.Root());
+    RunSearch({tree.Root(), "*.*", search, replacement}, huge);
     EXPECT_TRUE(tree.Read("huge") == "x" + replacement + "y" + replacement);
-    EXPECT_EQ(sink.Found(), Lines{"huge"});
-    RecordingSink last(tree.Root());
-    RunSearch({tree.Root(), "*.*", "z", "W", true, false, true, true}, last);
-    EXPECT_EQ(tree.Read("last"), std::string(5000, '.') + "W");
-    EXPECT_EQ(tree.Read("empty"), "");
-    EXPECT_EQ(last.Found(), Lines{"last"});
+    EXPECT_EQ(huge.Found(), Lines{"huge"});
 }
 
 // A large file that is only searched is read through a window that slides along it: a match is

@@ -6,11 +6,12 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
-#include <random>
+#include <set>
 #include <thread>
 
 #include "FaultySys.h"
@@ -43,108 +44,18 @@ void MakeTree(TempTree& tree) {
     tree.Write("few/b-locked", "needle");
 }
 
+// The same tree, searched, counted, replaced as a dry run and replaced, each with and without the
+// second thread: the same lines told, the same result, the same bytes left. Hard links share a
+// file, links lead to files of the folder, and opens, reads and temporary files fail, some of
+// them asked about and answered Ignore while the second thread searches on.
 struct Outcome {
     Lines lines;
     int result;
+    std::map<std::string, std::string> files;
+    bool operator==(const Outcome&) const = default;
 };
 
-Outcome Search(const TempTree& tree, bool ahead, bool count) {
-    FaultySys sys;
-    sys.Fail(Op::Open, EACCES, -1, "locked");
-    sys.Fail(Op::Pread, EIO, -1, "broken");
-    RecordingSink sink(tree.Root());
-    Request request{tree.Root(), "*", "needle", "", true, true};
-    request.countMatches = count;
-    request.searchAhead = ahead;
-    CSearchThread worker(&sink, request, sys);
-    const int result = worker.Run();
-    Lines lines = sink.Found();
-    const Lines others = sink.Others();
-    lines.insert(lines.end(), others.begin(), others.end());
-    return {lines, result};
-}
-
-TEST(SearchAheadTest, ReportsSkipsAndCountsComeAsOneThreadAloneGivesThem) {
-    TempTree tree;
-    MakeTree(tree);
-    for (const bool count : {false, true}) {
-        SCOPED_TRACE(count);
-        const Outcome alone = Search(tree, false, count);
-        ASSERT_GT(alone.lines.size(), 200u);
-        for (int round = 0; round < 3; ++round) {
-            const Outcome ahead = Search(tree, true, count);
-            EXPECT_EQ(ahead.result, alone.result);
-            ASSERT_EQ(ahead.lines, alone.lines);
-        }
-    }
-}
-
-// Found lines only, in order.
-Lines FoundUntilStopped(const TempTree& tree, bool ahead, std::function<void(CSearchThread&)> stop,
-                        RecordingSink& sink) {
-    Request request{tree.Root(), "*", "needle", "", true, true};
-    request.searchAhead = ahead;
-    CSearchThread worker(&sink, request);
-    stop(worker);
-    worker.Run();
-    return sink.Found();
-}
-
-TEST(SearchAheadTest, AStopLeavesNothingReportedAfterItAndWhatCameBeforeInOrder) {
-    TempTree tree;
-    for (int i = 0; i < 600; ++i) {
-        tree.Write("d" + std::to_string(i % 3) + "/f" + std::to_string(i), "needle");
-    }
-    RecordingSink all(tree.Root());
-    const Lines full = FoundUntilStopped(
-        tree, false, [](CSearchThread&) {}, all);
-    ASSERT_EQ(full.size(), 600u);
-    // Stopped from the report of the 50th file: the walk ends before the next entry.
-    RecordingSink sink(tree.Root());
-    int found = 0;
-    const Lines stopped = FoundUntilStopped(
-        tree, true,
-        [&](CSearchThread& worker) {
-            sink.OnEach([&found, stop = worker.GetStopHandle()](const std::string& line) {
-                if (line.rfind("found", 0) == 0 && ++found == 50) {
-                    stop.RequestStop();
-                }
-            });
-        },
-        sink);
-    EXPECT_EQ(stopped, Lines(full.begin(), full.begin() + 50));
-    // Stopped from another thread at any moment: what came is where the whole search begins.
-    std::mt19937 random(7);
-    for (int round = 0; round < 20; ++round) {
-        RecordingSink racing(tree.Root());
-        std::thread stopper;
-        const Lines got = FoundUntilStopped(
-            tree, true,
-            [&](CSearchThread& worker) {
-                const auto delay = std::chrono::microseconds(random() % 3000);
-                stopper = std::thread([delay, stop = worker.GetStopHandle()] {
-                    std::this_thread::sleep_for(delay);
-                    stop.RequestStopNow();
-                });
-            },
-            racing);
-        stopper.join();
-        ASSERT_LE(got.size(), full.size());
-        EXPECT_EQ(got, Lines(full.begin(), full.begin() + static_cast<long>(got.size())));
-    }
-}
-
-// The same tree twice, replaced the same way with and without the second thread: the same lines
-// told, the same bytes left. The replacement holds the text it replaces, hard links share a file,
-// links lead to files of the folder, and opens, reads and temporary files fail, some of them
-// asked about and answered Ignore while the second thread searches on.
-struct Replaced {
-    Lines lines;
-    std::vector<std::string> files;
-    std::vector<std::string> contents;
-};
-
-Replaced Replace(bool ahead, bool dryRun) {
+Outcome RunTree(bool ahead, int mode) {  // search, search and count, dry run, replace
     TempTree tree;
     MakeTree(tree);
     for (int i = 0; i < 40; ++i) {
@@ -161,63 +72,86 @@ Replaced Replace(bool ahead, bool dryRun) {
     sys.Fail(Op::Pread, EIO, -1, "broken");
     sys.Fail(Op::CreateTemp, ENOSPC, 3);  // asked three times, each answered Ignore
     RecordingSink sink(tree.Root());
-    Request request{tree.Root(), "*", "needle", "needle-and-thread"};
-    request.dryRun = dryRun;
-    request.countMatches = dryRun;
+    Request request{tree.Root(), "*", "needle", "needle-and-thread", true, mode < 2};
+    request.countMatches = mode == 1 || mode == 2;
+    request.dryRun = mode == 2;
     request.searchAhead = ahead;
     CSearchThread worker(&sink, request, sys);
-    worker.Run();
-    Replaced replaced{sink.Found(), tree.Files(), {}};
+    Outcome outcome{{}, worker.Run(), {}};
+    outcome.lines = sink.Found();
     const Lines others = sink.Others();
-    replaced.lines.insert(replaced.lines.end(), others.begin(), others.end());
-    for (const std::string& file : replaced.files) {
-        replaced.contents.push_back(tree.Read(file));
-    }
-    return replaced;
+    outcome.lines.insert(outcome.lines.end(), others.begin(), others.end());
+    outcome.files = tree.Contents();
+    return outcome;
 }
 
-TEST(SearchAheadTest, ReplacingEveryFileEndsAsOneThreadAloneLeavesIt) {
-    for (const bool dryRun : {false, true}) {
-        SCOPED_TRACE(dryRun);
-        const Replaced alone = Replace(false, dryRun);
+TEST(SearchAheadTest, EveryRunEndsAndIsToldAsOneThreadAloneGivesIt) {
+    for (const int mode : {0, 1, 2, 3}) {
+        SCOPED_TRACE(mode);
+        const Outcome alone = RunTree(false, mode);
         ASSERT_GT(alone.lines.size(), 200u);
-        const Replaced ahead = Replace(true, dryRun);
-        EXPECT_EQ(ahead.lines, alone.lines);
-        ASSERT_EQ(ahead.files, alone.files);
-        EXPECT_TRUE(ahead.contents == alone.contents);
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_TRUE(RunTree(true, mode) == alone);
+        }
     }
 }
 
-// What the second thread searched of the current run, for a worker that waits for it.
-class HelpedFiles {
-  public:
-    void Reset(size_t size) {
-        std::lock_guard lock(m_mutex);
-        m_done.assign(size, false);
+// Found lines only, in order, of a search that `stop` arranges to stop.
+using Arrange = std::function<void(FaultySys&, RecordingSink&, SearchStopHandle)>;
+Lines FoundUntilStopped(const TempTree& tree, bool ahead, const Arrange& stop = {}) {
+    FaultySys sys;
+    RecordingSink sink(tree.Root());
+    Request request{tree.Root(), "*", "needle", "", true, true};
+    request.searchAhead = ahead;
+    CSearchThread worker(&sink, request, sys);
+    if (stop) {
+        stop(sys, sink, worker.GetStopHandle());
     }
-    void Searched(size_t at) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_done[at] = true;
-            ++m_nCount;
-        }
-        m_changed.notify_all();
-    }
-    bool WaitFor(size_t at) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_done[at]; });
-    }
-    int Count() {
-        std::lock_guard lock(m_mutex);
-        return m_nCount;
-    }
+    worker.Run();
+    return sink.Found();
+}
 
-  private:
-    std::mutex m_mutex;  // guards the fields below: written by the second thread
-    std::condition_variable m_changed;
-    std::vector<bool> m_done;
-    int m_nCount = 0;
-};
+TEST(SearchAheadTest, AStopLeavesNothingReportedAfterItAndWhatCameBeforeInOrder) {
+    TempTree tree;
+    for (int i = 0; i < 600; ++i) {
+        tree.Write("d" + std::to_string(i % 3) + "/f" + std::to_string(i), "needle");
+    }
+    const Lines full = FoundUntilStopped(tree, false);
+    ASSERT_EQ(full.size(), 600u);
+    // Stopped from the report of the 50th file: the walk ends before the next entry, and one
+    // thread alone opens no file after it.
+    for (const bool ahead : {true, false}) {
+        int found = 0;
+        std::atomic<int> opens{0};
+        int opened = -1;  // when the stop came
+        const Lines stopped = FoundUntilStopped(
+            tree, ahead, [&](FaultySys& sys, RecordingSink& sink, SearchStopHandle stop) {
+                sys.BeforeEach(Op::Open, [&opens](const std::string&) { ++opens; });
+                sink.OnEach([&, stop](const std::string& line) {
+                    if (line.rfind("found", 0) == 0 && ++found == 50) {
+                        stop.RequestStop();
+                        opened = opens;
+                    }
+                });
+            });
+        EXPECT_EQ(stopped, Lines(full.begin(), full.begin() + 50));
+        EXPECT_TRUE(ahead || opens == opened) << opens << " files opened, " << opened << " before";
+    }
+    // Stopped before some open, on either thread: what came is where the whole search begins.
+    for (const int at : {1, 2, 30, 99, 250, 420}) {
+        std::atomic<int> opens{0};
+        const Lines got = FoundUntilStopped(
+            tree, true, [&](FaultySys& sys, RecordingSink&, SearchStopHandle stop) {
+                sys.BeforeEach(Op::Open, [&opens, at, stop](const std::string&) {
+                    if (++opens == at) {
+                        stop.RequestStopNow();
+                    }
+                });
+            });
+        ASSERT_LE(got.size(), full.size());
+        EXPECT_EQ(got, Lines(full.begin(), full.begin() + static_cast<long>(got.size()))) << at;
+    }
+}
 
 // A worker slower than the second thread, as one that rewrites files, lets it fall asleep
 // between its turns. Each time, it must be woken again in time to search the file after the
@@ -225,7 +159,6 @@ class HelpedFiles {
 // only the first file of each run itself, and takes every result once, in the order of the names.
 TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnceInOrder) {
     TempTree tree;
-    tree.Write("a", "");
     Sys sys;
     FileSystem fs(sys);
     FolderState folder;
@@ -233,33 +166,40 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
     ASSERT_EQ(fs.OpenFolder(nullptr, tree.Root(), tree.Root(), folder, id), 0);
     {
         FolderListing listing(fs, folder, nullptr, false);
-        HelpedFiles helped;
-        std::atomic<int> searched{0};
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::set<uint64_t> helped;  // guarded by mutex: what the second thread searched of a run
+        int searched = 0;           // guarded by mutex
+        size_t helpedBefore = 0;
         SearchAhead ahead(
             [&](int helper, const FolderListing&, const std::string& name, FileJob& got) {
-                ++searched;
                 got.matches = std::stoull(name);
                 got.found = true;
+                const std::lock_guard lock(mutex);
+                ++searched;
                 if (helper != 0) {
-                    helped.Searched(got.matches);
+                    helped.insert(got.matches);
+                    changed.notify_all();
                 }
             },
             8);
         int named = 0;
-        int runs = 0;
         for (const int size : {64, 1, 2, 3, 40}) {
             std::vector<std::string> names;
             for (int i = 0; i < size; ++i) {
                 names.push_back(std::to_string(i));
             }
             named += size;
-            ++runs;
-            helped.Reset(names.size());
+            helpedBefore += helped.size();
+            helped.clear();
             ahead.Begin(listing, names);
             for (int i = 0; i < size; ++i) {
-                if (i + 1 < size) {
-                    ASSERT_TRUE(helped.WaitFor(i + 1)) << "run of " << size << ", file " << i + 1;
-                }
+                std::unique_lock lock(mutex);
+                ASSERT_TRUE(i + 1 == size ||
+                            changed.wait_for(lock, std::chrono::seconds(5),
+                                             [&] { return helped.count(i + 1) != 0; }))
+                    << "run of " << size << ", file " << i + 1;
+                lock.unlock();
                 FileJob result;
                 ASSERT_TRUE(ahead.Take(names[i].c_str(), result));
                 EXPECT_EQ(result.matches, static_cast<uint64_t>(i));
@@ -270,7 +210,7 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
             ahead.End();
         }
         EXPECT_EQ(searched, named);
-        EXPECT_EQ(helped.Count(), named - runs);
+        EXPECT_EQ(helpedBefore + helped.size(), static_cast<size_t>(named - 5));  // 5 runs
     }
     fs.CloseFolder(folder);
 }

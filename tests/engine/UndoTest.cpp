@@ -2,12 +2,13 @@
 // stop part way and are run again, copies where no link can be made, and what the store keeps.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "FaultySys.h"
@@ -62,6 +63,15 @@ struct UndoCase {
         request.keepUndo = true;
         return request;
     }
+    // Replaces with undo kept, answering the questions with `replies`: the lines told but the
+    // found ones.
+    Lines Replace(std::string search, std::string replace, Sys& sys = DefaultSys(),
+                  std::initializer_list<ErrorReply> replies = {}) const {
+        RecordingSink sink(tree.Root());
+        sink.Reply(replies);
+        RunSearch(Replacing(std::move(search), std::move(replace)), sink, sys);
+        return sink.Others();
+    }
     UndoOutcome UndoLast(Sys& sys = DefaultSys()) {
         UndoStore undo(store, sys);
         const auto run = undo.LastToUndo();
@@ -80,28 +90,44 @@ void WriteSample(const TempTree& tree) {
     fs::create_symlink("private", tree.Path("folder-link"));
 }
 
+// Taken back, the tree is as it was: bytes, modes, times, links. Where the old file cannot be
+// linked into the store, its bytes are copied there, the copy is told once, and it goes back as
+// a new file: the same bytes and access rights, not the same times. Nothing is left to take back.
 TEST(UndoTest, ReplaceThenUndoGivesTheTreeBackAsItWas) {
-    UndoCase c;
-    WriteSample(c.tree);
-    ::sleep(1);  // so that a file written again would show another time
-    const auto before = Snapshot(c.tree.Root());
-    RecordingSink sink(c.tree.Root());
-    RunSearch(c.Replacing("needle", "pin"), sink);
-    ASSERT_EQ(c.tree.Read("private/b.txt"), "pin, pin\n");
-    ASSERT_NE(Snapshot(c.tree.Root()), before);
+    for (const bool copy : {false, true}) {
+        SCOPED_TRACE(copy);
+        UndoCase c;
+        WriteSample(c.tree);
+        ::sleep(!copy);  // so that a file written again would show another time
+        const auto before = Snapshot(c.tree.Root());
+        FaultySys sys;
+        sys.Fail(Op::Link, EXDEV, copy ? -1 : 0);
+        struct CopySink : RecordingSink {
+            using RecordingSink::RecordingSink;
+            void OnUndoKept(uint64_t, uint64_t bytes) override { copied = bytes; }
+            uint64_t copied = 0;
+        } sink(c.tree.Root());
+        RunSearch(c.Replacing("needle", "pin"), sink, sys);
+        EXPECT_EQ(sink.copied, copy ? 16u + 15 + 22 + 7 : 0u);
+        ASSERT_EQ(c.tree.Read("private/b.txt"), "pin, pin\n");
+        ASSERT_NE(Snapshot(c.tree.Root()), before);
 
-    const UndoOutcome outcome = c.UndoLast();
-    EXPECT_EQ(outcome.error, 0);
-    EXPECT_EQ(outcome.restored, 4u);
-    EXPECT_TRUE(outcome.left.empty());
-    EXPECT_EQ(Snapshot(c.tree.Root()), before);
-    EXPECT_TRUE(c.tree.TemporaryFiles().empty());
-    // Taken back once: nothing is left to take back, and the history says so.
-    UndoStore store(c.store);
-    EXPECT_FALSE(store.LastToUndo().has_value());
-    ASSERT_EQ(store.History().size(), 1u);
-    EXPECT_TRUE(store.History()[0].undone);
-    EXPECT_EQ(store.History()[0].files, 4u);
+        const UndoOutcome outcome = c.UndoLast(sys);
+        EXPECT_EQ(outcome.error, 0);
+        EXPECT_EQ(outcome.restored, 4u);
+        EXPECT_TRUE(outcome.left.empty());
+        for (const auto& [path, what] : Snapshot(c.tree.Root())) {
+            const size_t compared = copy ? what.find(' ') : std::string::npos;
+            EXPECT_EQ(what.substr(0, compared), before.at(path).substr(0, compared)) << path;
+        }
+        EXPECT_EQ(c.tree.Read("private/b.txt"), "needle, needle\n");
+        EXPECT_TRUE(c.tree.TemporaryFiles().empty());
+        UndoStore store(c.store);
+        EXPECT_FALSE(store.LastToUndo().has_value());
+        ASSERT_EQ(store.History().size(), 1u);
+        EXPECT_TRUE(store.History()[0].undone);
+        EXPECT_EQ(store.History()[0].files, 4u);
+    }
 }
 
 // Lines of long paths fill the room of zeros written ahead of them and more room is written: the
@@ -116,51 +142,71 @@ TEST(UndoTest, AJournalBeyondItsFirstRoomIsReadToItsLastLine) {
     for (int i = 0; i < kFiles; ++i) {
         c.tree.Write(folder + std::to_string(i) + ".txt", "needle " + std::to_string(i));
     }
-    RecordingSink sink(c.tree.Root());
-    RunSearch(c.Replacing("needle", "pin"), sink);
-    ASSERT_EQ(sink.Found().size(), static_cast<size_t>(kFiles));
+    c.Replace("needle", "pin");
     const auto history = UndoStore(c.store).History();
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].files, static_cast<size_t>(kFiles));
     EXPECT_EQ(c.UndoLast().restored, static_cast<size_t>(kFiles));
-    for (int i = 0; i < kFiles; i += 599) {
+    for (const int i : {0, 599, kFiles - 1}) {
         EXPECT_EQ(c.tree.Read(folder + std::to_string(i) + ".txt"), "needle " + std::to_string(i));
     }
-    EXPECT_EQ(c.tree.Read(folder + std::to_string(kFiles - 1) + ".txt"),
-              "needle " + std::to_string(kFiles - 1));
 }
 
-TEST(UndoTest, FilesChangedOrRemovedSinceAreLeftAndNamedAndTheRestComesBack) {
+// Any change since the replacement leaves a file as it is, named, however it was made: new
+// content, its removal, its access rights, an edit with its time put back, a second name. The
+// rest comes back, a file beyond the longest path the system takes as well.
+TEST(UndoTest, EveryKindOfChangeSinceIsLeftAndNamedAndTheRestComesBack) {
     UndoCase c;
     WriteSample(c.tree);
-    RecordingSink sink(c.tree.Root());
-    RunSearch(c.Replacing("needle", "pin"), sink);
+    for (const char* name : {"mode.txt", "edit.txt", "linked.txt"}) {
+        c.tree.Write(name, "needle\n");
+    }
+    const int deep = c.tree.MakeDeep("deep", 90);
+    const std::string deepFile = "/proc/self/fd/" + std::to_string(deep) + "/f.txt";
+    std::ofstream(deepFile) << "deep needle";
+    c.Replace("needle", "pin");
     c.tree.Write("a.txt", "written by someone else\n");
     ASSERT_EQ(::unlink(c.tree.Path("script.sh").c_str()), 0);
+    ASSERT_EQ(::chmod(c.tree.Path("mode.txt").c_str(), 0600), 0);
+    const auto time = fs::last_write_time(c.tree.Path("edit.txt"));
+    c.tree.Write("edit.txt", "PIN\n");
+    fs::last_write_time(c.tree.Path("edit.txt"), time);
+    ASSERT_EQ(::link(c.tree.Path("linked.txt").c_str(), c.tree.Path("second name").c_str()), 0);
 
-    UndoOutcome outcome = c.UndoLast();
-    std::sort(outcome.left.begin(), outcome.left.end(),
-              [](const UndoLeft& a, const UndoLeft& b) { return a.path < b.path; });
-    EXPECT_EQ(outcome.restored, 2u);
-    ASSERT_EQ(outcome.left.size(), 2u);
-    EXPECT_EQ(outcome.left[0].path, c.tree.Path("a.txt"));
-    EXPECT_EQ(outcome.left[0].reason, "it changed since the replacement");
-    EXPECT_EQ(outcome.left[1].path, c.tree.Path("script.sh"));
-    EXPECT_EQ(outcome.left[1].reason, "it is no longer there");
-    EXPECT_EQ(c.tree.Read("a.txt"), "written by someone else\n");
-    EXPECT_EQ(c.tree.Read("script.sh"), "<missing>");
+    const UndoOutcome outcome = c.UndoLast();
+    std::map<std::string, std::string> left;
+    for (const UndoLeft& file : outcome.left) {
+        left[file.path.substr(c.tree.Root().size() + 1)] = file.reason;
+    }
+    const std::string changed = "it changed since the replacement";
+    EXPECT_EQ(left, (std::map<std::string, std::string>{{"a.txt", changed},
+                                                        {"edit.txt", changed},
+                                                        {"linked.txt", changed},
+                                                        {"mode.txt", changed},
+                                                        {"script.sh", "it is no longer there"}}));
+    EXPECT_EQ(outcome.restored, 3u);
+    EXPECT_NE(UndoOutcomeText(outcome).find("5 files were left as they are"), std::string::npos);
+    EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("script.sh"),
+              "written by someone else\n<missing>");
+    EXPECT_EQ(c.tree.Read("mode.txt") + c.tree.Read("edit.txt") + c.tree.Read("linked.txt"),
+              "pin\nPIN\npin\n");
+    EXPECT_EQ(c.tree.Mode("mode.txt"), 0600u);
     EXPECT_EQ(c.tree.Read("private/b.txt"), "needle, needle\n");
-    EXPECT_NE(UndoOutcomeText(outcome).find("2 files were left as they are"), std::string::npos);
+    std::ostringstream deepText;
+    deepText << std::ifstream(deepFile).rdbuf();
+    EXPECT_EQ(deepText.str(), "deep needle");
+    ::close(deep);
 }
 
+// An undo stopped or failing part way finishes when run again, and two undos of the run at once
+// lose nothing: files already back count as restored.
 TEST(UndoTest, AnUndoStoppedOrFailingPartWayFinishesWhenRunAgain) {
     UndoCase c;
-    for (int i = 0; i < 6; ++i) {
-        c.tree.Write("f" + std::to_string(i), "old " + std::to_string(i));
+    for (int i = 0; i < 40; ++i) {
+        c.tree.Write("f" + std::to_string(i), std::string(5000, 'x') + "old " + std::to_string(i));
     }
     const auto before = Snapshot(c.tree.Root());
-    RecordingSink sink(c.tree.Root());
-    RunSearch(c.Replacing("old", "new"), sink);
+    c.Replace("old", "new");
     const uint64_t run = UndoStore(c.store).LastToUndo()->id;
 
     // Stopped after two files: those are back, the rest as the replacement left them.
@@ -169,92 +215,47 @@ TEST(UndoTest, AnUndoStoppedOrFailingPartWayFinishesWhenRunAgain) {
     EXPECT_TRUE(outcome.stopped);
     EXPECT_EQ(outcome.restored, 2u);
     EXPECT_EQ(UndoStore(c.store).LastToUndo()->id, run);
-
-    // A rename that fails leaves that one file; an undo of the same run again finishes. Files
-    // already back count as restored.
+    // A rename that fails leaves that one file.
     FaultySys sys;
     sys.FailLater(Op::Rename, 1, EIO);
     outcome = UndoStore(c.store, sys).Undo(run);
-    EXPECT_EQ(outcome.restored, 5u);
+    EXPECT_EQ(outcome.restored, 39u);
     ASSERT_EQ(outcome.left.size(), 1u);
     EXPECT_EQ(outcome.left[0].reason, "Input/output error");
     // Writes that a signal interrupts every time are given up, not tried forever.
     FaultySys interrupted;
     interrupted.Fail(Op::Write, EINTR, -1);
-    outcome = UndoStore(c.store, interrupted).Undo(run);
-    EXPECT_EQ(outcome.left.size(), 1u);
+    EXPECT_EQ(UndoStore(c.store, interrupted).Undo(run).left.size(), 1u);
     outcome = UndoStore(c.store).Undo(run);
-    EXPECT_EQ(outcome.restored, 6u);
-    EXPECT_TRUE(outcome.left.empty());
+    EXPECT_EQ(outcome.restored, 40u);
+    EXPECT_EQ(Snapshot(c.tree.Root()), before);
+    // Replaced again, then taken back twice at once.
+    c.Replace("old", "new");
+    const uint64_t again = UndoStore(c.store).LastToUndo()->id;
+    std::thread other([&] { outcome = UndoStore(c.store).Undo(again); });
+    const UndoOutcome first = UndoStore(c.store).Undo(again);
+    other.join();
+    for (const UndoOutcome& each : {first, outcome}) {
+        EXPECT_EQ(each.restored, 40u);
+        EXPECT_TRUE(each.left.empty());
+    }
     EXPECT_EQ(Snapshot(c.tree.Root()), before);
     EXPECT_TRUE(c.tree.TemporaryFiles().empty());
 }
 
-TEST(UndoTest, TwoUndosOfOneRunAtOnceLoseNothing) {
-    UndoCase c;
-    for (int i = 0; i < 40; ++i) {
-        c.tree.Write("f" + std::to_string(i), std::string(5000, 'x') + "old");
-    }
-    const auto before = Snapshot(c.tree.Root());
-    RecordingSink sink(c.tree.Root());
-    RunSearch(c.Replacing("old", "new"), sink);
-    const uint64_t run = UndoStore(c.store).LastToUndo()->id;
-    UndoOutcome first, second;
-    std::thread other([&] { second = UndoStore(c.store).Undo(run); });
-    first = UndoStore(c.store).Undo(run);
-    other.join();
-    EXPECT_EQ(first.restored, 40u);
-    EXPECT_EQ(second.restored, 40u);
-    EXPECT_TRUE(first.left.empty() && second.left.empty());
-    EXPECT_EQ(Snapshot(c.tree.Root()), before);
-}
-
-// Where the old file cannot be linked into the store, its bytes are copied there; the copy is
-// told once, and goes back with the access rights the file had.
-TEST(UndoTest, WhereNoLinkCanBeMadeTheOldBytesAreCopiedAndPutBack) {
-    UndoCase c;
-    WriteSample(c.tree);
-    const auto before = Snapshot(c.tree.Root());
-    FaultySys sys;
-    sys.Fail(Op::Link, EXDEV, -1);
-    struct CopySink : RecordingSink {
-        using RecordingSink::RecordingSink;
-        void OnUndoKept(uint64_t, uint64_t bytes) override { copied = bytes; }
-        uint64_t copied = 0;
-    } sink(c.tree.Root());
-    RunSearch(c.Replacing("needle", "pin"), sink, sys);
-    EXPECT_EQ(sink.copied, 16u + 15 + 22 + 7);
-    const UndoOutcome outcome = c.UndoLast(sys);
-    EXPECT_EQ(outcome.restored, 4u);
-    // Put back as new files: the same bytes and modes, not the same times.
-    for (const auto& [path, what] : Snapshot(c.tree.Root())) {
-        EXPECT_EQ(what.substr(0, what.find(' ')), before.at(path).substr(0, what.find(' ')));
-    }
-    EXPECT_EQ(c.tree.Read("private/b.txt"), "needle, needle\n");
-    EXPECT_EQ(c.tree.Mode("private/b.txt"), 0600u);
-}
-
-// A store on another file system (a memory one, where the system has it) takes copies.
-TEST(UndoTest, AStoreOnAnotherFileSystemTakesCopies) {
-    struct statfs shm;
-    if (::statfs("/dev/shm", &shm) != 0 || shm.f_type != 0x01021994 /* tmpfs */) {
-        GTEST_SKIP() << "no memory file system at /dev/shm";
-    }
-    UndoCase c;
-    c.store = "/dev/shm/pellumar-undo-test-" + std::to_string(::getpid()) + "/undo";
-    WriteSample(c.tree);
-    const std::string old = c.tree.Read("odd\xff name.txt");
-    RecordingSink sink(c.tree.Root());
-    RunSearch(c.Replacing("needle", "pin"), sink);
-    EXPECT_EQ(c.UndoLast().restored, 4u);
-    EXPECT_EQ(c.tree.Read("odd\xff name.txt"), old);
-    fs::remove_all(fs::path(c.store).parent_path());
-}
-
-// Ignore replaces the file without a copy; Abort leaves it as it was.
-TEST(UndoTest, ACopyThatDoesNotFitIsAskedAbout) {
+// Where the old content cannot be kept, the question is asked once: Ignore replaces without a
+// copy, Abort leaves the file, and Retry makes the run's journal again. A run that could not begin
+// leaves no folder behind, and nothing stays at a temporary name.
+TEST(UndoTest, OldContentThatCannotBeKeptIsAskedAboutOnce) {
+    const auto asked = [](const Lines& told) {
+        return std::count_if(told.begin(), told.end(), [](const std::string& line) {
+            return line.find("keep the old content for undo") != std::string::npos;
+        });
+    };
     for (const ErrorReply reply : {ErrorReply::SkipFile, ErrorReply::StopSearch}) {
         SCOPED_TRACE(static_cast<int>(reply));
+        const std::string text = reply == ErrorReply::SkipFile ? "new text" : "old text";
+        // Where no link can be made, a copy that does not fit.
         UndoCase c;
         c.tree.Write("a.txt", "old text");
         FaultySys sys;
@@ -264,31 +265,20 @@ TEST(UndoTest, ACopyThatDoesNotFitIsAskedAbout) {
                 sys.Fail(Op::Write, ENOSPC);
             }
         });
-        RecordingSink sink(c.tree.Root());
-        sink.Reply({reply});
-        RunSearch(c.Replacing("old", "new"), sink, sys);
-        const bool ignored = reply == ErrorReply::SkipFile;
-        EXPECT_EQ(c.tree.Read("a.txt"), ignored ? "new text" : "old text");
-        ASSERT_FALSE(sink.Others().empty());
-        EXPECT_NE(sink.Others()[0].find("keep the old content for undo"), std::string::npos)
-            << sink.Others()[0];
+        EXPECT_EQ(asked(c.Replace("old", "new", sys, {reply})), 1);
+        EXPECT_EQ(c.tree.Read("a.txt"), text);
         EXPECT_FALSE(UndoStore(c.store).LastToUndo().has_value());
         EXPECT_TRUE(c.tree.TemporaryFiles().empty());
     }
-}
-
-// A run whose journal cannot be made leaves no folder behind; Retry makes it again.
-TEST(UndoTest, ARunThatCannotBeginLeavesNothingAndIsAskedAbout) {
+    // A run whose journal cannot be made, retried.
     UndoCase c;
     c.tree.Write("a.txt", "old text");
     c.tree.Write("b.txt", "old text");
     FaultySys sys;
     sys.Fail(Op::CreateTemp, ENOSPC, 1, "journal");
-    RecordingSink sink(c.tree.Root());
-    sink.Reply({ErrorReply::Retry});
-    RunSearch(c.Replacing("old", "new"), sink, sys);
-    ASSERT_EQ(sink.Others().size(), 2u);  // the question, then the end
-    EXPECT_NE(sink.Others()[0].find("keep the old content for undo"), std::string::npos);
+    const Lines told = c.Replace("old", "new", sys, {ErrorReply::Retry});
+    EXPECT_EQ(told.size(), 2u);  // the question, then the end
+    EXPECT_EQ(asked(told), 1);
     EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt"), "new textnew text");
     EXPECT_EQ(UndoRunFolders(c.store), 1);
     EXPECT_EQ(c.UndoLast().restored, 2u);
@@ -359,32 +349,6 @@ TEST(UndoTest, EachLineReachesTheDiskBeforeItsFileIsReplaced) {
         }
         EXPECT_EQ(c.UndoLast().restored, 2 - failed);
         EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt"), "old aold b");
-    }
-}
-
-// A store that cannot be made is asked about once: Ignore replaces every file without undo.
-TEST(UndoTest, AStoreThatCannotBeMadeIsAskedAboutOnce) {
-    for (const ErrorReply reply : {ErrorReply::SkipFile, ErrorReply::StopSearch}) {
-        SCOPED_TRACE(static_cast<int>(reply));
-        UndoCase c;
-        c.state.Write("pellumar", "a file where the store's folder would be");
-        for (const char* name : {"a.txt", "b.txt", "c/d.txt"}) {
-            c.tree.Write(name, "old text");
-        }
-        RecordingSink sink(c.tree.Root());
-        sink.Reply({reply, ErrorReply::StopSearch});
-        RunSearch(c.Replacing("old", "new"), sink);
-        const auto others = sink.Others();
-        EXPECT_EQ(std::count_if(others.begin(), others.end(),
-                                [](const std::string& line) {
-                                    return line.find("keep the old content") != std::string::npos;
-                                }),
-                  1);
-        const std::string text = reply == ErrorReply::SkipFile ? "new text" : "old text";
-        EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt") + c.tree.Read("c/d.txt"),
-                  text + text + text);
-        EXPECT_EQ(c.state.Read("pellumar"), "a file where the store's folder would be");
-        EXPECT_TRUE(c.tree.TemporaryFiles().empty());
     }
 }
 

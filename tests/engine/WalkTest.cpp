@@ -7,21 +7,18 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "FaultySys.h"
 #include "RecordingSink.h"
 #include "TempTree.h"
+#include "TextShape.h"
 
 namespace pellumar {
 namespace {
 
 using namespace test;
 namespace fs = std::filesystem;
-
-Lines Sorted(Lines lines) {
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
 
 // Lists (search text empty, search only) in the folder given relative to the root, and checks
 // that nothing but `told` and the end was told, in any order; returns what was found, sorted.
@@ -88,47 +85,6 @@ TEST(WalkTest, FilterHiddenFilesHiddenFoldersAndSubfoldersDecideWhatIsListed) {
     }
 }
 
-TEST(WalkTest, OddNamesAreFoundAndRewrittenByteForByte) {
-    TempTree tree;
-    const Lines names = {"d/with space", "d/new\nline", "d/bad\xff\xfe", "d/-dash",
-                         "d/\xE2\x80\xAE"};
-    for (const std::string& name : names) {
-        tree.Write(name, "needle");
-    }
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "needle", "pin"}, sink);
-    EXPECT_EQ(Sorted(sink.Found()), Sorted(names));
-    for (const std::string& name : names) {
-        EXPECT_EQ(tree.Read(name), "pin") << name;
-    }
-}
-
-TEST(WalkTest, FifosDanglingLinksAndLinkCyclesAreHarmlessAndBrokenLinksAreNamed) {
-    TempTree tree;
-    tree.Write("top/a", "");
-    tree.Write("other/b", "");
-    ASSERT_EQ(::mkfifo(tree.Path("top/pipe").c_str(), 0644), 0);  // opening it would hang
-    fs::create_symlink("pipe", tree.Path("top/to-pipe"));
-    fs::create_symlink("nowhere", tree.Path("top/dangling"));
-    fs::create_symlink("..", tree.Path("top/up"));
-    fs::create_symlink(".", tree.Path("top/self"));
-    fs::create_symlink("../other", tree.Path("top/side"));
-    fs::create_symlink("loop", tree.Path("top/loop"));
-    // "other" is walked under its own name, never again through "top/side".
-    EXPECT_EQ(List(tree, {"", "*"}, DefaultSys(),
-                   {"skipped top/dangling: No such file or directory",
-                    "skipped top/loop: Too many levels of symbolic links"}),
-              (Lines{"other/b", "top/a"}));
-    // Handed over by path, as a file replaced by one of these between listing and opening
-    // would be: a pipe fails to read, devices that read like files are never reported.
-    RecordingSink sink(tree.Root());
-    CSearchThread worker(&sink, {tree.Root(), "*", std::string(1, 0), "", true, true});
-    EXPECT_NE(worker.ProcessFile(tree.Path("top/pipe")), 0);
-    for (const char* device : {"/dev/null", "/dev/zero"})
-        EXPECT_EQ(worker.ProcessFile(device), 0);
-    EXPECT_EQ(sink.Found(), Lines{});
-}
-
 TEST(WalkTest, StartingFolderIsResolvedOnceOrFinishesWithOneWhenGone) {
     TempTree tree;
     tree.Write("rel/a", "");
@@ -144,46 +100,14 @@ TEST(WalkTest, StartingFolderIsResolvedOnceOrFinishesWithOneWhenGone) {
     }
 }
 
-TEST(WalkTest, FoldersAndFilesThatCannotBeOpenedAreSkippedAndNamed) {
+// Folders the system refuses, files whose owner's read bit is off and files of another user that
+// the system refuses are skipped and named; files are listed without being opened. The superuser
+// is refused none, and asks the system nothing of the plain files listed where a listing needs
+// nothing of them (pellumar without --long): either way it lists and names the same files.
+TEST(WalkTest, WhatCannotBeOpenedIsSkippedAndNamedWhateverTheListingNeeds) {
     TempTree tree;
     for (const char* path :
-         {"a/x", "locked/y", "locked/deep/z", "b/w", "b/unreadable", "b/theirs"}) {
-        tree.Write(path, "");
-    }
-    // Files are listed without being opened: their owner's read bit, or the system, decides.
-    ASSERT_EQ(::chmod(tree.Path("b/unreadable").c_str(), 0200), 0);
-    struct stat st;
-    ASSERT_EQ(::stat(tree.Path("b/w").c_str(), &st), 0);
-    FaultySys sys;
-    sys.ActAs(st.st_uid == 0 ? 4242 : st.st_uid);
-    if (st.st_uid == 0) {  // as the superuser, hand the files to the user acted as
-        for (const char* path : {"a/x", "b/w", "b/unreadable"})
-            ASSERT_EQ(::chown(tree.Path(path).c_str(), 4242, 4242), 0);
-    }
-    sys.Fail(Op::OpenFolder, EACCES, -1, "locked");
-    sys.Fail(Op::Access, EACCES, -1, "theirs");
-    EXPECT_EQ(List(tree, {}, sys,
-                   {"skipped locked: Permission denied", "skipped b/unreadable: Permission denied",
-                    "skipped b/theirs: Permission denied"}),
-              (Lines{"a/x", "b/w"}));
-    EXPECT_EQ(sys.Calls(Op::Access), 1);  // only about the file of another user
-    FaultySys superuser;
-    superuser.ActAs(0);
-    EXPECT_EQ(List(tree, {}, superuser).size(), 6u);
-    // The starting folder may be entered but not listed; a listing that fails half-way.
-    FaultySys unlisted;
-    unlisted.Fail(Op::List, EIO, 1);
-    EXPECT_EQ(List(tree, {"", "*", "", "", false}, unlisted,
-                   {"skipped " + tree.Root() + ": Input/output error"}),
-              Lines{});
-}
-
-// A listing that needs nothing of the files it lists (pellumar without --long) asks the system
-// nothing of the plain files the superuser lists; for anyone else their rights decide as before.
-// Either way it lists and names the same files as a listing that reads their information.
-TEST(WalkTest, AListingThatNeedsNoInformationListsTheSameFiles) {
-    TempTree tree;
-    for (const char* path : {"a/x", "b/w", "b/unreadable", "b/pel0001.tmp"}) {
+         {"a/x", "locked/y", "locked/deep/z", "b/w", "b/unreadable", "b/theirs", "b/pel0001.tmp"}) {
         tree.Write(path, "");
     }
     ASSERT_EQ(::chmod(tree.Path("b/unreadable").c_str(), 0200), 0);
@@ -193,79 +117,111 @@ TEST(WalkTest, AListingThatNeedsNoInformationListsTheSameFiles) {
     struct stat st;
     ASSERT_EQ(::stat(tree.Path("b/w").c_str(), &st), 0);
     const uid_t owner = st.st_uid == 0 ? 4242 : st.st_uid;
-    if (st.st_uid == 0) {
+    if (st.st_uid == 0) {  // as the superuser, hand the files but one to the user acted as
         for (const char* path : {"a/x", "b/w", "b/unreadable", "b/pel0001.tmp"})
             ASSERT_EQ(::chown(tree.Path(path).c_str(), owner, owner), 0);
     }
     for (const uid_t user : {owner, uid_t{0}}) {
         SCOPED_TRACE(user);
-        Lines found[2], told[2];
+        Lines told = {"skipped a/dangling: No such file or directory",
+                      "skipped locked: Permission denied"};
+        if (user != 0) {
+            told.insert(told.end(), {"skipped b/unreadable: Permission denied",
+                                     "skipped b/theirs: Permission denied"});
+        }
+        Lines found[2];
         int stats[2];
         for (const bool information : {false, true}) {
             FaultySys sys;
             sys.ActAs(user);
-            RecordingSink sink(tree.Root());
-            Request request{tree.Root(), "*", "", "", true, true};
-            request.fileInformation = information;
-            RunSearch(request, sink, sys);
-            found[information] = Sorted(sink.Found());
-            told[information] = Sorted(sink.Others());
+            sys.Fail(Op::OpenFolder, EACCES, -1, "locked");
+            sys.Fail(Op::Access, EACCES, -1, "theirs");
+            found[information] = List(tree, {.fileInformation = information}, sys, told);
             stats[information] = sys.Calls(Op::StatAt);
+            EXPECT_EQ(sys.Calls(Op::Access), user == 0 ? 0 : 1);  // of the other user's file
         }
         EXPECT_EQ(found[0], found[1]);
-        EXPECT_EQ(told[0], told[1]);
-        EXPECT_EQ(found[0].size(), user == 0 ? 5u : 4u);  // the temporary file is no other run's
+        EXPECT_EQ(found[0].size(), user == 0 ? 6u : 4u);  // the temporary file is no other run's
         // The superuser's listing asks only what the two links lead to, then about the linked
         // file as it is listed, the pipe and the temporary file.
         EXPECT_EQ(stats[0], user == 0 ? 5 : stats[1]);
     }
+    // The starting folder may be entered but not listed.
+    FaultySys unlisted;
+    unlisted.Fail(Op::List, EIO, 1);
+    EXPECT_EQ(List(tree, {"", "*", "", "", false}, unlisted,
+                   {"skipped " + tree.Root() + ": Input/output error"}),
+              Lines{});
 }
 
+// Searching, every name of a file is reported, but a folder is walked under one name: its own,
+// not a link's; links that lead nowhere or in a cycle are named, and links that fan out without a
+// cycle (each level two links to the next, 2^24 paths) cost no more than the folders they reach.
+// Replacing, each file is rewritten once: "v1.1" never becomes "v1.1.1"; each hard link gets the
+// new content from the old, as a file of its own, and odd names are rewritten byte for byte.
 TEST(WalkTest, EachFolderAndFileIsReachedOnceWhateverLinksLeadThere) {
     TempTree tree;
-    tree.Write("real.txt", "version=v1\n");
-    tree.Write("lib/conf.txt", "v1\n");
+    std::map<std::string, std::string> replaced;
+    const auto write = [&](const std::string& path, const std::string& text) {
+        tree.Write(path, text);
+        replaced[path] = ReplaceAll(text, "v1", "v1.1");
+    };
+    write("real.txt", "version=v1\n");
+    write("lib/conf.txt", "v1\n");
     fs::create_symlink("real.txt", tree.Path("alias.txt"));
     fs::create_symlink("lib", tree.Path("alias_dir"));
     fs::create_symlink("lib", tree.Path("a_dir"));
     ASSERT_EQ(::link(tree.Path("lib/conf.txt").c_str(), tree.Path("hard.txt").c_str()), 0);
-    // Searching, every name of a file is reported, but a folder is walked under one name: its
-    // own, not a link's.
-    RecordingSink search(tree.Root());
-    RunSearch({tree.Root(), "*.*", "v1", "", true, true}, search);
-    EXPECT_EQ(Sorted(search.Found()), (Lines{"alias.txt", "hard.txt", "lib/conf.txt", "real.txt"}));
-    // Replacing, each file is rewritten once: "v1.1" never becomes "v1.1.1". Each hard link
-    // gets the new content from the old, as a file of its own.
-    RecordingSink replace(tree.Root());
-    RunSearch({tree.Root(), "*.*", "v1", "v1.1"}, replace);
-    EXPECT_EQ(tree.Read("real.txt"), "version=v1.1\n");
-    EXPECT_EQ(tree.Read("lib/conf.txt"), "v1.1\n");
-    EXPECT_EQ(tree.Read("hard.txt"), "v1.1\n");
-    EXPECT_EQ(Sorted(replace.Found()), (Lines{"hard.txt", "lib/conf.txt", "real.txt"}));
-    EXPECT_TRUE(fs::is_symlink(tree.Path("alias.txt")));
-    EXPECT_EQ(replace.Others(), Lines{"finished 0"});
-}
-
-// Links that fan out without a cycle, each level holding two links to the next: walking every
-// path would take 2^24 folders.
-TEST(WalkTest, LinksFanningOutCostNoMoreThanTheFoldersTheyReach) {
-    TempTree tree;
+    replaced["hard.txt"] = "v1.1\n";
+    for (const char* name :
+         {"d/with space", "d/new\nline", "d/bad\xff\xfe", "d/-dash", "d/\xE2\x80\xAE"}) {
+        write(name, "v1");
+    }
     constexpr int kLevels = 24;
     for (int level = 0; level < kLevels; ++level) {
-        const std::string name = "l" + std::to_string(level);
-        tree.Write(name + "/f.txt", "v1");
+        const std::string name = "fan/l" + std::to_string(level);
+        write(name + "/f.txt", "v1");
         if (level + 1 < kLevels) {
             const std::string next = "../l" + std::to_string(level + 1);
             fs::create_symlink(next, tree.Path(name + "/a"));
             fs::create_symlink(next, tree.Path(name + "/b"));
         }
     }
+    // Pipes, links that lead nowhere, up, to themselves or in a cycle are harmless.
+    write("top/a", "v1");
+    ASSERT_EQ(::mkfifo(tree.Path("top/pipe").c_str(), 0644), 0);  // opening it would hang
+    for (const auto& [link, target] : {std::pair{"to-pipe", "pipe"},
+                                       {"dangling", "nowhere"},
+                                       {"up", ".."},
+                                       {"self", "."},
+                                       {"loop", "loop"}}) {
+        fs::create_symlink(target, tree.Path("top/") + link);
+    }
+    const Lines broken = {"finished 0", "skipped top/dangling: No such file or directory",
+                          "skipped top/loop: Too many levels of symbolic links"};
+    Lines files;
+    for (const auto& [file, text] : replaced) {
+        files.push_back(file);
+    }
     FaultySys sys;
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "v1", "v1.1"}, sink, sys);
-    EXPECT_EQ(sink.Found().size(), static_cast<size_t>(kLevels));
-    EXPECT_EQ(tree.Read("l23/f.txt"), "v1.1");
+    files.push_back("alias.txt");
+    EXPECT_EQ(List(tree, {"", "*.*", "v1"}, sys, {broken[1], broken[2]}), Sorted(files));
     EXPECT_LE(sys.Calls(Op::OpenFolder), 4 * kLevels);
+    files.pop_back();
+    RecordingSink replace(tree.Root());
+    RunSearch({tree.Root(), "*.*", "v1", "v1.1"}, replace);
+    EXPECT_EQ(tree.Contents(), replaced);
+    EXPECT_EQ(Sorted(replace.Found()), files);
+    EXPECT_TRUE(fs::is_symlink(tree.Path("alias.txt")));
+    EXPECT_EQ(Sorted(replace.Others()), broken);
+    // Handed over by path, as a file replaced by one of these between listing and opening
+    // would be: a pipe fails to read, devices that read like files are never reported.
+    RecordingSink sink(tree.Root());
+    CSearchThread worker(&sink, {tree.Root(), "*", std::string(1, 0), "", true, true});
+    EXPECT_NE(worker.ProcessFile(tree.Path("top/pipe")), 0);
+    for (const char* device : {"/dev/null", "/dev/zero"})
+        EXPECT_EQ(worker.ProcessFile(device), 0);
+    EXPECT_EQ(sink.Found(), Lines{});
 }
 
 // Folders nested beyond the longest path the system takes, with a link inside that leads up.

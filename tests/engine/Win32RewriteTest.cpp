@@ -21,19 +21,25 @@ std::string LeafOf(const std::string& path) {
     return path.substr(path.find_last_of('\\') + 1);
 }
 
+// The system names the temporary file, in the file's folder; none is made for a file without a
+// match, and a read-only file is left as it is and named.
 TEST(Win32RewriteTest, TheSystemNamesTheTemporaryFileInTheFilesFolder) {
     TempTree tree;
     tree.Write("top.txt", "old");
     tree.Write("sub/low.txt", "old old");
     tree.Write("sub/none.txt", "nothing");
+    tree.Write("sub/zlocked.txt", "old", 0444);
     FaultyWin32Sys sys;
     RecordingSink sink(tree.Root());
     RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-    EXPECT_EQ(tree.Read("top.txt"), "new");
-    EXPECT_EQ(tree.Read("sub/low.txt"), "new new");
-    ASSERT_EQ(sys.TempNames().size(), 2u);  // none for the file without a match
+    EXPECT_EQ(tree.Read("top.txt") + tree.Read("sub/low.txt"), "newnew new");
+    ASSERT_EQ(sys.TempNames().size(), 3u);  // the read-only file's is given back
     EXPECT_TRUE(IsTemporaryName(LeafOf(sys.TempNames()[0]))) << sys.TempNames()[0];
     EXPECT_EQ(sys.TempNames()[1].rfind(tree.Path("sub\\pel"), 0), 0u) << sys.TempNames()[1];
+    EXPECT_EQ(tree.Read("sub/zlocked.txt"), "old");
+    ASSERT_EQ(sink.Others().size(), 3u);  // the prompt, "not changed", the end
+    EXPECT_EQ(sink.Others()[0], "noretry replace the file (sub/zlocked.txt) cause 5 os 5 -> 2");
+    EXPECT_EQ(Sorted(sink.Found()), (Lines{"sub/low.txt", "sub/zlocked.txt", "top.txt"}));
     EXPECT_EQ(tree.TemporaryFiles(), Lines{});
 }
 
@@ -77,17 +83,6 @@ TEST(Win32RewriteTest, FailedWritesAndFlushesLeaveTheFileAndNoTemporaryFile) {
         EXPECT_EQ(tree.Read("f.txt"), bLarge ? large : "old");
         EXPECT_EQ(tree.TemporaryFiles(), Lines{});
     }
-}
-
-TEST(Win32RewriteTest, AReadOnlyFileIsLeftAsItIsAndTheUserTold) {
-    TempTree tree;
-    tree.Write("locked.txt", "old", 0444);
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "old", "new"}, sink);
-    EXPECT_EQ(tree.Read("locked.txt"), "old");
-    EXPECT_EQ(sink.Others()[0], "noretry replace the file (locked.txt) cause 5 os 5 -> 2");
-    EXPECT_EQ(sink.Found(), Lines{"locked.txt"});
-    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
 }
 
 // The system may take the old file away and then fail to move the new one in: the move is made

@@ -1,5 +1,5 @@
 // The scan-and-replace on arbitrary input: the scan that picks out candidates many bytes at a
-// time and a plain left-to-right find loop must turn every file into the same bytes.
+// time and the plain reference must turn every file into the same bytes.
 //
 // Input: a byte of flags (bit 0: ignore case), a byte giving the length of the text to find
 // (1 to 64), that text, then the content of the file.
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "CSearchThread.h"
+#include "ScanReference.h"
 
 namespace {
 
@@ -51,29 +52,6 @@ class Workspace {
     std::string m_folder;
 };
 
-std::string Folded(std::string text, bool ignoreCase) {
-    for (char& c : text) {
-        if (ignoreCase && c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - ('a' - 'A'));
-        }
-    }
-    return text;
-}
-
-// Non-overlapping matches, left to right, each replaced.
-std::string Reference(const std::string& content, const std::string& pattern, bool ignoreCase) {
-    const std::string haystack = Folded(content, ignoreCase);
-    const std::string needle = Folded(pattern, ignoreCase);
-    std::string out;
-    size_t kept = 0;
-    for (size_t at = haystack.find(needle); at != std::string::npos;
-         at = haystack.find(needle, kept)) {
-        out.append(content, kept, at - kept).append(kReplacement);
-        kept = at + needle.size();
-    }
-    return out.append(content, kept);
-}
-
 std::string Engine(const Workspace& space, const std::string& content, const std::string& pattern,
                    bool ignoreCase) {
     std::ofstream(space.File(), std::ios::binary | std::ios::trunc) << content;
@@ -99,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::string pattern(reinterpret_cast<const char*>(data) + 2, length);
     const std::string content(reinterpret_cast<const char*>(data) + 2 + length, size - 2 - length);
-    const std::string expected = Reference(content, pattern, ignoreCase);
+    const std::string expected = test::ReferenceReplace(content, pattern, ignoreCase, kReplacement);
     if (Engine(space, content, pattern, ignoreCase) != expected) {
         std::abort();
     }

@@ -41,7 +41,6 @@ enum class Op {
     AttrCopy,
     Readlink,
     Link,
-    MakeFolder,
     StatAt,          // the status of a name in a folder
     SyncFileSystem,  // one flush of a whole file system
 };
@@ -174,9 +173,6 @@ class FaultySys : public Sys {
 
     int LinkAt(int fromDir, const char* a, int toDir, const char* b, int flags) override {
         return Enter(Op::Link, b) ? -1 : Sys::LinkAt(fromDir, a, toDir, b, flags);
-    }
-    int MkdirAt(int dirfd, const char* name, mode_t mode) override {
-        return Enter(Op::MakeFolder, name) ? -1 : Sys::MkdirAt(dirfd, name, mode);
     }
 
   private:

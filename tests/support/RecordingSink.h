@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -47,6 +48,12 @@ class RecordingSink : public ISearchNotify {
     FileInformation m_lastInfo;        // guarded by m_mutex; written by the worker
     std::deque<ErrorReply> m_replies;  // guarded by m_mutex
 };
+
+// The lines in the order of their bytes.
+inline Lines Sorted(Lines lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
 
 // Tests ask with the dialog's first-run defaults, except that case matters.
 using Request = SearchRequest;

@@ -91,12 +91,20 @@ mode_t TempTree::Mode(const std::string& relative) const {
 std::vector<std::string> TempTree::Files() const {
     std::vector<std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(m_strRoot)) {
-        if (entry.is_regular_file() && !entry.is_symlink()) {
+        if (!entry.is_symlink() && entry.is_regular_file()) {  // a link is never followed
             files.push_back(fs::relative(entry.path(), m_strRoot).generic_string());
         }
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::map<std::string, std::string> TempTree::Contents() const {
+    std::map<std::string, std::string> contents;
+    for (const std::string& file : Files()) {
+        contents[file] = Read(file);
+    }
+    return contents;
 }
 
 std::vector<std::string> TempTree::TemporaryFiles() const {

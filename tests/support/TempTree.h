@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ class TempTree {
     mode_t Mode(const std::string& relative) const;
     // Every regular file below the root, relative with '/' and sorted; links are not followed.
     std::vector<std::string> Files() const;
+    // Every regular file below the root with its bytes, as Files() names them.
+    std::map<std::string, std::string> Contents() const;
     // The files whose name is that of a temporary file of the engine.
     std::vector<std::string> TemporaryFiles() const;
 

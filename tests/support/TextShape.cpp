@@ -1,54 +1,24 @@
 #include "TextShape.h"
 
 #include <cctype>
+#include <iterator>
+#include <regex>
 
 namespace pellumar::test {
 namespace {
 
-bool SameLetters(std::string_view text, size_t at, std::string_view lower) {
-    if (text.size() - at < lower.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < lower.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) != lower[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The length of the temporary file name that starts at `at`, or 0.
-size_t TemporaryNameAt(std::string_view text, size_t at) {
-    if (!SameLetters(text, at, "pel")) {
-        return 0;
-    }
-    size_t digits = 0;
-    while (at + 3 + digits < text.size() &&
-           std::isxdigit(static_cast<unsigned char>(text[at + 3 + digits]))) {
-        ++digits;
-    }
-    if (digits == 0 || digits > 4 || !SameLetters(text, at + 3 + digits, ".tmp")) {
-        return 0;
-    }
-    return 3 + digits + 4;
-}
+const std::regex kTemporaryName("pel[0-9a-f]{1,4}\\.tmp", std::regex::icase);
 
 }  // namespace
 
 bool IsTemporaryName(std::string_view name) {
-    return !name.empty() && TemporaryNameAt(name, 0) == name.size();
+    return std::regex_match(name.begin(), name.end(), kTemporaryName);
 }
 
 std::string MaskTemporaryNames(std::string_view text) {
     std::string masked;
-    for (size_t at = 0; at < text.size();) {
-        if (const size_t length = TemporaryNameAt(text, at)) {
-            masked += "pel*.tmp";
-            at += length;
-        } else {
-            masked += text[at++];
-        }
-    }
+    std::regex_replace(std::back_inserter(masked), text.begin(), text.end(), kTemporaryName,
+                       "pel*.tmp");
     return masked;
 }
 
