@@ -5,6 +5,7 @@
 
 #include "FolderListing.h"
 #include "LiteralFinder.h"
+#include "Rewriter.h"
 #include "SearchAhead.h"
 #include "SearchQuery.h"
 #include "TempRecord.h"
@@ -236,9 +237,10 @@ int CSearchThread::ReplaceFile(std::unique_ptr<FileJob> job) {
         return 0;
     }
     job->NewReading();
-    job->rewriter = std::make_unique<Rewriter>(m_fs, m_committer, m_stop, m_request.replace,
-                                               m_writeBuffer, *job, m_pUndo.get());
-    const ScanOutcome outcome = m_scanner.Scan(job->file.Get(), job->status.Size(), *job->rewriter);
+    job->placement =
+        std::make_unique<Placement>(m_fs, m_committer, m_stop, m_writeBuffer, *job, m_pUndo.get());
+    Rewriter rewriter(m_request.replace, *job->placement, *job);
+    const ScanOutcome outcome = m_scanner.Scan(job->file.Get(), job->status.Size(), rewriter);
     if (outcome.error != 0) {
         return outcome.error;  // nothing of the file is put in place
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "FilesSeen.h"
+#include "Rewriter.h"
 #include "SearchRequest.h"
 #include "UndoRecorder.h"
 
@@ -31,24 +32,24 @@ Committer::Committer(FileSystem& fs, ISearchNotify& notify, StopState& stop,
 Committer::~Committer() = default;
 
 int Committer::Commit(std::unique_ptr<FileJob> job) {
-    switch (job->rewriter->Ready()) {
-        case Rewriter::Readiness::Waits:
-            m_entries.push_back({std::move(job)});
+    switch (job->placement->Ready()) {
+        case Placement::Readiness::Waits:
+            m_entries.emplace_back().job = std::move(job);
             if (++m_nWaiting >= m_nMost) {
                 PlaceAll();
             }
             return 0;
-        case Rewriter::Readiness::Alone: {
+        case Placement::Readiness::Alone: {
             // Its line's own flush took the journal to the disk, the waiting lines with it: should
             // it fail, theirs may have failed too.
             const int lineError = m_pUndo->Settle();
             PlaceAll(lineError);
             std::vector<Entry> alone;
-            alone.push_back({std::move(job)});
+            alone.emplace_back().job = std::move(job);
             PlaceEntries(std::move(alone), lineError);  // a search that ended leaves it as it was
             return 0;
         }
-        case Rewriter::Readiness::Done:
+        case Placement::Readiness::Done:
             break;
     }
     Settled(*job);
@@ -89,10 +90,10 @@ bool Committer::PlaceEntries(std::vector<Entry> entries, int knownLineError) {
         }
     }
     if (jobs.size() > 1 && !m_stop.Stopped()) {
-        m_fs.FlushFileSystem(jobs.front()->rewriter->NewFile());
+        m_fs.FlushFileSystem(jobs.front()->placement->NewFile());
     }
     for (FileJob* job : jobs) {
-        job->rewriter->FlushWaiting();
+        job->placement->FlushWaiting();
     }
     m_pPlacing = &entries;
     for (Entry& entry : entries) {
@@ -100,7 +101,7 @@ bool Committer::PlaceEntries(std::vector<Entry> entries, int knownLineError) {
             if (stoppedBefore || !m_stop.Stopped()) {
                 Tell(entry);
             }
-        } else if (entry.job->rewriter) {  // not taken over by another name of its file
+        } else if (entry.job->placement) {  // not taken over by another name of its file
             PlaceWaiting(*entry.job, lineError);
         }
     }
@@ -122,8 +123,8 @@ void Committer::PutInPlace(FileJob& job, int lineError) {
     if (!FileSystem::kKeepsOpen) {
         job.file.Reset();  // where a file that is still open cannot be replaced
     }
-    if (job.rewriter->Place(lineError)) {
-        job.placed = job.rewriter->Written();
+    if (job.placement->Place(lineError)) {
+        job.placed = job.placement->Written();
         m_seen.Replaced(job.status, *job.placed);
     }
     Settled(job);
@@ -132,7 +133,7 @@ void Committer::PutInPlace(FileJob& job, int lineError) {
 // A reading is over: its new content is in place or given up.
 void Committer::Settled(FileJob& job) {
     job.found = job.found && !job.withdrawn;
-    job.rewriter.reset();
+    job.placement.reset();
 }
 
 // While another program changed the file meanwhile, it is read again, at most kReadings times
@@ -150,7 +151,7 @@ int Committer::Finish(FileJob& job) {
                 break;
             }
             job.failure = error;
-            m_stop.Answered(Rewriter::ReportReplaceFailure(*this, job.path, error));
+            m_stop.Answered(Placement::ReportReplaceFailure(*this, job.path, error));
             break;
         }
         if (m_seen.IsMade(job.status.Id())) {
@@ -188,22 +189,22 @@ int Committer::Reopen(FileJob& job) {
 // as a group of its own.
 int Committer::ReadAgain(FileJob& job) {
     job.NewReading();
-    job.rewriter =
-        std::make_unique<Rewriter>(m_fs, *this, m_stop, m_request.replace, m_buffer, job, m_pUndo);
-    const ScanOutcome outcome = m_scanner.Scan(job.file.Get(), job.status.Size(), *job.rewriter);
+    job.placement = std::make_unique<Placement>(m_fs, *this, m_stop, m_buffer, job, m_pUndo);
+    Rewriter rewriter(m_request.replace, *job.placement, job);
+    const ScanOutcome outcome = m_scanner.Scan(job.file.Get(), job.status.Size(), rewriter);
     if (outcome.error != 0) {
-        job.rewriter.reset();
+        job.placement.reset();
         return outcome.error;  // nothing of the file is put in place
     }
     job.found = outcome.found;
-    switch (job.rewriter->Ready()) {
-        case Rewriter::Readiness::Waits:
+    switch (job.placement->Ready()) {
+        case Placement::Readiness::Waits:
             PutInPlace(job, m_pUndo ? m_pUndo->WriteOutWaiting() : 0);
             break;
-        case Rewriter::Readiness::Alone:
+        case Placement::Readiness::Alone:
             PutInPlace(job, m_pUndo->Settle());
             break;
-        case Rewriter::Readiness::Done:
+        case Placement::Readiness::Done:
             Settled(job);
             break;
     }
@@ -223,9 +224,9 @@ void Committer::TakeOverHeld(FileJob& job) {
             !(other->status.Id() == job.status.Id())) {
             continue;
         }
-        if (other->rewriter) {
-            other->rewriter->Abandon();
-            other->rewriter.reset();
+        if (other->placement) {
+            other->placement->Abandon();
+            other->placement.reset();
         }
         job.file = std::move(other->file);
         return;

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "FileSystem.h"
-#include "Rewriter.h"
+#include "Placement.h"
 #include "UniqueFile.h"
 
 namespace pellumar {
@@ -34,11 +34,11 @@ struct FileJob {
     uint64_t matches = 0;
     // Replacing: what came of its readings, the last one's new content, and where that stands.
     int readings = 0;
-    std::unique_ptr<Rewriter> rewriter;  // while the new content is written and waits
-    int failure = 0;                     // it holds the text but was not changed: the first reason
-    bool changedMeanwhile = false;       // another program changed it: it is to be read again
-    bool withdrawn = false;              // a stop came before its new content was in place
-    std::optional<FileStatus> placed;    // the new file, once it took the file's place
+    std::unique_ptr<Placement> placement;  // while the new content is written and waits
+    int failure = 0;                   // it holds the text but was not changed: the first reason
+    bool changedMeanwhile = false;     // another program changed it: it is to be read again
+    bool withdrawn = false;            // a stop came before its new content was in place
+    std::optional<FileStatus> placed;  // the new file, once it took the file's place
 
     // A new reading of the file: what the last one came to goes.
     void NewReading() {
