@@ -1,8 +1,10 @@
-// The results list's side of the main window: opening a result, the right-click menu and what its
+// The results list's side of the main window: the reports it takes from the worker, opening a
+// result, the right-click menu and what its
 // items do, what the list says when a search found nothing, and the line under it.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -10,11 +12,14 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <algorithm>
+#include <deque>
 
 #include "CSearchDlg.h"
 #include "DesktopShell.h"
+#include "NotificationQueue.h"
 #include "Prompter.h"
 #include "ResourceIds.h"
+#include "ResultText.h"
 #include "ResultsModel.h"
 #include "SearchProgress.h"
 #include "Shell.h"
@@ -24,12 +29,89 @@
 namespace pellumar {
 namespace {
 
+// The longest the window spends adding found files before it lets other events in.
+constexpr qint64 kFoundBudgetMs = 8;
+constexpr std::size_t kFoundBatch = 256;
+
+QString Text(std::string_view bytes) {
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
 QByteArray FolderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     return slash > 0 ? path.left(slash) : QByteArray("/");
 }
 
 }  // namespace
+
+// Notifications are taken in slices, each followed by a turn of the event loop, so that the
+// window answers while thousands of files come in.
+void CSearchDlg::ContinueTaking() {
+    if (!TakeNotifications()) {
+        m_takeTimer.start();
+    }
+}
+
+bool CSearchDlg::TakeNotifications() {
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<ResultRow> rows;
+    // Files of one folder come together: their rows share one text of it.
+    std::string_view lastFolder;
+    QString lastFolderText;
+    std::deque<SearchEvent> events;
+    for (bool done = false; !done;) {
+        if (clock.elapsed() >= kFoundBudgetMs) {
+            m_pResultsModel->AddRows(std::move(rows));
+            return false;
+        }
+        lastFolder = {};  // it pointed into the events taken before
+        events = m_pQueue->Take(kFoundBatch);
+        done = events.size() < kFoundBatch;
+        for (const SearchEvent& event : events) {
+            if (event.kind == SearchEvent::Kind::Found) {
+                if (event.path == std::exchange(m_strNotChanged, {}))
+                    continue;
+                m_summary.Listed();
+                const auto [name, folder] = SplitPath(event.path);
+                if (folder != lastFolder || lastFolder.data() == nullptr) {
+                    lastFolder = folder;
+                    lastFolderText = Text(folder);
+                }
+                rows.push_back({Text(name), lastFolderText, event.info.FileSize(),
+                                event.info.ftLastWriteTime, QByteArray::fromStdString(event.path)});
+                continue;
+            }
+            if (event.kind == SearchEvent::Kind::Skipped) {
+                CountSkipped(event);  // named nowhere, only counted
+                continue;
+            }
+            if (event.kind == SearchEvent::Kind::UndoKept) {
+                continue;  // File > Undo Last Replacement looks in the store itself
+            }
+            m_pResultsModel->AddRows(std::exchange(rows, {}));  // listed before the prompt
+            if (event.IsQuestion()) {
+                Answer(event);
+            } else {
+                if (event.result == 1)
+                    m_summary.FolderNotEntered();
+                OnSearchFinished();
+            }
+        }
+    }
+    m_pResultsModel->AddRows(std::move(rows));
+    return true;
+}
+
+// A file that holds the text but was left as it was is not listed: its found report follows.
+void CSearchDlg::CountSkipped(const SearchEvent& event) {
+    if (event.skip == SkipKind::NotChanged) {
+        m_strNotChanged = event.path;
+        m_summary.LeftAsItWas();
+    } else {
+        m_summary.NotRead();
+    }
+}
 
 // Made once; each time it opens, its items are enabled for the rows selected then.
 void CSearchDlg::BuildResultsMenu() {

@@ -1,7 +1,6 @@
-// The main window's side of a search: starting and stopping it, its notifications, closing
-// while it runs, New Query, Browse and opening a result.
+// The main window's side of a search: starting and stopping it, its questions and its end,
+// closing while it runs, New Query and Browse.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -29,16 +28,6 @@ namespace pellumar {
 namespace {
 
 using namespace res;
-
-// The longest the window spends adding found files before it lets other events in.
-constexpr qint64 kFoundBudgetMs = 8;
-constexpr std::size_t kFoundBatch = 256;
-
-// The worker has notifications waiting.
-QEvent::Type NotifiedEvent() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
 
 std::string Bytes(const QString& text) {
     return text.toLocal8Bit().toStdString();
@@ -125,8 +114,9 @@ void CSearchDlg::SetButtons() {
 
 void CSearchDlg::StartWorker(const std::string& strFolder) {
     EndWorker();
-    m_pQueue = std::make_unique<NotificationQueue>(
-        [this] { QCoreApplication::postEvent(this, new QEvent(NotifiedEvent())); });
+    m_pQueue = std::make_unique<NotificationQueue>([this] {
+        QMetaObject::invokeMethod(this, &CSearchDlg::ContinueTaking, Qt::QueuedConnection);
+    });
     SearchRequest request;
     request.folder = strFolder;
     request.filter = Bytes(m_strFilter);
@@ -170,21 +160,7 @@ void CSearchDlg::OnStop() {
     m_stop.RequestStop();
 }
 
-// A file that holds the text but was left as it was is not listed: its found report follows.
-void CSearchDlg::CountSkipped(const SearchEvent& event) {
-    if (event.skip == SkipKind::NotChanged) {
-        m_strNotChanged = event.path;
-        m_summary.LeftAsItWas();
-    } else {
-        m_summary.NotRead();
-    }
-}
-
 bool CSearchDlg::event(QEvent* event) {
-    if (event->type() == NotifiedEvent()) {
-        ContinueTaking();
-        return true;
-    }
     // Once framed, the window's frame is known: a guess that left its title bar off the screen
     // is mended.
     if (event->type() == QEvent::WindowActivate && !m_bFramed) {
@@ -193,65 +169,6 @@ bool CSearchDlg::event(QEvent* event) {
             PlaceOnScreen();
     }
     return QDialog::event(event);
-}
-
-// Notifications are taken in slices, each followed by a turn of the event loop, so that the
-// window answers while thousands of files come in.
-void CSearchDlg::ContinueTaking() {
-    if (!TakeNotifications()) {
-        m_takeTimer.start();
-    }
-}
-
-bool CSearchDlg::TakeNotifications() {
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<ResultRow> rows;
-    // Files of one folder come together: their rows share one text of it.
-    std::string_view lastFolder;
-    QString lastFolderText;
-    std::deque<SearchEvent> events;
-    for (bool done = false; !done;) {
-        if (clock.elapsed() >= kFoundBudgetMs) {
-            m_pResultsModel->AddRows(std::move(rows));
-            return false;
-        }
-        lastFolder = {};  // it pointed into the events taken before
-        events = m_pQueue->Take(kFoundBatch);
-        done = events.size() < kFoundBatch;
-        for (const SearchEvent& event : events) {
-            if (event.kind == SearchEvent::Kind::Found) {
-                if (event.path == std::exchange(m_strNotChanged, {}))
-                    continue;
-                m_summary.Listed();
-                const auto [name, folder] = SplitPath(event.path);
-                if (folder != lastFolder || lastFolder.data() == nullptr) {
-                    lastFolder = folder;
-                    lastFolderText = Text(folder);
-                }
-                rows.push_back({Text(name), lastFolderText, event.info.FileSize(),
-                                event.info.ftLastWriteTime, QByteArray::fromStdString(event.path)});
-                continue;
-            }
-            if (event.kind == SearchEvent::Kind::Skipped) {
-                CountSkipped(event);  // named nowhere, only counted
-                continue;
-            }
-            if (event.kind == SearchEvent::Kind::UndoKept) {
-                continue;  // File > Undo Last Replacement looks in the store itself
-            }
-            m_pResultsModel->AddRows(std::exchange(rows, {}));  // listed before the prompt
-            if (event.IsQuestion()) {
-                Answer(event);
-            } else {
-                if (event.result == 1)
-                    m_summary.FolderNotEntered();
-                OnSearchFinished();
-            }
-        }
-    }
-    m_pResultsModel->AddRows(std::move(rows));
-    return true;
 }
 
 void CSearchDlg::Answer(const SearchEvent& question) {
