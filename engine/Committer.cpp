@@ -190,7 +190,7 @@ int Committer::Reopen(FileJob& job) {
 int Committer::ReadAgain(FileJob& job) {
     job.NewReading();
     job.placement = std::make_unique<Placement>(m_fs, *this, m_stop, m_buffer, job, m_pUndo);
-    Rewriter rewriter(m_request.replace, *job.placement, job);
+    Rewriter rewriter(m_fs, m_request.replace, *job.placement, job);
     const ScanOutcome outcome = m_scanner.Scan(job.file.Get(), job.status.Size(), rewriter);
     if (outcome.error != 0) {
         job.placement.reset();

@@ -164,7 +164,7 @@ int FileWork::ReplaceFile(std::unique_ptr<FileJob> job) {
     job->NewReading();
     job->placement =
         std::make_unique<Placement>(m_fs, m_committer, m_stop, m_writeBuffer, *job, m_pUndo);
-    Rewriter rewriter(m_request.replace, *job->placement, *job);
+    Rewriter rewriter(m_fs, m_request.replace, *job->placement, *job);
     const ScanOutcome outcome = m_scanner.Scan(job->file.Get(), job->status.Size(), rewriter);
     if (outcome.error != 0) {
         return outcome.error;  // nothing of the file is put in place

@@ -10,7 +10,6 @@ namespace pellumar {
 
 namespace {
 
-constexpr const char* kOpenTemporary = "open the temporary file";
 constexpr const char* kCloseOutput = "close the output file";
 constexpr const char* kReplaceFile = "replace the file";
 constexpr const char* kKeepOld = "keep the old content for undo";
@@ -43,44 +42,9 @@ Placement::~Placement() {
     m_fs.ReleaseTarget(m_target);
 }
 
-// The file's lock is taken, so that no other run of this
-// program rewrites it until this one is done, and under it the name that is rewritten is found
-// and checked to lead to the very file that is being read.
-bool Placement::Begin() {
-    int error = m_fs.Lock(m_job.file.Get(), [this] { return Halted(); });
-    if (error == 0) {
-        error =
-            m_fs.ResolveTarget(m_job.pWhere, m_job.name.c_str(), m_job.path, m_opened, m_target);
-    }
-    if (error == FileSystem::kGaveUp) {
-        m_job.withdrawn = true;  // stopped while waiting: as a stop during the scan
-    } else if (error == FileSystem::kChangedMeanwhile) {
-        m_job.changedMeanwhile = true;
-    } else if (error != 0) {
-        GiveUp(error);
-        Answer(ReportReplaceFailure(m_notify, m_job.path, error));
-    } else {
-        return OpenTemporary();
-    }
-    return false;
-}
-
-bool Placement::OpenTemporary() {
-    const auto stopped = [this] { return Halted(); };
-    for (bool retry = false;; retry = true) {
-        const int error = m_temp.Create(m_target, m_job.file.Get(), m_opened, retry, stopped);
-        if (error == 0) {
-            return true;
-        }
-        if (error == FileSystem::kGaveUp) {
-            m_job.withdrawn = true;  // stopped while waiting: as a stop during the scan
-            return false;
-        }
-        AskAboutTemporary(kOpenTemporary, FileSystem::Cause(error), error);
-        if (Halted()) {
-            return false;
-        }
-    }
+void Placement::Refuse(int error) {
+    GiveUp(error);
+    Answer(ReportReplaceFailure(m_notify, m_job.path, error));
 }
 
 void Placement::AskAboutTemporary(const char* operation, FileCause cause, int error) {

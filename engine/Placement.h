@@ -28,15 +28,18 @@ class Placement {
     Placement& operator=(const Placement&) = delete;
     ~Placement();
 
-    // Before the first byte of new content: the file's lock, the name it is rewritten under,
-    // and the temporary file. False when the rewrite does not begin; the job tells why.
-    bool Begin();
+    // What the rewriter fills: the temporary file, beside the name the file is rewritten under,
+    // and the file as it was opened.
     TempFile& Temp() { return m_temp; }
+    RewriteTarget& Target() { return m_target; }
+    const FileStatus& Opened() const { return m_opened; }
     // The user stopped the search, or an answer gave up this file.
     bool Halted() const { return m_bGivenUp || m_stop.Stopped(); }
     bool GivenUp() const { return m_bGivenUp; }
     // Asks what to do about a failure of `operation` on the temporary file.
     void AskAboutTemporary(const char* operation, FileCause cause, int error);
+    // The file cannot be replaced, for `error`: asked about, and given up.
+    void Refuse(int error);
 
     // Once the scan is done: the new content is written out and the old content kept, and the
     // file then waits to be placed with its group, whose new files reach the disk together.
@@ -69,7 +72,6 @@ class Placement {
 
   private:
     void Answer(ErrorReply reply);
-    bool OpenTemporary();
     bool KeepOldContent();
     bool Put(int lineFlush);
     bool RenameOver();

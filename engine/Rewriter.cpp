@@ -11,6 +11,7 @@ namespace pellumar {
 
 namespace {
 
+constexpr const char* kOpenTemporary = "open the temporary file";
 constexpr const char* kWriteTemporary = "write to the temporary file";
 
 }  // namespace
@@ -33,7 +34,7 @@ MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
         if (same) {
             return MatchStep::Continue;
         }
-        if (!m_place.Begin()) {
+        if (!Begin()) {
             return m_job.withdrawn ? MatchStep::Withdraw : MatchStep::Halt;
         }
     }
@@ -70,6 +71,46 @@ MatchStep Rewriter::OnTail(const FileView& view) {
     const bool read = WriteOut(view.Data() + m_nWritten,
                                static_cast<size_t>(view.Size() - m_nWritten), view.Copier());
     return read ? MatchStep::Continue : MatchStep::Unreadable;
+}
+
+// The file's lock is taken, so that no other run of this program rewrites it until this one is
+// done, and under it the name that is rewritten is found and checked to lead to the very file
+// that is being read.
+bool Rewriter::Begin() {
+    int error = m_fs.Lock(m_job.file.Get(), [this] { return m_place.Halted(); });
+    if (error == 0) {
+        error = m_fs.ResolveTarget(m_job.pWhere, m_job.name.c_str(), m_job.path, m_place.Opened(),
+                                   m_place.Target());
+    }
+    if (error == FileSystem::kGaveUp) {
+        m_job.withdrawn = true;  // stopped while waiting: as a stop during the scan
+    } else if (error == FileSystem::kChangedMeanwhile) {
+        m_job.changedMeanwhile = true;
+    } else if (error != 0) {
+        m_place.Refuse(error);
+    } else {
+        return OpenTemporary();
+    }
+    return false;
+}
+
+bool Rewriter::OpenTemporary() {
+    const auto stopped = [this] { return m_place.Halted(); };
+    for (bool retry = false;; retry = true) {
+        const int error = m_place.Temp().Create(m_place.Target(), m_job.file.Get(),
+                                                m_place.Opened(), retry, stopped);
+        if (error == 0) {
+            return true;
+        }
+        if (error == FileSystem::kGaveUp) {
+            m_job.withdrawn = true;  // stopped while waiting: as a stop during the scan
+            return false;
+        }
+        m_place.AskAboutTemporary(kOpenTemporary, FileSystem::Cause(error), error);
+        if (m_place.Halted()) {
+            return false;
+        }
+    }
 }
 
 bool Rewriter::WantsTail(uint64_t size) const {

@@ -16,8 +16,8 @@ struct FileJob;
 // in its job.
 class Rewriter final : public MatchHandler {
   public:
-    Rewriter(const std::string& strReplace, Placement& placement, FileJob& job)
-        : m_strReplace(strReplace), m_place(placement), m_job(job) {}
+    Rewriter(FileSystem& fs, const std::string& strReplace, Placement& placement, FileJob& job)
+        : m_fs(fs), m_strReplace(strReplace), m_place(placement), m_job(job) {}
 
     MatchStep OnMatch(const FileView& view, uint64_t at, uint64_t end) override;
     bool TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) override;
@@ -25,9 +25,14 @@ class Rewriter final : public MatchHandler {
     MatchStep OnTail(const FileView& view) override;
 
   private:
+    // Before the first byte of new content: the file's lock, the name it is rewritten under,
+    // and the temporary file. False when the rewrite does not begin; the job tells why.
+    bool Begin();
+    bool OpenTemporary();
     // False when the bytes could not be read: the file shrank.
     bool WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes copy);
 
+    FileSystem& m_fs;
     const std::string& m_strReplace;
     Placement& m_place;
     FileJob& m_job;
