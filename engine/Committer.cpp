@@ -189,7 +189,8 @@ int Committer::Reopen(FileJob& job) {
 // as a group of its own.
 int Committer::ReadAgain(FileJob& job) {
     job.NewReading();
-    job.placement = std::make_unique<Placement>(m_fs, *this, m_stop, m_buffer, job, m_pUndo);
+    job.placement =
+        std::make_unique<Placement>(m_fs, *this, m_stop, m_buffer, job, job.status, m_pUndo);
     Rewriter rewriter(m_fs, m_request.replace, *job.placement, job);
     const ScanOutcome outcome = m_scanner.Scan(job.file.Get(), job.status.Size(), rewriter);
     if (outcome.error != 0) {

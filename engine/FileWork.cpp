@@ -162,8 +162,8 @@ int FileWork::ReplaceFile(std::unique_ptr<FileJob> job) {
         return 0;
     }
     job->NewReading();
-    job->placement =
-        std::make_unique<Placement>(m_fs, m_committer, m_stop, m_writeBuffer, *job, m_pUndo);
+    job->placement = std::make_unique<Placement>(m_fs, m_committer, m_stop, m_writeBuffer, *job,
+                                                 job->status, m_pUndo);
     Rewriter rewriter(m_fs, m_request.replace, *job->placement, *job);
     const ScanOutcome outcome = m_scanner.Scan(job->file.Get(), job->status.Size(), rewriter);
     if (outcome.error != 0) {

@@ -27,16 +27,6 @@ CFileException Record(FileCause cause, int error, const TempFile& temp,
 
 }  // namespace
 
-Placement::Placement(FileSystem& fs, ISearchNotify& notify, StopState& stop,
-                     std::vector<char>& writeBuffer, FileJob& job, UndoRecorder* pUndo)
-    : m_fs(fs),
-      m_notify(notify),
-      m_stop(stop),
-      m_job(job),
-      m_opened(job.status),
-      m_pUndo(pUndo),
-      m_temp(fs, writeBuffer) {}
-
 Placement::~Placement() {
     m_temp.Discard();
     m_fs.ReleaseTarget(m_target);

@@ -22,8 +22,17 @@ struct FileJob;
 // the search.
 class Placement {
   public:
+    // `opened` is the file as the job opened it.
     Placement(FileSystem& fs, ISearchNotify& notify, StopState& stop,
-              std::vector<char>& writeBuffer, FileJob& job, UndoRecorder* pUndo = nullptr);
+              std::vector<char>& writeBuffer, FileJob& job, const FileStatus& opened,
+              UndoRecorder* pUndo = nullptr)
+        : m_fs(fs),
+          m_notify(notify),
+          m_stop(stop),
+          m_job(job),
+          m_opened(opened),
+          m_pUndo(pUndo),
+          m_temp(fs, writeBuffer) {}
     Placement(const Placement&) = delete;
     Placement& operator=(const Placement&) = delete;
     ~Placement();

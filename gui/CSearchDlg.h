@@ -119,6 +119,8 @@ class CSearchDlg : public QDialog {
     void EndWorker();
     void SetButtons();
     // Handles the notifications so far; false when time ran out before all were handled.
+    // The queue the worker reports to; each report that finds it empty wakes the window.
+    void OpenQueue();
     bool TakeNotifications();
     void ContinueTaking();
     void Answer(const SearchEvent& question);

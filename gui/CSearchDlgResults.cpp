@@ -44,6 +44,12 @@ QByteArray FolderOf(const QByteArray& path) {
 
 }  // namespace
 
+void CSearchDlg::OpenQueue() {
+    m_pQueue = std::make_unique<NotificationQueue>([this] {
+        QMetaObject::invokeMethod(this, &CSearchDlg::ContinueTaking, Qt::QueuedConnection);
+    });
+}
+
 // Notifications are taken in slices, each followed by a turn of the event loop, so that the
 // window answers while thousands of files come in.
 void CSearchDlg::ContinueTaking() {

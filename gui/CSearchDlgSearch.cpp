@@ -114,9 +114,7 @@ void CSearchDlg::SetButtons() {
 
 void CSearchDlg::StartWorker(const std::string& strFolder) {
     EndWorker();
-    m_pQueue = std::make_unique<NotificationQueue>([this] {
-        QMetaObject::invokeMethod(this, &CSearchDlg::ContinueTaking, Qt::QueuedConnection);
-    });
+    OpenQueue();
     SearchRequest request;
     request.folder = strFolder;
     request.filter = Bytes(m_strFilter);
