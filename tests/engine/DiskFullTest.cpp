@@ -4,19 +4,15 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 
 #include "RecordingSink.h"
-#include "TempTree.h"
 
-namespace pellumar {
+namespace pellumar::test {
 namespace {
-
-using namespace test;
 
 TEST(DiskFullTest, FilesLargerThanTheFreeSpaceStayAsTheyWereAndTheSearchGoesOn) {
     TempTree tree;
@@ -44,23 +40,20 @@ TEST(DiskFullTest, FilesLargerThanTheFreeSpaceStayAsTheyWereAndTheSearchGoesOn) 
     tree.Write("disk/filler", std::string(free() - room, 'f'));
     ASSERT_LT(free(), big.size());
 
-    RecordingSink sink(tree.Root());  // Ignore every prompt
-    RunSearch({disk, "*.*", "old", "new"}, sink);
-
-    const std::string prompt = "noretry close the output file (disk/pel*.tmp) cause 13 os 28 -> 2";
-    const std::string promptSub =
-        "noretry close the output file (disk/sub/pel*.tmp) cause 13 os 28 -> 2";
+    const Heard sink(tree, {"disk", "*.*", "old", "new"});  // Ignore every prompt
+    const std::string full = " cause 13 os 28 -> 2";
     EXPECT_EQ(sink.Others(),
-              (Lines{prompt, "not changed disk/a: No space left on device", promptSub,
+              (Lines{"noretry close the output file (disk/pel*.tmp)" + full,
+                     "not changed disk/a: No space left on device",
+                     "noretry close the output file (disk/sub/pel*.tmp)" + full,
                      "not changed disk/sub/b: No space left on device", "finished 0"}));
     EXPECT_TRUE(tree.Read("disk/a") == big);
     EXPECT_TRUE(tree.Read("disk/sub/b") == big);
     EXPECT_EQ(tree.Read("disk/sub/tiny"), "new");  // the search went on after each Ignore
-    Lines found = sink.Found();  // every file that holds the text, rewritten or not
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (Lines{"disk/a", "disk/sub/b", "disk/sub/tiny"}));
+    // Every file that holds the text is found, rewritten or not.
+    EXPECT_EQ(Sorted(sink.Found()), (Lines{"disk/a", "disk/sub/b", "disk/sub/tiny"}));
     EXPECT_EQ(tree.TemporaryFiles(), Lines{});
 }
 
 }  // namespace
-}  // namespace pellumar
+}  // namespace pellumar::test

@@ -9,16 +9,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "TempRecord.h"
 #include "TempTree.h"
 
-namespace pellumar {
+namespace pellumar::test {
 namespace {
-
-using namespace test;
 
 // Names a file in the record, makes it, and says what came of it, as a replacement does.
 void Make(TempRecord& record, int folder, const std::string& path, const std::string& name) {
@@ -84,4 +81,4 @@ TEST(LeftoverTest, WhatAKilledRunLeftIsDeletedByTheNextRunAndNothingElse) {
 }
 
 }  // namespace
-}  // namespace pellumar
+}  // namespace pellumar::test

@@ -4,8 +4,6 @@
 // tells the files that hold no match, every file must end as one thread alone leaves it.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,9 +14,7 @@
 
 #include "FaultySys.h"
 #include "FolderListing.h"
-#include "RecordingSink.h"
 #include "SearchAhead.h"
-#include "TempTree.h"
 
 namespace pellumar::test {
 namespace {
@@ -26,7 +22,7 @@ namespace {
 // Three folders: one of 700 files (more than one run of entries), with names of odd bytes,
 // files that hold the text or not, at their start, past their head or far into a large file,
 // empty ones, and files whose open or read fails.
-void MakeTree(TempTree& tree) {
+void MakeTree(const TempTree& tree) {
     for (int i = 0; i < 700; ++i) {
         const std::string name = "many/f" + std::to_string(i) + (i % 7 == 0 ? "\xff\t" : "") +
                                  (i % 50 == 3   ? "-locked"
@@ -45,9 +41,9 @@ void MakeTree(TempTree& tree) {
 }
 
 // The same tree, searched, counted, replaced as a dry run and replaced, each with and without the
-// second thread: the same lines told, the same result, the same bytes left. Hard links share a
-// file, links lead to files of the folder, and opens, reads and temporary files fail, some of
-// them asked about and answered Ignore while the second thread searches on.
+// second thread: the same lines told in the same order, the same result, the same bytes left.
+// Hard links share a file, links lead to files of the folder, and opens, reads and temporary
+// files fail, some of them asked about and answered Ignore while the second thread searches on.
 struct Outcome {
     Lines lines;
     int result;
@@ -56,33 +52,26 @@ struct Outcome {
 };
 
 Outcome RunTree(bool ahead, int mode) {  // search, search and count, dry run, replace
-    TempTree tree;
-    MakeTree(tree);
+    Scene s;
+    MakeTree(s.tree);
     for (int i = 0; i < 40; ++i) {
-        tree.Write("links/t" + std::to_string(i), i % 2 ? "in a needle" : "none");
+        s.tree.Write("links/t" + std::to_string(i), i % 2 ? "in a needle" : "none");
     }
     for (int i = 0; i < 40; i += 3) {
-        const std::string target = tree.Path("links/t" + std::to_string(i));
-        std::filesystem::create_hard_link(target, tree.Path("links/hard" + std::to_string(i)));
+        const std::string target = s.tree.Path("links/t" + std::to_string(i));
+        std::filesystem::create_hard_link(target, s.tree.Path("links/hard" + std::to_string(i)));
         std::filesystem::create_symlink("t" + std::to_string(i + 1),
-                                        tree.Path("links/soft" + std::to_string(i)));
+                                        s.tree.Path("links/soft" + std::to_string(i)));
     }
-    FaultySys sys;
-    sys.Fail(Op::Open, EACCES, -1, "locked");
-    sys.Fail(Op::Pread, EIO, -1, "broken");
-    sys.Fail(Op::CreateTemp, ENOSPC, 3);  // asked three times, each answered Ignore
-    RecordingSink sink(tree.Root());
-    Request request{tree.Root(), "*", "needle", "needle-and-thread", true, mode < 2};
+    s.sys.Fail(Op::Open, EACCES, -1, "locked");
+    s.sys.Fail(Op::Pread, EIO, -1, "broken");
+    s.sys.Fail(Op::CreateTemp, ENOSPC, 3);  // asked three times, each answered Ignore
+    Request request{"", "*", "needle", "needle-and-thread", true, mode < 2};
     request.countMatches = mode == 1 || mode == 2;
     request.dryRun = mode == 2;
     request.searchAhead = ahead;
-    CSearchThread worker(&sink, request, sys);
-    Outcome outcome{{}, worker.Run(), {}};
-    outcome.lines = sink.Found();
-    const Lines others = sink.Others();
-    outcome.lines.insert(outcome.lines.end(), others.begin(), others.end());
-    outcome.files = tree.Contents();
-    return outcome;
+    const int result = s.Run(request);
+    return {s.sink.Told(), result, s.tree.Contents()};
 }
 
 TEST(SearchAheadTest, EveryRunEndsAndIsToldAsOneThreadAloneGivesIt) {

@@ -10,26 +10,21 @@
 #include <map>
 
 #include "FaultySys.h"
-#include "RecordingSink.h"
-#include "TempTree.h"
 #include "TextShape.h"
 
-namespace pellumar {
+namespace pellumar::test {
 namespace {
-
-using namespace test;
 namespace fs = std::filesystem;
 
 // Lists (search text empty, search only) in the folder given relative to the root, and checks
 // that nothing but `told` and the end was told, in any order; returns what was found, sorted.
 Lines List(const TempTree& tree, Request request, Sys& sys = DefaultSys(), Lines told = {}) {
-    RecordingSink sink(tree.Root());
-    request.folder = request.folder.empty() ? tree.Root() : tree.Path(request.folder);
     request.searchOnly = true;
-    EXPECT_EQ(RunSearch(request, sink, sys), 0);
+    const Heard heard(tree, request, sys);
+    EXPECT_EQ(heard.result, 0);
     told.push_back("finished 0");
-    EXPECT_EQ(Sorted(sink.Others()), Sorted(told));
-    return Sorted(sink.Found());
+    EXPECT_EQ(Sorted(heard.Others()), Sorted(told));
+    return Sorted(heard.Found());
 }
 
 TEST(WalkTest, FilesComeBeforeSubfoldersAndEachSubtreeIsWalkedWhole) {
@@ -37,8 +32,7 @@ TEST(WalkTest, FilesComeBeforeSubfoldersAndEachSubtreeIsWalkedWhole) {
     for (const char* path : {"r1", "r2", "A/a1", "A/B/b1", "A/B/D/d1", "C/c1", "C/E/e1"}) {
         tree.Write(path, "");
     }
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "", "", true, true}, sink);
+    const Heard sink(tree, {"", "*.*", "", "", true, true});
     const Lines found = sink.Found();
     ASSERT_EQ(found.size(), 7u);
     const auto at = [&](const char* path) {
@@ -208,8 +202,7 @@ TEST(WalkTest, EachFolderAndFileIsReachedOnceWhateverLinksLeadThere) {
     EXPECT_EQ(List(tree, {"", "*.*", "v1"}, sys, {broken[1], broken[2]}), Sorted(files));
     EXPECT_LE(sys.Calls(Op::OpenFolder), 4 * kLevels);
     files.pop_back();
-    RecordingSink replace(tree.Root());
-    RunSearch({tree.Root(), "*.*", "v1", "v1.1"}, replace);
+    const Heard replace(tree, {"", "*.*", "v1", "v1.1"});
     EXPECT_EQ(tree.Contents(), replaced);
     EXPECT_EQ(Sorted(replace.Found()), files);
     EXPECT_TRUE(fs::is_symlink(tree.Path("alias.txt")));
@@ -237,8 +230,7 @@ TEST(WalkTest, FoldersDeeperThanTheLongestPathAreWalkedAndRewritten) {
         up += "../";
     }
     ASSERT_EQ(::symlinkat((up + "top.txt").c_str(), fd, "up.txt"), 0);
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Path("deep"), "*.txt", "old", "new"}, sink);
+    const Heard sink(tree, {"deep", "*.txt", "old", "new"});
     EXPECT_EQ(sink.Found().size(), 2u);  // the link's target is rewritten once, as top.txt
     EXPECT_EQ(sink.Others(), Lines{"finished 0"});
     char bytes[4] = {};
@@ -254,4 +246,4 @@ TEST(WalkTest, FoldersDeeperThanTheLongestPathAreWalkedAndRewritten) {
 }
 
 }  // namespace
-}  // namespace pellumar
+}  // namespace pellumar::test

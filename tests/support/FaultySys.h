@@ -238,21 +238,35 @@ class FaultySys : public Sys {
     std::vector<std::string> m_steps;  // guarded by m_mutex
 };
 
-// A tree holding the file "a", a system to make fail and a sink: what most tests of the engine
-// start from.
+// A tree, a store for undo beside it, a system to make fail and a sink: what most tests of the
+// engine start from.
 struct Scene {
+    Scene() = default;
     explicit Scene(const std::string& content) { tree.Write("a", content); }
-    // Runs the search on the tree, by default replacing "old" by "new" in every file.
-    int Run(Request request = {"", "*.*", "old", "new"}) {
-        request.folder = request.folder.empty() ? tree.Root() : request.folder;
-        request.searchAhead = searchAhead;
+    // Runs the search in the tree, or in its folder the request names, by default replacing "old"
+    // by "new" in every file; `arrange` is given the worker's stop handle before it runs.
+    int Run(Request request = {"", "*.*", "old", "new"},
+            const std::function<void(SearchStopHandle)>& arrange = {}) {
+        request.folder = request.folder.empty() ? tree.Root() : tree.Path(request.folder);
+        request.searchAhead = request.searchAhead && searchAhead;
         CSearchThread worker(&sink, request, sys);
+        if (arrange) {
+            arrange(worker.GetStopHandle());
+        }
         return worker.Run();
+    }
+    // The request, keeping undo in the scene's store.
+    Request KeepingUndo(Request request) const {
+        request.undoFolder = store;
+        request.keepUndo = true;
+        return request;
     }
 
     // Off: the files are read only as the one thread reads them, whatever a test counts.
     bool searchAhead = true;
     TempTree tree;
+    TempTree state;
+    std::string store = state.Path("pellumar/undo");
     FaultySys sys;
     RecordingSink sink{tree.Root()};
 };
