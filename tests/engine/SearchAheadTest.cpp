@@ -85,27 +85,24 @@ TEST(SearchAheadTest, EveryRunEndsAndIsToldAsOneThreadAloneGivesIt) {
     }
 }
 
-// Found lines only, in order, of a search that `stop` arranges to stop.
-using Arrange = std::function<void(FaultySys&, RecordingSink&, SearchStopHandle)>;
-Lines FoundUntilStopped(const TempTree& tree, bool ahead, const Arrange& stop = {}) {
-    FaultySys sys;
-    RecordingSink sink(tree.Root());
-    Request request{tree.Root(), "*", "needle", "", true, true};
-    request.searchAhead = ahead;
-    CSearchThread worker(&sink, request, sys);
-    if (stop) {
-        stop(sys, sink, worker.GetStopHandle());
+// Found lines only, in order, of a search of 600 files in three folders that `arrange` stops.
+using Arrange = std::function<void(Scene&, SearchStopHandle)>;
+Lines FoundUntilStopped(bool ahead, const Arrange& arrange = {}) {
+    Scene s;
+    for (int i = 0; i < 600; ++i) {
+        s.tree.Write("d" + std::to_string(i % 3) + "/f" + std::to_string(i), "needle");
     }
-    worker.Run();
-    return sink.Found();
+    s.searchAhead = ahead;
+    s.Run({"", "*", "needle", "", true, true}, [&](SearchStopHandle stop) {
+        if (arrange) {
+            arrange(s, stop);
+        }
+    });
+    return s.sink.Found();
 }
 
 TEST(SearchAheadTest, AStopLeavesNothingReportedAfterItAndWhatCameBeforeInOrder) {
-    TempTree tree;
-    for (int i = 0; i < 600; ++i) {
-        tree.Write("d" + std::to_string(i % 3) + "/f" + std::to_string(i), "needle");
-    }
-    const Lines full = FoundUntilStopped(tree, false);
+    const Lines full = FoundUntilStopped(false);
     ASSERT_EQ(full.size(), 600u);
     // Stopped from the report of the 50th file: the walk ends before the next entry, and one
     // thread alone opens no file after it.
@@ -113,30 +110,28 @@ TEST(SearchAheadTest, AStopLeavesNothingReportedAfterItAndWhatCameBeforeInOrder)
         int found = 0;
         std::atomic<int> opens{0};
         int opened = -1;  // when the stop came
-        const Lines stopped = FoundUntilStopped(
-            tree, ahead, [&](FaultySys& sys, RecordingSink& sink, SearchStopHandle stop) {
-                sys.BeforeEach(Op::Open, [&opens](const std::string&) { ++opens; });
-                sink.OnEach([&, stop](const std::string& line) {
-                    if (line.rfind("found", 0) == 0 && ++found == 50) {
-                        stop.RequestStop();
-                        opened = opens;
-                    }
-                });
+        const Lines stopped = FoundUntilStopped(ahead, [&](Scene& s, SearchStopHandle stop) {
+            s.sys.BeforeEach(Op::Open, [&opens](const std::string&) { ++opens; });
+            s.sink.OnEach([&, stop](const std::string& line) {
+                if (line.rfind("found", 0) == 0 && ++found == 50) {
+                    stop.RequestStop();
+                    opened = opens;
+                }
             });
+        });
         EXPECT_EQ(stopped, Lines(full.begin(), full.begin() + 50));
         EXPECT_TRUE(ahead || opens == opened) << opens << " files opened, " << opened << " before";
     }
     // Stopped before some open, on either thread: what came is where the whole search begins.
     for (const int at : {1, 2, 30, 99, 250, 420}) {
         std::atomic<int> opens{0};
-        const Lines got = FoundUntilStopped(
-            tree, true, [&](FaultySys& sys, RecordingSink&, SearchStopHandle stop) {
-                sys.BeforeEach(Op::Open, [&opens, at, stop](const std::string&) {
-                    if (++opens == at) {
-                        stop.RequestStopNow();
-                    }
-                });
+        const Lines got = FoundUntilStopped(true, [&](Scene& s, SearchStopHandle stop) {
+            s.sys.BeforeEach(Op::Open, [&opens, at, stop](const std::string&) {
+                if (++opens == at) {
+                    stop.RequestStopNow();
+                }
             });
+        });
         ASSERT_LE(got.size(), full.size());
         EXPECT_EQ(got, Lines(full.begin(), full.begin() + static_cast<long>(got.size()))) << at;
     }

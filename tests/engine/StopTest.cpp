@@ -11,7 +11,6 @@
 
 #include "FaultySys.h"
 #include "FileView.h"
-#include "StopState.h"
 
 namespace pellumar::test {
 namespace {

@@ -39,13 +39,11 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
 }
 
 // The folders of the runs a store holds.
-int UndoRunFolders(const std::string& store) {
-    int runs = 0;
-    for (const auto& entry : fs::directory_iterator(store)) {
-        const std::string name = entry.path().filename().string();
-        runs += name.find_first_not_of("0123456789") == std::string::npos;
-    }
-    return runs;
+long UndoRunFolders(const std::string& store) {
+    return std::count_if(fs::directory_iterator(store), {}, [](const fs::directory_entry& entry) {
+        return entry.path().filename().string().find_first_not_of("0123456789") ==
+               std::string::npos;
+    });
 }
 
 // A tree with a store of its own beside it.
