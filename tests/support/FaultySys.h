@@ -238,20 +238,23 @@ class FaultySys : public Sys {
     std::vector<std::string> m_steps;  // guarded by m_mutex
 };
 
+struct Scene;
+// What a test sets up before a scene's run: failures, answers, stops.
+using Arrange = std::function<void(Scene&, SearchStopHandle)>;
+
 // A tree, a store for undo beside it, a system to make fail and a sink: what most tests of the
 // engine start from.
 struct Scene {
     Scene() = default;
     explicit Scene(const std::string& content) { tree.Write("a", content); }
     // Runs the search in the tree, or in its folder the request names, by default replacing "old"
-    // by "new" in every file; `arrange` is given the worker's stop handle before it runs.
-    int Run(Request request = {"", "*.*", "old", "new"},
-            const std::function<void(SearchStopHandle)>& arrange = {}) {
+    // by "new" in every file; `arrange` is given the scene and the worker's stop handle first.
+    int Run(Request request = {"", "*.*", "old", "new"}, const Arrange& arrange = {}) {
         request.folder = request.folder.empty() ? tree.Root() : tree.Path(request.folder);
         request.searchAhead = request.searchAhead && searchAhead;
         CSearchThread worker(&sink, request, sys);
         if (arrange) {
-            arrange(worker.GetStopHandle());
+            arrange(*this, worker.GetStopHandle());
         }
         return worker.Run();
     }
