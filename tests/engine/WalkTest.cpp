@@ -1,6 +1,5 @@
 // The folder walk: order, filter, hidden files and folders, links, odd names, deep trees, and
 // folders and files that cannot be read.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,10 +7,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "FaultySys.h"
 #include "TextShape.h"
+#include "UndoStore.h"
 
 namespace pellumar::test {
 namespace {
@@ -209,31 +211,32 @@ TEST(WalkTest, EachFolderAndFileIsReachedOnceWhateverLinksLeadThere) {
     EXPECT_EQ(sink.Found(), Lines{});
 }
 
-// Folders nested beyond the longest path the system takes, with a link inside that leads up.
+// Folders nested beyond the longest path the system takes, with a link inside that leads up: the
+// files are rewritten, the link's target once, and undo gives them back.
 TEST(WalkTest, FoldersDeeperThanTheLongestPathAreWalkedAndRewritten) {
-    TempTree tree;
-    tree.Write("deep/top.txt", "old");
-    const int fd = tree.MakeDeep("deep", 90);
-    const int file = ::openat(fd, "needle.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::write(file, "old", 3), 3);
-    ::close(file);
+    Scene s;
+    s.tree.Write("deep/top.txt", "old");
+    const int fd = s.tree.MakeDeep("deep", 90);
+    const std::string deep = "/proc/self/fd/" + std::to_string(fd) + "/";
+    std::ofstream(deep + "needle.txt") << "old";
     std::string up;
     for (int level = 0; level < 90; ++level) {
         up += "../";
     }
     ASSERT_EQ(::symlinkat((up + "top.txt").c_str(), fd, "up.txt"), 0);
-    const Heard sink(tree, {"deep", "*.txt", "old", "new"});
-    EXPECT_EQ(sink.Found().size(), 2u);  // the link's target is rewritten once, as top.txt
-    EXPECT_EQ(sink.Others(), Lines{"finished 0"});
-    char bytes[4] = {};
-    const int again = ::openat(fd, "needle.txt", O_RDONLY);
-    ASSERT_EQ(::read(again, bytes, 3), 3);
-    ::close(again);
-    EXPECT_STREQ(bytes, "new");
-    EXPECT_EQ(tree.Read("deep/top.txt"), "new");
-    struct stat link;
-    EXPECT_EQ(::fstatat(fd, "up.txt", &link, AT_SYMLINK_NOFOLLOW), 0);
-    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    s.Run(s.KeepingUndo({"deep", "*.txt", "old", "new"}));
+    EXPECT_EQ(s.sink.Found().size(), 2u);  // the link's target is rewritten once, as top.txt
+    EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
+    const auto texts = [&] {
+        std::ostringstream bytes;
+        bytes << std::ifstream(deep + "needle.txt").rdbuf() << s.tree.Read("deep/top.txt");
+        return bytes.str();
+    };
+    EXPECT_EQ(texts(), "newnew");
+    EXPECT_TRUE(fs::is_symlink(deep + "up.txt"));
+    UndoStore undo(s.store);
+    EXPECT_EQ(undo.Undo(undo.LastToUndo()->id).restored, 2u);
+    EXPECT_EQ(texts(), "oldold");
     ::close(fd);
 }
 

@@ -117,9 +117,7 @@ TEST(Win32RewriteTest, AFailedOpenOfTheTemporaryFileIsPromptedWithTheCauseOfItsC
         tree.Write("f.txt", "old");
         FaultyWin32Sys sys;
         sys.Fail(WinOp::CreateTemp, code);
-        RecordingSink sink(tree.Root());
-        sink.Reply({ErrorReply::SkipFile});
-        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        const Heard sink(tree, {"", "*.*", "old", "new"}, sys, {ErrorReply::SkipFile});
         EXPECT_EQ(sink.Others()[0], "error open the temporary file (pel*.tmp) cause " +
                                         std::to_string(cause) + " os " + std::to_string(code) +
                                         " -> 2");
@@ -137,9 +135,7 @@ TEST(Win32RewriteTest, FailedWritesAndFlushesLeaveTheFileAndNoTemporaryFile) {
         tree.Write("f.txt", bLarge ? large : "old");
         FaultyWin32Sys sys;
         sys.Fail(WinOp::Write, ERROR_DISK_FULL);
-        RecordingSink sink(tree.Root());
-        sink.Reply({ErrorReply::StopSearch});
-        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        const Heard sink(tree, {"", "*.*", "old", "new"}, sys, {ErrorReply::StopSearch});
         // A full disk is told as one, whether the write or the close meets it.
         const std::string prompt = bLarge ? "error write to the temporary file (pel*.tmp) cause 13"
                                           : "noretry close the output file (pel*.tmp) cause 13";

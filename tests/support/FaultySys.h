@@ -140,9 +140,7 @@ class FaultySys : public Sys {
     int AttrCopy(int from, int to) override {
         return Enter(Op::AttrCopy) ? -1 : Sys::AttrCopy(from, to);
     }
-    int Flock(int fd, int operation) override {
-        return Enter(Op::Lock) ? -1 : Sys::Flock(fd, operation);
-    }
+    int Flock(int fd, int how) override { return Enter(Op::Lock) ? -1 : Sys::Flock(fd, how); }
     ssize_t ReadlinkAt(int dirfd, const char* name, char* buffer, size_t size) override {
         return Enter(Op::Readlink, name) ? -1 : Sys::ReadlinkAt(dirfd, name, buffer, size);
     }

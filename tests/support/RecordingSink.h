@@ -76,10 +76,12 @@ inline int RunSearch(const Request& r, ISearchNotify& sink, Sys& sys = DefaultSy
 }
 
 // A search of a tree run at once, and what it told: in the root, or in the folder the request
-// names relative to it.
+// names relative to it, answering the questions with `replies`, then Ignore.
 struct Heard : RecordingSink {
-    Heard(const TempTree& tree, Request request, Sys& sys = DefaultSys())
+    Heard(const TempTree& tree, Request request, Sys& sys = DefaultSys(),
+          std::initializer_list<ErrorReply> replies = {})
         : RecordingSink(tree.Root()) {
+        Reply(replies);
         request.folder = request.folder.empty() ? tree.Root() : tree.Path(request.folder);
         result = RunSearch(request, *this, sys);
     }
