@@ -188,10 +188,9 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
             8);
         int named = 0;
         for (const int size : {64, 1, 2, 3, 40}) {
-            std::vector<std::string> names;
-            for (int i = 0; i < size; ++i) {
-                names.push_back(std::to_string(i));
-            }
+            std::vector<std::string> names(size);
+            std::generate(names.begin(), names.end(),
+                          [i = 0]() mutable { return std::to_string(i++); });
             named += size;
             helpedBefore += helped.size();
             helped.clear();

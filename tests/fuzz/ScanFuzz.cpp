@@ -8,8 +8,8 @@
 #include <string>
 
 #include "RecordingSink.h"
-#include "ScanReference.h"
 #include "TempTree.h"
+#include "TextShape.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellumar::test;
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RunSearch({tree.Root(), "f", pattern, "<>", false, false, true, ignoreCase}, sink);
     // Every prompt is a fault here: the file is in a folder of the fuzzer's own.
     if (sink.Others() != Lines{"finished 0"} ||
-        tree.Read("f") != ReferenceReplace(content, pattern, ignoreCase, "<>")) {
+        tree.Read("f") != ReplaceAll(content, pattern, "<>", ignoreCase)) {
         std::abort();
     }
     return 0;
