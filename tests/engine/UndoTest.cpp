@@ -246,21 +246,23 @@ TEST(UndoTest, OldContentThatCannotBeKeptIsAskedAboutOnce) {
     EXPECT_EQ(c.tree.Read("a.txt") + c.tree.Read("b.txt"), "old textold text");
 }
 
-// The flushes and renames of a run, one line each: "line" where a journal line went to the disk
-// (written out ahead, or flushed on its own), "file" where the new file was flushed, "rename".
-std::string FlushOrder(FaultySys& sys) {
-    std::string order;
-    for (const std::string& step : sys.Steps()) {
+// Records the flushes and renames of the runs through `sys`, one line each: "line" where a
+// journal line went to the disk (written out ahead, or flushed on its own), "file" where the new
+// file was flushed, "rename".
+void RecordFlushes(FaultySys& sys, std::mutex& mutex, std::string& order) {
+    sys.BeforeEach(Op::Fsync, [&](const std::string& step) {
         const bool journal = step.find("/journal") != std::string::npos;
-        if (step.rfind("rename ", 0) == 0) {
-            order += "rename\n";
-        } else if (journal && step.rfind("fsync ", 0) != 0) {
-            order += step.rfind("write out", 0) == 0 ? "line written out\n" : "line flushed\n";
+        const std::lock_guard lock(mutex);  // the journal is flushed from a thread of its own
+        if (journal && !step.starts_with("fsync ")) {
+            order += step.starts_with("write out") ? "line written out\n" : "line flushed\n";
         } else if (!journal) {
             order += "file flushed\n";
         }
-    }
-    return order;
+    });
+    sys.BeforeEach(Op::Rename, [&](const std::string&) {
+        const std::lock_guard lock(mutex);
+        order += "rename\n";
+    });
 }
 
 // Each file's journal line reaches the disk before the file is replaced. Where the file system
@@ -276,9 +278,11 @@ TEST(UndoTest, EachLineReachesTheDiskBeforeItsFileIsReplaced) {
         c.tree.Write("a.txt", "old a");
         c.tree.Write("b.txt", "old b");
         c.sys.SayFileSystem(type);
+        std::mutex mutex;
+        std::string order;  // guarded by mutex
+        RecordFlushes(c.sys, mutex, order);
         c.Replace("old", "new");
         const std::string file = "file flushed\nline flushed\nrename\n";
-        std::string order = FlushOrder(c.sys);
         if (type == kXfs) {  // the two flushes run side by side
             order = ReplaceAll(order, "line flushed\nfile flushed", "file flushed\nline flushed");
         }
