@@ -42,12 +42,10 @@ TEST(TextsTest, SizeTimeAndPathTextsOfTheResults) {
             << "no locale with a decimal comma could be made (localedef, package locales)";
     }
     ::unsetenv("LOCPATH");
-#endif
-#ifdef _WIN32
+    ::setenv("TZ", "UTC0", 1);
+#else
     _putenv_s("TZ", "UTC0");
     _tzset();
-#else
-    ::setenv("TZ", "UTC0", 1);
 #endif
     EXPECT_EQ(FormatTimeText(FileTimeFromUnix(1110204300, 0)), "03/07/05 02:05PM");
     EXPECT_EQ(FormatTimeText(FileTimeFromUnix(1110153600, 0)), "03/07/05 12:00AM");

@@ -314,7 +314,8 @@ TEST(UndoTest, EachLineReachesTheDiskBeforeItsFileIsReplaced) {
     }
 }
 
-// The store is never walked: a replacement through it would destroy what it keeps.
+// The store is never walked: a replacement through it would destroy what it keeps. It keeps the
+// newest twenty runs.
 TEST(UndoTest, TheStoreIsPassedOverByTheWalkAndKeepsTwentyRuns) {
     UndoCase c;
     c.store = c.tree.Path(".local/state/pellumar/undo");
@@ -337,9 +338,7 @@ TEST(UndoTest, TheStoreIsPassedOverByTheWalkAndKeepsTwentyRuns) {
         EXPECT_EQ(c.UndoLast().restored, 1u);
     }
     EXPECT_EQ(c.tree.Read("a.txt"), "2");
-}
-
-TEST(UndoTest, RetentionDropsTheOldestRunsFirst) {
+    // Retention drops the oldest runs first, beyond twenty runs or beyond the bytes allowed.
     const uint64_t gib = uint64_t{1} << 30;
     EXPECT_EQ(RunsToPrune({}, 20, 2 * gib), 0u);
     EXPECT_EQ(RunsToPrune(std::vector<uint64_t>(19, 0), 20, 2 * gib), 0u);
