@@ -4,36 +4,40 @@
 // must be the bytes the reference makes; counts of matches must be the reference's.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 
-#include "CSearchThread.h"
 #include "LiteralFinder.h"
 #include "RecordingSink.h"
-#include "ScanReference.h"
-#include "TempTree.h"
+#include "TextShape.h"
 
 namespace pellumar::test {
 namespace {
 
+// The matches the reference takes: each made one byte longer.
 std::size_t ReferenceCount(const std::string& text, const std::string& pattern, bool ignoreCase) {
-    std::size_t count = 0;
-    ReferenceReplace(text, pattern, ignoreCase, "", &count);
-    return count;
+    return ReplaceAll(text, pattern, pattern + '.', ignoreCase).size() - text.size();
 }
 
 class DifferentialTest : public ::testing::Test {
   protected:
-    void ExpectSame(const std::string& text, const std::string& pattern, bool ignoreCase,
+    // Rewrites the text in either case mode; the file must be what the reference makes.
+    void ExpectSame(const std::string& text, const std::string& pattern,
                     const std::string& replace = "<>") {
-        tree.Write("f", text);
-        RecordingSink sink(tree.Root());
-        CSearchThread worker(
-            &sink, {tree.Root(), "*.*", pattern, replace, false, false, true, ignoreCase});
-        worker.Run();
-        ASSERT_EQ(tree.Read("f"), ReferenceReplace(text, pattern, ignoreCase, replace))
-            << "pattern of " << pattern.size() << " bytes, ignore case " << ignoreCase
-            << ", text of " << text.size() << " bytes";
+        for (const bool ignoreCase : {false, true}) {
+            tree.Write("f", text);
+            const Heard sink(tree, {"", "*.*", pattern, replace, false, false, true, ignoreCase});
+            ASSERT_EQ(tree.Read("f"), ReplaceAll(text, pattern, replace, ignoreCase))
+                << "pattern of " << pattern.size() << " bytes, ignore case " << ignoreCase
+                << ", text of " << text.size() << " bytes";
+        }
+    }
+    // `size` bytes drawn from `alphabet`.
+    std::string Random(const std::string& alphabet, std::size_t size) {
+        std::string text(size, ' ');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        return text;
     }
 
     TempTree tree;
@@ -44,19 +48,13 @@ TEST_F(DifferentialTest, EveryLengthBothCasesRandomTexts) {
     // Few distinct bytes, so that partial matches abound; letters in both cases, a NUL, 0xFF
     // and the bytes that OR-ing 0x20 would confuse with letters.
     const std::string alphabet = std::string("aAbB@`[{\xff\xdf", 10) + '\0';
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
     for (std::size_t length = 1; length <= 64; ++length) {
         for (int round = 0; round < 3; ++round) {
-            std::string text(std::uniform_int_distribution<std::size_t>(0, 300)(random), ' ');
-            for (char& c : text)
-                c = alphabet[pick(random)];
-            std::string pattern(length, ' ');
+            const std::string text = Random(alphabet, random() % 301);
+            // Twice taken from the text, once made up.
             const bool fromText = text.size() >= length && round != 2;
-            const std::size_t at = fromText ? random() % (text.size() - length + 1) : 0;
-            for (std::size_t j = 0; j < length; ++j)
-                pattern[j] = fromText ? text[at + j] : alphabet[pick(random)];
-            for (bool ignoreCase : {false, true})
-                ExpectSame(text, pattern, ignoreCase);
+            ExpectSame(text, fromText ? text.substr(random() % (text.size() - length + 1), length)
+                                      : Random(alphabet, length));
         }
     }
 }
@@ -72,17 +70,13 @@ TEST_F(DifferentialTest, MatchesAtTheEdgesOfBlocksAndBuffers) {
         {"one\ntwo\nthree", "one\ntwo"},
     };
     for (const auto& [text, pattern] : texts) {
-        for (bool ignoreCase : {false, true})
-            ExpectSame(text, pattern, ignoreCase, "");
+        ExpectSame(text, pattern, "");
     }
-    for (std::size_t length : {1u, 2u, 3u, 15u, 16u, 17u}) {
+    for (const int length : {1, 2, 3, 15, 16, 17}) {
         const std::string pattern(length, 'x');
-        for (std::size_t before :
-             {std::size_t{0}, std::size_t{1}, std::size_t{14}, std::size_t{15}, std::size_t{16},
-              std::size_t{4095}, std::size_t{4096}, 4097 - length}) {
-            std::string text = std::string(before, 'y') + pattern + "X" + std::string(length, 'X');
-            for (bool ignoreCase : {false, true})
-                ExpectSame(text, pattern, ignoreCase);
+        for (const int before : {0, 1, 14, 15, 16, 4095, 4096, 4097 - length}) {
+            ExpectSame(std::string(before, 'y') + pattern + "X" + std::string(length, 'X'),
+                       pattern);
         }
     }
 }
@@ -91,27 +85,19 @@ TEST_F(DifferentialTest, MatchesAtTheEdgesOfBlocksAndBuffers) {
 // and the replacement itself, which then leaves as many replacements in the file.
 TEST_F(DifferentialTest, CountsAreThoseOfALeftmostNonOverlappingScan) {
     const std::string alphabet = "aAbB\xff";
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
     for (int round = 0; round < 120; ++round) {
-        std::string text(std::uniform_int_distribution<std::size_t>(1, 200)(random), ' ');
-        for (char& c : text)
-            c = alphabet[pick(random)];
-        std::string pattern(1 + round % 4, ' ');
-        for (char& c : pattern)
-            c = alphabet[pick(random)];
-        for (bool ignoreCase : {false, true}) {
+        const std::string text = Random(alphabet, 1 + random() % 200);
+        const std::string pattern = Random(alphabet, 1 + round % 4);
+        for (const bool ignoreCase : {false, true}) {
             const std::size_t expected = ReferenceCount(text, pattern, ignoreCase);
             const std::string told = expected == 0 ? "" : "counted f: " + std::to_string(expected);
             for (int way = 0; way < 4; ++way) {
                 tree.Write("f", text);
-                SearchRequest request{tree.Root(), "*.*",   pattern, "<>",
-                                      false,       way < 2, true,    ignoreCase};
+                SearchRequest request{"", "*.*", pattern, "<>", false, way < 2, true, ignoreCase};
                 request.countMatches = true;
                 request.dryRun = way == 2;
                 request.searchAhead = way == 1;
-                RecordingSink sink(tree.Root());
-                CSearchThread worker(&sink, request);
-                worker.Run();
+                const Heard sink(tree, request);
                 const Lines others = sink.Others();
                 ASSERT_EQ(others.size() == 2 ? others[0] : "", told)
                     << "way " << way << ", pattern '" << pattern << "', ignore case " << ignoreCase
@@ -129,16 +115,12 @@ TEST_F(DifferentialTest, CountsAreThoseOfALeftmostNonOverlappingScan) {
 // those two bytes with the text included.
 TEST_F(DifferentialTest, TheRarestBytesPickOutCandidatesWhereverTheyLie) {
     const std::string ordinary = "int main(void) { return x_the_Zq(in, the); } /* Zz qQ _ */\n";
-    std::uniform_int_distribution<std::size_t> pick(0, ordinary.size() - 1);
     for (const char* pattern :
          {"x_the_Zq", "eZe", "Zq(in", "n, t", "_Zq", "QZ", "zZ q", "(void)"}) {
         for (int round = 0; round < 20; ++round) {
-            std::string text(std::uniform_int_distribution<std::size_t>(0, 5000)(random), ' ');
-            for (char& c : text)
-                c = ordinary[pick(random)];
+            std::string text = Random(ordinary, random() % 5001);
             text.insert(random() % (text.size() + 1), pattern);
-            for (bool ignoreCase : {false, true})
-                ExpectSame(text, pattern, ignoreCase);
+            ExpectSame(text, pattern);
         }
     }
 }

@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -22,38 +21,48 @@
 #include "TextShape.h"
 #include "UndoStore.h"
 
-namespace pellumar {
+namespace pellumar::test {
 namespace {
 
-using namespace test;
-
 // The new content is flushed before it takes the file's place and keeps the file's permission
-// bits, extended attributes and access list; a file without a match is not touched.
-TEST(RewriteTest, KeepsModeAttributesAndAccessListFlushesFirstAndTouchesOnlyMatchingFiles) {
+// bits, extended attributes and access list; a file without a match is not touched. A link is
+// rewritten beside its target, outside the walked folder, and stays a link; another name of the
+// target keeps the old content.
+TEST(RewriteTest, KeepsModeAttributesAccessListAndLinksFlushesFirstAndTouchesOnlyMatchingFiles) {
     TempTree tree;
-    tree.Write("script.sh", "#!/bin/sh\necho old\n", 0755);
-    tree.Write("private", "old secret", 0600);
-    tree.Write("listed", "old", 0640);
-    tree.Write("untouched", "nothing to see", 0640);
-    const std::string listed = tree.Path("listed");
+    tree.Write("w/script.sh", "#!/bin/sh\necho old\n", 0755);
+    tree.Write("w/private", "old secret", 0600);
+    tree.Write("w/listed", "old", 0640);
+    tree.Write("w/untouched", "nothing to see", 0640);
+    tree.Write("real/target.txt", "old text");
+    std::filesystem::create_symlink("../real/target.txt", tree.Path("w/link.txt"));
+    ASSERT_EQ(::link(tree.Path("real/target.txt").c_str(), tree.Path("real/hard").c_str()), 0);
+    const std::string listed = tree.Path("w/listed");
     const bool attributed = ::setxattr(listed.c_str(), "user.origin", "kept", 4, 0) == 0;
     acl_t acl = acl_from_text("u::rw-,u:65534:r--,g::r--,m::r--,o::---");
     const bool withList = acl_set_file(listed.c_str(), ACL_TYPE_ACCESS, acl) == 0;
     acl_free(acl);
     struct stat before, after;
-    ASSERT_EQ(::stat(tree.Path("untouched").c_str(), &before), 0);
+    ASSERT_EQ(::stat(tree.Path("w/untouched").c_str(), &before), 0);
     FaultySys sys;
     bool flushed = false;
+    Lines temporary;
     sys.Before(Op::Fsync, [&] { flushed = true; });
-    sys.Before(Op::Rename, [&] { EXPECT_TRUE(flushed); });
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
-    EXPECT_EQ(tree.Read("script.sh"), "#!/bin/sh\necho new\n");
-    EXPECT_EQ(tree.Read("listed"), "new");
-    EXPECT_EQ(tree.Mode("script.sh"), 0755u);
-    EXPECT_EQ(tree.Mode("private"), 0600u);
-    EXPECT_EQ(sys.Calls(Op::CreateTemp), 3);
-    ASSERT_EQ(::stat(tree.Path("untouched").c_str(), &after), 0);
+    sys.Before(Op::Rename, [&] {
+        EXPECT_TRUE(flushed);
+        temporary = tree.TemporaryFiles();
+    });
+    const Heard sink(tree, {"w", "*.*", "old", "new"}, sys);
+    EXPECT_EQ(tree.Read("w/script.sh"), "#!/bin/sh\necho new\n");
+    EXPECT_EQ(tree.Read("w/listed") + tree.Read("real/target.txt"), "newnew text");
+    EXPECT_EQ(tree.Read("real/hard"), "old text");
+    EXPECT_TRUE(std::filesystem::is_symlink(tree.Path("w/link.txt")));
+    EXPECT_EQ(tree.Mode("w/script.sh"), 0755u);
+    EXPECT_EQ(tree.Mode("w/private"), 0600u);
+    EXPECT_EQ(Sorted(sink.Found()), (Lines{"w/link.txt", "w/listed", "w/private", "w/script.sh"}));
+    ASSERT_EQ(temporary.size(), 4u);  // placed together, all at once
+    EXPECT_EQ(temporary[0].rfind("real/pel", 0), 0u) << temporary[0];
+    ASSERT_EQ(::stat(tree.Path("w/untouched").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     char value[16] = {};
@@ -70,52 +79,20 @@ TEST(RewriteTest, KeepsModeAttributesAndAccessListFlushesFirstAndTouchesOnlyMatc
     }
 }
 
-TEST(RewriteTest, LinkedFileIsRewrittenBesideItsTargetAndHardLinksKeepTheOldContent) {
-    TempTree tree;
-    tree.Write("real/target.txt", "old text");
-    tree.Write("links/other", "");
-    tree.Write("b/other", "");
-    std::filesystem::create_symlink("../real/target.txt", tree.Path("links/link.txt"));
-    ASSERT_EQ(::link(tree.Path("real/target.txt").c_str(), tree.Path("b/hard").c_str()), 0);
-    FaultySys sys;
-    Lines temporary;
-    sys.Before(Op::Rename, [&] { temporary = tree.TemporaryFiles(); });
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Path("links"), "*.*", "old", "new"}, sink, sys);
-    EXPECT_EQ(sink.Found(), Lines{"links/link.txt"});
-    EXPECT_EQ(tree.Read("real/target.txt"), "new text");
-    EXPECT_TRUE(std::filesystem::is_symlink(tree.Path("links/link.txt")));
-    ASSERT_EQ(temporary.size(), 1u);
-    EXPECT_EQ(temporary[0].rfind("real/pel", 0), 0u) << temporary[0];
-    EXPECT_EQ(tree.Read("b/hard"), "old text");
-}
-
+// A file that another program removes just before its new content would take its place stays
+// gone, and is named.
 TEST(RewriteTest, FileThatMayNotBeReplacedStaysAsItIsAndIsNamed) {
-    const struct {
-        Op op;
-        int error;  // 0: the file is removed before the call
-        std::string prompt, reason;
-    } cases[] = {
-        {Op::Access, EACCES, "noretry replace the file (a) cause 5 os 13", "Permission denied"},
-        {Op::Fsync, 0, "noretry replace the file (a) cause 2 os 2", "No such file or directory"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
-        Scene s("old");
-        s.tree.Write("sub/next", "old");
-        if (c.error != 0) {
-            s.sys.Fail(c.op, c.error);
-        } else {
-            s.sys.Before(c.op, [&] { ::unlink(s.tree.Path("a").c_str()); });
-        }
-        s.Run();
-        EXPECT_EQ(s.tree.Read("a"), c.error != 0 ? "old" : "<missing>");
-        EXPECT_EQ(s.sink.Others(),
-                  (Lines{c.prompt + " -> 2", "not changed a: " + c.reason, "finished 0"}));
-        EXPECT_EQ(s.sink.Found(), (Lines{"a", "sub/next"}));
-        EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
-        EXPECT_EQ(s.tree.Read("sub/next"), "new");
-    }
+    Scene removed("old");
+    removed.tree.Write("sub/next", "old");
+    removed.sys.Before(Op::Fsync, [&] { ::unlink(removed.tree.Path("a").c_str()); });
+    removed.Run();
+    EXPECT_EQ(removed.tree.Read("a"), "<missing>");
+    EXPECT_EQ(removed.sink.Others(),
+              (Lines{"noretry replace the file (a) cause 2 os 2 -> 2",
+                     "not changed a: No such file or directory", "finished 0"}));
+    EXPECT_EQ(removed.sink.Found(), (Lines{"a", "sub/next"}));
+    EXPECT_EQ(removed.tree.TemporaryFiles(), Lines{});
+    EXPECT_EQ(removed.tree.Read("sub/next"), "new");
     // A link whose target cannot be followed from its folder is named and stays a link: it is
     // never replaced by a plain file, and its target keeps its text.
     Scene s("old");
@@ -151,31 +128,27 @@ TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
         for (const auto& c : cases) {
             SCOPED_TRACE(c.theirs + " " + std::to_string(c.when ? static_cast<int>(*c.when) : -1) +
                          " " + std::to_string(undo));
-            TempTree tree, state;
-            tree.Write("d/a", "old");
-            FaultySys sys;
+            Scene s;
+            s.tree.Write("d/a", "old");
             const auto act = [&] {
                 if (c.theirs.empty()) {
-                    std::ofstream(tree.Path("d/a"), std::ios::app) << " old";
+                    std::ofstream(s.tree.Path("d/a"), std::ios::app) << " old";
                 } else if (c.theirs == "moved") {
-                    ::rename(tree.Path("d").c_str(), tree.Path("e").c_str());
+                    ::rename(s.tree.Path("d").c_str(), s.tree.Path("e").c_str());
                 } else {
                     const bool temporary = c.theirs == "temporary";
-                    tree.Write("theirs", temporary ? "theirs" : c.theirs);
-                    const std::string at = temporary ? tree.TemporaryFiles().at(0) : "d/a";
-                    ::rename(tree.Path("theirs").c_str(), tree.Path(at).c_str());
+                    s.tree.Write("theirs", temporary ? "theirs" : c.theirs);
+                    const std::string at = temporary ? s.tree.TemporaryFiles().at(0) : "d/a";
+                    ::rename(s.tree.Path("theirs").c_str(), s.tree.Path(at).c_str());
                 }
             };
-            c.when ? sys.Before(*c.when, act) : sys.AfterRename(act);
-            Request request{tree.Root(), "*.*", "old", "new"};
-            request.undoFolder = state.Path("undo");
-            request.keepUndo = undo;
-            RecordingSink sink(tree.Root());
-            RunSearch(request, sink, sys);
-            EXPECT_EQ(tree.Read(c.theirs == "moved" ? "e/a" : "d/a"), c.expected);
-            EXPECT_EQ(sink.Others(), Lines{"finished 0"});
-            EXPECT_EQ(sink.Found(), c.theirs == "theirs" ? Lines{} : Lines{"d/a"});
-            EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+            c.when ? s.sys.Before(*c.when, act) : s.sys.AfterRename(act);
+            s.Run(undo ? s.KeepingUndo({"", "*.*", "old", "new"})
+                       : Request{"", "*.*", "old", "new"});
+            EXPECT_EQ(s.tree.Read(c.theirs == "moved" ? "e/a" : "d/a"), c.expected);
+            EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
+            EXPECT_EQ(s.sink.Found(), c.theirs == "theirs" ? Lines{} : Lines{"d/a"});
+            EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
         }
     }
     // A file that other programs keep changing is given up after a few readings.
@@ -197,40 +170,34 @@ TEST(RewriteTest, ChangeMadeMeanwhileIsKeptAndTheReplacementMadeOnIt) {
 // meanwhile as well, on a save just after a replacement, it exists nowhere else: it stays at the
 // temporary name, which the prompt names, and the file is not changed again.
 TEST(RewriteTest, ASaveRightAfterThePlacingStays) {
-    TempTree tree, state;
-    const auto saveOver = [&tree](const std::string& text) {
-        tree.Write("editor", text);
-        ASSERT_EQ(::rename(tree.Path("editor").c_str(), tree.Path("f").c_str()), 0);
+    Scene s;
+    const auto saveOver = [&s](const std::string& text) {
+        s.tree.Write("editor", text);
+        ASSERT_EQ(::rename(s.tree.Path("editor").c_str(), s.tree.Path("f").c_str()), 0);
     };
-    tree.Write("f", "X Y");
-    Request request{tree.Root(), "f", "X", "X1"};
-    request.undoFolder = state.Path("undo");
-    request.keepUndo = true;
-    RecordingSink replaced(tree.Root());
-    RunSearch(request, replaced);
-    FaultySys sys;
-    UndoStore store(request.undoFolder, sys);
-    sys.AfterRename([&] { saveOver("X1 Y3"); });
+    s.tree.Write("f", "X Y");
+    const Heard replaced(s.tree, s.KeepingUndo({"", "f", "X", "X1"}));
+    UndoStore store(s.store, s.sys);
+    s.sys.AfterRename([&] { saveOver("X1 Y3"); });
     const auto run = store.LastToUndo()->id;
     const UndoOutcome outcome = store.Undo(run);
     EXPECT_EQ(outcome.restored, 0u);  // left, and named
     EXPECT_EQ(outcome.left.size(), 1u);
-    EXPECT_EQ(tree.Read("f"), "X1 Y3");
-    EXPECT_EQ(state.Read("undo/" + std::to_string(run) + "/f1"), "X Y");  // its only copy
-    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
+    EXPECT_EQ(s.tree.Read("f"), "X1 Y3");
+    EXPECT_EQ(s.state.Read("pellumar/undo/" + std::to_string(run) + "/f1"),
+              "X Y");  // its only copy
+    EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
 
-    tree.Write("f", "X Y");
-    sys.AfterRename([&] {
-        std::ofstream(tree.Path(tree.TemporaryFiles().at(0)), std::ios::app) << " more";
+    s.tree.Write("f", "X Y");
+    s.sys.AfterRename([&] {
+        std::ofstream(s.tree.Path(s.tree.TemporaryFiles().at(0)), std::ios::app) << " more";
         saveOver("X1 Y2");
     });
-    RecordingSink sink(tree.Root());
-    request.keepUndo = false;
-    RunSearch(request, sink, sys);
-    EXPECT_EQ(tree.Read("f"), "X1 Y2");
-    ASSERT_EQ(tree.TemporaryFiles().size(), 1u);
-    EXPECT_EQ(tree.Read(tree.TemporaryFiles()[0]), "X Y more");
-    EXPECT_EQ(sink.Others(),
+    s.Run({"", "f", "X", "X1"});
+    EXPECT_EQ(s.tree.Read("f"), "X1 Y2");
+    ASSERT_EQ(s.tree.TemporaryFiles().size(), 1u);
+    EXPECT_EQ(s.tree.Read(s.tree.TemporaryFiles()[0]), "X Y more");
+    EXPECT_EQ(s.sink.Others(),
               (Lines{"noretry replace the file (pel*.tmp) cause 11 os -1 -> 2",
                      "not changed f: changed by another program meanwhile", "finished 0"}));
 }
@@ -250,8 +217,7 @@ TEST(RewriteTest, TwoRunsAtOnceKeepBothChanges) {
             second = std::thread([&] {
                 FaultySys sys;
                 sys.Before(Op::Lock, [&] { secondWaits.set_value(); });
-                RecordingSink sink(tree.Root());
-                RunSearch({tree.Root(), filter, "bar", "BAR"}, sink, sys);
+                const Heard sink(tree, {"", filter, "bar", "BAR"}, sys);
                 EXPECT_EQ(sink.Found(), Lines{"a"});
                 EXPECT_EQ(sink.Others(), Lines{"finished 0"});
             });
@@ -259,8 +225,7 @@ TEST(RewriteTest, TwoRunsAtOnceKeepBothChanges) {
             // lock.
             secondWaits.get_future().wait();
         });
-        RecordingSink sink(tree.Root());
-        RunSearch({tree.Root(), "*.*", "foo", "FOO"}, sink, first);
+        const Heard sink(tree, {"", "*.*", "foo", "FOO"}, first);
         second.join();
         EXPECT_EQ(tree.Read("a"), "FOO and BAR");
         EXPECT_EQ(tree.TemporaryFiles(), Lines{});
@@ -270,12 +235,10 @@ TEST(RewriteTest, TwoRunsAtOnceKeepBothChanges) {
     tree.Write("pel1A2B.tmp", "bar");
     const int held = ::open(tree.Path("pel1A2B.tmp").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    RecordingSink whileHeld(tree.Root());
-    RunSearch({tree.Root(), "*", "bar", "", true, true}, whileHeld);
+    const Heard whileHeld(tree, {"", "*", "bar", "", true, true});
     EXPECT_EQ(whileHeld.Found(), Lines{});
     ::close(held);
-    RecordingSink released(tree.Root());
-    RunSearch({tree.Root(), "*", "bar", "BAR"}, released);
+    const Heard released(tree, {"", "*", "bar", "BAR"});
     EXPECT_EQ(released.Found(), Lines{"pel*.tmp"});  // as the sink writes such names
 }
 
@@ -305,4 +268,4 @@ TEST(RewriteTest, ReplacementThatChangesNothingLeavesTheFileAndTellsEveryNameACh
 }
 
 }  // namespace
-}  // namespace pellumar
+}  // namespace pellumar::test

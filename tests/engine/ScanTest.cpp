@@ -7,12 +7,9 @@
 
 #include "FileView.h"
 #include "RecordingSink.h"
-#include "TempTree.h"
 
-namespace pellumar {
+namespace pellumar::test {
 namespace {
-
-using namespace test;
 
 TEST(ScanTest, LargeMappedFileIsRewrittenExactly) {
     // Larger than what is read into memory, so the file is mapped; the first match comes after
@@ -27,8 +24,7 @@ TEST(ScanTest, LargeMappedFileIsRewrittenExactly) {
     }
     TempTree tree;
     tree.Write("f", content + "TARG");
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "TARGET", "replacement-of-another-length"}, sink);
+    const Heard sink(tree, {"", "*.*", "TARGET", "replacement-of-another-length"});
     EXPECT_TRUE(tree.Read("f") == expected + "TARG");
 }
 
@@ -41,18 +37,15 @@ TEST(ScanTest, HugeTextsAndTheEdgesOfAFile) {
         tree.Write(name, name == std::string("empty") ? "" : name);
     }
     tree.Write("last", std::string(5000, '.') + "Z");
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "abc", "ignored", true, true}, sink);
+    const Heard sink(tree, {"", "*.*", "abc", "ignored", true, true});
     EXPECT_EQ(Sorted(sink.Found()), (Lines{"abc", "xabcx"}));
     EXPECT_EQ(tree.Read("xabcx"), "xabcx");
-    RecordingSink last(tree.Root());
-    RunSearch({tree.Root(), "*.*", "z", "W", true, false, true, true}, last);
+    const Heard last(tree, {"", "*.*", "z", "W", true, false, true, true});
     EXPECT_EQ(tree.Read("last"), std::string(5000, '.') + "W");
     EXPECT_EQ(last.Found(), Lines{"last"});
 
     tree.Write("grows", "short");
-    RecordingSink replacing(tree.Root());
-    RunSearch({tree.Root(), "grows", "short", "much longer now"}, replacing);
+    const Heard replacing(tree, {"", "grows", "short", "much longer now"});
     EXPECT_EQ(tree.Read("grows"), "much longer now");
     EXPECT_EQ(replacing.LastInfo().FileSize(), 15u);  // as the file is now, on the disk
     EXPECT_EQ(replacing.LastInfo().nNumberOfLinks, 1u);
@@ -62,8 +55,7 @@ TEST(ScanTest, HugeTextsAndTheEdgesOfAFile) {
         search += std::to_string(i * 7919) + ",";
     const std::string replacement(10 << 20, 'R');
     tree.Write("huge", "x" + search + "y" + search);
-    RecordingSink huge(tree.Root());
-    RunSearch({tree.Root(), "*.*", search, replacement}, huge);
+    const Heard huge(tree, {"", "*.*", search, replacement});
     EXPECT_TRUE(tree.Read("huge") == "x" + replacement + "y" + replacement);
     EXPECT_EQ(huge.Found(), Lines{"huge"});
 }
@@ -72,41 +64,32 @@ TEST(ScanTest, HugeTextsAndTheEdgesOfAFile) {
 // found wherever it lies against the window's edges, a text longer than the window's least size
 // too, and a text cut short by the end of the file is not a match.
 TEST(ScanTest, LargeFileSearchedOnlyIsFoundAcrossTheEdgesOfItsWindow) {
-    const uint64_t size = FileView::kReadLimit + 3 * FileView::kWindow;
+    constexpr uint64_t head = FileView::kHead, limit = FileView::kReadLimit;
+    constexpr uint64_t window = FileView::kWindow, size = limit + 3 * window;
     std::string needle = "needle-";
-    const std::string huge = std::string(FileView::kWindow + 5000, 'n') + "!";
-    const uint64_t places[] = {FileView::kHead - 3,
-                               FileView::kReadLimit - 2,
-                               FileView::kReadLimit + 1,
-                               FileView::kWindow * 2 - 1,
-                               FileView::kWindow * 5 + 7,
-                               size - 7,
-                               size - 5,
-                               FileView::kWindow * 3 - 4096 - 2};
+    const std::string huge = std::string(window + 5000, 'n') + "!";
+    const uint64_t places[] = {head - 3,       limit - 2, limit + 1, window * 2 - 1,
+                               window * 5 + 7, size - 7,  size - 5,  window * 3 - 4096 - 2};
     TempTree tree;
     for (const uint64_t at : places) {
         SCOPED_TRACE(at);
         std::string content(size, '-');
         content.replace(at, std::min<uint64_t>(7, size - at), needle.substr(0, size - at));
         tree.Write("f", content);
-        RecordingSink sink(tree.Root());
-        RunSearch({tree.Root(), "*.*", needle, "", true, true}, sink);
+        const Heard sink(tree, {"", "*.*", needle, "", true, true});
         EXPECT_EQ(sink.Found(), at + 7 <= size ? Lines{"f"} : Lines{});
         if (at + 7 <= size) {
             EXPECT_EQ(sink.LastInfo().FileSize(), size);
         }
-        RecordingSink ignoring(tree.Root());
-        RunSearch({tree.Root(), "*.*", "NEEDLE-", "", true, true, true, true}, ignoring);
+        const Heard ignoring(tree, {"", "*.*", "NEEDLE-", "", true, true, true, true});
         EXPECT_EQ(ignoring.Found(), sink.Found());
     }
     std::string content(size, '-');
-    content.replace(FileView::kWindow * 3 + 11, huge.size(), huge);
+    content.replace(window * 3 + 11, huge.size(), huge);
     tree.Write("f", content);
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", huge, "", true, true}, sink);
+    const Heard sink(tree, {"", "*.*", huge, "", true, true});
     EXPECT_EQ(sink.Found(), Lines{"f"});
-    RecordingSink missing(tree.Root());
-    RunSearch({tree.Root(), "*.*", huge + "?", "", true, true}, missing);
+    const Heard missing(tree, {"", "*.*", huge + "?", "", true, true});
     EXPECT_EQ(missing.Found(), Lines{});
 }
 
@@ -117,11 +100,10 @@ TEST(ScanTest, FilesOfFourGigabytesAndMoreAreScannedWhole) {
     const std::string needle = "the-needle-is-beyond-four-gigabytes-" + std::string(60, '!');
     std::filesystem::resize_file(tree.Path("huge"), size - needle.size());  // sparse
     { std::ofstream(tree.Path("huge"), std::ios::app) << needle; }
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", needle, "", true, true}, sink);
+    const Heard sink(tree, {"", "*.*", needle, "", true, true});
     EXPECT_EQ(sink.Found(), Lines{"huge"});
     EXPECT_EQ(sink.LastInfo().FileSize(), size);
 }
 
 }  // namespace
-}  // namespace pellumar
+}  // namespace pellumar::test

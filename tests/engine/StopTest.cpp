@@ -11,12 +11,9 @@
 
 #include "FaultySys.h"
 #include "FileView.h"
-#include "StopState.h"
 
-namespace pellumar {
+namespace pellumar::test {
 namespace {
-
-using namespace test;
 
 // A worker that replaces "old" by "new" in the scene's tree, through its system; new files are
 // placed in groups of `group`.
@@ -119,4 +116,4 @@ TEST(StopTest, StopBetweenFilesEndsTheWalkAndNoReplyOverwritesIt) {
 }
 
 }  // namespace
-}  // namespace pellumar
+}  // namespace pellumar::test

@@ -1,64 +1,52 @@
 // The folder walk: order, filter, hidden files and folders, links, odd names, deep trees, and
 // folders and files that cannot be read.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "FaultySys.h"
-#include "RecordingSink.h"
-#include "TempTree.h"
 #include "TextShape.h"
+#include "UndoStore.h"
 
-namespace pellumar {
+namespace pellumar::test {
 namespace {
-
-using namespace test;
 namespace fs = std::filesystem;
 
 // Lists (search text empty, search only) in the folder given relative to the root, and checks
 // that nothing but `told` and the end was told, in any order; returns what was found, sorted.
 Lines List(const TempTree& tree, Request request, Sys& sys = DefaultSys(), Lines told = {}) {
-    RecordingSink sink(tree.Root());
-    request.folder = request.folder.empty() ? tree.Root() : tree.Path(request.folder);
     request.searchOnly = true;
-    EXPECT_EQ(RunSearch(request, sink, sys), 0);
+    const Heard heard(tree, request, sys);
+    EXPECT_EQ(heard.result, 0);
     told.push_back("finished 0");
-    EXPECT_EQ(Sorted(sink.Others()), Sorted(told));
-    return Sorted(sink.Found());
+    EXPECT_EQ(Sorted(heard.Others()), Sorted(told));
+    return Sorted(heard.Found());
 }
 
-TEST(WalkTest, FilesComeBeforeSubfoldersAndEachSubtreeIsWalkedWhole) {
-    TempTree tree;
-    for (const char* path : {"r1", "r2", "A/a1", "A/B/b1", "A/B/D/d1", "C/c1", "C/E/e1"}) {
-        tree.Write(path, "");
-    }
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "", "", true, true}, sink);
-    const Lines found = sink.Found();
-    ASSERT_EQ(found.size(), 7u);
-    const auto at = [&](const char* path) {
-        return std::find(found.begin(), found.end(), path) - found.begin();
-    };
-    EXPECT_LT(std::max(at("r1"), at("r2")), 2);
-    EXPECT_LT(at("A/a1"), at("A/B/b1"));
-    EXPECT_LT(at("A/B/b1"), at("A/B/D/d1"));
-    EXPECT_LT(at("C/c1"), at("C/E/e1"));
-    EXPECT_TRUE(at("A/a1") == 2 ? at("C/c1") == 5 : at("A/a1") == 4);  // subtrees contiguous
-}
-
-// The filter, hidden files, hidden folders and subfolders decide what is listed; a filter's folder
-// part names folders below the walked one, never above it or elsewhere.
+// Files come before subfolders and each subtree is walked whole. The filter, hidden files, hidden
+// folders and subfolders decide what is listed; a filter's folder part names folders below the
+// walked one, never above it or elsewhere.
 TEST(WalkTest, FilterHiddenFilesHiddenFoldersAndSubfoldersDecideWhatIsListed) {
     TempTree tree;
     for (const char* path : {"empty.txt", "b.dat", ".profile", "sub/c.TXT", ".cfg/in.txt",
                              ".cfg/.deep", "sub/.cache/x", "inc/a.h", "lib/inc/b.h", "lib/b.h"}) {
         tree.Write(path, "");
     }
+    const Lines walked = Heard(tree, {"", "*", "", "", true, true}).Found();
+    const auto at = [&](const char* path) {
+        return std::find(walked.begin(), walked.end(), path) - walked.begin();
+    };
+    EXPECT_LT(std::max({at("empty.txt"), at("b.dat"), at(".profile")}), 3);
+    EXPECT_EQ(at("sub/.cache/x") - at("sub/c.TXT"), 1);
+    EXPECT_EQ(at("lib/inc/b.h") - at("lib/b.h"), 1);
+    EXPECT_EQ(std::abs(at(".cfg/.deep") - at(".cfg/in.txt")), 1);
     const Lines visible = {"b.dat", "empty.txt", "inc/a.h", "lib/b.h", "lib/inc/b.h", "sub/c.TXT"};
     Lines noHiddenFiles = visible;
     noHiddenFiles.insert(noHiddenFiles.begin(), ".cfg/in.txt");
@@ -208,8 +196,7 @@ TEST(WalkTest, EachFolderAndFileIsReachedOnceWhateverLinksLeadThere) {
     EXPECT_EQ(List(tree, {"", "*.*", "v1"}, sys, {broken[1], broken[2]}), Sorted(files));
     EXPECT_LE(sys.Calls(Op::OpenFolder), 4 * kLevels);
     files.pop_back();
-    RecordingSink replace(tree.Root());
-    RunSearch({tree.Root(), "*.*", "v1", "v1.1"}, replace);
+    const Heard replace(tree, {"", "*.*", "v1", "v1.1"});
     EXPECT_EQ(tree.Contents(), replaced);
     EXPECT_EQ(Sorted(replace.Found()), files);
     EXPECT_TRUE(fs::is_symlink(tree.Path("alias.txt")));
@@ -224,34 +211,34 @@ TEST(WalkTest, EachFolderAndFileIsReachedOnceWhateverLinksLeadThere) {
     EXPECT_EQ(sink.Found(), Lines{});
 }
 
-// Folders nested beyond the longest path the system takes, with a link inside that leads up.
+// Folders nested beyond the longest path the system takes, with a link inside that leads up: the
+// files are rewritten, the link's target once, and undo gives them back.
 TEST(WalkTest, FoldersDeeperThanTheLongestPathAreWalkedAndRewritten) {
-    TempTree tree;
-    tree.Write("deep/top.txt", "old");
-    const int fd = tree.MakeDeep("deep", 90);
-    const int file = ::openat(fd, "needle.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::write(file, "old", 3), 3);
-    ::close(file);
+    Scene s;
+    s.tree.Write("deep/top.txt", "old");
+    const int fd = s.tree.MakeDeep("deep", 90);
+    const std::string deep = "/proc/self/fd/" + std::to_string(fd) + "/";
+    std::ofstream(deep + "needle.txt") << "old";
     std::string up;
     for (int level = 0; level < 90; ++level) {
         up += "../";
     }
     ASSERT_EQ(::symlinkat((up + "top.txt").c_str(), fd, "up.txt"), 0);
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Path("deep"), "*.txt", "old", "new"}, sink);
-    EXPECT_EQ(sink.Found().size(), 2u);  // the link's target is rewritten once, as top.txt
-    EXPECT_EQ(sink.Others(), Lines{"finished 0"});
-    char bytes[4] = {};
-    const int again = ::openat(fd, "needle.txt", O_RDONLY);
-    ASSERT_EQ(::read(again, bytes, 3), 3);
-    ::close(again);
-    EXPECT_STREQ(bytes, "new");
-    EXPECT_EQ(tree.Read("deep/top.txt"), "new");
-    struct stat link;
-    EXPECT_EQ(::fstatat(fd, "up.txt", &link, AT_SYMLINK_NOFOLLOW), 0);
-    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    s.Run(s.KeepingUndo({"deep", "*.txt", "old", "new"}));
+    EXPECT_EQ(s.sink.Found().size(), 2u);  // the link's target is rewritten once, as top.txt
+    EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
+    const auto texts = [&] {
+        std::ostringstream bytes;
+        bytes << std::ifstream(deep + "needle.txt").rdbuf() << s.tree.Read("deep/top.txt");
+        return bytes.str();
+    };
+    EXPECT_EQ(texts(), "newnew");
+    EXPECT_TRUE(fs::is_symlink(deep + "up.txt"));
+    UndoStore undo(s.store);
+    EXPECT_EQ(undo.Undo(undo.LastToUndo()->id).restored, 2u);
+    EXPECT_EQ(texts(), "oldold");
     ::close(fd);
 }
 
 }  // namespace
-}  // namespace pellumar
+}  // namespace pellumar::test

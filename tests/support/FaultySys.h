@@ -60,12 +60,6 @@ class FaultySys : public Sys {
     }
     // The file system type the system is to tell for every file.
     void SayFileSystem(long type) { m_fileSystem = type; }
-    // Each flush and rename as it began: "fsync PATH", "fdatasync PATH", "write out PATH",
-    // "rename NAME".
-    std::vector<std::string> Steps() {
-        const std::lock_guard lock(m_mutex);
-        return m_steps;
-    }
     // Runs `hook` just before the next call of `op`.
     void Before(Op op, std::function<void()> hook) {
         const std::lock_guard lock(m_mutex);
@@ -77,7 +71,8 @@ class FaultySys : public Sys {
         const std::lock_guard lock(m_mutex);
         m_afterRename = std::move(hook);
     }
-    // Runs `hook` with the name before every call of `op` that has one, from now on.
+    // Runs `hook` with the name before every call of `op` that has one, from now on. A flush's
+    // is how and what it flushes: "fsync PATH", "fdatasync PATH" or "write out PATH".
     void BeforeEach(Op op, std::function<void(const std::string&)> hook) {
         const std::lock_guard lock(m_mutex);
         m_eachHooks[op] = std::move(hook);
@@ -120,7 +115,6 @@ class FaultySys : public Sys {
     }
     int Fchmod(int fd, mode_t m) override { return Enter(Op::Fchmod) ? -1 : Sys::Fchmod(fd, m); }
     int RenameAt(int fromDir, const char* a, int toDir, const char* b, unsigned flags) override {
-        Step(std::string("rename ") + b);
         if (Enter(Op::Rename, b)) {
             return -1;
         }
@@ -140,9 +134,7 @@ class FaultySys : public Sys {
     int AttrCopy(int from, int to) override {
         return Enter(Op::AttrCopy) ? -1 : Sys::AttrCopy(from, to);
     }
-    int Flock(int fd, int operation) override {
-        return Enter(Op::Lock) ? -1 : Sys::Flock(fd, operation);
-    }
+    int Flock(int fd, int how) override { return Enter(Op::Lock) ? -1 : Sys::Flock(fd, how); }
     ssize_t ReadlinkAt(int dirfd, const char* name, char* buffer, size_t size) override {
         return Enter(Op::Readlink, name) ? -1 : Sys::ReadlinkAt(dirfd, name, buffer, size);
     }
@@ -183,18 +175,13 @@ class FaultySys : public Sys {
         int pass = 0;  // calls that succeed before the fault takes effect
     };
 
-    void Step(std::string step) {
-        const std::lock_guard lock(m_mutex);
-        m_steps.push_back(std::move(step));
-    }
     // A flush is told apart by the path of the file it flushes.
     bool Flushing(const char* how, int fd) {
         char path[4096] = {};
         const std::string link = "/proc/self/fd/" + std::to_string(fd);
         const ssize_t n = ::readlink(link.c_str(), path, sizeof path - 1);
-        const std::string where(path, n > 0 ? static_cast<size_t>(n) : 0);
-        Step(how + (" " + where));
-        return Enter(Op::Fsync, where);
+        return Enter(Op::Fsync,
+                     how + (" " + std::string(path, n > 0 ? static_cast<size_t>(n) : 0)));
     }
     // Counts the call and runs its hook; true, with errno set, when the call is to fail.
     bool Enter(Op op, const std::string& path = "") {
@@ -235,24 +222,40 @@ class FaultySys : public Sys {
     size_t m_nWriteLimit = 0;
     std::optional<uid_t> m_user;
     std::optional<long> m_fileSystem;
-    std::vector<std::string> m_steps;  // guarded by m_mutex
 };
 
-// A tree holding the file "a", a system to make fail and a sink: what most tests of the engine
-// start from.
+struct Scene;
+// What a test sets up before a scene's run: failures, answers, stops.
+using Arrange = std::function<void(Scene&, SearchStopHandle)>;
+
+// A tree, a store for undo beside it, a system to make fail and a sink: what most tests of the
+// engine start from.
 struct Scene {
+    Scene() = default;
     explicit Scene(const std::string& content) { tree.Write("a", content); }
-    // Runs the search on the tree, by default replacing "old" by "new" in every file.
-    int Run(Request request = {"", "*.*", "old", "new"}) {
-        request.folder = request.folder.empty() ? tree.Root() : request.folder;
-        request.searchAhead = searchAhead;
+    // Runs the search in the tree, or in its folder the request names, by default replacing "old"
+    // by "new" in every file; `arrange` is given the scene and the worker's stop handle first.
+    int Run(Request request = {"", "*.*", "old", "new"}, const Arrange& arrange = {}) {
+        request.folder = request.folder.empty() ? tree.Root() : tree.Path(request.folder);
+        request.searchAhead = request.searchAhead && searchAhead;
         CSearchThread worker(&sink, request, sys);
+        if (arrange) {
+            arrange(*this, worker.GetStopHandle());
+        }
         return worker.Run();
+    }
+    // The request, keeping undo in the scene's store.
+    Request KeepingUndo(Request request) const {
+        request.undoFolder = store;
+        request.keepUndo = true;
+        return request;
     }
 
     // Off: the files are read only as the one thread reads them, whatever a test counts.
     bool searchAhead = true;
     TempTree tree;
+    TempTree state;
+    std::string store = state.Path("pellumar/undo");
     FaultySys sys;
     RecordingSink sink{tree.Root()};
 };

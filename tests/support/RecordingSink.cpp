@@ -8,7 +8,7 @@
 namespace pellumar::test {
 
 void RecordingSink::Reply(std::initializer_list<ErrorReply> replies) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    const std::lock_guard lock(m_mutex);
     m_replies.assign(replies);
 }
 
@@ -44,17 +44,13 @@ void RecordingSink::OnSearchSkipped(const std::string& path, SkipKind kind, int 
            FileSystem::ErrorText(error));
 }
 
-void RecordingSink::OnMatchesCounted(const std::string& path, uint64_t matches) {
-    Record("counted " + path + ": " + std::to_string(matches));
-}
-
 ErrorReply RecordingSink::Ask(const char* kind, const char* operation,
                               const CFileException& error) {
-    ErrorReply reply;
+    ErrorReply reply = ErrorReply::SkipFile;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        reply = m_replies.empty() ? ErrorReply::SkipFile : m_replies.front();
+        const std::lock_guard lock(m_mutex);
         if (!m_replies.empty()) {
+            reply = m_replies.front();
             m_replies.pop_front();
         }
     }
@@ -62,14 +58,6 @@ ErrorReply RecordingSink::Ask(const char* kind, const char* operation,
            std::to_string(static_cast<int>(error.m_cause)) + " os " +
            std::to_string(error.m_lOsError) + " -> " + std::to_string(static_cast<int>(reply)));
     return reply;
-}
-
-ErrorReply RecordingSink::OnSearchError(const char* operation, const CFileException& error) {
-    return Ask("error", operation, error);
-}
-
-ErrorReply RecordingSink::OnSearchErrorNoRetry(const char* operation, const CFileException& error) {
-    return Ask("noretry", operation, error);
 }
 
 Lines RecordingSink::Select(bool found) const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CSearchThread.h"
+#include "TempTree.h"
 
 namespace pellumar::test {
 
@@ -25,15 +26,25 @@ class RecordingSink : public ISearchNotify {
     void OnEach(std::function<void(const std::string&)> hook) { m_hook = std::move(hook); }
 
     void OnSearchFound(std::string path, FileInformation info) override;
-    ErrorReply OnSearchError(const char* operation, const CFileException& error) override;
-    ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
+    ErrorReply OnSearchError(const char* operation, const CFileException& error) override {
+        return Ask("error", operation, error);
+    }
+    ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error) override {
+        return Ask("noretry", operation, error);
+    }
     void OnSearchFinished(int result) override { Record("finished " + std::to_string(result)); }
     // "skipped PATH: REASON", or "not changed PATH: REASON".
     void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
-    void OnMatchesCounted(const std::string& path, uint64_t matches) override;
+    void OnMatchesCounted(const std::string& path, uint64_t matches) override {
+        Record("counted " + path + ": " + std::to_string(matches));
+    }
 
     Lines Found() const { return Select(true); }    // the paths of the "found" lines, in order
     Lines Others() const { return Select(false); }  // every other line
+    Lines Told() const {                            // every line, in order
+        const std::lock_guard lock(m_mutex);
+        return m_lines;
+    }
     FileInformation LastInfo() const;
 
   private:
@@ -63,5 +74,18 @@ inline int RunSearch(const Request& r, ISearchNotify& sink, Sys& sys = DefaultSy
     CSearchThread worker(&sink, r, sys);
     return worker.Run();
 }
+
+// A search of a tree run at once, and what it told: in the root, or in the folder the request
+// names relative to it, answering the questions with `replies`, then Ignore.
+struct Heard : RecordingSink {
+    Heard(const TempTree& tree, Request request, Sys& sys = DefaultSys(),
+          std::initializer_list<ErrorReply> replies = {})
+        : RecordingSink(tree.Root()) {
+        Reply(replies);
+        request.folder = request.folder.empty() ? tree.Root() : tree.Path(request.folder);
+        result = RunSearch(request, *this, sys);
+    }
+    int result;
+};
 
 }  // namespace pellumar::test

@@ -21,12 +21,11 @@ namespace fs = std::filesystem;
 
 namespace pellumar::test {
 
-TempTree::TempTree() : TempTree(fs::temp_directory_path().string()) {}
-
 TempTree::TempTree(const std::string& base) {
+    const fs::path folder = base.empty() ? fs::temp_directory_path() : fs::path(base);
     std::random_device random;
     for (int attempt = 0; attempt < 100 && m_strRoot.empty(); ++attempt) {
-        const fs::path root = fs::path(base) / ("pellumar-test-" + std::to_string(random()));
+        const fs::path root = folder / ("pellumar-test-" + std::to_string(random()));
         if (fs::create_directory(root)) {
             m_strRoot = root.string();
         }

@@ -12,8 +12,7 @@ namespace pellumar::test {
 class TempTree {
   public:
     // In the system's folder for temporary files, or in the given one.
-    TempTree();
-    explicit TempTree(const std::string& base);
+    explicit TempTree(const std::string& base = "");
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
     ~TempTree();

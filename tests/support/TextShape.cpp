@@ -22,10 +22,19 @@ std::string MaskTemporaryNames(std::string_view text) {
     return masked;
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to,
+                       bool ignoreCase) {
+    const auto folded = [ignoreCase](std::string_view bytes) {
+        std::string upper(bytes);
+        for (char& c : upper) {
+            c = ignoreCase && c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+        }
+        return upper;
+    };
+    const std::string haystack = folded(text), needle = folded(from);
     std::string result;
     size_t done = 0;
-    for (size_t at; !from.empty() && (at = text.find(from, done)) != std::string_view::npos;
+    for (size_t at; !from.empty() && (at = haystack.find(needle, done)) != std::string::npos;
          done = at + from.size()) {
         result.append(text.substr(done, at - done)).append(to);
     }

@@ -1,21 +1,86 @@
-// Rewriting on Windows: the system names the temporary file, the Win32 error of a failed step
-// gives the prompt its cause, and the new content replaces the file without ever losing it.
+// The Windows layer. The walk: the system matches the filter, attributes decide which files are
+// processed, and a file that another program holds without sharing is passed over. Rewriting: the
+// system names the temporary file, the Win32 error of a failed step gives the prompt its cause,
+// and the new content replaces the file without ever losing it.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "FaultyWin32Sys.h"
 #include "RecordingSink.h"
-#include "TempTree.h"
 #include "TextShape.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-namespace pellumar {
+namespace pellumar::test {
 namespace {
 
-using namespace test;
+Lines Listed(const TempTree& tree, const std::string& filter, bool subfolders = true,
+             bool hidden = true) {
+    return Sorted(Heard(tree, {"", filter, "", "", subfolders, false, hidden}).Found());
+}
+
+void SetAttributes(const TempTree& tree, const std::string& relative, DWORD attributes) {
+    ASSERT_TRUE(SetFileAttributesA(tree.Path(relative).c_str(), attributes)) << relative;
+}
+
+TEST(Win32WalkTest, FilesComeBeforeSubfoldersAndPathsUseTheBackslash) {
+    TempTree tree;
+    tree.Write("sub/deep/c.txt", "");
+    tree.Write("sub/b.txt", "");
+    tree.Write("a.txt", "");
+    RecordingSink sink;
+    RunSearch({tree.Root(), "*.txt"}, sink);
+    EXPECT_EQ(sink.Found(),
+              (Lines{tree.Path("a.txt"), tree.Path("sub/b.txt"), tree.Path("sub/deep/c.txt")}));
+    EXPECT_EQ(tree.Path("sub/b.txt").find('/'), std::string::npos);
+}
+
+TEST(Win32WalkTest, TheSystemMatchesTheFilter) {
+    TempTree tree;
+    for (const char* name : {"a.c", "B.C", "a.cc", "c", "noext", "x;y.c", "a.txt", "ab.txt"}) {
+        tree.Write(name, "");
+    }
+    tree.Write("sub/s.c", "");
+    EXPECT_EQ(Listed(tree, "*.c"), (Lines{"B.C", "a.c", "sub/s.c", "x;y.c"}));
+    EXPECT_EQ(Listed(tree, "*.*").size(), 9u);  // names without a dot too
+    EXPECT_EQ(Listed(tree, "?.txt"), Lines{"a.txt"});
+    EXPECT_EQ(Listed(tree, "*.c;*.txt"), Lines{});  // one pattern, the semicolon in it
+    EXPECT_EQ(Listed(tree, "sub\\*.c", false), Lines{"sub/s.c"});
+    EXPECT_EQ(Listed(tree, std::string(260, '*')), Lines{});
+}
+
+TEST(Win32WalkTest, HiddenAndSystemFilesOnlyWithTheOptionTheirFoldersAlways) {
+    TempTree tree;
+    tree.Write("hidden", "");
+    tree.Write("system", "");
+    tree.Write("plain", "");
+    tree.Write("folder/inside", "");
+    SetAttributes(tree, "hidden", FILE_ATTRIBUTE_HIDDEN);
+    SetAttributes(tree, "system", FILE_ATTRIBUTE_SYSTEM);
+    SetAttributes(tree, "folder", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(Listed(tree, "*.*", true, false), (Lines{"folder/inside", "plain"}));
+    EXPECT_EQ(Listed(tree, "*.*", true, true).size(), 4u);
+}
+
+TEST(Win32WalkTest, AFileHeldWithoutSharingIsPassedOverWithoutAPromptAndNamed) {
+    TempTree tree;
+    tree.Write("held.txt", "old");
+    tree.Write("free.txt", "old");
+    const HANDLE held = CreateFileA(tree.Path("held.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const Heard sink(tree, {"", "*.txt", "old", "new"});
+    EXPECT_EQ(Listed(tree, "*.txt"), Lines{"free.txt"});
+    CloseHandle(held);
+    EXPECT_EQ(sink.Found(), Lines{"free.txt"});
+    EXPECT_EQ(
+        sink.Others(),
+        (Lines{"skipped held.txt: Sharing violation: a shared region was locked", "finished 0"}));
+    EXPECT_EQ(tree.Read("held.txt"), "old");
+    EXPECT_EQ(tree.Read("free.txt"), "new");
+}
 
 std::string LeafOf(const std::string& path) {
     return path.substr(path.find_last_of('\\') + 1);
@@ -30,8 +95,7 @@ TEST(Win32RewriteTest, TheSystemNamesTheTemporaryFileInTheFilesFolder) {
     tree.Write("sub/none.txt", "nothing");
     tree.Write("sub/zlocked.txt", "old", 0444);
     FaultyWin32Sys sys;
-    RecordingSink sink(tree.Root());
-    RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+    const Heard sink(tree, {"", "*.*", "old", "new"}, sys);
     EXPECT_EQ(tree.Read("top.txt") + tree.Read("sub/low.txt"), "newnew new");
     ASSERT_EQ(sys.TempNames().size(), 3u);  // the read-only file's is given back
     EXPECT_TRUE(IsTemporaryName(LeafOf(sys.TempNames()[0]))) << sys.TempNames()[0];
@@ -53,9 +117,7 @@ TEST(Win32RewriteTest, AFailedOpenOfTheTemporaryFileIsPromptedWithTheCauseOfItsC
         tree.Write("f.txt", "old");
         FaultyWin32Sys sys;
         sys.Fail(WinOp::CreateTemp, code);
-        RecordingSink sink(tree.Root());
-        sink.Reply({ErrorReply::SkipFile});
-        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        const Heard sink(tree, {"", "*.*", "old", "new"}, sys, {ErrorReply::SkipFile});
         EXPECT_EQ(sink.Others()[0], "error open the temporary file (pel*.tmp) cause " +
                                         std::to_string(cause) + " os " + std::to_string(code) +
                                         " -> 2");
@@ -73,9 +135,7 @@ TEST(Win32RewriteTest, FailedWritesAndFlushesLeaveTheFileAndNoTemporaryFile) {
         tree.Write("f.txt", bLarge ? large : "old");
         FaultyWin32Sys sys;
         sys.Fail(WinOp::Write, ERROR_DISK_FULL);
-        RecordingSink sink(tree.Root());
-        sink.Reply({ErrorReply::StopSearch});
-        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        const Heard sink(tree, {"", "*.*", "old", "new"}, sys, {ErrorReply::StopSearch});
         // A full disk is told as one, whether the write or the close meets it.
         const std::string prompt = bLarge ? "error write to the temporary file (pel*.tmp) cause 13"
                                           : "noretry close the output file (pel*.tmp) cause 13";
@@ -97,8 +157,7 @@ TEST(Win32RewriteTest, NewContentThatCouldNotBeMovedInIsNeverLost) {
         if (moveFails) {
             sys.Fail(WinOp::Move, ERROR_ACCESS_DENIED);
         }
-        RecordingSink sink(tree.Root());
-        RunSearch({tree.Root(), "*.*", "old", "new"}, sink, sys);
+        const Heard sink(tree, {"", "*.*", "old", "new"}, sys);
         if (moveFails) {
             ASSERT_EQ(tree.TemporaryFiles().size(), 1u);
             EXPECT_EQ(tree.Read(tree.TemporaryFiles()[0]), "new");
@@ -112,4 +171,4 @@ TEST(Win32RewriteTest, NewContentThatCouldNotBeMovedInIsNeverLost) {
 }
 
 }  // namespace
-}  // namespace pellumar
+}  // namespace pellumar::test
