@@ -19,21 +19,17 @@ static std::unique_ptr<QtSettingsStore> FreshStore(const QString& application) {
 // end of a run writes them: they are read as they are and written back the same, in that order;
 // a change waits for the end, so that a process killed before it starts with the old value again.
 TEST(SettingsTest, StoredOptionsAreReadAsTheyAreAndWrittenBackToTheExecutablesOwnFile) {
-    const std::vector<std::string> earlier = {
-        "Include Subdirs=0", "Search Only=1",   "Search Confirmation=0", "Hidden Files=0",
-        "Want Tab=1",        "Column One=121",  "Column Two=161",        "Column Three=43",
-        "Column Four=91",    "Column Five=121", "Ignore Case=5",         "Double-Click Action=-3",
-        "Keep Undo Copies=0"};
+    const std::pair<const char*, int> earlier[] = {
+        {"Include Subdirs", 0}, {"Search Only", 1},   {"Search Confirmation", 0},
+        {"Hidden Files", 0},    {"Want Tab", 1},      {"Column One", 121},
+        {"Column Two", 161},    {"Column Three", 43}, {"Column Four", 91},
+        {"Column Five", 121},   {"Ignore Case", 5},   {"Double-Click Action", -3},
+        {"Keep Undo Copies", 0}};
     MemorySettingsStore store;
-    std::vector<std::string> stored;
-    for (const std::string& option : earlier) {
-        const std::size_t equals = option.find('=');
-        store.WriteProfileInt("Options", option.substr(0, equals),
-                              std::stoi(option.substr(equals + 1)));
-        stored.push_back("int Options/" + option);
-    }
+    for (const auto& [key, value] : earlier)
+        store.WriteProfileInt("Options", key, value);
     store.WriteProfileString("Options", "File Viewer", "");
-    stored.push_back("string Options/File Viewer=");
+    const std::vector<std::string> stored = store.Log();  // to be written back as it was
     store.ClearLog();
     {
         const SearchOptions options(store);
