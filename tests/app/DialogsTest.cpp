@@ -2,25 +2,23 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "AppDoubles.h"
 #include "CAboutDlg.h"
 #include "CActionDlg.h"
-#include "CSearchDlg.h"
 #include "LinkRules.h"
-#include "MemorySettingsStore.h"
+#include "SearchWindowFixture.h"
 
 namespace pellumar {
 
-using namespace res;
+// Each with the doubles of the window's cases; the About box alone opens no window.
+using LinkTest = WindowTest;
+using DialogsTest = WindowTest;
 
 // The link is as large as its text; its colour follows hover and visit, hovering winning, and
 // ends its hover when the pointer leaves or another window takes the grab. A click the desktop
 // cannot open tries the web handler, then says what the desktop said. On a dark theme the link
 // still reads.
-TEST(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
-    test::RecordingShell shell;
-    test::ScriptedPrompter prompter;
-    CAboutDlg about(shell, prompter);
+TEST_F(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
+    CAboutDlg about(m_shell, m_prompter);
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
     CUrlLabel& link = about.Link();
@@ -48,7 +46,7 @@ TEST(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
     EXPECT_EQ(state(), "#0000ee");
     EXPECT_EQ(move(true), "over #ee0000");
     EXPECT_EQ(click(), "over visited #ee0000");
-    EXPECT_EQ(shell.m_calls, QStringList{"url " + link.Url()});
+    EXPECT_EQ(m_shell.m_calls, QStringList{"url " + link.Url()});
     EXPECT_EQ(move(false), "visited #551a8b");
     EXPECT_EQ(move(true), "over visited #ee0000");
     link.releaseMouse();
@@ -56,22 +54,22 @@ TEST(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
     QApplication::sendEvent(&link, &ungrab);
     EXPECT_EQ(state(), "visited #551a8b");
 
-    shell.m_bDocumentOpens = false;
-    shell.m_strHandler = "firefox-esr %u";
+    m_shell.m_bDocumentOpens = false;
+    m_shell.m_strHandler = "firefox-esr %u";
     click();
-    EXPECT_EQ(shell.m_calls.last(), "start firefox-esr [" + link.Url() + "] in ");
+    EXPECT_EQ(m_shell.m_calls.last(), "start firefox-esr [" + link.Url() + "] in ");
     EXPECT_TRUE(link.IsVisited());
-    shell.m_strHandler.clear();
-    shell.m_strFailure = "xdg-open is not installed";
+    m_shell.m_strHandler.clear();
+    m_shell.m_strFailure = "xdg-open is not installed";
     click();
     EXPECT_FALSE(link.IsVisited());
-    EXPECT_TRUE(prompter.m_asked.last().endsWith(
+    EXPECT_TRUE(m_prompter.m_asked.last().endsWith(
         "Unable to open hyperlink:\n\nThe desktop could not open it: xdg-open is not installed.\n"
         "No program is set to open web pages (text/html)."));
-    shell.m_strHandler = "browser \"%1\"";
-    shell.m_bProgramStarts = false;
+    m_shell.m_strHandler = "browser \"%1\"";
+    m_shell.m_bProgramStarts = false;
     click();
-    EXPECT_TRUE(prompter.m_asked.last().endsWith("The specified file was not found."));
+    EXPECT_TRUE(m_prompter.m_asked.last().endsWith("The specified file was not found."));
     EXPECT_EQ(FallbackCommand("\"C:\\b.exe\" \"%1\" -x", "u"), "\"C:\\b.exe\"  u");
 
     // On a dark theme the described colours do not read (1.36:1 for the link on #323232), nor
@@ -93,8 +91,7 @@ TEST(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
 // The program's field is enabled only for action two; OK reads the dialog, Cancel leaves the
 // fields as they were; Browse fills in the program and leaves the buttons as the user set them.
 // The Settings menu copies the choice into the options.
-TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) {
-    test::ScriptedPrompter prompter;
+TEST_F(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) {
     std::unique_ptr<CActionDlg> dialog;
     const auto viewer = [&] { return static_cast<QLineEdit*>(dialog->Control(kIdViewer)); };
     // The buttons checked, whether the program's field and its Browse are enabled, the program.
@@ -108,7 +105,7 @@ TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) 
                (dialog->Control(kIdViewerBrowse)->isEnabled() ? "1 " : "0 ") + viewer()->text();
     };
     const auto open = [&](int action) {
-        dialog = std::make_unique<CActionDlg>(prompter);
+        dialog = std::make_unique<CActionDlg>(m_prompter);
         dialog->m_nAction = action;
         dialog->m_strViewer = "kate";
         dialog->OnInitDialog();
@@ -127,16 +124,13 @@ TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) 
     state(kIdOk);
     EXPECT_EQ(dialog->m_nAction, -1);
     open(2);
-    prompter.m_program = "/opt/My Viewer/view";
+    m_prompter.m_program = "/opt/My Viewer/view";
     state(kIdActionNothing);
     dialog->OnBrowse();
     EXPECT_EQ(state(kIdCancel), "100 00 /opt/My Viewer/view");  // as the user left them
     EXPECT_EQ(std::pair(dialog->m_nAction, dialog->m_strViewer), std::pair(2, QString("kate")));
 
-    MemorySettingsStore store;
-    test::RecordingShell shell;
-    CSearchDlg window(store, prompter, shell);
-    window.show();
+    CSearchDlg& window = Open();
     QTimer::singleShot(0, [] {
         auto* chosen = qobject_cast<CActionDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(chosen, nullptr);
