@@ -263,7 +263,7 @@ TEST(CliRunTest, FailuresArePromptedAndAnsweredAsAskedWithNothingLeftBehind) {
 // Names reach the terminal escaped, as ls -b shows them; the list of files keeps every byte.
 TEST(CliRunTest, WhatCannotBeReadIsNamedAsGrepNamesItAndTheRunEndsWithTwo) {
     TempTree tree;
-    const std::string odd = "e\033[31mred\a\r";
+    const std::string odd = "e\033[31mred\a\r\\";
     tree.Write("a/x", "needle");
     tree.Write("a/" + odd, "needle");
     tree.Write("unreadable", "needle", 0);
@@ -283,7 +283,7 @@ TEST(CliRunTest, WhatCannotBeReadIsNamedAsGrepNamesItAndTheRunEndsWithTwo) {
     EXPECT_EQ(
         Sorted(result.err),
         Sorted("pellumar: " + tree.Path("dangling") + ": No such file or directory\n" +
-               "pellumar: " + tree.Path("e\\033[31mred\\a\\r") + denied + tree.Path("noexec") +
+               "pellumar: " + tree.Path("e\\033[31mred\\a\\r\\\\") + denied + tree.Path("noexec") +
                denied + tree.Path("unreadable") + ": Permission denied\n"));
     const Result quiet = Pellumar(
         {"--folder", tree.Root(), "--search", "needle", "--no-messages", "--quiet"}, asUser);
