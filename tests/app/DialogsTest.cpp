@@ -2,84 +2,73 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "AppDoubles.h"
 #include "CAboutDlg.h"
 #include "CActionDlg.h"
-#include "CSearchDlg.h"
 #include "LinkRules.h"
-#include "MemorySettingsStore.h"
+#include "SearchWindowFixture.h"
 
 namespace pellumar {
 
-using namespace res;
-
-class LinkTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_about = std::make_unique<CAboutDlg>(m_shell, m_prompter);
-        m_about->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_about.get()));
-    }
-    CUrlLabel& Link() { return m_about->Link(); }
-    // Moves the pointer onto the link or off it, or clicks it; then its state and colour.
-    QString Move(bool on) {
-        QTest::mouseMove(&Link(), {on ? 2 : Link().width() + 20, 2});
-        return State();
-    }
-    QString Click() {
-        QTest::mouseClick(&Link(), Qt::LeftButton, {}, {2, 2});
-        return State();
-    }
-    QString State() {
-        return QString(Link().IsOver() ? "over " : "") + (Link().IsVisited() ? "visited " : "") +
-               Link().TextColor().name();
-    }
-
-    test::RecordingShell m_shell;
-    test::ScriptedPrompter m_prompter;
-    std::unique_ptr<CAboutDlg> m_about;
-};
+// Each with the doubles of the window's cases; the About box alone opens no window.
+using LinkTest = WindowTest;
+using DialogsTest = WindowTest;
 
 // The link is as large as its text; its colour follows hover and visit, hovering winning, and
 // ends its hover when the pointer leaves or another window takes the grab. A click the desktop
 // cannot open tries the web handler, then says what the desktop said. On a dark theme the link
 // still reads.
 TEST_F(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
-    CUrlLabel& link = Link();
+    CAboutDlg about(m_shell, m_prompter);
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    CUrlLabel& link = about.Link();
+    // The link's state and colour, after the pointer moves onto it or off it, or clicks it.
+    const auto state = [&link] {
+        return QString(link.IsOver() ? "over " : "") + (link.IsVisited() ? "visited " : "") +
+               link.TextColor().name();
+    };
+    const auto move = [&](bool on) {
+        QTest::mouseMove(&link, {on ? 2 : link.width() + 20, 2});
+        return state();
+    };
+    const auto click = [&] {
+        QTest::mouseClick(&link, Qt::LeftButton, {}, {2, 2});
+        return state();
+    };
     EXPECT_EQ(link.toolTip(), "https://pellumar-search.example.org/");
     EXPECT_TRUE(link.font().underline());
     EXPECT_EQ(link.size(), link.fontMetrics().size(Qt::TextSingleLine, link.text()));
     EXPECT_EQ(link.cursor().shape(), Qt::BitmapCursor);
     QStringList tips;
-    for (const QLabel* label : m_about->findChildren<QLabel*>())
+    for (const QLabel* label : about.findChildren<QLabel*>())
         tips << label->toolTip();
     EXPECT_TRUE(tips.contains("Version 1.1.0.2"));
-    EXPECT_EQ(State(), "#0000ee");
-    EXPECT_EQ(Move(true), "over #ee0000");
-    EXPECT_EQ(Click(), "over visited #ee0000");
+    EXPECT_EQ(state(), "#0000ee");
+    EXPECT_EQ(move(true), "over #ee0000");
+    EXPECT_EQ(click(), "over visited #ee0000");
     EXPECT_EQ(m_shell.m_calls, QStringList{"url " + link.Url()});
-    EXPECT_EQ(Move(false), "visited #551a8b");
-    EXPECT_EQ(Move(true), "over visited #ee0000");
+    EXPECT_EQ(move(false), "visited #551a8b");
+    EXPECT_EQ(move(true), "over visited #ee0000");
     link.releaseMouse();
     QEvent ungrab(QEvent::UngrabMouse);
     QApplication::sendEvent(&link, &ungrab);
-    EXPECT_EQ(State(), "visited #551a8b");
+    EXPECT_EQ(state(), "visited #551a8b");
 
     m_shell.m_bDocumentOpens = false;
     m_shell.m_strHandler = "firefox-esr %u";
-    Click();
+    click();
     EXPECT_EQ(m_shell.m_calls.last(), "start firefox-esr [" + link.Url() + "] in ");
     EXPECT_TRUE(link.IsVisited());
     m_shell.m_strHandler.clear();
     m_shell.m_strFailure = "xdg-open is not installed";
-    Click();
+    click();
     EXPECT_FALSE(link.IsVisited());
     EXPECT_TRUE(m_prompter.m_asked.last().endsWith(
         "Unable to open hyperlink:\n\nThe desktop could not open it: xdg-open is not installed.\n"
         "No program is set to open web pages (text/html)."));
     m_shell.m_strHandler = "browser \"%1\"";
     m_shell.m_bProgramStarts = false;
-    Click();
+    click();
     EXPECT_TRUE(m_prompter.m_asked.last().endsWith("The specified file was not found."));
     EXPECT_EQ(FallbackCommand("\"C:\\b.exe\" \"%1\" -x", "u"), "\"C:\\b.exe\"  u");
 
@@ -90,9 +79,9 @@ TEST_F(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
     QPalette darkTheme = QApplication::palette();
     darkTheme.setColor(QPalette::Window, QColor(0x32, 0x32, 0x32));
     darkTheme.setColor(QPalette::Link, QColor(0, 0, 200));
-    m_about->setPalette(darkTheme);
+    about.setPalette(darkTheme);
     for (const bool over : {true, false}) {
-        Move(over);
+        move(over);
         const QColor c = link.TextColor();
         EXPECT_GE(ContrastRatio({c.red(), c.green(), c.blue()}, {0x32, 0x32, 0x32}),
                   kReadableContrast);
@@ -102,8 +91,7 @@ TEST_F(LinkTest, TheAboutBoxShowsAFittedLinkWhoseColourFollowsHoverAndVisit) {
 // The program's field is enabled only for action two; OK reads the dialog, Cancel leaves the
 // fields as they were; Browse fills in the program and leaves the buttons as the user set them.
 // The Settings menu copies the choice into the options.
-TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) {
-    test::ScriptedPrompter prompter;
+TEST_F(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) {
     std::unique_ptr<CActionDlg> dialog;
     const auto viewer = [&] { return static_cast<QLineEdit*>(dialog->Control(kIdViewer)); };
     // The buttons checked, whether the program's field and its Browse are enabled, the program.
@@ -117,7 +105,7 @@ TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) 
                (dialog->Control(kIdViewerBrowse)->isEnabled() ? "1 " : "0 ") + viewer()->text();
     };
     const auto open = [&](int action) {
-        dialog = std::make_unique<CActionDlg>(prompter);
+        dialog = std::make_unique<CActionDlg>(m_prompter);
         dialog->m_nAction = action;
         dialog->m_strViewer = "kate";
         dialog->OnInitDialog();
@@ -125,27 +113,23 @@ TEST(DialogsTest, TheActionDialogEnablesTheProgramOnlyForActionTwoAndOkReadsIt) 
         return state();
     };
     EXPECT_EQ(open(0), "100 00 kate");
-    EXPECT_EQ(open(5), "000 00 kate");
     EXPECT_EQ(open(2), "001 11 kate");
     EXPECT_EQ(state(kIdActionDefault), "010 00 kate");
     EXPECT_EQ(state(kIdActionProgram), "001 11 kate");
     viewer()->setText("");
     state(kIdOk);
     EXPECT_EQ(std::pair(dialog->m_nAction, dialog->m_strViewer), std::pair(2, QString()));
-    open(9);
+    EXPECT_EQ(open(9), "000 00 kate");
     state(kIdOk);
     EXPECT_EQ(dialog->m_nAction, -1);
     open(2);
-    prompter.m_program = "/opt/My Viewer/view";
+    m_prompter.m_program = "/opt/My Viewer/view";
     state(kIdActionNothing);
     dialog->OnBrowse();
     EXPECT_EQ(state(kIdCancel), "100 00 /opt/My Viewer/view");  // as the user left them
     EXPECT_EQ(std::pair(dialog->m_nAction, dialog->m_strViewer), std::pair(2, QString("kate")));
 
-    MemorySettingsStore store;
-    test::RecordingShell shell;
-    CSearchDlg window(store, prompter, shell);
-    window.show();
+    CSearchDlg& window = Open();
     QTimer::singleShot(0, [] {
         auto* chosen = qobject_cast<CActionDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(chosen, nullptr);

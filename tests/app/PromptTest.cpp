@@ -20,15 +20,24 @@ namespace pellumar {
 
 using P = Prompter;
 
+// Does `act` on the modal window up next, once it is up and active, so that its shortcuts reach
+// it.
+static void OnModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QWidget* window = QApplication::activeModalWidget();
+        ASSERT_NE(window, nullptr);
+        QApplication::setActiveWindow(window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        act(window);
+    });
+}
+
 // Asks through the real message box, doing `act` on it once it is up; a box that `act` leaves
 // open fails the case rather than hang it.
 static int AskWith(const QString& text, P::Buttons buttons, std::function<void(QMessageBox*)> act) {
     MessageBoxPrompter prompter;
-    QTimer::singleShot(0, [act] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        QApplication::setActiveWindow(box);  // so that its shortcuts reach it
-        EXPECT_TRUE(QTest::qWaitForWindowActive(box));
+    OnModal([act](QWidget* window) {
+        auto* box = qobject_cast<QMessageBox*>(window);
         act(box);
         // A mnemonic clicks its button a moment later, as a click takes that long.
         QPointer<QMessageBox> open(box);
@@ -61,27 +70,25 @@ TEST(PromptsTest, APromptIsShownOnTheScreenAndAnsweredByItsKeys) {
         {P::kYesNo, Qt::Key_Escape, {}, P::kIdNo},
         {P::kAbortRetryIgnore, Qt::Key_Escape, {}, P::kIdRetry}};
     for (const auto& [buttonsOf, keyOf, modifiersOf, answer] : cases) {
-        // Copies, as a lambda may not capture a structured binding.
-        const P::Buttons buttons = buttonsOf;
-        const Qt::Key key = keyOf;
-        const Qt::KeyboardModifiers modifiers = modifiersOf;
-        EXPECT_EQ(AskWith(failure, buttons,
-                          [&](QMessageBox* box) {
-                              EXPECT_EQ(box->textFormat(), Qt::PlainText);
-                              EXPECT_EQ(box->text() + box->detailedText(), failure);
-                              QFont title = box->font();
-                              title.setBold(true);
-                              EXPECT_GE(box->width(), QFontMetrics(title).horizontalAdvance(
-                                                          "Undo Last Replacement") +
-                                                          100);
-                              QTest::keyClick(box, key, modifiers);
-                              if (key == Qt::Key_Escape && buttons == P::kAbortRetryIgnore) {
-                                  box->close();  // neither closes it: only Retry does
-                                  box->button(QMessageBox::Retry)->click();
-                              }
-                          }),
-                  answer)
-            << buttons << " " << key;
+        // Copied, as a lambda may not capture a structured binding.
+        EXPECT_EQ(
+            AskWith(
+                failure, buttonsOf,
+                [&, buttons = buttonsOf, key = keyOf, modifiers = modifiersOf](QMessageBox* box) {
+                    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+                    EXPECT_EQ(box->text() + box->detailedText(), failure);
+                    QFont title = box->font();
+                    title.setBold(true);
+                    EXPECT_GE(box->width(),
+                              QFontMetrics(title).horizontalAdvance("Undo Last Replacement") + 100);
+                    QTest::keyClick(box, key, modifiers);
+                    if (key == Qt::Key_Escape && buttons == P::kAbortRetryIgnore) {
+                        box->close();  // neither closes it: only Retry does
+                        box->button(QMessageBox::Retry)->click();
+                    }
+                }),
+            answer)
+            << buttonsOf << " " << keyOf;
     }
     // A text too long for the screen is shortened with a visible ellipsis and given whole in the
     // details; after Show Details, Enter still answers the default button.
@@ -123,21 +130,11 @@ TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
     EXPECT_TRUE(shell.m_calls.isEmpty());
     QFile(folder.filePath("RunTest.TXT")).open(QIODevice::WriteOnly);
     QString told;
-    // Does `act` on the modal window up next, once it is up.
-    const auto onModal = [](std::function<void(QWidget*)> act) {
-        QTimer::singleShot(0, [act] {
-            QWidget* window = QApplication::activeModalWidget();
-            ASSERT_NE(window, nullptr);
-            act(window);
-        });
-    };
-    onModal([&](QWidget* widget) {
+    OnModal([&](QWidget* widget) {
         auto* window = qobject_cast<CSearchDlg*>(widget);
-        QApplication::setActiveWindow(window);
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
         QTest::keyClick(window, Qt::Key_F1);
         QTest::keyClick(window, Qt::Key_F1, Qt::ShiftModifier);
-        onModal([](QWidget* box) {
+        OnModal([](QWidget* box) {
             QTest::keyClick(box, Qt::Key_F1);
             static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
         });
@@ -147,7 +144,7 @@ TEST(PromptsTest, F1OpensTheHelpFromEveryWindowOfTheProgram) {
         topics->trigger();
         shell.m_bDocumentOpens = false;
         shell.m_strFailure = "xdg-open is not installed";
-        onModal([&](QWidget* box) {
+        OnModal([&](QWidget* box) {
             told = static_cast<QMessageBox*>(box)->text();
             box->close();
         });

@@ -128,14 +128,16 @@ TEST_F(ResultsListTest, ADoubleClickTheMenuAndTheKeysActOnTheSelectedRows) {
     Model().AddRows({Found("c.txt", "/srv"), {shown.mid(9), "/srv/sub", 1, {}, odd}});
     QMenu* menu = m_dialog->ResultsMenu();
     const auto item = [&](const char* name) { return menu->findChild<QAction*>(name); };
-    const auto enabled = [&] {  // of Open, Open Containing Folder and Copy Path
+    // Open, Open Containing Folder and Copy Path as the menu opens, with a double-click action.
+    const auto enabled = [&](int action) {
+        m_dialog->Options().m_nDoubleClickAction = action;
         emit menu->aboutToShow();
         QString states;
         for (const char* name : {"open", "openFolder", "copyPath"})
             states += item(name)->isEnabled() ? '1' : '0';
         return states;
     };
-    EXPECT_EQ(enabled(), "000");
+    EXPECT_EQ(enabled(1), "000");
     EXPECT_TRUE(menu->actions().contains(Menu(kCmdUndoLast)));
     for (int row : {1, 0})
         List()->selectionModel()->select(Model().index(row, 0),
@@ -149,10 +151,8 @@ TEST_F(ResultsListTest, ADoubleClickTheMenuAndTheKeysActOnTheSelectedRows) {
     EXPECT_EQ(m_shell.m_calls, QStringList({"open " + shown, viewer, viewer}));
     EXPECT_EQ(m_shell.m_files, QByteArrayList(3, odd));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    m_dialog->Options().m_nDoubleClickAction = 0;
-    EXPECT_EQ(enabled(), "011");  // no double-click action: nothing to open
-    m_dialog->Options().m_nDoubleClickAction = 1;
-    EXPECT_EQ(enabled(), "111");
+    EXPECT_EQ(enabled(0), "011");  // no double-click action: nothing to open
+    EXPECT_EQ(enabled(1), "111");
     m_shell.m_files.clear();
     m_shell.m_bDocumentOpens = false;
     m_shell.m_strFailure = "it does not exist";
@@ -176,7 +176,7 @@ TEST_F(ResultsListTest, ADoubleClickTheMenuAndTheKeysActOnTheSelectedRows) {
     EXPECT_EQ(Selected(), "1");
     m_dialog->OnResultsMenu(QPoint(4, List()->viewport()->height() - 4));
     menu->hide();
-    EXPECT_EQ(enabled(), "000");
+    EXPECT_EQ(enabled(1), "000");
 
     // The list marks its selection only while it has the focus, and while its menu is open,
     // which Shift+F10 opens as the Menu key does; Enter opens the current row as a double-click

@@ -92,10 +92,11 @@ class SearchWindowTest : public WindowTest {
         m_sys.Before(test::Op::Open, [future = m_hold.get_future().share()] { future.wait(); });
     }
     void Release() { m_hold.set_value(); }
-    // Starts a search of the whole tree for `text` only, held at its first file.
-    void StartHeld(const QString& text) {
-        SearchOnly(true);
-        Query(tree.Root(), "*.*", text);
+    // Starts a search of the whole tree for `text`, or its replacement by `replace`, held at its
+    // first file.
+    void StartHeld(const QString& text, const QString& replace = "") {
+        SearchOnly(replace.isEmpty());
+        Query(tree.Root(), "*.*", text, replace);
         Hold();
         m_dialog->OnStart();
     }

@@ -17,9 +17,12 @@ namespace pellumar {
 // completion in the combo boxes, no character of the text boxes turned into another, and folders
 // reported as their text reads. Files are listed by name whatever order they come in; the folder
 // and filter go to the head of their lists, a filter written in other letters taking the place of
-// its own. A search sorted by another column starts sorted by name again; an empty search text
-// lists every file the filter takes, unconfirmed, however many batches they come in.
-TEST_F(SearchWindowTest, ASearchListsWhatIsTypedByName) {
+// its own. New Query asks, then empties the fields and points Look in at the user's home, never
+// at the root of the system; Browse opens where Look in points, or at the nearest folder of it
+// that exists, and puts the folder chosen at the head of its list. A search sorted by another
+// column starts sorted by name again; an empty search text lists every file the filter takes,
+// unconfirmed, however many batches they come in.
+TEST_F(SearchWindowTest, WhatIsTypedIsCheckedSearchedAndListedByNameUntilNewQueryClearsIt) {
     const std::tuple<std::string, QString, QString, QString, int> cases[] = {
         {"", "", "x", "No filter", kIdFilter},
         {tree.Root(), "../*.txt", "x", "Filter outside the folder", kIdFilter},
@@ -29,22 +32,17 @@ TEST_F(SearchWindowTest, ASearchListsWhatIsTypedByName) {
     for (const auto& [folder, filter, search, caption, focus] : cases) {
         Query(folder, filter, search);
         m_dialog->OnStart();
-        const QString asked = Asked();
-        EXPECT_TRUE(asked.startsWith(caption + ": ") && asked.contains("Please type in"))
-            << asked.toStdString();
+        EXPECT_TRUE(Asked().startsWith(caption + ": ") && Asked().contains("Please type in"))
+            << Asked().toStdString();
         EXPECT_TRUE(Get(focus)->hasFocus()) << focus;
         EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
     }
     EXPECT_TRUE(m_store.Log().empty());  // the recent lists were not touched
-    m_prompter.m_asked.clear();
-    for (const auto& [name, text] : {std::pair{"sub/nbsp.txt", "a\u00A0b"},
-                                     {"sub/space.txt", "a b"},
-                                     {"sub/lines.txt", "x\u2028y"},
-                                     {"sub/feed.txt", "x\ny"},
-                                     {"b.txt", "a x\u2028y"},
-                                     {"A.txt", "x\u2028y"},
-                                     {"sub/a.txt", "X\u2028Y"},
-                                     {"c.txt", "nothing"}})
+    const std::pair<const char*, const char*> files[] = {
+        {"sub/nbsp.txt", "a\u00A0b"}, {"sub/space.txt", "a b"}, {"sub/lines.txt", "x\u2028y"},
+        {"sub/feed.txt", "x\ny"},     {"b.txt", "a x\u2028y"},  {"A.txt", "x\u2028y"},
+        {"sub/a.txt", "X\u2028Y"},    {"c.txt", "nothing"}};
+    for (const auto& [name, text] : files)
         tree.Write(name, text);
     auto* filter = Get<QComboBox>(kIdFilter);
     filter->addItem(QStringLiteral("*.txtx"));
@@ -67,7 +65,8 @@ TEST_F(SearchWindowTest, ASearchListsWhatIsTypedByName) {
     EXPECT_EQ(Listed(), QStringList{"nbsp.txt in /sub"});  // the location without "." or ".."
     type(QString::fromUtf8("x\u2028y"));
     // The search made the folder current: it is named in full now.
-    Get<QComboBox>(kIdLookIn)->setEditText(Root());
+    auto* folder = Get<QComboBox>(kIdLookIn);
+    folder->setEditText(Root());
     filter->setEditText("*.TXT");
     Run();
     EXPECT_EQ(Listed(),
@@ -77,12 +76,36 @@ TEST_F(SearchWindowTest, ASearchListsWhatIsTypedByName) {
         std::tuple(List()->isVisible(), Get(kIdStart)->isEnabled(), Get(kIdStop)->isEnabled()),
         std::tuple(true, true, false));
     EXPECT_EQ(m_store.GetProfileString("Look In Folders MRU", "dir1", ""), tree.Root());
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->itemText(0) + "|" + filter->itemText(0),
-              Root() + "|*.TXT");
+    EXPECT_EQ(folder->itemText(0) + "|" + filter->itemText(0), Root() + "|*.TXT");
     EXPECT_EQ(filter->count(), 1);
+
+    std::filesystem::create_directory(tree.Path("home"));
+    const test::ScopedEnv home("HOME", tree.Path("home") + "//");
+    m_prompter.Answer({P::kIdNo, P::kIdYes});
+    m_dialog->OnNewQuery();
+    EXPECT_EQ(filter->currentText(), "*.TXT");
+    m_dialog->OnNewQuery();
+    EXPECT_EQ(Asked(), "New Search: This will clear your current search. Are you sure?");
+    EXPECT_EQ(folder->currentText() + "|" + filter->currentText() + "|" + search->toPlainText(),
+              Root() + "/home|*.*|");
+    EXPECT_EQ(Summary(), "");  // the list emptied: in ResultsListTest
+    EXPECT_TRUE(Get<QCheckBox>(kIdSearchOnly)->isChecked());
+    m_store.ClearLog();
+    folder->setEditText(Root() + "/home/gone/deeper");
+    m_dialog->OnBrowseFolder();  // cancelled: nothing changes
+    EXPECT_EQ(Asked(), "choose: Choose a Folder at " + Root() + "/home");
+    EXPECT_TRUE(m_store.Log().empty());
+    m_prompter.m_folder = Root();
+    m_dialog->OnBrowseFolder();
+    EXPECT_EQ(folder->currentText(), Root());
+    EXPECT_EQ(m_store.GetProfileString("Look In Folders MRU", "dir1", ""), tree.Root());
+    // Nothing typed: the home; of a folder only the root exists: the root.
+    EXPECT_EQ(ChooserStart("", [](const std::string&) { return false; }), tree.Path("home"));
+    EXPECT_EQ(ChooserStart("/gone", [](const std::string& path) { return path == "/"; }), "/");
 
     List()->header()->setSortIndicator(2, Qt::DescendingOrder);
     m_dialog->Options().m_bSearchConfirmation = 1;
+    m_prompter.m_asked.clear();
     for (int i = 0; i < 300; ++i)  // more than one batch
         tree.Write("d/f" + std::to_string(i), "");
     Query(tree.Root(), "*.*", "");
@@ -93,6 +116,9 @@ TEST_F(SearchWindowTest, ASearchListsWhatIsTypedByName) {
         std::pair(0, Qt::AscendingOrder));
     EXPECT_EQ(Summary(), "Listed 308 files");
     EXPECT_EQ(Model().rowCount(), 308);
+    // A home that is not a full path: the account's own.
+    const test::ScopedEnv relative("HOME", "relative");
+    EXPECT_EQ(HomeFolder().front(), '/');
 }
 
 // A replacement rewrites the files. File > Undo Last Replacement is enabled while it can be taken
@@ -186,11 +212,8 @@ TEST_F(SearchWindowTest, StopCloseAndAnEndSignalDuringASearch) {
     Open();
     m_prompter.WhileAsking(nullptr);
     m_prompter.m_asked.clear();
-    SearchOnly(false);
     const EndSignals ending([this](int) { m_dialog->OnEndRequested(); });
-    Hold();
-    Query(tree.Root(), "*.*", "x", "new");
-    m_dialog->OnStart();
+    StartHeld("x", "new");
     ::raise(SIGTERM);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ending.Received() == SIGTERM; }, 5000));
     Release();
@@ -202,43 +225,6 @@ TEST_F(SearchWindowTest, StopCloseAndAnEndSignalDuringASearch) {
     for (int i = 0; i < 50; ++i)
         changed += tree.Read(deep + "/f" + std::to_string(i) + ".txt") == "new";
     EXPECT_LT(changed, 50);  // it stopped
-}
-
-// New Query asks, then empties the fields and the list and points Look in at the user's home,
-// never at the root of the system; Browse opens where Look in points, or at the nearest folder
-// of it that exists, and puts the folder chosen at the head of its list.
-TEST_F(SearchWindowTest, NewQueryAndBrowseStartAtTheUsersOwnFolders) {
-    tree.Write("home/a.txt", "x");
-    const test::ScopedEnv home("HOME", tree.Path("home") + "//");
-    SearchOnly(true);
-    Query(tree.Root(), "*.c", "x", "y");
-    Run();
-    m_prompter.Answer({P::kIdNo, P::kIdYes});
-    m_dialog->OnNewQuery();
-    EXPECT_EQ(Get<QComboBox>(kIdFilter)->currentText(), "*.c");
-    m_dialog->OnNewQuery();
-    EXPECT_EQ(Asked(), "New Search: This will clear your current search. Are you sure?");
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText() + "|" +
-                  Get<QComboBox>(kIdFilter)->currentText() + "|" +
-                  Get<QPlainTextEdit>(kIdSearchText)->toPlainText(),
-              Root() + "/home|*.*|");
-    EXPECT_EQ(Model().rowCount() + Summary().size(), 0);
-    EXPECT_TRUE(Get<QCheckBox>(kIdSearchOnly)->isChecked());
-    m_store.ClearLog();
-    Get<QComboBox>(kIdLookIn)->setEditText(Root() + "/home/gone/deeper");
-    m_dialog->OnBrowseFolder();  // cancelled: nothing changes
-    EXPECT_EQ(Asked(), "choose: Choose a Folder at " + Root() + "/home");
-    EXPECT_TRUE(m_store.Log().empty());
-    m_prompter.m_folder = Root();
-    m_dialog->OnBrowseFolder();
-    EXPECT_EQ(Get<QComboBox>(kIdLookIn)->currentText(), Root());
-    EXPECT_EQ(m_store.GetProfileString("Look In Folders MRU", "dir1", ""), tree.Root());
-    // Nothing typed: the home; of a folder only the root exists: the root; a home that is not a
-    // full path: the account's own.
-    EXPECT_EQ(ChooserStart("", [](const std::string&) { return false; }), tree.Path("home"));
-    EXPECT_EQ(ChooserStart("/gone", [](const std::string& path) { return path == "/"; }), "/");
-    const test::ScopedEnv relative("HOME", "relative");
-    EXPECT_EQ(HomeFolder().front(), '/');
 }
 
 }  // namespace pellumar

@@ -1,9 +1,7 @@
 // The pellumar command run as users run it on ordinary Linux trees: what it refuses, lists and
 // names, its exit status, prompts and signals. What the engine does with links, attributes and
 // deep folders is tested on the engine itself.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -40,7 +38,6 @@ TEST(CliRunTest, EachRefusalIsSaidAsItIsMeantAndChangesNothing) {
     const std::string noRunZero =
         "there is no run 0: runs are numbered from 1, as --history lists them";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--frobnicate"}, "unknown option '--frobnicate'"},
         {{"--folder"}, "--folder needs a value"},
         {{"--on-error", "maybe"}, "--on-error takes ask, abort or skip, not 'maybe'"},
         {{"--yes=1"}, "unknown option '--yes=1'"},
@@ -198,34 +195,16 @@ TEST(CliRunTest, EachFileIsListedByteForByteAsAsked) {
         << replaced.out;
 }
 
-TEST(CliRunTest, InterruptOrUnreadOutputStopsCleanlyLeavingEachFileOldOrNew) {
+// Output that cannot be written ends the run at once, and says why unless nobody reads it:
+// more output than a pipe holds, so that it meets the closed end however fast the search.
+TEST(CliRunTest, OutputThatCannotBeWrittenEndsTheRunAndSaysWhyUnlessNobodyReadsIt) {
     TempTree tree;
     std::string content;
     for (int i = 0; i < 64; ++i)
         content += std::string(4000, 'z') + "old\n";
-    const std::string replaced = ReplaceAll(content, "old", "new");
     for (int i = 0; i < 400; ++i)  // their names more than a pipe holds
         tree.Write("d" + std::to_string(i % 9) + "/" + std::string(200, 'f') + std::to_string(i),
                    content);
-    // Ctrl-C, then Ctrl-\\ on the files as the first left them: each stops as cleanly.
-    for (const int signal : {SIGINT, SIGQUIT}) {
-        const Result interrupted = Pellumar({"--folder", tree.Root(), "--search", "old",
-                                             "--replace", "new", "--yes", "--match-case"},
-                                            {.interruptAfterMs = 150, .interrupt = signal});
-        EXPECT_TRUE(interrupted.status == 128 + signal || interrupted.status == 0)
-            << signal << " " << interrupted.status << " " << interrupted.err;
-        int changed = 0;
-        for (const std::string& file : tree.Files()) {
-            const std::string now = tree.Read(file);
-            ASSERT_TRUE(now == content || now == replaced) << file;
-            changed += now == replaced;
-            tree.Write(file, content);
-        }
-        EXPECT_TRUE(interrupted.status == 0 || changed < 400);
-        EXPECT_EQ(tree.TemporaryFiles(), Lines{});
-    }
-    // Output that cannot be written ends the run at once, and says why unless nobody reads it:
-    // more output than a pipe holds, so that it meets the closed end however fast the search.
     const Result unread = Pellumar({"--folder", tree.Root(), "--search-only"}, {.unread = true});
     EXPECT_EQ(unread.status, 2);
     EXPECT_EQ(unread.err, "");
@@ -236,13 +215,15 @@ TEST(CliRunTest, InterruptOrUnreadOutputStopsCleanlyLeavingEachFileOldOrNew) {
     EXPECT_EQ(full.err, "pellumar: write error: No space left on device\n");
     int changed = 0;
     for (const std::string& file : tree.Files())
-        changed += tree.Read(file) == replaced;
+        changed += tree.Read(file) != content;
     EXPECT_LT(changed, 400);  // it stopped
 }
 
 // A file that holds the text but could not be changed is named, not listed, and the run ends
-// with 2; the prompt names the file as well as its temporary file. Answered without asking and
-// with no word asked for, the run is silent, but its status tells.
+// with 2; the prompt names the file as well as its temporary file. Skipped, it leaves the files
+// after it to be replaced and listed; cancelled, it ends the run. Answered without asking and with
+// no word asked for, the run is silent, but its status tells. (Each step of putting a file in
+// place fails in the engine's FaultTest.)
 TEST(CliRunTest, FailuresArePromptedAndAnsweredAsAskedWithNothingLeftBehind) {
     const std::string content = std::string(3000, '.') + "old";
     const struct {
@@ -257,12 +238,16 @@ TEST(CliRunTest, FailuresArePromptedAndAnsweredAsAskedWithNothingLeftBehind) {
     for (const auto& c : cases) {
         TempTree tree;
         tree.Write("a", content);
+        tree.Write("sub/b", "old");  // reached after the files of the folder above it
+        // Kept undo copies would meet the size limit too.
         std::vector<std::string> args = {"--folder",  tree.Root(), "--search", "old",
-                                         "--replace", "new",       "--yes"};
+                                         "--replace", "new",       "--yes",    "--no-undo"};
         args.insert(args.end(), c.answer.begin(), c.answer.end());
         const Result result = Pellumar(args, {.fileSizeLimit = 2048, .input = c.input});
         EXPECT_EQ(result.status, 2);
-        EXPECT_EQ(result.out, "");
+        const bool skipped = c.answer.size() > 1 && c.answer[1] == "skip";
+        EXPECT_EQ(result.out, skipped ? tree.Path("sub/b") + "\n" : "");
+        EXPECT_EQ(tree.Read("sub/b"), skipped ? "new" : "old");
         const std::string told =
             "pellumar: " + tree.Path("a") + ": Cannot close the output file (" + tree.Root() +
             "/pel*.tmp): The disk is full: not enough disk space "
@@ -278,7 +263,7 @@ TEST(CliRunTest, FailuresArePromptedAndAnsweredAsAskedWithNothingLeftBehind) {
 // Names reach the terminal escaped, as ls -b shows them; the list of files keeps every byte.
 TEST(CliRunTest, WhatCannotBeReadIsNamedAsGrepNamesItAndTheRunEndsWithTwo) {
     TempTree tree;
-    const std::string odd = "e\033[31mred\a\r";
+    const std::string odd = "e\033[31mred\a\r\\";
     tree.Write("a/x", "needle");
     tree.Write("a/" + odd, "needle");
     tree.Write("unreadable", "needle", 0);
@@ -298,7 +283,7 @@ TEST(CliRunTest, WhatCannotBeReadIsNamedAsGrepNamesItAndTheRunEndsWithTwo) {
     EXPECT_EQ(
         Sorted(result.err),
         Sorted("pellumar: " + tree.Path("dangling") + ": No such file or directory\n" +
-               "pellumar: " + tree.Path("e\\033[31mred\\a\\r") + denied + tree.Path("noexec") +
+               "pellumar: " + tree.Path("e\\033[31mred\\a\\r\\\\") + denied + tree.Path("noexec") +
                denied + tree.Path("unreadable") + ": Permission denied\n"));
     const Result quiet = Pellumar(
         {"--folder", tree.Root(), "--search", "needle", "--no-messages", "--quiet"}, asUser);
@@ -309,40 +294,15 @@ TEST(CliRunTest, WhatCannotBeReadIsNamedAsGrepNamesItAndTheRunEndsWithTwo) {
     ::chmod(tree.Path("noexec").c_str(), 0755);
 }
 
-// A file that may not be replaced is named and not listed; the rest are replaced.
-TEST(CliRunTest, FileThatCannotBeChangedIsNamedNotListed) {
-    TempTree tree;
-    tree.Write("frozen", "v1");
-    tree.Write("plain", "v1");
-    const int frozen = ::open(tree.Path("frozen").c_str(), O_RDONLY);
-    int flags = 0;
-    if (::ioctl(frozen, FS_IOC_GETFLAGS, &flags) != 0 ||
-        (flags |= FS_IMMUTABLE_FL, ::ioctl(frozen, FS_IOC_SETFLAGS, &flags) != 0)) {
-        ::close(frozen);
-        GTEST_SKIP() << "no immutable files here (needs root on ext4)";
-    }
-    const Result result = Pellumar({"--folder", tree.Root(), "--search", "v1", "--replace", "v2",
-                                    "--yes", "--on-error", "skip"});
-    flags &= ~FS_IMMUTABLE_FL;
-    ::ioctl(frozen, FS_IOC_SETFLAGS, &flags);
-    ::close(frozen);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out, tree.Path("plain") + "\n");
-    EXPECT_EQ(result.err,
-              "pellumar: Cannot replace the file (" + tree.Path("frozen") +
-                  "): The file could not be accessed. It may be in use by another program or it "
-                  "may be write-protected. OK to skip this file and continue this search or "
-                  "Cancelit?\npellumar: answered OK\npellumar: " +
-                  tree.Path("frozen") + ": not changed: Operation not permitted\n");
-    EXPECT_EQ(tree.Read("frozen") + tree.Read("plain"), "v1v2");
-    EXPECT_EQ(tree.TemporaryFiles(), Lines{});
-}
-
 // Interrupts while a replacement of many files waits to write its lines into a pipe that is
-// not read: the first stops the search; the second ends the program, but only once every line
-// reported so far is written; a third ends it at once.
-TEST(CliRunTest, ASecondInterruptLosesNoLineOfOutputAndAThirdEndsTheRunAtOnce) {
-    for (const int interrupts : {2, 3}) {
+// not read: the first stops the search, and the run ends once every line reported is written;
+// the second ends the program, but only once every line reported so far is written; a third
+// ends it at once. Ctrl-\\ stops as Ctrl-C does, without the core dump that would leave a
+// temporary file. (Files stopped in the middle stay old or new: the engine's StopTest and the
+// kills of the reliability tests.)
+TEST(CliRunTest, AnInterruptStopsASecondLosesNoLineOfOutputAndAThirdEndsTheRunAtOnce) {
+    for (const int interrupts : {1, 2, 3}) {
+        const int signal = interrupts == 1 ? SIGQUIT : SIGINT;
         TempTree tree;
         for (int i = 0; i < 3000; ++i) {
             tree.Write(
@@ -366,11 +326,11 @@ TEST(CliRunTest, ASecondInterruptLosesNoLineOfOutputAndAThirdEndsTheRunAtOnce) {
         }
         EXPECT_TRUE(waiting) << "pellumar never waited to write its output";
         for (int i = 0; i < interrupts; ++i) {
-            ::kill(pid, SIGINT);
+            ::kill(pid, signal);
             std::this_thread::sleep_for(std::chrono::milliseconds(i == 0 ? 200 : 100));
         }
         std::ostringstream out;  // the pipe read to its end
-        if (interrupts == 2)
+        if (interrupts < 3)
             out << std::ifstream("/proc/self/fd/" + std::to_string(output)).rdbuf();
         int status = 0;
         for (int polls = 0; polls < 100 && ::waitpid(pid, &status, WNOHANG) == 0; ++polls)
@@ -378,16 +338,16 @@ TEST(CliRunTest, ASecondInterruptLosesNoLineOfOutputAndAThirdEndsTheRunAtOnce) {
         if (::kill(pid, SIGKILL) == 0)  // not ended yet
             ::waitpid(pid, &status, 0);
         ::close(output);
-        // Two interrupts may also end it by the first, when its last lines were still being
+        // Two interrupts may also end it as one does, when its last lines were still being
         // written.
-        EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGINT
-                                        : interrupts == 2 && WEXITSTATUS(status) == 130)
+        EXPECT_TRUE(WIFSIGNALED(status) ? interrupts > 1 && WTERMSIG(status) == signal
+                                        : interrupts < 3 && WEXITSTATUS(status) == 128 + signal)
             << interrupts << " interrupts: " << status;
         EXPECT_EQ(tree.TemporaryFiles(), Lines{});
         std::string rewritten;
         for (const std::string& file : tree.Files())
             rewritten += tree.Read(file) == "new" ? tree.Path(file) + "\n" : "";
-        if (interrupts == 2) {
+        if (interrupts < 3) {
             EXPECT_EQ(Sorted(out.str()), Sorted(rewritten));
         }
     }

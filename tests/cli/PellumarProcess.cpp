@@ -7,10 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "TempTree.h"
 
@@ -65,10 +63,6 @@ Result Pellumar(std::vector<std::string> args, const How& how) {
         if (how.asNobody)
             DropToNobody();
         Exec(args);
-    }
-    if (how.interruptAfterMs >= 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(how.interruptAfterMs));
-        ::kill(pid, how.interrupt);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);

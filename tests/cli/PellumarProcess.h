@@ -16,12 +16,10 @@ struct Result {
 };
 
 struct How {
-    int interruptAfterMs = -1;
     bool unread = false;       // the output goes into a pipe that nobody reads
     rlim_t fileSizeLimit = 0;  // writes beyond it fail, even for root
     std::string input;         // standard input; empty: /dev/null
     bool asNobody = false;     // as the superuser, run as nobody, whom permissions bind
-    int interrupt = 2;         // the signal sent after interruptAfterMs: SIGINT
     std::string stateHome;     // where the undo store lies; empty: the test run's own
     std::string output;        // where standard output goes; empty: into Result::out
 };
