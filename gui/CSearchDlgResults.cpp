@@ -16,6 +16,7 @@
 
 #include "CSearchDlg.h"
 #include "DesktopShell.h"
+#include "NameText.h"
 #include "NotificationQueue.h"
 #include "Prompter.h"
 #include "ResourceIds.h"
@@ -32,10 +33,6 @@ namespace {
 // The longest the window spends adding found files before it lets other events in.
 constexpr qint64 kFoundBudgetMs = 8;
 constexpr std::size_t kFoundBatch = 256;
-
-QString Text(std::string_view bytes) {
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
 
 QByteArray FolderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
@@ -82,9 +79,9 @@ bool CSearchDlg::TakeNotifications() {
                 const auto [name, folder] = SplitPath(event.path);
                 if (folder != lastFolder || lastFolder.data() == nullptr) {
                     lastFolder = folder;
-                    lastFolderText = Text(folder);
+                    lastFolderText = NameText(folder);
                 }
-                rows.push_back({Text(name), lastFolderText, event.info.FileSize(),
+                rows.push_back({NameText(name), lastFolderText, event.info.FileSize(),
                                 event.info.ftLastWriteTime, QByteArray::fromStdString(event.path)});
                 continue;
             }

@@ -12,6 +12,7 @@
 
 #include "CSearchDlg.h"
 #include "CSearchThread.h"
+#include "NameText.h"
 #include "NotificationQueue.h"
 #include "Prompter.h"
 #include "ResourceIds.h"
@@ -31,10 +32,6 @@ using namespace res;
 
 std::string Bytes(const QString& text) {
     return text.toLocal8Bit().toStdString();
-}
-
-QString Text(std::string_view bytes) {
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 // A prompt's text, then a blank line and what more there is to say.
@@ -264,10 +261,10 @@ void CSearchDlg::OnNewQuery() {
                        Prompter::kQuestion) != Prompter::kIdYes)
         return;
     const QueryTexts texts = NewQueryTexts();
-    m_strFolder = Text(texts.folder);
-    m_strFilter = Text(texts.filter);
-    m_strSearch = Text(texts.search);
-    m_strReplace = Text(texts.replace);
+    m_strFolder = NameText(texts.folder);
+    m_strFilter = NameText(texts.filter);
+    m_strSearch = NameText(texts.search);
+    m_strReplace = NameText(texts.replace);
     m_pResultsModel->Clear();
     m_listResults.header()->setSortIndicator(0, Qt::AscendingOrder);
     ShowEmptyList(false);
@@ -280,8 +277,9 @@ void CSearchDlg::OnBrowseFolder() {
     // The chooser opens where Look in points, though the field takes the text only at Start.
     const std::string start =
         ChooserStart(AbsoluteFolder(Bytes(m_comboLookIn.currentText()), m_sys),
-                     [](const std::string& path) { return QFileInfo(Text(path)).isDir(); });
-    const QString folder = m_prompter.ChooseFolder(QStringLiteral("Choose a Folder"), Text(start));
+                     [](const std::string& path) { return QFileInfo(NameText(path)).isDir(); });
+    const QString folder =
+        m_prompter.ChooseFolder(QStringLiteral("Choose a Folder"), NameText(start));
     if (folder.isEmpty())
         return;
     m_comboLookIn.setEditText(folder);

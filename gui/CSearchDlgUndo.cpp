@@ -8,6 +8,7 @@
 
 #include "CSearchDlg.h"
 #include "FileSystem.h"
+#include "NameText.h"
 #include "Prompter.h"
 #include "ResourceIds.h"
 #include "UndoStore.h"
@@ -19,21 +20,17 @@ namespace {
 
 constexpr const char* kUndoCaption = "Undo Last Replacement";
 
-QString Text(const std::string& bytes) {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
-
 // The sentence, then each file left as it is with the reason, one a line.
 QString OutcomeText(const UndoOutcome& outcome) {
     if (outcome.error != 0 && !outcome.stopped) {
-        return Text("Cannot take back the replacement (" + outcome.where +
-                    "): " + FileSystem::ErrorText(outcome.error) + ".");
+        return NameText("Cannot take back the replacement (" + outcome.where +
+                        "): " + FileSystem::ErrorText(outcome.error) + ".");
     }
     std::string text = UndoOutcomeText(outcome);
     for (const UndoLeft& left : outcome.left) {
         text += "\n" + left.path + ": " + left.reason;
     }
-    return Text(text);
+    return NameText(text);
 }
 
 }  // namespace
@@ -63,7 +60,7 @@ void CSearchDlg::OnUndoLast() {
                        QString::fromUtf8(kUndoCaption), Prompter::kOk, Prompter::kNoIcon);
         return;
     }
-    if (m_prompter.Ask(Text(UndoQuestionText(*run)), QString::fromUtf8(kUndoCaption),
+    if (m_prompter.Ask(NameText(UndoQuestionText(*run)), QString::fromUtf8(kUndoCaption),
                        Prompter::kYesNo, Prompter::kQuestion) != Prompter::kIdYes)
         return;
     EndWorker();
