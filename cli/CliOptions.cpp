@@ -22,6 +22,7 @@ const std::map<std::string, std::pair<Flag, bool>>& Switches() {
         {"--no-hidden", {&CliOptions::bHidden, false}},
         {"--ignore-case", {&CliOptions::bIgnoreCase, true}},
         {"--match-case", {&CliOptions::bIgnoreCase, false}},
+        {"--regex", {&CliOptions::bRegex, true}},
         {"--yes", {&CliOptions::bYes, true}},
         {"--long", {&CliOptions::bLong, true}},
         {"--null", {&CliOptions::bNull, true}},
@@ -96,7 +97,7 @@ bool SetUndo(CliOptions& options, const std::vector<std::string>& args, size_t& 
 constexpr const char* kSearchOptions[] = {
     "--folder",        "--filter",  "--search",    "--replace",     "--search-only", "--subfolders",
     "--no-subfolders", "--hidden",  "--no-hidden", "--ignore-case", "--match-case",  "--on-error",
-    "--count",         "--dry-run", "--long",      "--null",        "--no-undo"};
+    "--count",         "--dry-run", "--long",      "--null",        "--no-undo",     "--regex"};
 
 // Options that exclude each other, each pair as the message names it.
 constexpr std::pair<const char*, const char*> kExclusive[] = {
@@ -184,7 +185,8 @@ const char* CliUsage() {
     return "Usage: pellumar --folder DIR [--filter PATTERN] [--search TEXT]\n"
            "                [--replace TEXT | --search-only]\n"
            "                [--subfolders | --no-subfolders] [--hidden | --no-hidden]\n"
-           "                [--ignore-case | --match-case] [--yes] [--on-error ask|abort|skip]\n"
+           "                [--ignore-case | --match-case] [--regex] [--yes]\n"
+           "                [--on-error ask|abort|skip]"
            "                [--count] [--dry-run] [--long] [--null] [--quiet]\n"
            "                [--no-messages] [--no-undo]\n"
            "       pellumar --undo [ID] [--yes]\n"
@@ -198,6 +200,12 @@ const char* CliUsage() {
            "--count follows each path with its number of matches (PATH:N). --dry-run with\n"
            "--replace lists the files that would change, with their counts, and writes\n"
            "nothing.\n"
+           "--regex makes TEXT a Perl-style regular expression, matched against each file\n"
+           "whole (^ and $ at every line, . not a line feed); in the replacement $1, ${1} or\n"
+           "${name} put in a group, $0 the whole match, $$ a dollar sign. For example:\n"
+           "  pellumar --folder src --regex --search 'get_(\\w+)' --replace 'fetch_$1'\n"
+           "  pellumar --folder notes --regex --search '(\\d+)/(\\d+)' --replace '$2.$1'\n"
+           "  pellumar --folder . --regex --search '^TODO\\b' --count\n"
            "A replacement keeps the old content of each file it changes (not with\n"
            "--no-undo): --undo takes back the last replacement, or run ID of --history, for\n"
            "every file still as the replacement left it.\n"

@@ -20,6 +20,7 @@ struct CliOptions {
     bool bSubfolders = true;
     bool bHidden = true;
     bool bIgnoreCase = true;
+    bool bRegex = false;  // the search text is a regular expression
     bool bYes = false;
     std::optional<OnError> onError;  // unset: ask on a terminal, abort otherwise
     bool bLong = false;

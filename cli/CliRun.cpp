@@ -64,6 +64,7 @@ SearchRequest RequestFor(const CliOptions& options) {
     request.searchOnly = options.SearchesOnly();
     request.hidden = request.hiddenFolders = options.bHidden;
     request.ignoreCase = options.bIgnoreCase;
+    request.regex = options.bRegex;
     request.undoFolder = UndoStore::DefaultFolder();
     request.memoryFolder = TempRecord::MemoryFolder();
     request.keepUndo = options.bKeepUndo;
@@ -89,6 +90,7 @@ class CliSession {
 
   private:
     bool Validate();
+    bool CheckPattern();
     bool Confirm();
     int Search();
     [[noreturn]] void EndNow(NotificationQueue& queue);
@@ -148,6 +150,20 @@ bool CliSession::Validate() {
         Fail(QueryProblemText(problem));
         return false;
     }
+    return CheckPattern();
+}
+
+// A pattern, and the groups its replacement names, are checked before anything is read.
+bool CliSession::CheckPattern() {
+    if (!m_options.bRegex || m_options.strSearch.empty()) {
+        return true;
+    }
+    RuleProblem problem;
+    MakeSearchRule(RequestFor(m_options), problem);
+    if (problem.kind != RuleProblem::Kind::None) {
+        Fail(RuleProblemText(problem));
+        return false;
+    }
     return true;
 }
 
@@ -155,9 +171,12 @@ bool CliSession::Confirm() {
     if (m_options.ChangesNothing() || m_options.bYes) {
         return true;
     }
-    return ConfirmChange(
-        ConfirmationText(Escaped(m_options.strSearch), Escaped(m_options.strReplace), false),
-        "replace", "replace");
+    std::string question =
+        ConfirmationText(Escaped(m_options.strSearch), Escaped(m_options.strReplace), false);
+    if (m_options.bRegex) {
+        question += std::string("\n") + kPatternNote;
+    }
+    return ConfirmChange(question, "replace", "replace");
 }
 
 int CliSession::Search() {

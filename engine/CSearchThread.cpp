@@ -31,18 +31,27 @@ std::unique_ptr<UndoRecorder> MakeUndo(const SearchRequest& request, Sys& sys) {
     return std::make_unique<UndoRecorder>(sys, request.undoFolder, UndoHeader(request));
 }
 
+// The request's rule; for a pattern that cannot be used, which the caller should have refused,
+// a rule that is never run.
+SearchRule MakeRule(const SearchRequest& request, RuleProblem& problem) {
+    SearchRule rule = MakeSearchRule(request, problem);
+    if (!rule.matcher) {
+        rule.matcher = std::make_unique<LiteralFinder>();
+    }
+    return rule;
+}
+
 }  // namespace
 
 CSearchThread::CSearchThread(ISearchNotify* pNotify, SearchRequest request, Sys& sys)
     : m_request(std::move(request)),
       m_fs(sys),
       m_pProgress(std::make_shared<SearchProgress>()),
-      m_pMatcher(std::make_unique<LiteralFinder>(m_request.search, m_request.ignoreCase)),
+      m_rule(MakeRule(m_request, m_problem)),
       m_pUndo(MakeUndo(m_request, sys)),
       m_seen(m_fs),
-      m_committer(m_fs, *pNotify, m_stop, m_request, *m_pMatcher, m_pUndo.get(), m_seen),
-      m_work(m_fs, m_request, m_stop, *m_pProgress, *m_pMatcher, m_pUndo.get(), m_seen,
-             m_committer),
+      m_committer(m_fs, *pNotify, m_stop, m_request, m_rule, m_pUndo.get(), m_seen),
+      m_work(m_fs, m_request, m_stop, *m_pProgress, m_rule, m_pUndo.get(), m_seen, m_committer),
       m_walker(m_fs, m_committer, m_stop, *m_pProgress, m_request, m_work) {
     if (!m_request.undoFolder.empty() && Replacing(m_request)) {
         m_pRecord = std::make_unique<TempRecord>(sys, m_request.undoFolder, m_request.memoryFolder);
@@ -63,6 +72,10 @@ std::thread CSearchThread::Start(std::unique_ptr<CSearchThread> pWorker) {
 }
 
 int CSearchThread::Run() {
+    if (m_problem.kind != RuleProblem::Kind::None) {
+        m_committer.OnSearchFinished(0);
+        return 0;
+    }
     PassOverUndoStore();
     if (m_pRecord) {
         // What killed runs left.

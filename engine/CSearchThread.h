@@ -13,6 +13,7 @@
 #include "ISearchNotify.h"
 #include "SearchProgress.h"
 #include "SearchRequest.h"
+#include "SearchRule.h"
 #include "SearchStopHandle.h"
 #include "StopState.h"
 #include "TreeWalker.h"
@@ -58,9 +59,10 @@ class CSearchThread final {
     StopState m_stop;
     FileSystem m_fs;
     std::shared_ptr<SearchProgress> m_pProgress;
-    std::unique_ptr<const Matcher> m_pMatcher;  // what every scanner of the search looks for
-    std::unique_ptr<UndoRecorder> m_pUndo;      // replacing with undo: keeps the old content
-    std::unique_ptr<TempRecord> m_pRecord;      // replacing: names each temporary file made
+    RuleProblem m_problem;                  // a pattern that cannot be used: nothing is searched
+    SearchRule m_rule;                      // what every scanner of the search looks for
+    std::unique_ptr<UndoRecorder> m_pUndo;  // replacing with undo: keeps the old content
+    std::unique_ptr<TempRecord> m_pRecord;  // replacing: names each temporary file made
     FilesSeen m_seen;
     Committer m_committer;  // every file's new content is placed, and every report told, by it
     FileWork m_work;

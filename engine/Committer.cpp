@@ -6,6 +6,7 @@
 #include "FilesSeen.h"
 #include "Rewriter.h"
 #include "SearchRequest.h"
+#include "SearchRule.h"
 #include "UndoRecorder.h"
 
 namespace pellumar {
@@ -18,7 +19,7 @@ constexpr int kReadings = 3;
 }  // namespace
 
 Committer::Committer(FileSystem& fs, ISearchNotify& notify, StopState& stop,
-                     const SearchRequest& request, const Matcher& matcher, UndoRecorder* pUndo,
+                     const SearchRequest& request, const SearchRule& rule, UndoRecorder* pUndo,
                      FilesSeen& seen)
     : m_fs(fs),
       m_notify(notify),
@@ -27,7 +28,8 @@ Committer::Committer(FileSystem& fs, ISearchNotify& notify, StopState& stop,
       m_pUndo(pUndo),
       m_seen(seen),
       m_nMost(FileSystem::kPlacesInGroups ? std::max<size_t>(1, request.placementGroup) : 1),
-      m_scanner(fs, matcher, stop) {}
+      m_rule(rule),
+      m_scanner(fs, *rule.matcher, stop) {}
 
 Committer::~Committer() = default;
 
@@ -191,7 +193,7 @@ int Committer::ReadAgain(FileJob& job) {
     job.NewReading();
     job.placement =
         std::make_unique<Placement>(m_fs, *this, m_stop, m_buffer, job, job.status, m_pUndo);
-    Rewriter rewriter(m_fs, m_request.replace, *job.placement, job);
+    Rewriter rewriter(m_fs, m_rule.replacement, *job.placement, job);
     const ScanOutcome outcome = m_scanner.Scan(job.file.Get(), job.status.Size(), rewriter);
     if (outcome.error != 0) {
         job.placement.reset();

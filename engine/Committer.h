@@ -12,7 +12,7 @@
 namespace pellumar {
 
 class FilesSeen;
-class Matcher;
+struct SearchRule;
 class UndoRecorder;
 struct SearchRequest;
 
@@ -27,7 +27,7 @@ struct SearchRequest;
 class Committer final : public ISearchNotify {
   public:
     Committer(FileSystem& fs, ISearchNotify& notify, StopState& stop, const SearchRequest& request,
-              const Matcher& matcher, UndoRecorder* pUndo, FilesSeen& seen);
+              const SearchRule& rule, UndoRecorder* pUndo, FilesSeen& seen);
     Committer(const Committer&) = delete;
     Committer& operator=(const Committer&) = delete;
     ~Committer() override;
@@ -81,6 +81,7 @@ class Committer final : public ISearchNotify {
     ISearchNotify& m_notify;
     StopState& m_stop;
     const SearchRequest& m_request;
+    const SearchRule& m_rule;
     UndoRecorder* m_pUndo;
     FilesSeen& m_seen;
     size_t m_nMost;                            // files in a group

@@ -32,13 +32,14 @@ struct FileScanner::Run {
     uint64_t next = 0;  // where the next match may start
     uint64_t E = 0;     // just after the last accepted match
     uint64_t releaseAt = kReleaseStride;
-    int readError = 0;  // the bytes the scan needed could not be read
+    bool afterEmpty = false;  // the last match was empty, and ended at `next`
+    int readError = 0;        // the bytes the scan needed could not be read
     bool shrank = false;
     bool found = false;
 };
 
 FileScanner::FileScanner(FileSystem& fs, const Matcher& matcher, const StopState& stop)
-    : m_fs(fs), m_matcher(matcher), m_stop(stop) {}
+    : m_fs(fs), m_matcher(matcher), m_stop(stop), m_scratch(matcher.NewScratch()) {}
 
 ScanOutcome FileScanner::Search(NativeHandle file, FileStatus& status, MatchHandler* handler) {
     FileView view(m_fs, m_readBuffer);
@@ -115,14 +116,15 @@ void FileScanner::FindMatches(Run& run, MatchHandler* handler) {
         if (handler == nullptr) {
             return;
         }
-        const MatchStep step = handler->OnMatch(run.view, match.start, match.end);
+        const MatchStep step = handler->OnMatch(run.view, match);
         run.shrank = step == MatchStep::Unreadable;
         if (step != MatchStep::Continue && step != MatchStep::Ended) {
             run.found = step == MatchStep::Halt;
             return;
         }
         run.E = match.end;
-        run.next = match.end > match.start ? match.end : match.end + 1;
+        run.next = match.end;
+        run.afterEmpty = match.end == match.start;
         if (step == MatchStep::Ended || m_stop.Stopped()) {
             // An answer given while writing: the file is reported only when the search would
             // have had no position left to look at, and so no stop to see.
@@ -181,6 +183,8 @@ FileScanner::Stretch FileScanner::FindStretch(Run& run, MatchHandler* handler,
                                               MatchSpan& match) const {
     const uint64_t starts = run.n - m_matcher.Shortest() + 1;  // the file is long enough
     const uint64_t available = run.view.Available();
+    // A matcher that takes the file whole looks at all the starts left in one call.
+    const uint64_t block = m_matcher.Reach() == Matcher::kUnbounded ? starts : kBlock;
     for (uint64_t& s = run.next; s < starts;) {
         if (m_stop.Stopped()) {
             return Stretch::Stopped;
@@ -188,26 +192,37 @@ FileScanner::Stretch FileScanner::FindStretch(Run& run, MatchHandler* handler,
         if (s >= run.releaseAt) {
             return Stretch::Release;
         }
-        const uint64_t end = std::min(starts, s + kBlock);
+        const uint64_t end = std::min(starts, s + block);
         if (NeededFor(run, end) > available) {
             return Stretch::NeedBytes;
         }
         // A window holds the bytes from its base on.
         const uint64_t base = run.view.Base();
-        MatchSpan found;
-        if (!m_matcher.Find(run.view.Data(), static_cast<size_t>(available - base),
-                            static_cast<size_t>(s - base), static_cast<size_t>(end - base),
-                            found)) {
+        const MatchQuery query{run.view.Data(),
+                               static_cast<size_t>(available - base),
+                               static_cast<size_t>(s - base),
+                               static_cast<size_t>(end - base),
+                               run.afterEmpty,
+                               m_scratch.get()};
+        run.afterEmpty = false;
+        if (!m_matcher.Find(query, match)) {
+            if (match.tooComplex) {
+                run.readError = FileSystem::kTooComplex;
+                run.found = false;
+                return Stretch::End;
+            }
             s = end;
             continue;
         }
-        match = {base + found.start, base + found.end};
-        if (handler == nullptr || !handler->TakeInPlace(run.view.Data(), match.start, match.end)) {
+        match.start += base;
+        match.end += base;
+        if (handler == nullptr || !handler->TakeInPlace(run.view.Data(), match)) {
             return Stretch::Match;
         }
         run.found = true;
         run.E = match.end;
-        s = match.end > match.start ? match.end : match.end + 1;
+        s = match.end;
+        run.afterEmpty = match.end == match.start;
         if (m_stop.Stopped()) {
             return Stretch::StoppedAfterMatch;
         }

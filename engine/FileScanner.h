@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "FileSystem.h"
@@ -20,15 +21,14 @@ enum class MatchStep {
     Ended,       // the scan ends after this match, as after a stop: an answer gave up the file
 };
 
-// Receives each accepted match of a scan, in order, from its first byte `at` to just before
-// `end`, and then the rest of the file.
+// Receives each accepted match of a scan, in order, and then the rest of the file.
 class MatchHandler {
   public:
-    virtual MatchStep OnMatch(const FileView& view, uint64_t at, uint64_t end) = 0;
+    virtual MatchStep OnMatch(const FileView& view, const MatchSpan& match) = 0;
     // Handles a match where that takes only reading the file's bytes and copying them into
     // memory already held: true when it was handled so. It runs inside the scan's read-fault
     // guard, so it may be left by a jump; OnMatch follows for a match it declines.
-    virtual bool TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) = 0;
+    virtual bool TakeInPlace(const unsigned char* text, const MatchSpan& match) = 0;
     // Whether the bytes after the last match are wanted, of a file of `size` bytes.
     virtual bool WantsTail(uint64_t size) const = 0;
     virtual MatchStep OnTail(const FileView& view) = 0;
@@ -73,6 +73,7 @@ class FileScanner {
     FileSystem& m_fs;
     const Matcher& m_matcher;
     const StopState& m_stop;
+    std::unique_ptr<MatchScratch> m_scratch;  // the matcher's room, for this scanner's thread
     std::vector<unsigned char> m_readBuffer;  // reused for every small file of the search
 };
 

@@ -33,7 +33,7 @@ int FileSearcher::Report(const std::string& strPath, const FileJob& job) {
 }
 
 int FileSearcher::DryRun(FileScanner& scanner, FileJob& job) {
-    MatchCounter counter(&m_request.replace);
+    MatchCounter counter(&m_replacement);
     const ScanOutcome outcome = scanner.Scan(job.file.Get(), job.status.Size(), counter);
     if (outcome.error != 0 || !outcome.found || !counter.WouldChange() || m_stop.Stopped()) {
         return outcome.error;

@@ -11,14 +11,19 @@ class ISearchNotify;
 class StopState;
 struct FileJob;
 struct SearchRequest;
+class Replacement;
 
 // Searches files that it leaves as they are: searching only, with counts when asked, and a dry
 // run, which counts what a replacement would change. It tells what it finds through the sink.
 class FileSearcher {
   public:
     FileSearcher(ISearchNotify& notify, const StopState& stop, const SearchRequest& request,
-                 FilesSeen& seen)
-        : m_notify(notify), m_stop(stop), m_request(request), m_seen(seen) {}
+                 const Replacement& replacement, FilesSeen& seen)
+        : m_notify(notify),
+          m_stop(stop),
+          m_request(request),
+          m_replacement(replacement),
+          m_seen(seen) {}
 
     // Searches an open file into its job with the scanner of the thread that calls it. A count
     // that a stop cut short is not told.
@@ -35,6 +40,7 @@ class FileSearcher {
     ISearchNotify& m_notify;
     const StopState& m_stop;
     const SearchRequest& m_request;
+    const Replacement& m_replacement;
     FilesSeen& m_seen;
 };
 

@@ -54,7 +54,8 @@ class FileSystem {
     // The new content was put in place, and another program saved over it right after: the
     // change was made, and what stands under the name now is the other program's.
     static constexpr int kSavedOver = -5;
-    static constexpr int kNotPlain = -6;  // the name leads to no plain file: it is passed over
+    static constexpr int kNotPlain = -6;    // the name leads to no plain file: it is passed over
+    static constexpr int kTooComplex = -7;  // matching the pattern took more than its limits
 
     Sys& GetSys() { return m_sys; }
     // Each temporary file is named in `record` before it is made, and each one that must stay

@@ -33,6 +33,8 @@ std::string FileSystem::ErrorText(int error) {
             return "the search was stopped";
         case kSavedOver:
             return "another program saved over it right after";
+        case kTooComplex:
+            return "pattern too complex for this file";
         default:
             return SystemErrorText(error);
     }

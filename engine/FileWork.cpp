@@ -9,6 +9,7 @@
 #include "SearchAhead.h"
 #include "SearchProgress.h"
 #include "SearchRequest.h"
+#include "SearchRule.h"
 
 namespace pellumar {
 
@@ -20,25 +21,25 @@ constexpr size_t kFilesAhead = 8;
 }  // namespace
 
 FileWork::FileWork(FileSystem& fs, const SearchRequest& request, StopState& stop,
-                   SearchProgress& progress, const Matcher& matcher, UndoRecorder* pUndo,
+                   SearchProgress& progress, const SearchRule& rule, UndoRecorder* pUndo,
                    FilesSeen& seen, Committer& committer)
     : m_fs(fs),
       m_request(request),
       m_bListOnly(request.search.empty()),
       m_stop(stop),
       m_progress(progress),
-      m_matcher(matcher),
+      m_rule(rule),
       m_pUndo(pUndo),
       m_seen(seen),
       m_committer(committer),
-      m_scanner(fs, matcher, stop),
-      m_searcher(committer, stop, request, seen) {}
+      m_scanner(fs, *rule.matcher, stop),
+      m_searcher(committer, stop, request, rule.replacement, seen) {}
 
 FileWork::~FileWork() = default;
 
 void FileWork::BeginAhead() {
     if (m_request.searchAhead && !m_bListOnly && FileSystem::kSearchesAhead) {
-        m_pHelperScanner = std::make_unique<FileScanner>(m_fs, m_matcher, m_stop);
+        m_pHelperScanner = std::make_unique<FileScanner>(m_fs, *m_rule.matcher, m_stop);
         m_pAhead = std::make_unique<SearchAhead>(
             [this](int helper, const FolderListing& where, const std::string& name, FileJob& job) {
                 SearchOne(helper, where, name, job);
@@ -164,7 +165,7 @@ int FileWork::ReplaceFile(std::unique_ptr<FileJob> job) {
     job->NewReading();
     job->placement = std::make_unique<Placement>(m_fs, m_committer, m_stop, m_writeBuffer, *job,
                                                  job->status, m_pUndo);
-    Rewriter rewriter(m_fs, m_request.replace, *job->placement, *job);
+    Rewriter rewriter(m_fs, m_rule.replacement, *job->placement, *job);
     const ScanOutcome outcome = m_scanner.Scan(job->file.Get(), job->status.Size(), rewriter);
     if (outcome.error != 0) {
         return outcome.error;  // nothing of the file is put in place

@@ -12,7 +12,7 @@ namespace pellumar {
 
 class Committer;
 class FilesSeen;
-class Matcher;
+struct SearchRule;
 class SearchAhead;
 class SearchProgress;
 class StopState;
@@ -26,7 +26,7 @@ struct SearchRequest;
 class FileWork final : public FileStep {
   public:
     FileWork(FileSystem& fs, const SearchRequest& request, StopState& stop,
-             SearchProgress& progress, const Matcher& matcher, UndoRecorder* pUndo, FilesSeen& seen,
+             SearchProgress& progress, const SearchRule& rule, UndoRecorder* pUndo, FilesSeen& seen,
              Committer& committer);
     FileWork(const FileWork&) = delete;
     FileWork& operator=(const FileWork&) = delete;
@@ -54,7 +54,7 @@ class FileWork final : public FileStep {
     const bool m_bListOnly;
     StopState& m_stop;
     SearchProgress& m_progress;
-    const Matcher& m_matcher;
+    const SearchRule& m_rule;
     UndoRecorder* m_pUndo;  // replacing with undo: keeps the old content
     FilesSeen& m_seen;
     Committer& m_committer;

@@ -68,11 +68,11 @@ void LiteralFinder::ChooseProbes() {
     }
 }
 
-bool LiteralFinder::Find(const unsigned char* text, std::size_t /*size*/, std::size_t from,
-                         std::size_t to, MatchSpan& match) const {
-    const std::size_t at = Find(text, from, to);
-    match = {at, at + m_strPattern.size()};
-    return at != to;
+bool LiteralFinder::Find(const MatchQuery& query, MatchSpan& match) const {
+    const std::size_t at = Find(query.text, query.from, query.to);
+    match.start = at;
+    match.end = at + m_strPattern.size();
+    return at != query.to;
 }
 
 bool LiteralFinder::Matches(const unsigned char* at) const {

@@ -21,8 +21,7 @@ class LiteralFinder final : public Matcher {
     std::size_t Find(const unsigned char* text, std::size_t from, std::size_t to) const;
     std::size_t size() const { return m_strPattern.size(); }
 
-    bool Find(const unsigned char* text, std::size_t size, std::size_t from, std::size_t to,
-              MatchSpan& match) const override;
+    bool Find(const MatchQuery& query, MatchSpan& match) const override;
     std::size_t Reach() const override { return m_strPattern.size(); }
     std::size_t Shortest() const override { return m_strPattern.size(); }
     // A search one position at a time would look next at the last byte of a match that begins

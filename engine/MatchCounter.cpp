@@ -6,20 +6,20 @@
 
 namespace pellumar {
 
-MatchStep MatchCounter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
+MatchStep MatchCounter::OnMatch(const FileView& view, const MatchSpan& match) {
     ++m_nMatches;
     if (m_bChanges) {
         return MatchStep::Continue;
     }
-    if (m_pReplace == nullptr) {
+    if (m_pReplacement == nullptr) {
         m_bChanges = true;
         return MatchStep::Continue;
     }
-    const std::string& replace = *m_pReplace;
     bool same = false;
     auto compare = [&] {
-        same = replace.size() == end - at &&
-               std::memcmp(view.Data() + at, replace.data(), replace.size()) == 0;
+        const std::string_view replace = m_pReplacement->For(view.Data(), match, m_expanded);
+        same = replace.size() == match.end - match.start &&
+               std::memcmp(view.Data() + match.start, replace.data(), replace.size()) == 0;
     };
     if (!view.Read(compare)) {
         return MatchStep::Unreadable;
@@ -29,7 +29,7 @@ MatchStep MatchCounter::OnMatch(const FileView& view, uint64_t at, uint64_t end)
 }
 
 // Once a match is known to change the file, the others need only be counted.
-bool MatchCounter::TakeInPlace(const unsigned char* /*text*/, uint64_t /*at*/, uint64_t /*end*/) {
+bool MatchCounter::TakeInPlace(const unsigned char* /*text*/, const MatchSpan& /*match*/) {
     if (!m_bChanges) {
         return false;
     }

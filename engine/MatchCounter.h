@@ -4,6 +4,7 @@
 #include <string>
 
 #include "FileScanner.h"
+#include "Replacement.h"
 
 namespace pellumar {
 
@@ -12,10 +13,10 @@ namespace pellumar {
 // replacement changes nothing.
 class MatchCounter final : public MatchHandler {
   public:
-    explicit MatchCounter(const std::string* pReplace) : m_pReplace(pReplace) {}
+    explicit MatchCounter(const Replacement* pReplacement) : m_pReplacement(pReplacement) {}
 
-    MatchStep OnMatch(const FileView& view, uint64_t at, uint64_t end) override;
-    bool TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) override;
+    MatchStep OnMatch(const FileView& view, const MatchSpan& match) override;
+    bool TakeInPlace(const unsigned char* text, const MatchSpan& match) override;
     bool WantsTail(uint64_t /*size*/) const override { return false; }
     MatchStep OnTail(const FileView& /*view*/) override { return MatchStep::Continue; }
 
@@ -24,7 +25,8 @@ class MatchCounter final : public MatchHandler {
     bool WouldChange() const { return m_bChanges; }
 
   private:
-    const std::string* m_pReplace;  // or null
+    const Replacement* m_pReplacement;  // or null
+    std::string m_expanded;             // room for a replacement made of the match's groups
     uint64_t m_nMatches = 0;
     bool m_bChanges = false;
 };

@@ -19,14 +19,19 @@ constexpr const char* kWriteTemporary = "write to the temporary file";
 // Writes the unchanged stretch before an accepted match and the replacement. A match that
 // already reads as its replacement changes nothing: until a match does, the file is not
 // rewritten at all.
-MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
+MatchStep Rewriter::OnMatch(const FileView& view, const MatchSpan& match) {
     ++m_job.matches;
-    const uint64_t m = end - at;
+    const uint64_t at = match.start;
+    const uint64_t m = match.end - at;
+    std::string_view replace;
+    auto expand = [&] { replace = m_replacement.For(view.Data(), match, m_expanded); };
+    if (!view.Read(expand)) {
+        return MatchStep::Unreadable;
+    }
     if (!m_place.Temp().IsOpen()) {
         bool same = false;
         auto compare = [&] {
-            same = m == m_strReplace.size() &&
-                   std::memcmp(view.Data() + at, m_strReplace.data(), m) == 0;
+            same = m == replace.size() && std::memcmp(view.Data() + at, replace.data(), m) == 0;
         };
         if (!view.Read(compare)) {
             return MatchStep::Unreadable;
@@ -42,27 +47,28 @@ MatchStep Rewriter::OnMatch(const FileView& view, uint64_t at, uint64_t end) {
         !WriteOut(view.Data() + m_nWritten, static_cast<size_t>(at - m_nWritten), view.Copier())) {
         return MatchStep::Unreadable;
     }
-    WriteOut(m_strReplace.data(), m_strReplace.size(), &TempFile::PlainCopy);
-    m_nWritten = end;
+    WriteOut(replace.data(), replace.size(), &TempFile::PlainCopy);
+    m_nWritten = match.end;
     return m_place.GivenUp() ? MatchStep::Ended : MatchStep::Continue;
 }
 
 // Most matches of a rewrite that has begun need only the unchanged stretch and the replacement
 // copied into the write buffer: that is done where the scan found them, and everything else is
 // left to OnMatch. It reads the file's bytes, and writes only into the buffer.
-bool Rewriter::TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) {
+bool Rewriter::TakeInPlace(const unsigned char* text, const MatchSpan& match) {
     if (m_place.Halted()) {
         return false;
     }
-    const auto stretch = static_cast<size_t>(at - m_nWritten);
-    char* room = m_place.Temp().Room(stretch + m_strReplace.size());
+    const std::string_view replace = m_replacement.For(text, match, m_expanded);
+    const auto stretch = static_cast<size_t>(match.start - m_nWritten);
+    char* room = m_place.Temp().Room(stretch + replace.size());
     if (room == nullptr) {
         return false;
     }
     std::memcpy(room, text + m_nWritten, stretch);
-    std::memcpy(room + stretch, m_strReplace.data(), m_strReplace.size());
-    m_place.Temp().Taken(stretch + m_strReplace.size());
-    m_nWritten = end;
+    std::memcpy(room + stretch, replace.data(), replace.size());
+    m_place.Temp().Taken(stretch + replace.size());
+    m_nWritten = match.end;
     ++m_job.matches;
     return true;
 }

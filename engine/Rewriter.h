@@ -4,6 +4,7 @@
 #include <string>
 
 #include "FileScanner.h"
+#include "Replacement.h"
 #include "TempFile.h"
 
 namespace pellumar {
@@ -16,11 +17,11 @@ struct FileJob;
 // in its job.
 class Rewriter final : public MatchHandler {
   public:
-    Rewriter(FileSystem& fs, const std::string& strReplace, Placement& placement, FileJob& job)
-        : m_fs(fs), m_strReplace(strReplace), m_place(placement), m_job(job) {}
+    Rewriter(FileSystem& fs, const Replacement& replacement, Placement& placement, FileJob& job)
+        : m_fs(fs), m_replacement(replacement), m_place(placement), m_job(job) {}
 
-    MatchStep OnMatch(const FileView& view, uint64_t at, uint64_t end) override;
-    bool TakeInPlace(const unsigned char* text, uint64_t at, uint64_t end) override;
+    MatchStep OnMatch(const FileView& view, const MatchSpan& match) override;
+    bool TakeInPlace(const unsigned char* text, const MatchSpan& match) override;
     bool WantsTail(uint64_t size) const override;
     MatchStep OnTail(const FileView& view) override;
 
@@ -33,7 +34,8 @@ class Rewriter final : public MatchHandler {
     bool WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes copy);
 
     FileSystem& m_fs;
-    const std::string& m_strReplace;
+    const Replacement& m_replacement;
+    std::string m_expanded;  // room for a replacement made of the match's groups
     Placement& m_place;
     FileJob& m_job;
     uint64_t m_nWritten = 0;  // the bytes before it are in the temporary file

@@ -35,6 +35,9 @@ QueryProblem CheckQuery(const std::string& strFilter, const std::string& strFold
 const char* QueryProblemText(QueryProblem problem);
 const char* QueryProblemCaption(QueryProblem problem);
 
+// Said with that question when the search text is a regular expression.
+constexpr const char* kPatternNote = "The search text is a regular expression.";
+
 // The question asked before a search starts when confirmation is on.
 std::string ConfirmationText(const std::string& strSearch, const std::string& strReplace,
                              bool bSearchOnly);

@@ -14,8 +14,10 @@ struct SearchRequest {
     std::string replace;  // written for each match unless searching only
     bool subfolders = true;
     bool searchOnly = false;
-    bool hidden = true;         // hidden and system files are searched too
-    bool ignoreCase = false;    // ASCII letters match in either case
+    bool hidden = true;       // hidden and system files are searched too
+    bool ignoreCase = false;  // letters match in either case
+    bool regex =
+        false;  // the search text is a regular expression, the replacement may name its groups
     bool hiddenFolders = true;  // folders whose names begin with a dot are walked
     // The undo store: never walked, and, replacing with keepUndo, where the old content of each
     // changed file is kept. Empty: none.

@@ -27,8 +27,8 @@ using namespace res;
 constexpr std::int32_t SearchOptions::*kColumnWidths[] = {
     &SearchOptions::m_nColumnOne, &SearchOptions::m_nColumnTwo, &SearchOptions::m_nColumnThree,
     &SearchOptions::m_nColumnFour, &SearchOptions::m_nColumnFive};
-constexpr int kToggleCommands[] = {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdWantTab,
-                                   kCmdHiddenFiles, kCmdKeepUndo};
+constexpr int kToggleCommands[] = {kCmdIgnoreCase,  kCmdSearchConfirmation, kCmdWantTab,
+                                   kCmdHiddenFiles, kCmdKeepUndo,           kCmdRegex};
 
 // A check box shows 0 off, 1 on, 2 undecided; any other value shows off and becomes 0.
 void ShowCheck(QWidget* widget, std::int32_t& value) {

@@ -114,6 +114,7 @@ class CSearchDlg : public QDialog {
     void UpdateCheckMarks();
     void EnableReplaceBox();
     void ConnectButtons();
+    bool PatternUsable();
     void SetRunning();
     void StartWorker(const std::string& strFolder);
     void EndWorker();

@@ -16,6 +16,7 @@
 
 #include "CSearchDlg.h"
 #include "DesktopShell.h"
+#include "FileSystem.h"
 #include "NameText.h"
 #include "NotificationQueue.h"
 #include "Prompter.h"
@@ -108,7 +109,9 @@ bool CSearchDlg::TakeNotifications() {
 
 // A file that holds the text but was left as it was is not listed: its found report follows.
 void CSearchDlg::CountSkipped(const SearchEvent& event) {
-    if (event.skip == SkipKind::NotChanged) {
+    if (event.error == FileSystem::kTooComplex) {
+        m_summary.LeftAsItWas();  // read, but the pattern could not be matched in it
+    } else if (event.skip == SkipKind::NotChanged) {
         m_strNotChanged = event.path;
         m_summary.LeftAsItWas();
     } else {

@@ -70,6 +70,8 @@ void CSearchDlg::OnStart() {
         Control(FocusFor(problem))->setFocus();
         return;
     }
+    if (!PatternUsable())
+        return;
     if (NeedsConfirmation(m_options.m_bSearchConfirmation, search)) {
         const RunScope scope{folder,
                              filter,
@@ -77,7 +79,8 @@ void CSearchDlg::OnStart() {
                              m_options.m_bIncludeSubdirs != 0,
                              m_options.m_bHiddenFiles != 0,
                              m_options.m_bIgnoreCase != 0,
-                             m_options.m_bKeepUndo != 0};
+                             m_options.m_bKeepUndo != 0,
+                             m_options.m_bRegex != 0};
         const std::string question = RunConfirmationText(search, Bytes(m_strReplace), scope);
         if (m_prompter.Ask(QString::fromLocal8Bit(question), QStringLiteral("Search confirmation"),
                            Prompter::kYesNo, Prompter::kNoIcon) != Prompter::kIdYes)
@@ -90,6 +93,26 @@ void CSearchDlg::OnStart() {
                                                  : RunSummary::Kind::Search);
     SetRunning();
     StartWorker(folder);
+}
+
+// A pattern, and the groups its replacement names, are checked before anything is read.
+bool CSearchDlg::PatternUsable() {
+    if (m_options.m_bRegex == 0 || m_strSearch.isEmpty())
+        return true;
+    SearchRequest request;
+    request.search = Bytes(m_strSearch);
+    request.replace = m_options.m_bSearchOnly != 0 ? std::string() : Bytes(m_strReplace);
+    request.ignoreCase = m_options.m_bIgnoreCase != 0;
+    request.regex = true;
+    RuleProblem problem;
+    MakeSearchRule(request, problem);
+    if (problem.kind == RuleProblem::Kind::None)
+        return true;
+    m_prompter.Ask(QString::fromUtf8(PatternProblemText(problem)),
+                   QString::fromUtf8(kPatternProblemCaption), Prompter::kOk,
+                   Prompter::kExclamation);
+    Control(kIdSearchText)->setFocus();
+    return false;
 }
 
 void CSearchDlg::SetRunning() {
@@ -124,6 +147,7 @@ void CSearchDlg::StartWorker(const std::string& strFolder) {
     request.undoFolder = m_strUndoFolder;
     request.memoryFolder = TempRecord::MemoryFolder();
     request.keepUndo = m_options.m_bKeepUndo != 0;
+    request.regex = m_options.m_bRegex != 0;
     auto worker = std::make_unique<CSearchThread>(m_pQueue.get(), std::move(request), m_sys);
     m_stop = worker->GetStopHandle();
     m_pProgress = worker->GetProgress();

@@ -81,9 +81,18 @@ std::string HomeFolder() {
 #endif
 }
 
+std::string PatternProblemText(const RuleProblem& problem) {
+    std::string text = RuleProblemText(problem);
+    if (!text.empty())
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text + ".";
+}
+
 std::string RunConfirmationText(const std::string& strSearch, const std::string& strReplace,
                                 const RunScope& scope) {
     std::string text = ConfirmationText(strSearch, strReplace, scope.searchOnly);
+    if (scope.regex)
+        text += std::string("\n") + kPatternNote;
     text += "\n\nIn the folder: " + VisibleText(scope.folder);
     text += "\nFiles named: " + VisibleText(scope.filter);
     if (scope.searchOnly)

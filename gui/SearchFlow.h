@@ -5,6 +5,7 @@
 #include <string>
 
 #include "SearchQuery.h"
+#include "SearchRule.h"
 #include "StopState.h"
 #include "WindowRules.h"
 
@@ -14,6 +15,11 @@ namespace pellumar {
 
 // The control that takes the focus after a problem with the query is told.
 int FocusFor(QueryProblem problem);
+
+// A pattern that cannot be used, told at Start after the query's checks: the message, and the
+// caption of its box.
+std::string PatternProblemText(const RuleProblem& problem);
+inline constexpr const char* kPatternProblemCaption = "Pattern not valid";
 
 // An empty search text is never confirmed.
 bool NeedsConfirmation(std::int32_t confirmOption, const std::string& strSearch);
@@ -50,6 +56,7 @@ struct RunScope {
     bool hidden = false;
     bool ignoreCase = false;
     bool keepUndo = true;
+    bool regex = false;
 };
 
 // The question asked before a run starts: the question itself on the first line, then the

@@ -24,6 +24,7 @@ constexpr Toggle kToggles[] = {
     {kCmdWantTab, &SearchOptions::m_bWantTab},
     {kCmdHiddenFiles, &SearchOptions::m_bHiddenFiles},
     {kCmdKeepUndo, &SearchOptions::m_bKeepUndo},
+    {kCmdRegex, &SearchOptions::m_bRegex},
 };
 
 const Toggle* FindToggle(int command) {

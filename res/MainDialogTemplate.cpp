@@ -39,6 +39,7 @@ constexpr MenuItemTemplate kFileItems[] = {
 };
 constexpr MenuItemTemplate kSettingsItems[] = {
     {kCmdIgnoreCase, "&Ignore Case", true},
+    {kCmdRegex, "&Regular Expressions", true},
     {kCmdSearchConfirmation, "&Search Confirmation", true},
     {kCmdWantTab, "&Treat TAB as Character", true},
     {kCmdHiddenFiles, "Process &Hidden Files", true},

@@ -44,6 +44,7 @@ enum CommandId : int {
     kCmdUndoLast = 32779,
     kCmdKeepUndo = 32780,
     kCmdHelpTopics = 32781,
+    kCmdRegex = 32782,
 };
 
 enum ResourceId : int {

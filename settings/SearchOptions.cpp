@@ -26,6 +26,7 @@ constexpr IntegerOption kIntegerOptions[] = {
     {"Ignore Case", &SearchOptions::m_bIgnoreCase, 1},
     {"Double-Click Action", &SearchOptions::m_nDoubleClickAction, 1},
     {"Keep Undo Copies", &SearchOptions::m_bKeepUndo, 1},
+    {"Regular Expressions", &SearchOptions::m_bRegex, 0},
 };
 constexpr const char* kFileViewerKey = "File Viewer";
 

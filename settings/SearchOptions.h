@@ -28,6 +28,8 @@ class SearchOptions {
     std::int32_t m_bSearchOnly;
     // A replacement keeps the old content of the files it changes, for Undo Last Replacement.
     std::int32_t m_bKeepUndo;
+    // The search text is a regular expression, whose groups the replacement may name.
+    std::int32_t m_bRegex;
     // 0 nothing, 1 the file's default viewer, any other value the program in m_strFileViewer.
     std::int32_t m_nDoubleClickAction;
     // Widths in pixels of the results columns Name, Location, Size, Type and Modified.

@@ -52,7 +52,7 @@ _pellumar() {
         if [[ $_pellumar_cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W '--folder --filter --search --replace
                 --search-only --subfolders --no-subfolders --hidden --no-hidden --ignore-case
-                --match-case --yes --on-error --count --dry-run --long --null --quiet
+                --match-case --regex --yes --on-error --count --dry-run --long --null --quiet
                 --no-messages --no-undo --undo --history --help --version' -- "$_pellumar_cur")
         fi
         return

@@ -160,6 +160,46 @@ TEST_F(SearchWindowTest, AReplacementRewritesTheFilesAndIsTakenBackOnce) {
     EXPECT_FALSE(undoEnabled());
 }
 
+// Settings > Regular Expressions makes the search text a pattern. One that cannot be used is
+// refused at Start, after the query's own checks, with the focus in the search box; the
+// confirmation says that the text is a pattern; the groups a person types into the replacement
+// are put in; a file the pattern is too complex for is counted among those left as they were.
+TEST_F(SearchWindowTest, APatternIsCheckedAtStartAndItsGroupsPutIn) {
+    tree.Write("dates.txt", "12/05 and 01/02");
+    const std::string hard = std::string(40 << 10, 'a') + "c b";
+    tree.Write("hard.txt", hard);
+    Menu(kCmdRegex)->trigger();
+    const std::tuple<std::string, QString, QString, QString> refused[] = {
+        {tree.Path("missing"), "(", "x", "Folder not found: "},
+        {tree.Root(), "(\\d+", "x",
+         "Pattern not valid: The regular expression is not valid: missing closing parenthesis at "
+         "character 4."},
+        {tree.Root(), "(\\d+)/(\\d+)", "$3",
+         "Pattern not valid: The replacement names a group the regular expression does not "
+         "have: $3."}};
+    for (const auto& [folder, search, replace, told] : refused) {
+        Query(folder, "*.*", search, replace);
+        Get(kIdReplaceText)->setFocus();
+        m_dialog->OnStart();
+        EXPECT_TRUE(Asked().startsWith(told)) << Asked().toStdString();
+        EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
+    }
+    EXPECT_TRUE(Get(kIdSearchText)->hasFocus());
+    Query(tree.Root(), "*.*", "(\\d+)/(\\d+)|(a|aa)*(a|aa)*b");
+    auto* replace = Get<QPlainTextEdit>(kIdReplaceText);
+    replace->setFocus();
+    QTest::keyClicks(replace, QStringLiteral("$2.$1"));
+    m_dialog->Options().m_bSearchConfirmation = 1;
+    m_prompter.Answer({P::kIdYes});
+    Run();
+    EXPECT_TRUE(m_prompter.m_asked.back().contains(
+        "with '$2.$1'?\nThe search text is a regular expression.\n"))
+        << m_prompter.m_asked.back().toStdString();
+    EXPECT_EQ(tree.Read("dates.txt"), "05.12 and 02.01");
+    EXPECT_EQ(tree.Read("hard.txt"), hard);
+    EXPECT_EQ(Summary(), "Changed 1 file; 1 left as it was");
+}
+
 // While a search runs, the line under the list names the folder in hand, both its ends in view;
 // Stop ends the search, keeps the list and says where it stopped; closing during a search asks,
 // and closes once the search ends; an end that comes while the question is open closes at once. A

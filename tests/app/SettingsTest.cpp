@@ -20,11 +20,11 @@ static std::unique_ptr<QtSettingsStore> FreshStore(const QString& application) {
 // a change waits for the end, so that a process killed before it starts with the old value again.
 TEST(SettingsTest, StoredOptionsAreReadAsTheyAreAndWrittenBackToTheExecutablesOwnFile) {
     const std::pair<const char*, int> earlier[] = {
-        {"Include Subdirs", 0}, {"Search Only", 1},   {"Search Confirmation", 0},
-        {"Hidden Files", 0},    {"Want Tab", 1},      {"Column One", 121},
-        {"Column Two", 161},    {"Column Three", 43}, {"Column Four", 91},
-        {"Column Five", 121},   {"Ignore Case", 5},   {"Double-Click Action", -3},
-        {"Keep Undo Copies", 0}};
+        {"Include Subdirs", 0},  {"Search Only", 1},        {"Search Confirmation", 0},
+        {"Hidden Files", 0},     {"Want Tab", 1},           {"Column One", 121},
+        {"Column Two", 161},     {"Column Three", 43},      {"Column Four", 91},
+        {"Column Five", 121},    {"Ignore Case", 5},        {"Double-Click Action", -3},
+        {"Keep Undo Copies", 0}, {"Regular Expressions", 1}};
     MemorySettingsStore store;
     for (const auto& [key, value] : earlier)
         store.WriteProfileInt("Options", key, value);

@@ -22,8 +22,8 @@ TEST_F(WindowTest, ARunStartsFromWhatTheLastOneKept) {
         for (int id : {kIdSubfolders, kIdSearchOnly})
             shown += Get<QCheckBox>(id)->isChecked() ? '1' : '0';
         shown += ' ';
-        for (int command :
-             {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdWantTab, kCmdHiddenFiles, kCmdKeepUndo})
+        for (int command : {kCmdIgnoreCase, kCmdSearchConfirmation, kCmdWantTab, kCmdHiddenFiles,
+                            kCmdKeepUndo, kCmdRegex})
             shown += Menu(command)->isChecked() ? '1' : '0';
         return shown + " " + Get<QComboBox>(kIdLookIn)->currentText() + "|" +
                Get<QComboBox>(kIdFilter)->currentText();
@@ -40,7 +40,7 @@ TEST_F(WindowTest, ARunStartsFromWhatTheLastOneKept) {
     QApplication::setFont(large);
     m_store.WriteProfileString("Filters MRU", "filter1", "*.c");
     Open();
-    EXPECT_EQ(marks(), "10 11011 |*.c");
+    EXPECT_EQ(marks(), "10 110110 |*.c");
     EXPECT_EQ(m_dialog->Options().m_nDoubleClickAction, 1);  // opened as the desktop does
     EXPECT_EQ(m_dialog->Options().m_strFileViewer, "xdg-open");
     QHeaderView* header = List()->header();
@@ -65,7 +65,7 @@ TEST_F(WindowTest, ARunStartsFromWhatTheLastOneKept) {
     m_store.WriteProfileString("Filters MRU", "filter1", "");
     m_store.WriteProfileString("Filters MRU", "filter2", "*.h");
     Open();
-    EXPECT_EQ(marks(), "01 11011 /srv/data|*.h");
+    EXPECT_EQ(marks(), "01 110110 /srv/data|*.h");
     header = List()->header();
     EXPECT_EQ(header->sectionSize(1), 222);
     EXPECT_LT(header->sectionSize(0), largeName);
@@ -73,8 +73,11 @@ TEST_F(WindowTest, ARunStartsFromWhatTheLastOneKept) {
     QTest::mouseClick(Get(kIdSearchOnly), Qt::LeftButton);
     Menu(kCmdIgnoreCase)->trigger();
     Menu(kCmdWantTab)->trigger();
-    EXPECT_EQ(marks(), "00 01111 /srv/data|*.h");
+    Menu(kCmdRegex)->trigger();
+    EXPECT_EQ(Menu(kCmdRegex)->text(), "&Regular Expressions");
+    EXPECT_EQ(marks(), "00 011111 /srv/data|*.h");
     close([this] { m_dialog->close(); });
+    EXPECT_EQ(m_store.GetProfileInt("Options", "Regular Expressions", 0), 1);
     Open();
     close([this] { Menu(kCmdClose)->trigger(); });
     Open();

@@ -73,6 +73,10 @@ TEST(CliRunTest, EachRefusalIsSaidAsItIsMeantAndChangesNothing) {
         {{"--folder", root, "--search", "old", "--replace", "new"},
          "refusing to replace without confirmation: standard input is not a terminal; add --yes "
          "to replace"},
+        {{"--folder", root, "--regex", "--search", "o(l", "--replace", "x", "--yes"},
+         "the regular expression is not valid: missing closing parenthesis at character 3"},
+        {{"--folder", root, "--regex", "--search", "(o)l", "--replace", "$2", "--yes"},
+         "the replacement names a group the regular expression does not have: $2"},
     };
     for (const auto& [args, message] : cases) {
         const Result result = Pellumar(args);
@@ -193,6 +197,46 @@ TEST(CliRunTest, EachFileIsListedByteForByteAsAsked) {
     EXPECT_TRUE(
         MatchesShape(ReplaceAll(replaced.out, "PM\t", "AM\t"), "7b\t##/##/## ##:##AM\t" + a + "\n"))
         << replaced.out;
+}
+
+// With --regex the search text is a pattern everywhere a literal works: counts, dry runs,
+// replacements with the pattern's groups, undo, --null and --long. A file that the pattern
+// cannot be matched in within its limits is named and left as it is, and the run goes on.
+TEST(CliRunTest, APatternWorksWhereverTextDoes) {
+    TempTree tree;
+    tree.Write("src/a.c", "get_x(); get_y();\n");
+    tree.Write("notes/d\xff.txt", "12/05 and 01/02\n");
+    const std::string hard(40 << 10, 'a');
+    tree.Write("hard", hard + "c b");
+    const std::string c = tree.Path("src/a.c"), d = tree.Path("notes/d\xff.txt");
+    const auto run = [&tree](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--folder", tree.Root(), "--regex", "--filter", "*.*"});
+        return Pellumar(args);
+    };
+    EXPECT_EQ(run({"--search", "get_(\\w+)", "--count", "--null"}).out,
+              c + std::string(1, '\0') + "2\n");
+    const std::vector<std::string> swap = {"--search", "(\\d+)/(\\d+)", "--replace", "$2.$1"};
+    std::vector<std::string> dry = swap;
+    dry.push_back("--dry-run");
+    EXPECT_EQ(run(dry).out, d + ":2\n");
+    EXPECT_EQ(tree.Read("notes/d\xff.txt"), "12/05 and 01/02\n");
+    std::vector<std::string> real = swap;
+    real.insert(real.end(), {"--yes", "--long"});
+    const Result replaced = run(real);
+    EXPECT_EQ(replaced.status, 0);
+    EXPECT_TRUE(MatchesShape(ReplaceAll(replaced.out, "PM\t", "AM\t"),
+                             "16b\t##/##/## ##:##AM\t" + d + "\n"))
+        << replaced.out;
+    EXPECT_EQ(tree.Read("notes/d\xff.txt"), "05.12 and 02.01\n");
+    EXPECT_EQ(Pellumar({"--undo", "--yes"}).status, 0);
+    EXPECT_EQ(tree.Read("notes/d\xff.txt"), "12/05 and 01/02\n");
+    // Without --regex the same text is literal.
+    EXPECT_EQ(Pellumar({"--folder", tree.Root(), "--search", "get_(\\w+)"}).status, 1);
+    const Result complex = run({"--search", "(a|aa)*(a|aa)*b", "--replace", "x", "--yes"});
+    EXPECT_EQ(complex.status, 2);
+    EXPECT_EQ(complex.err,
+              "pellumar: " + tree.Path("hard") + ": pattern too complex for this file\n");
+    EXPECT_EQ(tree.Read("hard"), hard + "c b");
 }
 
 // Output that cannot be written ends the run at once, and says why unless nobody reads it:
