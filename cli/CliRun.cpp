@@ -174,7 +174,8 @@ bool CliSession::Confirm() {
     std::string question =
         ConfirmationText(Escaped(m_options.strSearch), Escaped(m_options.strReplace), false);
     if (m_options.bRegex) {
-        question += std::string("\n") + kPatternNote;
+        question += '\n';
+        question += kPatternNote;
     }
     return ConfirmChange(question, "replace", "replace");
 }

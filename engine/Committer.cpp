@@ -25,10 +25,10 @@ Committer::Committer(FileSystem& fs, ISearchNotify& notify, StopState& stop,
       m_notify(notify),
       m_stop(stop),
       m_request(request),
+      m_rule(rule),
       m_pUndo(pUndo),
       m_seen(seen),
       m_nMost(FileSystem::kPlacesInGroups ? std::max<size_t>(1, request.placementGroup) : 1),
-      m_rule(rule),
       m_scanner(fs, *rule.matcher, stop) {}
 
 Committer::~Committer() = default;

@@ -91,8 +91,10 @@ std::string PatternProblemText(const RuleProblem& problem) {
 std::string RunConfirmationText(const std::string& strSearch, const std::string& strReplace,
                                 const RunScope& scope) {
     std::string text = ConfirmationText(strSearch, strReplace, scope.searchOnly);
-    if (scope.regex)
-        text += std::string("\n") + kPatternNote;
+    if (scope.regex) {
+        text += '\n';
+        text += kPatternNote;
+    }
     text += "\n\nIn the folder: " + VisibleText(scope.folder);
     text += "\nFiles named: " + VisibleText(scope.filter);
     if (scope.searchOnly)

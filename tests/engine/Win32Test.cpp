@@ -8,6 +8,7 @@
 
 #include "FaultyWin32Sys.h"
 #include "RecordingSink.h"
+#include "SearchRule.h"
 #include "TextShape.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -49,6 +50,12 @@ TEST(Win32WalkTest, TheSystemMatchesTheFilter) {
     EXPECT_EQ(Listed(tree, "*.c;*.txt"), Lines{});  // one pattern, the semicolon in it
     EXPECT_EQ(Listed(tree, "sub\\*.c", false), Lines{"sub/s.c"});
     EXPECT_EQ(Listed(tree, std::string(260, '*')), Lines{});
+    // This build has no pattern library: a pattern is refused before anything is read.
+    Request pattern{tree.Root(), "*.*", "a.c"};
+    pattern.regex = true;
+    RuleProblem problem;
+    EXPECT_EQ(MakeSearchRule(pattern, problem).matcher, nullptr);
+    EXPECT_EQ(RuleProblemText(problem), "regular expressions are not available in this build");
 }
 
 TEST(Win32WalkTest, HiddenAndSystemFilesOnlyWithTheOptionTheirFoldersAlways) {
