@@ -186,7 +186,7 @@ const char* CliUsage() {
            "                [--replace TEXT | --search-only]\n"
            "                [--subfolders | --no-subfolders] [--hidden | --no-hidden]\n"
            "                [--ignore-case | --match-case] [--regex] [--yes]\n"
-           "                [--on-error ask|abort|skip]"
+           "                [--on-error ask|abort|skip]\n"
            "                [--count] [--dry-run] [--long] [--null] [--quiet]\n"
            "                [--no-messages] [--no-undo]\n"
            "       pellumar --undo [ID] [--yes]\n"

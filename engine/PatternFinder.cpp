@@ -83,7 +83,7 @@ std::unique_ptr<PatternFinder> PatternFinder::Compile(std::string_view pattern, 
     finder->m_code->code.reset(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()),
                                              pattern.size(), options, &error, &offset, nullptr));
     if (!finder->m_code->code) {
-        fault = {ErrorMessage(error), Characters(pattern, offset)};
+        fault = {ErrorMessage(error), Characters(pattern, offset) + 1};
         return nullptr;
     }
     pcre2_jit_compile(finder->m_code->code.get(), PCRE2_JIT_COMPLETE);  // else it is interpreted

@@ -11,8 +11,8 @@
 
 namespace pellumar {
 
-// Why a pattern cannot be used: the pattern library's message, and the character (counted from
-// 0, as the pattern's characters are) where it found the fault.
+// Why a pattern cannot be used: the pattern library's message, and the character where it found
+// the fault, counted from 1 (one past the last where it ran out of pattern).
 struct PatternFault {
     std::string message;
     std::size_t character = 0;

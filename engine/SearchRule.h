@@ -20,7 +20,7 @@ struct RuleProblem {
     };
     Kind kind = Kind::None;
     std::string message;        // the library's message, or the reference as written
-    std::size_t character = 0;  // where the pattern's fault lies, counted from 0
+    std::size_t character = 0;  // where the pattern's fault lies, counted from 1
 };
 
 // What a request looks for, and what it writes for each match.

@@ -173,7 +173,7 @@ TEST_F(SearchWindowTest, APatternIsCheckedAtStartAndItsGroupsPutIn) {
         {tree.Path("missing"), "(", "x", "Folder not found: "},
         {tree.Root(), "(\\d+", "x",
          "Pattern not valid: The regular expression is not valid: missing closing parenthesis at "
-         "character 4."},
+         "character 5."},
         {tree.Root(), "(\\d+)/(\\d+)", "$3",
          "Pattern not valid: The replacement names a group the regular expression does not "
          "have: $3."}};

@@ -73,8 +73,8 @@ TEST(CliRunTest, EachRefusalIsSaidAsItIsMeantAndChangesNothing) {
         {{"--folder", root, "--search", "old", "--replace", "new"},
          "refusing to replace without confirmation: standard input is not a terminal; add --yes "
          "to replace"},
-        {{"--folder", root, "--regex", "--search", "o(l", "--replace", "x", "--yes"},
-         "the regular expression is not valid: missing closing parenthesis at character 3"},
+        {{"--folder", root, "--regex", "--search", "o)l", "--replace", "x", "--yes"},
+         "the regular expression is not valid: unmatched closing parenthesis at character 2"},
         {{"--folder", root, "--regex", "--search", "(o)l", "--replace", "$2", "--yes"},
          "the replacement names a group the regular expression does not have: $2"},
     };

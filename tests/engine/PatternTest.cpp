@@ -180,10 +180,10 @@ TEST_F(PatternTest, APatternThatCannotBeUsedIsToldBeforeAnythingIsRead) {
         return RuleProblemText(found);
     };
     EXPECT_EQ(problem("\xC3\xA9(ab", ""),
-              "the regular expression is not valid: missing closing parenthesis at character 4");
+              "the regular expression is not valid: missing closing parenthesis at character 5");
     EXPECT_EQ(problem("a{2,1}", ""),
               "the regular expression is not valid: numbers out of order in {} quantifier at "
-              "character 5");
+              "character 6");
     EXPECT_EQ(problem("(a)(?<n>b)", "$3"),
               "the replacement names a group the regular expression does not have: $3");
     EXPECT_EQ(problem("(a)(?<n>b)", "${m}"),

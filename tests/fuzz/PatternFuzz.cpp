@@ -15,13 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellumar::test;
     static const TempTree tree;  // removed when the fuzzer ends
     const char* bytes = reinterpret_cast<const char*>(data);
-    if (size < 2 || size < 3 + data[1]) {
+    if (size < 2 || size < 3u + data[1]) {
         return 0;
     }
     const bool ignoreCase = (data[0] & 1) != 0;
     const std::string pattern(bytes + 2, data[1]);
     const std::size_t at = 2 + pattern.size();
-    if (size < at + 1 + data[at]) {
+    if (size < at + 1u + data[at]) {
         return 0;
     }
     const std::string replacement(bytes + at + 1, data[at]);
