@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # The targets rewrite files many thousand times a second: in memory where the machine allows.
 [ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
-targets=(scan wildcard)
+targets=(scan wildcard pattern)
 pids=()
 for target in "${targets[@]}"; do
     mkdir -p "$work/$target"

@@ -83,10 +83,12 @@ class PatternTest : public ::testing::Test {
         return Pick(pieces, random() % 4);
     }
 
-    // Lines of letters, digits and UTF-8, CRLF and LF; one in three with bytes that are not UTF-8.
+    // Lines of letters in both cases, digits and UTF-8, CRLF and LF; one in three with bytes that
+    // are not UTF-8.
     std::string RandomContent(std::size_t size) {
         static const std::vector<std::string> pieces = {
-            "a", "b", "ab", "\n", "\xC3\xA9", "_Py", " ", "x", "1", "\r\n", ".", "\xff", "\xC3"};
+            "a", "B", "ab", "\n",   "\xC3\xA9", "\xC3\x89", "_Py",
+            " ", "x", "1",  "\r\n", ".",        "\xff",     "\xC3"};
         const std::size_t kinds = pieces.size() - (random() % 3 == 0 ? 0 : 2);
         std::string text;
         while (text.size() < size) {

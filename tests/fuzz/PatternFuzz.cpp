@@ -3,6 +3,8 @@
 //
 // Input: a byte of flags (bit 0: ignore case), a byte giving the pattern's length, the pattern, a
 // byte giving the replacement's length, the replacement, then the content of the file.
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,6 +12,35 @@
 #include "PatternReference.h"
 #include "RecordingSink.h"
 #include "TempTree.h"
+
+namespace {
+
+// Whether every $ of the replacement is one of the forms both the engine and the library take
+// alike: $$, $N and ${NAME}. The library also takes $NAME and ${*MARK}, where the engine writes
+// what stands there as it is.
+bool BothTakeAlike(const std::string& replacement) {
+    const auto name = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    };
+    for (std::size_t i = 0; i < replacement.size(); ++i) {
+        if (replacement[i] != '$') {
+            continue;
+        }
+        const char next = i + 1 < replacement.size() ? replacement[i + 1] : '\0';
+        if (next == '$' || std::isdigit(static_cast<unsigned char>(next))) {
+            ++i;
+            continue;
+        }
+        const std::size_t close = replacement.find('}', i);
+        if (next != '{' || close == std::string::npos || close == i + 2 ||
+            !std::all_of(replacement.begin() + i + 2, replacement.begin() + close, name)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellumar::test;
@@ -28,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string content(bytes + at + 1 + replacement.size(),
                               size - at - 1 - replacement.size());
     const auto reference = SubstituteAll(content, pattern, replacement, ignoreCase);
-    if (!reference) {
-        return 0;  // not valid, or what the library's own substitution gets wrong
+    if (!reference || pattern.empty() || !BothTakeAlike(replacement)) {
+        return 0;  // not valid, what the library gets wrong, no pattern, or another language
     }
     tree.Write("f", content);
     Request request{tree.Root(), "f", pattern, replacement, false, false, true, ignoreCase};
