@@ -155,16 +155,14 @@ bool CliSession::Validate() {
 
 // A pattern, and the groups its replacement names, are checked before anything is read.
 bool CliSession::CheckPattern() {
-    if (!m_options.bRegex || m_options.strSearch.empty()) {
-        return true;
-    }
     RuleProblem problem;
-    MakeSearchRule(RequestFor(m_options), problem);
+    if (m_options.bRegex && !m_options.strSearch.empty()) {
+        MakeSearchRule(RequestFor(m_options), problem);
+    }
     if (problem.kind != RuleProblem::Kind::None) {
         Fail(RuleProblemText(problem));
-        return false;
     }
-    return true;
+    return problem.kind == RuleProblem::Kind::None;
 }
 
 bool CliSession::Confirm() {
@@ -174,8 +172,7 @@ bool CliSession::Confirm() {
     std::string question =
         ConfirmationText(Escaped(m_options.strSearch), Escaped(m_options.strReplace), false);
     if (m_options.bRegex) {
-        question += '\n';
-        question += kPatternNote;
+        question.append("\n").append(kPatternNote);
     }
     return ConfirmChange(question, "replace", "replace");
 }
