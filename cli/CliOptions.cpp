@@ -31,6 +31,8 @@ const std::map<std::string, std::pair<Flag, bool>>& Switches() {
         {"--no-undo", {&CliOptions::bKeepUndo, false}},
         {"--count", {&CliOptions::bCount, true}},
         {"--dry-run", {&CliOptions::bDryRun, true}},
+        {"--lines", {&CliOptions::bLines, true}},
+        {"--diff", {&CliOptions::bDiff, true}},
         {"--history", {&CliOptions::bHistory, true}},
         {"--help", {&CliOptions::bHelp, true}},
         {"--version", {&CliOptions::bVersion, true}},
@@ -57,6 +59,19 @@ bool SetValue(CliOptions& options, const std::string& name, const std::string& v
         *error = "--on-error takes ask, abort or skip, not '" + value + "'";
         return false;
     }
+    return true;
+}
+
+// --color alone is --color=auto.
+bool SetColor(CliOptions& options, const std::optional<std::string>& value, std::string* error) {
+    const std::string when = value.value_or("auto");
+    if (when != "auto" && when != "always" && when != "never") {
+        *error = "--color takes auto, always or never, not '" + when + "'";
+        return false;
+    }
+    options.color = when == "always"  ? ColorWhen::Always
+                    : when == "never" ? ColorWhen::Never
+                                      : ColorWhen::Auto;
     return true;
 }
 
@@ -97,12 +112,13 @@ bool SetUndo(CliOptions& options, const std::vector<std::string>& args, size_t& 
 constexpr const char* kSearchOptions[] = {
     "--folder",        "--filter",  "--search",    "--replace",     "--search-only", "--subfolders",
     "--no-subfolders", "--hidden",  "--no-hidden", "--ignore-case", "--match-case",  "--on-error",
-    "--count",         "--dry-run", "--long",      "--null",        "--no-undo",     "--regex"};
+    "--count",         "--dry-run", "--long",      "--null",        "--no-undo",     "--regex",
+    "--lines",         "--diff",    "--color"};
 
 // Options that exclude each other, each pair as the message names it.
 constexpr std::pair<const char*, const char*> kExclusive[] = {
-    {"--undo", "--history"},
-    {"--count", "--long"},
+    {"--undo", "--history"}, {"--count", "--long"}, {"--lines", "--count"}, {"--lines", "--long"},
+    {"--lines", "--diff"},   {"--diff", "--count"}, {"--diff", "--long"},   {"--diff", "--null"},
 };
 
 bool Given(const CliOptions& options, std::string_view name) {
@@ -115,6 +131,15 @@ std::string Conflict(const CliOptions& options) {
         if (Given(options, first) && Given(options, second)) {
             return std::string(first) + " and " + second + " exclude each other";
         }
+    }
+    if (options.bLines && options.strSearch.empty()) {
+        return "--lines needs --search TEXT";
+    }
+    if (options.bLines && !options.SearchesOnly()) {
+        return "--lines goes with a search; --diff shows what a replacement changes";
+    }
+    if (options.bDiff && options.SearchesOnly()) {
+        return "--diff needs --replace TEXT";
     }
     for (const char* mode : {"--undo", "--history"}) {
         if (!Given(options, mode)) {
@@ -153,8 +178,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             continue;
         }
         options.given.push_back(name);
-        if (name == "--undo") {
-            if (!SetUndo(options, args, i, value, error)) {
+        if (name == "--undo" || name == "--color") {
+            if (name == "--undo" ? !SetUndo(options, args, i, value, error)
+                                 : !SetColor(options, value, error)) {
                 return std::nullopt;
             }
             continue;
@@ -188,7 +214,8 @@ const char* CliUsage() {
            "                [--ignore-case | --match-case] [--regex] [--yes]\n"
            "                [--on-error ask|abort|skip]\n"
            "                [--count] [--dry-run] [--long] [--null] [--quiet]\n"
-           "                [--no-messages] [--no-undo]\n"
+           "                [--no-messages] [--no-undo] [--lines | --diff]\n"
+           "                [--color[=auto|always|never]]\n"
            "       pellumar --undo [ID] [--yes]\n"
            "       pellumar --history\n"
            "\n"
@@ -200,6 +227,11 @@ const char* CliUsage() {
            "--count follows each path with its number of matches (PATH:N). --dry-run with\n"
            "--replace lists the files that would change, with their counts, and writes\n"
            "nothing.\n"
+           "--lines prints each line that holds the text as grep -Hn does (PATH:N:LINE);\n"
+           "--diff with --replace prints a unified diff of each file as it changes (with\n"
+           "--dry-run, before anything is written), for patch -p1 in DIR. --color colours\n"
+           "them as grep does: auto (the default) when the output is a terminal and\n"
+           "NO_COLOR is not set, always, or never.\n"
            "--regex makes TEXT a Perl-style regular expression, matched against each file\n"
            "whole (^ and $ at every line, . not a line feed); in the replacement $1, ${1} or\n"
            "${name} put in a group, $0 the whole match, $$ a dollar sign. For example:\n"

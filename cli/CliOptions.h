@@ -8,6 +8,7 @@
 namespace pellumar::cli {
 
 enum class OnError { Ask, Abort, Skip };
+enum class ColorWhen { Auto, Always, Never };
 
 // One search request as given on the command line. Defaults are the dialog's first-run ones.
 struct CliOptions {
@@ -32,6 +33,9 @@ struct CliOptions {
     std::optional<uint64_t> undoRun;  // the run --undo takes back; unset: the last one
     bool bCount = false;              // each file's matches follow its path
     bool bDryRun = false;             // replacing: only list what would change, with the counts
+    bool bLines = false;              // each matching line instead of the file's path
+    bool bDiff = false;               // replacing: a unified diff of each file that changes
+    ColorWhen color = ColorWhen::Auto;
     bool bHistory = false;
     bool bHelp = false;
     bool bVersion = false;

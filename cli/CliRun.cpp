@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "CliPlatform.h"
 #include "CliProgress.h"
 #include "CliPrompt.h"
+#include "CliShow.h"
 #include "CliUndo.h"
 #include "Escaped.h"
 #include "NotificationQueue.h"
@@ -71,6 +73,7 @@ SearchRequest RequestFor(const CliOptions& options) {
     request.countMatches = options.Counts();
     request.dryRun = options.bDryRun && !options.SearchesOnly();
     request.fileInformation = options.bLong;
+    request.changes = options.bDiff;
     return request;
 }
 
@@ -111,6 +114,7 @@ class CliSession {
     bool m_bFinished = false;
     bool m_bAborted = false;
     CliOutput m_output{STDOUT_FILENO};
+    std::unique_ptr<CliShow> m_pShow;  // lines or diffs in place of the paths
     // A file or folder could not be read or changed, or an error was ignored.
     bool m_bPassedOver = false;
     std::string m_strNotChanged;  // its found report, should one follow, is not listed
@@ -120,6 +124,9 @@ int CliSession::Run() {
     if (!Validate() || !Confirm()) {
         return g_signal ? 128 + g_signal : 2;
     }
+    const bool color = UseColor(m_options.color, ::isatty(STDOUT_FILENO), std::getenv("TERM"),
+                                std::getenv("NO_COLOR"));
+    m_pShow = std::make_unique<CliShow>(m_options, RequestFor(m_options), color);
     return Search();
 }
 
@@ -271,6 +278,15 @@ void CliSession::Report(const SearchEvent& event) {
         return;
     }
     m_progress.Clear();
+    if (m_pShow->Shows()) {
+        bool failed = false;
+        const std::string word = m_pShow->Show(event, m_output, failed);
+        m_bPassedOver = m_bPassedOver || failed;
+        if (!word.empty() && (m_options.bMessages || !failed)) {
+            Fail(word);
+        }
+        return;
+    }
     if (m_options.bLong) {
         m_output.Add(FormatSize(event.info.FileSize()));
         m_output.Add("\t");

@@ -193,8 +193,8 @@ int Committer::ReadAgain(FileJob& job) {
     job.NewReading();
     job.placement =
         std::make_unique<Placement>(m_fs, *this, m_stop, m_buffer, job, job.status, m_pUndo);
-    Rewriter rewriter(m_fs, m_rule.replacement, *job.placement, job);
-    const ScanOutcome outcome = m_scanner.Scan(job.file.Get(), job.status.Size(), rewriter);
+    const ScanOutcome outcome =
+        Rewriter::Rewrite(m_scanner, m_fs, m_rule.replacement, m_request.changes, job);
     if (outcome.error != 0) {
         job.placement.reset();
         return outcome.error;  // nothing of the file is put in place
@@ -242,6 +242,9 @@ void Committer::Report(FileJob& job) {
     }
     if (!job.found) {
         return;
+    }
+    if (job.placed && job.changes) {
+        OnFileChanged(job.path, std::move(job.changes));
     }
     if (m_request.countMatches) {
         OnMatchesCounted(job.path, job.matches);
@@ -302,8 +305,23 @@ void Committer::OnMatchesCounted(const std::string& path, uint64_t matches) {
     }
 }
 
+void Committer::OnFileChanged(const std::string& path, std::unique_ptr<FileChanges> changes) {
+    const Route route = RouteOf();
+    if (route == Route::Now) {
+        m_notify.OnFileChanged(path, std::move(changes));
+    } else if (route == Route::Wait) {
+        Entry& entry = m_entries.emplace_back();
+        entry.kind = Entry::Kind::Changed;
+        entry.path = path;
+        entry.changes = std::move(changes);
+    }
+}
+
 void Committer::Tell(Entry& entry) {
     switch (entry.kind) {
+        case Entry::Kind::Changed:
+            m_notify.OnFileChanged(entry.path, std::move(entry.changes));
+            break;
         case Entry::Kind::Found:
             m_notify.OnSearchFound(std::move(entry.path), std::move(entry.info));
             break;

@@ -46,6 +46,7 @@ class Committer final : public ISearchNotify {
     void OnSearchFinished(int result) override { m_notify.OnSearchFinished(result); }
     void OnSearchSkipped(const std::string& path, SkipKind kind, int error) override;
     void OnMatchesCounted(const std::string& path, uint64_t matches) override;
+    void OnFileChanged(const std::string& path, std::unique_ptr<FileChanges> changes) override;
     void OnUndoKept(uint64_t run, uint64_t copiedBytes) override {
         m_notify.OnUndoKept(run, copiedBytes);
     }
@@ -54,12 +55,13 @@ class Committer final : public ISearchNotify {
     // A waiting file, or a report of a later one that waits behind it.
     struct Entry {
         std::unique_ptr<FileJob> job;
-        enum class Kind { Job, Found, Skipped, Counted } kind = Kind::Job;
+        enum class Kind { Job, Found, Skipped, Counted, Changed } kind = Kind::Job;
         std::string path;
         FileInformation info;
         SkipKind skip = SkipKind::Unread;
         int error = 0;
         uint64_t matches = 0;
+        std::unique_ptr<FileChanges> changes;
     };
 
     bool PlaceEntries(std::vector<Entry> entries, int knownLineError);

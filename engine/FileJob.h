@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "FileChanges.h"
 #include "FileSystem.h"
 #include "Placement.h"
 #include "UniqueFile.h"
@@ -32,6 +33,7 @@ struct FileJob {
     int error = 0;       // why it could not be opened or read: it is then skipped
     bool found = false;  // it holds the text, and is to be reported
     uint64_t matches = 0;
+    std::unique_ptr<FileChanges> changes;  // replacing with changes asked for: its changed lines
     // Replacing: what came of its readings, the last one's new content, and where that stands.
     int readings = 0;
     std::unique_ptr<Placement> placement;  // while the new content is written and waits
@@ -46,6 +48,7 @@ struct FileJob {
         found = changedMeanwhile = withdrawn = false;
         failure = 0;
         matches = 0;
+        changes.reset();
         placed.reset();
     }
     // The last part of its path.

@@ -4,6 +4,7 @@
 #include "FilesSeen.h"
 #include "ISearchNotify.h"
 #include "MatchCounter.h"
+#include "MatchRecorder.h"
 #include "SearchRequest.h"
 
 namespace pellumar {
@@ -34,11 +35,16 @@ int FileSearcher::Report(const std::string& strPath, const FileJob& job) {
 
 int FileSearcher::DryRun(FileScanner& scanner, FileJob& job) {
     MatchCounter counter(&m_replacement);
-    const ScanOutcome outcome = scanner.Scan(job.file.Get(), job.status.Size(), counter);
+    MatchRecorder recorder(&m_replacement, &counter);
+    MatchHandler& handler = m_request.changes ? static_cast<MatchHandler&>(recorder) : counter;
+    const ScanOutcome outcome = scanner.Scan(job.file.Get(), job.status.Size(), handler);
     if (outcome.error != 0 || !outcome.found || !counter.WouldChange() || m_stop.Stopped()) {
         return outcome.error;
     }
     if (m_seen.FirstCounted(job)) {
+        if (auto changes = recorder.TakeChanges()) {
+            m_notify.OnFileChanged(job.path, std::move(changes));
+        }
         m_notify.OnMatchesCounted(job.path, counter.Matches());
         Found(job.path, job.status);
     }

@@ -165,8 +165,8 @@ int FileWork::ReplaceFile(std::unique_ptr<FileJob> job) {
     job->NewReading();
     job->placement = std::make_unique<Placement>(m_fs, m_committer, m_stop, m_writeBuffer, *job,
                                                  job->status, m_pUndo);
-    Rewriter rewriter(m_fs, m_rule.replacement, *job->placement, *job);
-    const ScanOutcome outcome = m_scanner.Scan(job->file.Get(), job->status.Size(), rewriter);
+    const ScanOutcome outcome =
+        Rewriter::Rewrite(m_scanner, m_fs, m_rule.replacement, m_request.changes, *job);
     if (outcome.error != 0) {
         return outcome.error;  // nothing of the file is put in place
     }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "CFileException.h"
+#include "FileChanges.h"
 #include "FileInformation.h"
 #include "StopState.h"
 
@@ -44,6 +46,11 @@ class ISearchNotify {
 
     // Counting matches, just before the found report of the file: how many it holds.
     virtual void OnMatchesCounted(const std::string& /*path*/, uint64_t /*matches*/) {}
+
+    // Replacing with changes asked for, just before the counted and found reports of a file
+    // that changed (in a dry run, that would change): its changed lines. The receiver owns them.
+    virtual void OnFileChanged(const std::string& /*path*/,
+                               std::unique_ptr<FileChanges> /*changes*/) {}
 
     // Just before the finished notification of a replacement that kept old content for undo:
     // the run's number in the undo store, and the bytes that had to be copied there.

@@ -42,6 +42,10 @@ void NotificationQueue::OnSearchFound(std::string path, FileInformation info) {
         event.matches = m_nCounted;
         m_strCounted.clear();
     }
+    if (m_pChanged && m_strChanged == path) {
+        event.changes = std::move(m_pChanged);
+    }
+    m_pChanged.reset();
     event.path = std::move(path);
     event.info = info;
     Push(std::move(event));
@@ -50,6 +54,12 @@ void NotificationQueue::OnSearchFound(std::string path, FileInformation info) {
 void NotificationQueue::OnMatchesCounted(const std::string& path, uint64_t matches) {
     m_strCounted = path;
     m_nCounted = matches;
+}
+
+void NotificationQueue::OnFileChanged(const std::string& path,
+                                      std::unique_ptr<FileChanges> changes) {
+    m_strChanged = path;
+    m_pChanged = std::move(changes);
 }
 
 void NotificationQueue::OnSearchSkipped(const std::string& path, SkipKind kind, int error) {

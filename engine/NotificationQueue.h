@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,15 +18,16 @@ namespace pellumar {
 struct SearchEvent {
     enum class Kind { Found, Skipped, Error, ErrorNoRetry, UndoKept, Finished };
     Kind kind = Kind::Finished;
-    std::string path;                        // Found, Skipped
-    FileInformation info;                    // Found
-    SkipKind skip = SkipKind::Unread;        // Skipped
-    int error = 0;                           // Skipped: why
-    const char* operation = nullptr;         // Error kinds: valid until answered
-    const CFileException* record = nullptr;  // Error kinds: valid until answered
-    int result = 0;                          // Finished
-    uint64_t undoRun = 0, copiedBytes = 0;   // UndoKept
-    std::optional<uint64_t> matches;         // Found, where matches were counted
+    std::string path;                            // Found, Skipped
+    FileInformation info;                        // Found
+    SkipKind skip = SkipKind::Unread;            // Skipped
+    int error = 0;                               // Skipped: why
+    const char* operation = nullptr;             // Error kinds: valid until answered
+    const CFileException* record = nullptr;      // Error kinds: valid until answered
+    int result = 0;                              // Finished
+    uint64_t undoRun = 0, copiedBytes = 0;       // UndoKept
+    std::optional<uint64_t> matches;             // Found, where matches were counted
+    std::shared_ptr<const FileChanges> changes;  // Found, where changes were asked for
 
     bool IsQuestion() const { return kind == Kind::Error || kind == Kind::ErrorNoRetry; }
 };
@@ -51,6 +53,7 @@ class NotificationQueue final : public ISearchNotify {
     void OnUndoKept(uint64_t run, uint64_t copiedBytes) override;
     // Goes with the file's found report.
     void OnMatchesCounted(const std::string& path, uint64_t matches) override;
+    void OnFileChanged(const std::string& path, std::unique_ptr<FileChanges> changes) override;
 
     // Takes up to `most` notifications, in order, without waiting.
     std::deque<SearchEvent> Take(std::size_t most);
@@ -79,6 +82,8 @@ class NotificationQueue final : public ISearchNotify {
     std::chrono::steady_clock::time_point m_lastTake;  // the waiting thread's only
     std::string m_strCounted;  // the worker's only: the file whose count comes with its report
     uint64_t m_nCounted = 0;   // the worker's only
+    std::string m_strChanged;  // the worker's only: the file whose changes come with its report
+    std::shared_ptr<const FileChanges> m_pChanged;  // the worker's only
 };
 
 }  // namespace pellumar

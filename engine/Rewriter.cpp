@@ -5,6 +5,7 @@
 
 #include "FileJob.h"
 #include "FileView.h"
+#include "MatchRecorder.h"
 #include "Placement.h"
 
 namespace pellumar {
@@ -142,6 +143,18 @@ bool Rewriter::WriteOut(const void* pData, size_t nSize, TempFile::CopyBytes cop
         }
     }
     return true;
+}
+
+ScanOutcome Rewriter::Rewrite(FileScanner& scanner, FileSystem& fs, const Replacement& replacement,
+                              bool changes, FileJob& job) {
+    Rewriter rewriter(fs, replacement, *job.placement, job);
+    if (!changes) {
+        return scanner.Scan(job.file.Get(), job.status.Size(), rewriter);
+    }
+    MatchRecorder recorder(&replacement, &rewriter);
+    const ScanOutcome outcome = scanner.Scan(job.file.Get(), job.status.Size(), recorder);
+    job.changes = recorder.TakeChanges();
+    return outcome;
 }
 
 }  // namespace pellumar

@@ -25,6 +25,11 @@ class Rewriter final : public MatchHandler {
     bool WantsTail(uint64_t size) const override;
     MatchStep OnTail(const FileView& view) override;
 
+    // Scans the job's open file into its placement; with `changes`, the job gets its changed
+    // lines as well.
+    static ScanOutcome Rewrite(FileScanner& scanner, FileSystem& fs, const Replacement& replacement,
+                               bool changes, FileJob& job);
+
   private:
     // Before the first byte of new content: the file's lock, the name it is rewritten under,
     // and the temporary file. False when the rewrite does not begin; the job tells why.

@@ -31,6 +31,9 @@ struct SearchRequest {
     bool countMatches = false;
     // Replacing: the files that would change are found, and nothing is written.
     bool dryRun = false;
+    // Replacing: each file changed (or, in a dry run, that would change) is told with its changed
+    // lines before its found report.
+    bool changes = false;
     // Each file found is told with its size, times and attributes. Without, a listed file the
     // listing shows to be a plain file that may be read is told with none, unread.
     bool fileInformation = true;

@@ -38,6 +38,10 @@ _pellumar() {
         value=$_pellumar_cur
         ;;
     esac
+    # --color takes a value only after "=".
+    if [[ $option == --color && $_pellumar_cur != --color=* ]]; then
+        option=""
+    fi
     COMPREPLY=()
     case $option in
     --folder)
@@ -47,13 +51,17 @@ _pellumar() {
     --on-error)
         mapfile -t COMPREPLY < <(compgen -W 'ask abort skip' -- "$value")
         ;;
+    --color)
+        mapfile -t COMPREPLY < <(compgen -W 'auto always never' -- "$value")
+        ;;
     --filter | --search | --replace) ;;
     *)
         if [[ $_pellumar_cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W '--folder --filter --search --replace
                 --search-only --subfolders --no-subfolders --hidden --no-hidden --ignore-case
                 --match-case --regex --yes --on-error --count --dry-run --long --null --quiet
-                --no-messages --no-undo --undo --history --help --version' -- "$_pellumar_cur")
+                --no-messages --no-undo --lines --diff --color --undo --history --help
+                --version' -- "$_pellumar_cur")
         fi
         return
         ;;

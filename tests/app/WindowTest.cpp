@@ -106,11 +106,14 @@ TEST_F(WindowTest, ThePagesShowTheirOwnControlsAndTheKeysReachThem) {
     };
     const QList<QWidget*> query = shown(true), beside = shown(false);
     EXPECT_EQ(std::pair(query.size(), beside.size()), std::pair(qsizetype{11}, qsizetype{5}));
-    for (QWidget* a : query)  // no two overlap, but for the groups that frame the text boxes
-        for (QWidget* b : query)
-            if (a != b && !a->inherits("QGroupBox") && !b->inherits("QGroupBox"))
+    for (QWidget* a : query) {  // no two overlap, but for the groups that frame the text boxes
+        for (QWidget* b : query) {
+            if (a != b && !a->inherits("QGroupBox") && !b->inherits("QGroupBox")) {
                 EXPECT_FALSE(a->geometry().intersects(b->geometry()))
                     << a->objectName().toStdString() << " " << b->objectName().toStdString();
+            }
+        }
+    }
     EXPECT_LT(Get(kIdStart)->y(), Get(kIdStop)->y());
     tabs->setCurrentIndex(kPageResults);
     EXPECT_EQ(shown(true), (QList<QWidget*>{List(), Get(kIdSummary)}));

@@ -48,9 +48,12 @@ expect "bash: after = with a colon" "$(bash_complete 'pellumar --folder=a:b/')" 
 expect "bash: a folder with =" "$(bash_complete 'pellumar --folder k=v/')" 'v/in'
 expect "bash: on-error" "$(bash_complete 'pellumar --on-error a')" $'abort\nask'
 expect "bash: on-error after =" "$(bash_complete 'pellumar --on-error=s')" 'skip'
+expect "bash: color after =" "$(bash_complete 'pellumar --color=a')" $'always\nauto'
+expect "bash: no value after a plain color" "$(bash_complete 'pellumar --color a')" ''
+expect "bash: options" "$(bash_complete 'pellumar --li')" '--lines'
 expect "bash: filter" "$(bash_complete 'pellumar --filter ')" ''
 expect "bash: search" "$(bash_complete 'pellumar --search d')" ''
-expect "bash: options" "$(bash_complete 'pellumar --d')" '--dry-run'
+expect "bash: options" "$(bash_complete 'pellumar --d')" $'--diff\n--dry-run'
 expect "bash: no-" "$(bash_complete 'pellumar --folder . --no-')" \
     $'--no-hidden\n--no-messages\n--no-subfolders\n--no-undo'
 expect "bash: registered" "$(bash -c 'source "$1"; complete -p pellumar' _ "$dir/pellumar.bash")" \
@@ -64,6 +67,7 @@ if command -v fish >/dev/null; then
     expect "fish: on-error" "$(fish_complete 'pellumar --on-error ')" $'abort\nask\nskip'
     expect "fish: filter" "$(fish_complete 'pellumar --filter ')" ''
     expect "fish: options" "$(fish_complete 'pellumar --dr')" '--dry-run'
+    expect "fish: color" "$(fish_complete 'pellumar --color=a')" $'--color=always\n--color=auto'
 else
     echo "fish is not installed: its completion is not run"
 fi

@@ -60,6 +60,22 @@ ErrorReply RecordingSink::Ask(const char* kind, const char* operation,
     return reply;
 }
 
+void RecordingSink::OnFileChanged(const std::string& path, std::unique_ptr<FileChanges> changes) {
+    const std::string what =
+        changes->binary ? "binary" : std::to_string(changes->hunks.size()) + " hunks";
+    {
+        const std::lock_guard lock(m_mutex);
+        m_changes[path] = std::move(*changes);
+    }
+    Record("changed " + path + ": " + what);
+}
+
+FileChanges RecordingSink::ChangesOf(const std::string& path) const {
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_changes.find(path);
+    return it == m_changes.end() ? FileChanges{} : it->second;
+}
+
 Lines RecordingSink::Select(bool found) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     Lines selected;

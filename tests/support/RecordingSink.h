@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -39,6 +41,10 @@ class RecordingSink : public ISearchNotify {
         Record("counted " + path + ": " + std::to_string(matches));
     }
 
+    // "changed PATH: N hunks" (or "binary"); the changes are kept by path.
+    void OnFileChanged(const std::string& path, std::unique_ptr<FileChanges> changes) override;
+    FileChanges ChangesOf(const std::string& path) const;
+
     Lines Found() const { return Select(true); }    // the paths of the "found" lines, in order
     Lines Others() const { return Select(false); }  // every other line
     Lines Told() const {                            // every line, in order
@@ -55,9 +61,10 @@ class RecordingSink : public ISearchNotify {
     std::string m_strRoot;
     std::function<void(const std::string&)> m_hook;
     mutable std::mutex m_mutex;
-    Lines m_lines;                     // guarded by m_mutex; written by the worker
-    FileInformation m_lastInfo;        // guarded by m_mutex; written by the worker
-    std::deque<ErrorReply> m_replies;  // guarded by m_mutex
+    Lines m_lines;                                 // guarded by m_mutex; written by the worker
+    FileInformation m_lastInfo;                    // guarded by m_mutex; written by the worker
+    std::deque<ErrorReply> m_replies;              // guarded by m_mutex
+    std::map<std::string, FileChanges> m_changes;  // guarded by m_mutex; by full path
 };
 
 // The lines in the order of their bytes.

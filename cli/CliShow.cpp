@@ -1,0 +1,180 @@
+#include "CliShow.h"
+
+#include <cstring>
+
+#include "CliOutput.h"
+#include "NotificationQueue.h"
+#include "SearchRequest.h"
+
+namespace pellumar::cli {
+
+namespace {
+
+// grep's colours: file names, line numbers, separators, matches.
+constexpr const char* kNameColor = "35";
+constexpr const char* kNumberColor = "32";
+constexpr const char* kSeparatorColor = "36";
+constexpr const char* kMatchColor = "01;31";
+
+// A name as git writes it in a diff: in double quotes, with C escapes and other bytes in octal,
+// where it holds a quote, a backslash, a control byte or a byte past ASCII.
+std::string Quoted(std::string_view name) {
+    bool plain = true;
+    for (const unsigned char c : name) {
+        plain = plain && c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+    }
+    if (plain) {
+        return std::string(name);
+    }
+    std::string out = "\"";
+    for (const unsigned char c : name) {
+        const char* escape = std::strchr("\a\b\t\n\v\f\r\"\\", c);
+        if (c != 0 && escape != nullptr) {
+            out += '\\';
+            out += "abtnvfr\"\\"[escape - "\a\b\t\n\v\f\r\"\\"];
+        } else if (c < 0x20 || c >= 0x7f) {
+            const char octal[] = {'\\', static_cast<char>('0' + (c >> 6)),
+                                  static_cast<char>('0' + ((c >> 3) & 7)),
+                                  static_cast<char>('0' + (c & 7)), 0};
+            out += octal;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// A hunk's range as diff -u writes it: no count of one, and the line before an empty range.
+std::string Range(uint64_t start, uint64_t count) {
+    if (count == 1) {
+        return std::to_string(start);
+    }
+    return std::to_string(count == 0 ? start - 1 : start) + "," + std::to_string(count);
+}
+
+}  // namespace
+
+bool UseColor(ColorWhen when, bool terminal, const char* term, const char* noColor) {
+    if (when != ColorWhen::Auto) {
+        return when == ColorWhen::Always;
+    }
+    const bool dumb = term == nullptr || std::strcmp(term, "dumb") == 0;
+    return terminal && !dumb && (noColor == nullptr || *noColor == '\0');
+}
+
+CliShow::CliShow(const CliOptions& options, const SearchRequest& request, bool color)
+    : m_bLines(options.bLines),
+      m_bDiff(options.bDiff),
+      m_bNull(options.bNull),
+      m_bColor(color),
+      m_strPrefix(options.strFolder) {
+    if (m_strPrefix.empty() || m_strPrefix.back() != kSeparator) {
+        m_strPrefix += kSeparator;
+    }
+    if (m_bLines) {
+        RuleProblem problem;
+        m_rule = MakeSearchRule(request, problem);
+        if (m_rule.matcher) {
+            m_pFs = std::make_unique<FileSystem>(DefaultSys());
+            m_pReader = std::make_unique<LineReader>(*m_pFs, m_rule, m_stop);
+        }
+    }
+}
+
+std::string CliShow::Show(const SearchEvent& event, CliOutput& out, bool& failed) {
+    if (m_bLines && m_pReader) {
+        return ShowLines(event.path, out, failed);
+    }
+    if (m_bDiff && event.changes) {
+        ShowDiff(event.path, *event.changes, out);
+    }
+    return {};
+}
+
+std::string CliShow::ShowLines(const std::string& path, CliOutput& out, bool& failed) {
+    MatchedLines lines;
+    if (const int error = m_pReader->Lines(path, lines)) {
+        failed = true;
+        return path + ": " + FileSystem::ErrorText(error);
+    }
+    if (lines.binary) {
+        return path + ": binary file matches";
+    }
+    for (const TextLine& line : lines.lines) {
+        Paint(out, kNameColor, path);
+        if (m_bNull) {
+            out.Add(std::string_view("\0", 1));
+        } else {
+            Paint(out, kSeparatorColor, ":");
+        }
+        Paint(out, kNumberColor, std::to_string(line.number));
+        Paint(out, kSeparatorColor, ":");
+        Marked(out, line);
+        out.Add("\n");
+    }
+    return {};
+}
+
+void CliShow::ShowDiff(const std::string& path, const FileChanges& changes, CliOutput& out) const {
+    const std::string name = Name(path);
+    if (changes.binary) {
+        out.Add("Binary files ");
+        Paint(out, kNameColor, Quoted("a/" + name));
+        out.Add(" and ");
+        Paint(out, kNameColor, Quoted("b/" + name));
+        out.Add(" differ\n");
+        return;
+    }
+    // As git writes them: a name with a space ends in a tab, which patch reads it up to.
+    const char* end = name.find(' ') != std::string::npos ? "\t\n" : "\n";
+    out.Add("--- ");
+    Paint(out, kNameColor, Quoted("a/" + name));
+    out.Add(end);
+    out.Add("+++ ");
+    Paint(out, kNameColor, Quoted("b/" + name));
+    out.Add(end);
+    for (const ChangeHunk& hunk : changes.hunks) {
+        Paint(out, kSeparatorColor, "@@ -");
+        Paint(out, kNumberColor, Range(hunk.oldStart, hunk.oldCount));
+        Paint(out, kSeparatorColor, " +");
+        Paint(out, kNumberColor, Range(hunk.newStart, hunk.newCount));
+        Paint(out, kSeparatorColor, " @@");
+        out.Add("\n");
+        for (const TextLine& line : hunk.lines) {
+            out.Add(std::string_view(&line.kind, 1));
+            Marked(out, line);
+            out.Add(line.lineFeed ? "\n" : "\n\\ No newline at end of file\n");
+        }
+    }
+}
+
+void CliShow::Paint(CliOutput& out, const char* color, std::string_view text) const {
+    if (!m_bColor) {
+        out.Add(text);
+        return;
+    }
+    out.Add("\33[");
+    out.Add(color);
+    out.Add("m\33[K");
+    out.Add(text);
+    out.Add("\33[m\33[K");
+}
+
+void CliShow::Marked(CliOutput& out, const TextLine& line) const {
+    size_t at = 0;
+    for (const LineMark& mark : line.marks) {
+        out.Add(std::string_view(line.text).substr(at, mark.start - at));
+        Paint(out, kMatchColor,
+              std::string_view(line.text).substr(mark.start, mark.end - mark.start));
+        at = mark.end;
+    }
+    out.Add(std::string_view(line.text).substr(at));
+}
+
+// The path below the folder searched.
+std::string CliShow::Name(const std::string& path) const {
+    return path.compare(0, m_strPrefix.size(), m_strPrefix) == 0 ? path.substr(m_strPrefix.size())
+                                                                 : path;
+}
+
+}  // namespace pellumar::cli

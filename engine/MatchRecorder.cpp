@@ -1,0 +1,47 @@
+#include "MatchRecorder.h"
+
+#include <cstring>
+
+#include "FileView.h"
+#include "Replacement.h"
+
+namespace pellumar {
+
+MatchStep MatchRecorder::OnMatch(const FileView& view, const MatchSpan& match) {
+    if (m_pReplacement == nullptr) {
+        m_spans.push_back({match.start, match.end});
+    } else {
+        auto keep = [&] {
+            const std::string_view text = m_pReplacement->For(view.Data(), match, m_expanded);
+            const bool same = text.size() == match.end - match.start &&
+                              std::memcmp(view.Data() + match.start, text.data(), text.size()) == 0;
+            if (!same) {
+                m_edits.push_back({match.start, match.end, std::string(text)});
+            }
+        };
+        if (!view.Read(keep)) {
+            return MatchStep::Unreadable;
+        }
+    }
+    return m_pNext != nullptr ? m_pNext->OnMatch(view, match) : MatchStep::Continue;
+}
+
+MatchStep MatchRecorder::OnTail(const FileView& view) {
+    auto make = [&] {
+        if (m_pReplacement == nullptr) {
+            m_lines = MatchedLines::Of(view.Data(), view.Size(), m_spans);
+        } else {
+            m_pChanges =
+                std::make_unique<FileChanges>(FileChanges::Of(view.Data(), view.Size(), m_edits));
+        }
+    };
+    if (!view.Read(make)) {
+        return MatchStep::Unreadable;
+    }
+    if (m_pNext != nullptr && m_pNext->WantsTail(view.Size())) {
+        return m_pNext->OnTail(view);
+    }
+    return MatchStep::Continue;
+}
+
+}  // namespace pellumar
