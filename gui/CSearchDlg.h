@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "BusyAnimation.h"
@@ -17,6 +18,7 @@
 #include "ResultsView.h"
 #include "RunSummary.h"
 #include "SearchOptions.h"
+#include "SearchRequest.h"
 #include "SearchStopHandle.h"
 #include "StopState.h"
 #include "Sys.h"
@@ -26,6 +28,7 @@ class QMenu;
 class QMenuBar;
 
 namespace pellumar {
+class CMatchesDlg;
 struct CFileException;
 class Prompter;
 class ResultsModel;
@@ -81,6 +84,12 @@ class CSearchDlg : public QDialog {
     void OnResultsMenu(const QPoint& at);
     void OnOpenContainingFolder();
     void OnCopyPath();
+    // The matching lines of the selected rows, in the Matches window.
+    void OnShowMatches();
+    // Opens a file as the Double-Click Action says: a program given %l gets `line` (0: none).
+    void OpenFile(const QByteArray& path, uint64_t line);
+    // The Matches window, once it was first opened.
+    CMatchesDlg* MatchesWindow() const { return m_pMatches; }
     // File > Undo Last Replacement: asks, then takes the last replacement back on a thread of
     // its own, as a search runs, and tells what it did.
     void OnUndoLast();
@@ -115,8 +124,21 @@ class CSearchDlg : public QDialog {
     void EnableReplaceBox();
     void ConnectButtons();
     bool PatternUsable();
+    // A run as confirmed: what it asks, and the texts its folder and filter were typed as.
+    struct PendingRun {
+        SearchRequest request;
+        QString folder;
+        QString filter;
+    };
+    PendingRun RunFromFields(const std::string& folder) const;
+    void BeginRun(const PendingRun& run);
+    void StartPreview(const PendingRun& run);
+    void OnPreviewReplace();
+    void OnPreviewCancelled();
+    CMatchesDlg& Matches();
+    void AddPreviewed(std::vector<std::string> paths);
     void SetRunning();
-    void StartWorker(const std::string& strFolder);
+    void StartWorker(SearchRequest request);
     void EndWorker();
     void SetButtons();
     // Handles the notifications so far; false when time ran out before all were handled.
@@ -179,6 +201,10 @@ class CSearchDlg : public QDialog {
     std::array<int, 5> m_defaultWidths{};  // the columns' default widths in this font
     bool m_bFramed = false;                // the window was placed again once its frame was known
     std::function<void()> m_onHelp;
+    CMatchesDlg* m_pMatches = nullptr;             // a window of its own, owned as a child
+    std::optional<SearchRequest> m_listedRequest;  // the run whose files the list shows
+    PendingRun m_pending;                          // the run a preview was asked for
+    bool m_bPreviewing = false;                    // the worker runs the preview's dry run
 };
 
 }  // namespace pellumar

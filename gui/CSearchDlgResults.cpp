@@ -26,6 +26,7 @@
 #include "SearchProgress.h"
 #include "Shell.h"
 #include "UndoStore.h"
+#include "ViewerCommand.h"
 #include "WindowRules.h"
 
 namespace pellumar {
@@ -60,6 +61,7 @@ bool CSearchDlg::TakeNotifications() {
     QElapsedTimer clock;
     clock.start();
     std::vector<ResultRow> rows;
+    std::vector<std::string> previewed;  // a preview's files go to its window instead
     // Files of one folder come together: their rows share one text of it.
     std::string_view lastFolder;
     QString lastFolderText;
@@ -67,6 +69,7 @@ bool CSearchDlg::TakeNotifications() {
     for (bool done = false; !done;) {
         if (clock.elapsed() >= kFoundBudgetMs) {
             m_pResultsModel->AddRows(std::move(rows));
+            AddPreviewed(std::move(previewed));
             return false;
         }
         lastFolder = {};  // it pointed into the events taken before
@@ -77,6 +80,10 @@ bool CSearchDlg::TakeNotifications() {
                 if (event.path == std::exchange(m_strNotChanged, {}))
                     continue;
                 m_summary.Listed();
+                if (m_bPreviewing) {
+                    previewed.push_back(event.path);
+                    continue;
+                }
                 const auto [name, folder] = SplitPath(event.path);
                 if (folder != lastFolder || lastFolder.data() == nullptr) {
                     lastFolder = folder;
@@ -94,6 +101,7 @@ bool CSearchDlg::TakeNotifications() {
                 continue;  // File > Undo Last Replacement looks in the store itself
             }
             m_pResultsModel->AddRows(std::exchange(rows, {}));  // listed before the prompt
+            AddPreviewed(std::exchange(previewed, {}));
             if (event.IsQuestion()) {
                 Answer(event);
             } else {
@@ -104,6 +112,7 @@ bool CSearchDlg::TakeNotifications() {
         }
     }
     m_pResultsModel->AddRows(std::move(rows));
+    AddPreviewed(std::move(previewed));
     return true;
 }
 
@@ -130,6 +139,7 @@ void CSearchDlg::BuildResultsMenu() {
     add("&Open", "open", &CSearchDlg::OnResultDblClk);
     add("Open Containing &Folder", "openFolder", &CSearchDlg::OnOpenContainingFolder);
     add("&Copy Path", "copyPath", &CSearchDlg::OnCopyPath);
+    add("Show &Matches...", "showMatches", &CSearchDlg::OnShowMatches);
     if (UndoStore::Available()) {
         m_pResultsMenu->addSeparator();
         m_pResultsMenu->addAction(
@@ -153,11 +163,12 @@ void CSearchDlg::OnResultsMenu(const QPoint& at) {
 }
 
 void CSearchDlg::EnableResultsMenu() {
+    const bool searched = m_listedRequest && !m_listedRequest->search.empty();
     const ResultsMenuState state = ResultsMenuFor(
-        SelectedRows().size(), m_options.m_nDoubleClickAction, UndoStore::Available());
+        SelectedRows().size(), m_options.m_nDoubleClickAction, UndoStore::Available(), searched);
     for (const auto& [name, enabled] :
          {std::pair{"open", state.open}, std::pair{"openFolder", state.openFolder},
-          std::pair{"copyPath", state.copyPath}}) {
+          std::pair{"copyPath", state.copyPath}, std::pair{"showMatches", state.matches}}) {
         m_pResultsMenu->findChild<QAction*>(QString::fromLatin1(name))->setEnabled(enabled);
     }
     if (state.undo) {
@@ -224,23 +235,28 @@ void CSearchDlg::ShowSummary(const std::string& text) {
 
 void CSearchDlg::OnResultDblClk() {
     const std::vector<int> selected = SelectedRows();
-    if (selected.empty() || m_options.m_nDoubleClickAction == 0)
+    if (!selected.empty())
+        OpenFile(m_pResultsModel->Row(selected.front()).path, 0);
+}
+
+void CSearchDlg::OpenFile(const QByteArray& path, uint64_t line) {
+    if (m_options.m_nDoubleClickAction == 0)
         return;
-    const ResultRow& row = m_pResultsModel->Row(selected.front());
     QApplication::setOverrideCursor(Qt::BusyCursor);
     // The file's own bytes, which need not be UTF-8, go to the desktop or the viewer.
     bool opened = true;
     if (m_options.m_nDoubleClickAction == 1) {
-        opened = m_shell.OpenDocument(row.path);
+        opened = m_shell.OpenDocument(path);
     } else {
-        const qsizetype slash = row.path.lastIndexOf('/');
-        const QByteArray folder = slash > 0 ? row.path.left(slash) : QByteArray("/");
-        opened = m_shell.StartViewer(QString::fromStdString(m_options.m_strFileViewer), row.path,
-                                     folder);
+        const qsizetype slash = path.lastIndexOf('/');
+        const QByteArray folder = slash > 0 ? path.left(slash) : QByteArray("/");
+        const ViewerCommand command =
+            ViewerCommandFor(QString::fromStdString(m_options.m_strFileViewer), path, line);
+        opened = m_shell.StartViewer(command.program, command.arguments, folder);
     }
     QApplication::restoreOverrideCursor();
     if (!opened)
-        TellOpenFailure(row.path);
+        TellOpenFailure(path);
 }
 
 void CSearchDlg::TellOpenFailure(const QByteArray& path) {

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <system_error>
 
+#include "CMatchesDlg.h"
 #include "CSearchDlg.h"
 #include "CSearchThread.h"
 #include "NameText.h"
@@ -82,17 +83,48 @@ void CSearchDlg::OnStart() {
                              m_options.m_bKeepUndo != 0,
                              m_options.m_bRegex != 0};
         const std::string question = RunConfirmationText(search, Bytes(m_strReplace), scope);
-        if (m_prompter.Ask(QString::fromLocal8Bit(question), QStringLiteral("Search confirmation"),
-                           Prompter::kYesNo, Prompter::kNoIcon) != Prompter::kIdYes)
+        // A replacement may be previewed first.
+        const int answer = m_prompter.Ask(
+            QString::fromLocal8Bit(question), QStringLiteral("Search confirmation"),
+            scope.searchOnly ? Prompter::kYesNo : Prompter::kYesNoPreview, Prompter::kNoIcon);
+        if (answer == Prompter::kIdPreview) {
+            StartPreview(RunFromFields(folder));
+            return;
+        }
+        if (answer != Prompter::kIdYes)
             return;
     }
-    m_comboLookIn.AddEntry(m_strFolder, true);
-    m_comboFilter.AddEntry(m_strFilter, false);
-    m_summary.Begin(m_options.m_bSearchOnly == 0 ? RunSummary::Kind::Replace
-                    : search.empty()             ? RunSummary::Kind::List
+    BeginRun(RunFromFields(folder));
+}
+
+CSearchDlg::PendingRun CSearchDlg::RunFromFields(const std::string& folder) const {
+    SearchRequest request;
+    request.folder = folder;
+    request.filter = Bytes(m_strFilter);
+    request.search = Bytes(m_strSearch);
+    request.replace = Bytes(m_strReplace);
+    request.subfolders = m_options.m_bIncludeSubdirs != 0;
+    request.searchOnly = m_options.m_bSearchOnly != 0;
+    request.hidden = m_options.m_bHiddenFiles != 0;
+    request.ignoreCase = m_options.m_bIgnoreCase != 0;
+    request.undoFolder = m_strUndoFolder;
+    request.memoryFolder = TempRecord::MemoryFolder();
+    request.keepUndo = m_options.m_bKeepUndo != 0;
+    request.regex = m_options.m_bRegex != 0;
+    return {std::move(request), m_strFolder, m_strFilter};
+}
+
+void CSearchDlg::BeginRun(const PendingRun& run) {
+    if (m_pMatches != nullptr && m_pMatches->Previewing())
+        m_pMatches->reject();  // a preview left open is one of another run
+    m_comboLookIn.AddEntry(run.folder, true);
+    m_comboFilter.AddEntry(run.filter, false);
+    m_summary.Begin(!run.request.searchOnly      ? RunSummary::Kind::Replace
+                    : run.request.search.empty() ? RunSummary::Kind::List
                                                  : RunSummary::Kind::Search);
+    m_listedRequest = run.request;
     SetRunning();
-    StartWorker(folder);
+    StartWorker(run.request);
 }
 
 // A pattern, and the groups its replacement names, are checked before anything is read.
@@ -132,22 +164,9 @@ void CSearchDlg::SetButtons() {
     Control(kIdStop)->setEnabled(states.stop);
 }
 
-void CSearchDlg::StartWorker(const std::string& strFolder) {
+void CSearchDlg::StartWorker(SearchRequest request) {
     EndWorker();
     OpenQueue();
-    SearchRequest request;
-    request.folder = strFolder;
-    request.filter = Bytes(m_strFilter);
-    request.search = Bytes(m_strSearch);
-    request.replace = Bytes(m_strReplace);
-    request.subfolders = m_options.m_bIncludeSubdirs != 0;
-    request.searchOnly = m_options.m_bSearchOnly != 0;
-    request.hidden = m_options.m_bHiddenFiles != 0;
-    request.ignoreCase = m_options.m_bIgnoreCase != 0;
-    request.undoFolder = m_strUndoFolder;
-    request.memoryFolder = TempRecord::MemoryFolder();
-    request.keepUndo = m_options.m_bKeepUndo != 0;
-    request.regex = m_options.m_bRegex != 0;
     auto worker = std::make_unique<CSearchThread>(m_pQueue.get(), std::move(request), m_sys);
     m_stop = worker->GetStopHandle();
     m_pProgress = worker->GetProgress();
@@ -202,6 +221,8 @@ void CSearchDlg::Answer(const SearchEvent& question) {
 void CSearchDlg::OnSearchFinished() {
     if (m_worker.joinable())
         m_worker.join();
+    if (std::exchange(m_bPreviewing, false) && m_pMatches != nullptr)
+        m_pMatches->PreviewEnded();
     const bool closePending = m_nRunState == RunState::ClosePending;
     m_nRunState = RunState::Idle;
     SetButtons();

@@ -10,6 +10,8 @@
 #include <cstring>
 #endif
 
+#include <vector>
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QProcess>
@@ -99,10 +101,11 @@ struct Launched {
     ::_exit(0);
 }
 
-// Starts a program on one argument, in a session of its own, in `folder` (or the current one),
+// Starts a program on its arguments, in a session of its own, in `folder` (or the current one),
 // and waits at most `waitMs` for it to end. The child between this process and the program
 // leaves once it has told how it went, so that the program is nobody's to wait for.
-Launched Launch(const QString& program, QByteArray argument, const QByteArray& folder, int waitMs) {
+Launched Launch(const QString& program, QByteArrayList arguments, const QByteArray& folder,
+                int waitMs) {
     Launched launched;
     // Looked up here: after a fork, a threaded program may not search the path.
     QByteArray path = QFile::encodeName(
@@ -112,11 +115,14 @@ Launched Launch(const QString& program, QByteArray argument, const QByteArray& f
         launched.error = ENOENT;
         return launched;
     }
-    char* argv[] = {path.data(), argument.data(), nullptr};
+    std::vector<char*> argv{path.data()};
+    for (QByteArray& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     int report[2];
     const pid_t child = ::pipe2(report, O_CLOEXEC) == 0 ? ::fork() : -1;
     if (child == 0)
-        StartAndWatch(argv, folder.constData(), waitMs, report[1]);
+        StartAndWatch(argv.data(), folder.constData(), waitMs, report[1]);
     if (child < 0) {
         launched.step = Launched::kProcess;
         launched.error = errno;
@@ -154,7 +160,7 @@ QString StartFailure(const QString& program, const QByteArray& folder, const Lau
 // not waited for here beyond that moment.
 bool DesktopShell::OpenWithDesktop(const QByteArray& target) {
     const QString program = QStringLiteral("xdg-open");
-    const Launched launched = Launch(program, target, {}, kDesktopWaitMs);
+    const Launched launched = Launch(program, {target}, {}, kDesktopWaitMs);
     m_strFailure = StartFailure(program, {}, launched);
     if (m_strFailure.isEmpty() && launched.ended) {
         if (WIFSIGNALED(launched.status))
@@ -222,15 +228,18 @@ bool DesktopShell::StartProgram(const QString& program, const QStringList& argum
 #ifndef _WIN32
 // A program's arguments are text to QProcess: a path that is not UTF-8 would reach the program
 // changed. It is started here with the bytes themselves, never waited for.
-bool DesktopShell::StartViewer(const QString& program, const QByteArray& file,
+bool DesktopShell::StartViewer(const QString& program, const QByteArrayList& arguments,
                                const QByteArray& folder) {
-    m_strFailure = StartFailure(program, folder, Launch(program, file, folder, 0));
+    m_strFailure = StartFailure(program, folder, Launch(program, arguments, folder, 0));
     return m_strFailure.isEmpty();
 }
 #else
-bool DesktopShell::StartViewer(const QString& program, const QByteArray& file,
+bool DesktopShell::StartViewer(const QString& program, const QByteArrayList& arguments,
                                const QByteArray& folder) {
-    return QProcess::startDetached(program, {QFile::decodeName(file)}, QFile::decodeName(folder));
+    QStringList decoded;
+    for (const QByteArray& argument : arguments)
+        decoded << QFile::decodeName(argument);
+    return QProcess::startDetached(program, decoded, QFile::decodeName(folder));
 }
 #endif
 

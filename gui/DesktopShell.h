@@ -16,7 +16,7 @@ class DesktopShell final : public Shell {
     QString HtmlHandlerCommand() override;
     bool StartProgram(const QString& program, const QStringList& arguments,
                       const QString& folder) override;
-    bool StartViewer(const QString& program, const QByteArray& file,
+    bool StartViewer(const QString& program, const QByteArrayList& arguments,
                      const QByteArray& folder) override;
     QString LastFailure() const override { return m_strFailure; }
 

@@ -29,6 +29,7 @@ QMessageBox::StandardButtons ButtonsOf(Prompter::Buttons buttons) {
         case Prompter::kAbortRetryIgnore:
             return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
         case Prompter::kYesNo:
+        case Prompter::kYesNoPreview:
             return QMessageBox::Yes | QMessageBox::No;
         case Prompter::kOk:
             break;
@@ -42,6 +43,7 @@ QMessageBox::StandardButton FirstOf(Prompter::Buttons buttons) {
         case Prompter::kAbortRetryIgnore:
             return QMessageBox::Abort;
         case Prompter::kYesNo:
+        case Prompter::kYesNoPreview:
             return QMessageBox::Yes;
         case Prompter::kOk:
         case Prompter::kOkCancel:
@@ -188,7 +190,11 @@ int MessageBoxPrompter::Ask(const QString& text, const QString& caption, Buttons
     GiveMnemonics(box);
     KeepDefaultAfterDetails(box);
     MakeRoomForCaption(box, caption);
-    return AnswerOf(box.exec());
+    QPushButton* preview = buttons == kYesNoPreview ? box.addButton(QStringLiteral("&Preview..."),
+                                                                    QMessageBox::ApplyRole)
+                                                    : nullptr;
+    const int answer = box.exec();
+    return preview != nullptr && box.clickedButton() == preview ? kIdPreview : AnswerOf(answer);
 }
 
 QString MessageBoxPrompter::ChooseProgram(QWidget* owner) {

@@ -10,7 +10,7 @@ namespace pellumar {
 // script. Answers use the classic message-box codes.
 class Prompter {
   public:
-    enum Buttons { kOk, kOkCancel, kAbortRetryIgnore, kYesNo };
+    enum Buttons { kOk, kOkCancel, kAbortRetryIgnore, kYesNo, kYesNoPreview };
     enum Icon { kNoIcon, kExclamation, kQuestion };
     enum Answer {
         kIdOk = 1,
@@ -19,7 +19,8 @@ class Prompter {
         kIdRetry = 4,
         kIdIgnore = 5,
         kIdYes = 6,
-        kIdNo = 7
+        kIdNo = 7,
+        kIdPreview = 12  // Yes, No and "Preview...": the last
     };
 
     virtual ~Prompter() = default;

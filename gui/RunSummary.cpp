@@ -58,6 +58,9 @@ std::string RunSummary::EndText(uint64_t lookedAt) const {
         case Kind::Replace:
             text = m_bStopped ? "changed " + CountText(m_nListed) : "Changed " + Files(m_nListed);
             break;
+        case Kind::Preview:
+            text = (m_bStopped ? "would change " : "Would change ") + Files(m_nListed);
+            break;
     }
     if (m_bStopped)
         text = "Stopped after " + Files(lookedAt) + ": " + text;

@@ -9,7 +9,7 @@ namespace pellumar {
 // What one run of the window came to, counted from its reports, and the line that says so.
 class RunSummary {
   public:
-    enum class Kind { Search, List, Replace };
+    enum class Kind { Search, List, Replace, Preview };
 
     void Begin(Kind kind);
     void Listed() { ++m_nListed; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -20,9 +21,9 @@ class Shell {
     // Starts a program with its arguments, each passed as it is, never through a shell.
     virtual bool StartProgram(const QString& program, const QStringList& arguments,
                               const QString& folder) = 0;
-    // Starts a program on a file in `folder`: the file's path, byte for byte, is its one
-    // argument, never parsed by a shell.
-    virtual bool StartViewer(const QString& program, const QByteArray& file,
+    // Starts a program on a file in `folder`: the arguments, the file's path among them, go byte
+    // for byte, never parsed by a shell.
+    virtual bool StartViewer(const QString& program, const QByteArrayList& arguments,
                              const QByteArray& folder) = 0;
     // Why the last of these calls that returned false failed, in words; "" when it is not known.
     virtual QString LastFailure() const = 0;

@@ -94,9 +94,9 @@ std::string HelpFilePath(const std::string& executablePath) {
 }
 
 ResultsMenuState ResultsMenuFor(std::size_t selected, std::int32_t doubleClickAction,
-                                bool undoAvailable) {
+                                bool undoAvailable, bool searched) {
     const bool any = selected > 0;
-    return {any && doubleClickAction != 0, any, any, undoAvailable};
+    return {any && doubleClickAction != 0, any, any, any && searched, undoAvailable};
 }
 
 const char* EmptyListText(bool ended, std::size_t rows) {

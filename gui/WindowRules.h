@@ -43,10 +43,11 @@ struct ResultsMenuState {
     bool open;        // the double-click action, when there is one
     bool openFolder;  // the folder of the first row selected
     bool copyPath;    // every selected row's path
+    bool matches;     // the matching lines of the selected rows, where the list came of a search
     bool undo;        // Undo Last Replacement is in the menu: the store can keep runs
 };
 ResultsMenuState ResultsMenuFor(std::size_t selected, std::int32_t doubleClickAction,
-                                bool undoAvailable);
+                                bool undoAvailable, bool searched);
 
 // What the empty results list says once a search ended; nothing while it has rows, while a
 // search runs, or before any.

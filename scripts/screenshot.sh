@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and writes a picture of each page of the main window and of
-# both small dialogs to the folder given (query.png, results.png, results-menu.png,
-# no-files.png, confirm.png, replaced.png, about.png, action.png).
+# both small dialogs to the folder given (query.png, results.png, results-menu.png, matches.png,
+# no-files.png, confirm.png, preview.png, replaced.png, about.png, action.png).
 # Needs no display; uses no settings of the user's.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -1,7 +1,7 @@
 // Takes a picture of each page of the main window, without a display:
 //   pellumar_screenshots OUTPUT_FOLDER
-// writes query.png, results.png, results-menu.png, no-files.png, confirm.png, replaced.png,
-// about.png and action.png there.
+// writes query.png, results.png, results-menu.png, matches.png, no-files.png, confirm.png,
+// preview.png, replaced.png, about.png and action.png there.
 // Settings come from memory, never the user's own.
 #include <QApplication>
 #include <QCheckBox>
@@ -24,8 +24,10 @@
 
 #include "CAboutDlg.h"
 #include "CActionDlg.h"
+#include "CMatchesDlg.h"
 #include "CSearchDlg.h"
 #include "DesktopShell.h"
+#include "MatchesModel.h"
 #include "MemorySettingsStore.h"
 #include "MessageBoxPrompter.h"
 #include "ResourceIds.h"
@@ -48,7 +50,10 @@ void MakeSamples(const QDir& top) {
         top.mkpath(QFileInfo(top.filePath(name)).path());
         QFile file(top.filePath(name));
         if (file.open(QIODevice::WriteOnly))
-            file.write("/* TODO: the parser should say where the input ended. */\n");
+            file.write(
+                "/* TODO: the parser should say where the input ended. */\n"
+                "int parse(const char *text);\n\n"
+                "/* Lines are counted from 1; TODO: keep them in each token. */\n");
     }
 }
 
@@ -88,10 +93,45 @@ bool SaveWithMenu(pellumar::CSearchDlg& dialog, const QString& path) {
     return saved;
 }
 
-// A replacement: its question painted over the window where it opens, answered Yes, then the
-// window with the files it changed and the line that says how it ended.
+// Runs the events until `done`, or ten seconds.
+template <class Done>
+void Await(Done done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Whether the Matches window's rows have all been read.
+bool AllRead(const pellumar::CMatchesDlg& window) {
+    const QAbstractItemModel& model = window.Model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.index(row, 0).data().toString() == QString(QChar(0x2026)))
+            return false;
+    }
+    return true;
+}
+
+// The matching lines of every file found, in the Matches window.
+bool SaveMatches(pellumar::CSearchDlg& dialog, const QString& path) {
+    auto* list = static_cast<QTreeView*>(dialog.Control(pellumar::res::kIdResults));
+    list->selectAll();
+    QMenu* menu = dialog.ResultsMenu();
+    emit menu->aboutToShow();
+    menu->findChild<QAction*>("showMatches")->trigger();
+    pellumar::CMatchesDlg* window = dialog.MatchesWindow();
+    window->resize(640, 300);
+    Await([&] { return AllRead(*window); });
+    const bool saved = Save(*window, path);
+    window->close();
+    return saved;
+}
+
+// A replacement: its question painted over the window where it opens, answered Preview, the
+// lines it would change, then Replace, and the window with the files it changed and the line
+// that says how it ended.
 bool SaveReplacement(pellumar::CSearchDlg& dialog, const QString& samples, const QString& question,
-                     const QString& after) {
+                     const QString& preview, const QString& after) {
     using namespace pellumar;
     static_cast<QCheckBox*>(dialog.Control(res::kIdSearchOnly))->setChecked(false);
     dialog.OnSearchOnly();
@@ -109,9 +149,20 @@ bool SaveReplacement(pellumar::CSearchDlg& dialog, const QString& samples, const
         painter.end();
         saved = picture.save(question);
         std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(question));
-        box->button(QMessageBox::Yes)->click();
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::ApplyRole)
+                button->click();  // Preview...
+        }
     });
     Search(dialog, samples);
+    CMatchesDlg* window = dialog.MatchesWindow();
+    if (window == nullptr)
+        return false;
+    window->resize(640, 300);
+    Await([&] { return AllRead(*window); });
+    saved = Save(*window, preview) && saved;
+    window->ReplaceButton()->click();
+    Await([&] { return dialog.GetRunState() == RunState::Idle; });
     return Save(dialog, after) && saved;
 }
 
@@ -147,10 +198,11 @@ int main(int argc, char** argv) {
     static_cast<QTabWidget*>(dialog.Control(pellumar::res::kIdTabPages))->setCurrentIndex(1);
     ok = Save(dialog, folder.filePath("results.png")) && ok;
     ok = SaveWithMenu(dialog, folder.filePath("results-menu.png")) && ok;
+    ok = SaveMatches(dialog, folder.filePath("matches.png")) && ok;
     Search(dialog, samples.path(), "nowhere in these files");
     ok = Save(dialog, folder.filePath("no-files.png")) && ok;
     ok = SaveReplacement(dialog, samples.path(), folder.filePath("confirm.png"),
-                         folder.filePath("replaced.png")) &&
+                         folder.filePath("preview.png"), folder.filePath("replaced.png")) &&
          ok;
     pellumar::CAboutDlg about(shell, prompter, &dialog);
     about.show();

@@ -39,10 +39,14 @@ class RecordingShell final : public Shell {
         m_calls << "start " + program + " [" + arguments.join("|") + "] in " + folder;
         return m_bProgramStarts;
     }
-    bool StartViewer(const QString& program, const QByteArray& file,
+    bool StartViewer(const QString& program, const QByteArrayList& arguments,
                      const QByteArray& folder) override {
-        m_files << file;
-        return StartProgram(program, {QString::fromUtf8(file)}, QString::fromUtf8(folder));
+        QStringList decoded;
+        for (const QByteArray& argument : arguments) {
+            m_files << argument;
+            decoded << QString::fromUtf8(argument);
+        }
+        return StartProgram(program, decoded, QString::fromUtf8(folder));
     }
     QString LastFailure() const override { return m_strFailure; }
 

@@ -117,14 +117,14 @@ TEST_F(RunToldTest, TheDesktopSaysWhyItCouldNotOpen) {
     ASSERT_EQ(::unlink(tree.Path("bin/xdg-open").c_str()), 0);
     EXPECT_FALSE(desktop.OpenUrl("https://example.org/"));
     EXPECT_EQ(desktop.LastFailure(), "xdg-open is not installed");
-    EXPECT_FALSE(desktop.StartViewer("kate", file, "/"));
+    EXPECT_FALSE(desktop.StartViewer("kate", {file}, "/"));
     EXPECT_EQ(desktop.LastFailure(), "kate is not installed");
     tree.Write("bin/viewer", "#!/bin/sh\nprintf '%s' \"$1\" > seen\n", 0755);
-    EXPECT_FALSE(desktop.StartViewer("viewer", file, QByteArray::fromStdString(tree.Path("gone"))));
+    EXPECT_FALSE(desktop.StartViewer("viewer", {file}, QByteArray::fromStdString(tree.Path("gone"))));
     EXPECT_EQ(desktop.LastFailure(),
               "its folder " + Root() + "/gone cannot be entered: No such file or directory");
     const QByteArray odd = QByteArray::fromStdString(tree.Path("bad\xffname.txt"));
-    EXPECT_TRUE(desktop.StartViewer("viewer", odd, QByteArray::fromStdString(tree.Root())));
+    EXPECT_TRUE(desktop.StartViewer("viewer", {odd}, QByteArray::fromStdString(tree.Root())));
     EXPECT_EQ(desktop.LastFailure(), "");
     ASSERT_TRUE(QTest::qWaitFor([&] { return tree.Read("seen") == odd.toStdString(); }, 5000))
         << tree.Read("seen");

@@ -1,0 +1,71 @@
+// The main window's side of the Matches window: the matching lines of the rows selected, a
+// line opened where it is, and the preview of a replacement, which runs as a dry run and ends
+// in Replace, which runs the replacement as Yes would, or in Cancel, which writes nothing.
+#include "CMatchesDlg.h"
+#include "CSearchDlg.h"
+#include "ResultsModel.h"
+
+namespace pellumar {
+
+CMatchesDlg& CSearchDlg::Matches() {
+    if (m_pMatches == nullptr) {
+        m_pMatches = new CMatchesDlg(this);
+        connect(m_pMatches, &CMatchesDlg::openRequested, this,
+                [this](const QByteArray& path, qulonglong line) { OpenFile(path, line); });
+        connect(m_pMatches, &CMatchesDlg::replaceChosen, this, &CSearchDlg::OnPreviewReplace);
+        connect(m_pMatches, &CMatchesDlg::previewCancelled, this, &CSearchDlg::OnPreviewCancelled);
+    }
+    return *m_pMatches;
+}
+
+void CSearchDlg::OnShowMatches() {
+    if (!m_listedRequest || m_listedRequest->search.empty())
+        return;
+    std::vector<std::string> paths;
+    for (const int row : SelectedRows())
+        paths.push_back(m_pResultsModel->Row(row).path.toStdString());
+    if (paths.empty())
+        return;
+    CMatchesDlg& window = Matches();
+    if (window.Previewing())
+        window.reject();
+    window.ShowMatches(*m_listedRequest, std::move(paths));
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+// The dry run goes as a run does, Stop and all; the files it finds fill the preview.
+void CSearchDlg::StartPreview(const PendingRun& run) {
+    m_pending = run;
+    m_listedRequest.reset();  // the list is emptied, and the preview shows the files found
+    CMatchesDlg& window = Matches();
+    window.BeginPreview(run.request);
+    window.show();
+    window.raise();
+    SearchRequest dryRun = run.request;
+    dryRun.dryRun = true;
+    m_summary.Begin(RunSummary::Kind::Preview);
+    SetRunning();
+    m_bPreviewing = true;
+    StartWorker(std::move(dryRun));
+}
+
+void CSearchDlg::AddPreviewed(std::vector<std::string> paths) {
+    if (!paths.empty() && m_pMatches != nullptr)
+        m_pMatches->AddFiles(std::move(paths));
+}
+
+void CSearchDlg::OnPreviewReplace() {
+    if (m_nRunState != RunState::Idle)
+        return;  // the dry run has not ended yet
+    BeginRun(m_pending);
+}
+
+// Nothing is written: a dry run that still runs is stopped.
+void CSearchDlg::OnPreviewCancelled() {
+    if (m_bPreviewing)
+        OnStop();
+}
+
+}  // namespace pellumar

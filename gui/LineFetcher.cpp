@@ -1,0 +1,100 @@
+#include "LineFetcher.h"
+
+#include "FileSystem.h"
+#include "LineReader.h"
+#include "SearchRule.h"
+#include "SearchStopHandle.h"
+
+namespace pellumar {
+
+LineFetcher::LineFetcher(const SearchRequest& request, Mode mode, Deliver deliver)
+    : m_request(request), m_mode(mode), m_deliver(std::move(deliver)) {
+    m_thread = std::thread([this] { Run(); });
+}
+
+LineFetcher::~LineFetcher() {
+    m_stop.Handle().RequestStopNow();
+    {
+        const std::lock_guard lock(m_mutexAsked);
+        m_bEnding = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+void LineFetcher::Ask(std::size_t file, std::string path) {
+    {
+        const std::lock_guard lock(m_mutexAsked);
+        m_asked.emplace_back(file, std::move(path));
+    }
+    m_wake.notify_one();
+}
+
+void LineFetcher::Run() {
+    FileSystem fs(DefaultSys());
+    RuleProblem problem;
+    const SearchRule rule = MakeSearchRule(m_request, problem);
+    std::unique_ptr<LineReader> reader;
+    if (rule.matcher) {
+        reader = std::make_unique<LineReader>(fs, rule, m_stop);
+    }
+    for (;;) {
+        std::pair<std::size_t, std::string> asked;
+        {
+            std::unique_lock lock(m_mutexAsked);
+            m_wake.wait(lock, [this] { return m_bEnding || !m_asked.empty(); });
+            if (m_bEnding) {
+                return;
+            }
+            asked = std::move(m_asked.back());
+            m_asked.pop_back();
+        }
+        Fetched fetched;
+        fetched.file = asked.first;
+        if (reader) {
+            fetched = Fetch(*reader, asked.first, asked.second);
+        } else {
+            fetched.note = RuleProblemText(problem);
+        }
+        if (m_stop.Stopped()) {
+            return;
+        }
+        m_deliver(std::move(fetched));
+    }
+}
+
+LineFetcher::Fetched LineFetcher::Fetch(LineReader& reader, std::size_t file,
+                                        const std::string& path) const {
+    Fetched fetched;
+    fetched.file = file;
+    int error = 0;
+    bool binary = false;
+    if (m_mode == Mode::Lines) {
+        MatchedLines lines;
+        error = reader.Lines(path, lines);
+        binary = lines.binary;
+        fetched.lines = std::move(lines.lines);
+    } else {
+        FileChanges changes;
+        error = reader.Changes(path, changes);
+        binary = changes.binary;
+        for (ChangeHunk& hunk : changes.hunks) {
+            for (TextLine& line : hunk.lines) {
+                if (line.kind != ' ') {
+                    fetched.lines.push_back(std::move(line));
+                }
+            }
+        }
+    }
+    if (error != 0) {
+        fetched.lines.clear();
+        fetched.note = FileSystem::ErrorText(error);
+    } else if (binary) {
+        fetched.note = kBinary;
+    } else if (fetched.lines.empty()) {
+        fetched.note = m_mode == Mode::Lines ? kNoLines : kNoChanges;
+    }
+    return fetched;
+}
+
+}  // namespace pellumar
