@@ -5,10 +5,12 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "MatchesDelegate.h"
 #include "MatchesModel.h"
+#include "RunSummary.h"
 
 namespace pellumar {
 
@@ -40,6 +42,15 @@ CMatchesDlg::CMatchesDlg(QWidget* parent)
     connect(m_pCancel, &QPushButton::clicked, this, &CMatchesDlg::reject);
     connect(m_pClose, &QPushButton::clicked, this, &CMatchesDlg::reject);
     connect(m_pList, &QListView::doubleClicked, this, &CMatchesDlg::OpenCurrent);
+    // A list scrolled to its end stays there while the lines of the files shown come in.
+    connect(m_pModel, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        const QScrollBar* bar = m_pList->verticalScrollBar();
+        m_bAtEnd = bar->maximum() > 0 && bar->value() == bar->maximum();
+    });
+    connect(m_pModel, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_bAtEnd)
+            m_pList->scrollToBottom();
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pCaption);
     layout->addWidget(m_pList, 1);
@@ -59,7 +70,9 @@ void CMatchesDlg::SetMode(bool preview, const QString& caption) {
 
 void CMatchesDlg::ShowMatches(const SearchRequest& request, std::vector<std::string> paths) {
     const QString files =
-        paths.size() == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(paths.size());
+        paths.size() == 1
+            ? QStringLiteral("1 file")
+            : QStringLiteral("%1 files").arg(QString::fromStdString(CountText(paths.size())));
     SetMode(false, QStringLiteral("Lines of %1 that hold \"%2\"")
                        .arg(files, QString::fromLocal8Bit(request.search)));
     m_pModel->Reset(request, LineFetcher::Mode::Lines);

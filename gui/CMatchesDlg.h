@@ -64,6 +64,7 @@ class CMatchesDlg final : public QDialog {
     QPushButton* m_pCancel;
     QPushButton* m_pClose;
     bool m_bPreview = false;
+    bool m_bAtEnd = false;  // the list was scrolled to its end before rows came in
 };
 
 }  // namespace pellumar

@@ -1,9 +1,12 @@
 // The main window's side of the Matches window: the matching lines of the rows selected, a
 // line opened where it is, and the preview of a replacement, which runs as a dry run and ends
 // in Replace, which runs the replacement as Yes would, or in Cancel, which writes nothing.
+#include <QScreen>
 #include "CMatchesDlg.h"
 #include "CSearchDlg.h"
+
 #include "ResultsModel.h"
+#include "WindowRules.h"
 
 namespace pellumar {
 
@@ -14,6 +17,13 @@ CMatchesDlg& CSearchDlg::Matches() {
                 [this](const QByteArray& path, qulonglong line) { OpenFile(path, line); });
         connect(m_pMatches, &CMatchesDlg::replaceChosen, this, &CSearchDlg::OnPreviewReplace);
         connect(m_pMatches, &CMatchesDlg::previewCancelled, this, &CSearchDlg::OnPreviewCancelled);
+        // It opens beside the main window, which it would hide otherwise.
+        Spot spot{};
+        const QRect frame = frameGeometry();
+        if (screen() != nullptr &&
+            BesideSpot(screen()->availableGeometry().x(), screen()->availableGeometry().width(),
+                       frame.x(), frame.y(), frame.width(), m_pMatches->width(), spot))
+            m_pMatches->move(spot.x, spot.y);
     }
     return *m_pMatches;
 }

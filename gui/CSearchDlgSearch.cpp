@@ -221,7 +221,8 @@ void CSearchDlg::Answer(const SearchEvent& question) {
 void CSearchDlg::OnSearchFinished() {
     if (m_worker.joinable())
         m_worker.join();
-    if (std::exchange(m_bPreviewing, false) && m_pMatches != nullptr)
+    const bool previewed = std::exchange(m_bPreviewing, false);
+    if (previewed && m_pMatches != nullptr)
         m_pMatches->PreviewEnded();
     const bool closePending = m_nRunState == RunState::ClosePending;
     m_nRunState = RunState::Idle;
@@ -230,7 +231,7 @@ void CSearchDlg::OnSearchFinished() {
     if (m_pProgress)
         ShowSummary(m_summary.EndText(m_pProgress->FilesExamined()));
     m_pProgress.reset();
-    ShowEmptyList(true);
+    ShowEmptyList(!previewed);  // a preview's files are in its own window
     m_animate.Stop();
     m_animate.ShowFirstFrame();
     if (closePending)

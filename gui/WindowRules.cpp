@@ -99,6 +99,18 @@ ResultsMenuState ResultsMenuFor(std::size_t selected, std::int32_t doubleClickAc
     return {any && doubleClickAction != 0, any, any, any && searched, undoAvailable};
 }
 
+bool BesideSpot(int areaX, int areaWidth, int mainX, int mainY, int mainWidth, int width,
+                Spot& spot) {
+    if (mainX + mainWidth + width <= areaX + areaWidth) {
+        spot = {mainX + mainWidth, mainY};
+    } else if (mainX - width >= areaX) {
+        spot = {mainX - width, mainY};
+    } else {
+        return false;
+    }
+    return true;
+}
+
 const char* EmptyListText(bool ended, std::size_t rows) {
     return ended && rows == 0 ? "No files found" : "";
 }

@@ -80,6 +80,12 @@ struct Spot {
 };
 Spot CentredSpot(int areaX, int areaY, int areaWidth, int areaHeight, int width, int height);
 
+// Where a window of `width` opens beside the main window's frame (left edge `mainX`, `mainWidth`
+// wide, top `mainY`): to its right where the area holds it, else to its left; false where
+// neither side does, and it is left where it is.
+bool BesideSpot(int areaX, int areaWidth, int mainX, int mainY, int mainWidth, int width,
+                Spot& spot);
+
 // The read-me text beside the executable: its name with the extension "TXT".
 std::string HelpFilePath(const std::string& executablePath);
 

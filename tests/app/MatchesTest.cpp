@@ -164,6 +164,7 @@ TEST_F(PreviewTest, APreviewShowsEachLineThatWouldChangeAndReplaceMakesIt) {
     EXPECT_EQ(rows.count(QChar(10)), 5) << rows.toStdString();
     EXPECT_EQ(tree.Contents(), before);
     EXPECT_EQ(Listed(), QStringList());  // the files found are the preview's
+    EXPECT_EQ(static_cast<ResultsView*>(List())->EmptyText(), "");
     EXPECT_TRUE(SummaryMatches("Would change 2 files"));
     // The texts typed after Preview are not those of the replacement previewed.
     Query(tree.Root(), "*.*", "keep", "gone");

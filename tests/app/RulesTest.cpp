@@ -19,6 +19,13 @@ TEST(RulesTest, PlainRulesOfTheWindow) {
     EXPECT_EQ(DefaultColumnWidth(42, 7, 60), 60);
     const Spot spot = CentredSpot(0, 24, 640, 488, 900, 900);
     EXPECT_EQ(std::pair(spot.x, spot.y), std::pair(0, 24));
+    // A window beside the main one: right of it, else left of it, else where it is.
+    Spot beside{};
+    ASSERT_TRUE(BesideSpot(0, 1920, 100, 200, 520, 700, beside));
+    EXPECT_EQ(std::pair(beside.x, beside.y), std::pair(620, 200));
+    ASSERT_TRUE(BesideSpot(0, 1280, 760, 200, 520, 700, beside));
+    EXPECT_EQ(std::pair(beside.x, beside.y), std::pair(60, 200));
+    EXPECT_FALSE(BesideSpot(0, 1280, 600, 200, 520, 700, beside));
     EXPECT_EQ(HelpFilePath("/opt/v1.2/Search"), "/opt/v1.2/Search.TXT");
     EXPECT_EQ(HelpFilePath("/opt/ps/Search.exe"), "/opt/ps/Search.TXT");
 
