@@ -18,6 +18,7 @@
 #include "CliPlatform.h"
 #include "CliProgress.h"
 #include "CliPrompt.h"
+#include "CliRequest.h"
 #include "CliShow.h"
 #include "CliUndo.h"
 #include "Escaped.h"
@@ -25,8 +26,6 @@
 #include "ResultText.h"
 #include "SearchErrorText.h"
 #include "SearchQuery.h"
-#include "TempRecord.h"
-#include "UndoStore.h"
 #include "UndoText.h"
 
 namespace pellumar::cli {
@@ -54,28 +53,6 @@ void OnSignal(int signal) {
 
 // How long a second interrupt waits for the worker to end its file.
 constexpr std::chrono::milliseconds kLastWait{1000};
-
-// Without --hidden, dot-folders are left out as well as dot-files.
-SearchRequest RequestFor(const CliOptions& options) {
-    SearchRequest request;
-    request.folder = options.strFolder;
-    request.filter = options.strFilter;
-    request.search = options.strSearch;
-    request.replace = options.strReplace;
-    request.subfolders = options.bSubfolders;
-    request.searchOnly = options.SearchesOnly();
-    request.hidden = request.hiddenFolders = options.bHidden;
-    request.ignoreCase = options.bIgnoreCase;
-    request.regex = options.bRegex;
-    request.undoFolder = UndoStore::DefaultFolder();
-    request.memoryFolder = TempRecord::MemoryFolder();
-    request.keepUndo = options.bKeepUndo;
-    request.countMatches = options.Counts();
-    request.dryRun = options.bDryRun && !options.SearchesOnly();
-    request.fileInformation = options.bLong;
-    request.changes = options.bDiff;
-    return request;
-}
 
 void Fail(const std::string& message) {
     std::fprintf(stderr, "pellumar: %s\n", Escaped(message).c_str());
@@ -273,18 +250,18 @@ void CliSession::Report(const SearchEvent& event) {
     if (event.path == std::exchange(m_strNotChanged, {})) {
         return;  // it holds the text, but it was not changed
     }
-    ++m_nFound;
-    if (m_output.IsBroken()) {
+    m_progress.Clear();
+    if (m_pShow->Shows() && !m_output.IsBroken()) {
+        const CliShow::Outcome shown = m_pShow->Show(event, m_output);
+        m_nFound += shown.counts ? 1 : 0;
+        m_bPassedOver = m_bPassedOver || shown.failed;
+        if (!shown.word.empty() && (m_options.bMessages || !shown.failed)) {
+            Fail(shown.word);
+        }
         return;
     }
-    m_progress.Clear();
-    if (m_pShow->Shows()) {
-        bool failed = false;
-        const std::string word = m_pShow->Show(event, m_output, failed);
-        m_bPassedOver = m_bPassedOver || failed;
-        if (!word.empty() && (m_options.bMessages || !failed)) {
-            Fail(word);
-        }
+    ++m_nFound;
+    if (m_output.IsBroken()) {
         return;
     }
     if (m_options.bLong) {

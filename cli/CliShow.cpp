@@ -81,9 +81,9 @@ CliShow::CliShow(const CliOptions& options, const SearchRequest& request, bool c
     }
 }
 
-std::string CliShow::Show(const SearchEvent& event, CliOutput& out, bool& failed) {
+CliShow::Outcome CliShow::Show(const SearchEvent& event, CliOutput& out) {
     if (m_bLines && m_pReader) {
-        return ShowLines(event.path, out, failed);
+        return ShowLines(event.path, out);
     }
     if (m_bDiff && event.changes) {
         ShowDiff(event.path, *event.changes, out);
@@ -91,14 +91,15 @@ std::string CliShow::Show(const SearchEvent& event, CliOutput& out, bool& failed
     return {};
 }
 
-std::string CliShow::ShowLines(const std::string& path, CliOutput& out, bool& failed) {
+// As grep counts it, a file whose only match is empty and on no line shows nothing and counts
+// for nothing.
+CliShow::Outcome CliShow::ShowLines(const std::string& path, CliOutput& out) {
     MatchedLines lines;
     if (const int error = m_pReader->Lines(path, lines)) {
-        failed = true;
-        return path + ": " + FileSystem::ErrorText(error);
+        return {path + ": " + FileSystem::ErrorText(error), true, false};
     }
     if (lines.binary) {
-        return path + ": binary file matches";
+        return {path + ": binary file matches"};
     }
     for (const TextLine& line : lines.lines) {
         Paint(out, kNameColor, path);
@@ -112,7 +113,7 @@ std::string CliShow::ShowLines(const std::string& path, CliOutput& out, bool& fa
         Marked(out, line);
         out.Add("\n");
     }
-    return {};
+    return {"", false, !lines.lines.empty()};
 }
 
 void CliShow::ShowDiff(const std::string& path, const FileChanges& changes, CliOutput& out) const {

@@ -29,12 +29,17 @@ class CliShow {
     CliShow(const CliOptions& options, const SearchRequest& request, bool color);
 
     bool Shows() const { return m_bLines || m_bDiff; }
-    // Shows the file of a found report. Any word for standard error is returned, and `failed`
-    // is set when the file could not be read.
-    std::string Show(const SearchEvent& event, CliOutput& out, bool& failed);
+    // What showing a file came to.
+    struct Outcome {
+        std::string word;     // for standard error, or ""
+        bool failed = false;  // the file could not be read
+        bool counts = true;   // it is one of the files the exit status counts: lines were shown
+    };
+    // Shows the file of a found report.
+    Outcome Show(const SearchEvent& event, CliOutput& out);
 
   private:
-    std::string ShowLines(const std::string& path, CliOutput& out, bool& failed);
+    Outcome ShowLines(const std::string& path, CliOutput& out);
     void ShowDiff(const std::string& path, const FileChanges& changes, CliOutput& out) const;
     void Paint(CliOutput& out, const char* color, std::string_view text) const;
     void Marked(CliOutput& out, const TextLine& line) const;

@@ -17,25 +17,32 @@ class LineIndex {
   public:
     LineIndex(const unsigned char* bytes, uint64_t size) : m_bytes(bytes), m_size(size) {}
 
-    // The first byte of the line that holds `offset`; offsets asked for never go back.
+    // The first byte of the line that holds `offset`; offsets asked for never go back. The bytes
+    // already looked at are not looked at again, however long the line.
     uint64_t Start(uint64_t offset) {
-        const unsigned char* from = m_bytes + m_known;
-        for (const unsigned char* p = m_bytes + offset; p > from; --p) {
-            if (p[-1] == '\n') {
-                m_known = static_cast<uint64_t>(p - m_bytes);
-                return m_known;
+        for (uint64_t at = offset; at > m_checked; --at) {
+            if (m_bytes[at - 1] == '\n') {
+                m_known = at;
+                break;
             }
         }
+        m_checked = std::max(m_checked, offset);
         return m_known;
     }
-    // Just after the line feed that ends the line holding `offset`, or the end of the bytes.
+    // Just after the line feed that ends the line holding `offset`, or the end of the bytes. A
+    // line already measured is not measured again.
     uint64_t End(uint64_t offset) const {
         if (offset >= m_size) {
             return m_size;
         }
+        if (offset >= m_endAsked && offset < m_end) {
+            return m_end;
+        }
         const void* feed = std::memchr(m_bytes + offset, '\n', m_size - offset);
-        return feed ? static_cast<uint64_t>(static_cast<const unsigned char*>(feed) - m_bytes) + 1
-                    : m_size;
+        m_endAsked = offset;
+        m_end = feed ? static_cast<uint64_t>(static_cast<const unsigned char*>(feed) - m_bytes) + 1
+                     : m_size;
+        return m_end;
     }
     // The number, from 1, of the line that starts at `start`, a line start not before the last.
     uint64_t Number(uint64_t start) {
@@ -52,8 +59,11 @@ class LineIndex {
   private:
     const unsigned char* m_bytes;
     uint64_t m_size;
-    uint64_t m_known = 0;    // a line start no later than any offset still to be asked
-    uint64_t m_counted = 0;  // the line feeds before it are counted
+    uint64_t m_known = 0;             // the start of the line that holds the last offset asked
+    uint64_t m_checked = 0;           // no line feed lies between m_known and it
+    mutable uint64_t m_endAsked = 0;  // the last end measured: from this offset
+    mutable uint64_t m_end = 0;       // to this line end
+    uint64_t m_counted = 0;           // the line feeds before it are counted
     uint64_t m_number = 1;
 };
 

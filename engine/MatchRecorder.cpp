@@ -26,6 +26,10 @@ MatchStep MatchRecorder::OnMatch(const FileView& view, const MatchSpan& match) {
     return m_pNext != nullptr ? m_pNext->OnMatch(view, match) : MatchStep::Continue;
 }
 
+// The lines and changes are made inside the read guard of a mapped file, and allocate there,
+// which the guard otherwise forbids: a fault comes only from reading the file's bytes (memchr,
+// memcmp, memcpy), never from inside the allocator, so a file that shrinks meanwhile costs the
+// memory made so far, and nothing else.
 MatchStep MatchRecorder::OnTail(const FileView& view) {
     auto make = [&] {
         if (m_pReplacement == nullptr) {

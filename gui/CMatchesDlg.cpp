@@ -30,11 +30,11 @@ CMatchesDlg::CMatchesDlg(QWidget* parent)
     m_pList->setUniformItemSizes(true);  // a long list is laid out without asking every row
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pList->installEventFilter(this);
-    m_pReplace = m_pButtons->addButton(QStringLiteral("&Replace"), QDialogButtonBox::AcceptRole);
+    // No button is the default one: Enter presses the button that has the focus, and in the
+    // list opens a line. A replacement is never made by an Enter meant for something else.
+    m_pReplace = m_pButtons->addButton(QStringLiteral("&Replace"), QDialogButtonBox::ActionRole);
     m_pCancel = m_pButtons->addButton(QDialogButtonBox::Cancel);
     m_pClose = m_pButtons->addButton(QDialogButtonBox::Close);
-    for (QPushButton* button : {m_pReplace, m_pCancel, m_pClose})
-        button->setAutoDefault(false);  // Enter in the list opens a line
     connect(m_pReplace, &QPushButton::clicked, this, [this] {
         hide();
         emit replaceChosen();
@@ -90,8 +90,13 @@ void CMatchesDlg::AddFiles(std::vector<std::string> paths) {
     m_pModel->AddFiles(std::move(paths));
 }
 
-void CMatchesDlg::PreviewEnded() {
-    m_pReplace->setEnabled(m_bPreview);
+void CMatchesDlg::PreviewEnded(bool complete) {
+    m_pReplace->setEnabled(m_bPreview && complete);
+    if (m_bPreview && !complete) {
+        m_pCaption->setText(m_pCaption->text() +
+                            QStringLiteral("\nStopped before every file was looked at: Start "
+                                           "again to see them all, and to replace."));
+    }
 }
 
 void CMatchesDlg::OpenCurrent() {
@@ -102,7 +107,7 @@ void CMatchesDlg::OpenCurrent() {
     const qulonglong line =
         kind == QLatin1Char('f') || kind == QLatin1Char('.') || kind == QLatin1Char('n')
             ? 0
-            : current.data(MatchesModel::kNumberRole).toULongLong();
+            : current.data(MatchesModel::kOpenLineRole).toULongLong();
     emit openRequested(current.data(MatchesModel::kPathRole).toByteArray(), line);
 }
 

@@ -31,7 +31,8 @@ class CMatchesDlg final : public QDialog {
     // dry run finds them. Replace waits for PreviewEnded.
     void BeginPreview(const SearchRequest& request);
     void AddFiles(std::vector<std::string> paths);
-    void PreviewEnded();
+    // The dry run ended; Replace is offered only where it looked at every file.
+    void PreviewEnded(bool complete);
     // A preview is shown, whose Replace or Cancel is still to come.
     bool Previewing() const { return m_bPreview && isVisible(); }
 

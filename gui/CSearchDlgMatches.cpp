@@ -29,7 +29,7 @@ CMatchesDlg& CSearchDlg::Matches() {
 }
 
 void CSearchDlg::OnShowMatches() {
-    if (!m_listedRequest || m_listedRequest->search.empty())
+    if (!m_listedRequest || !m_listedRequest->searchOnly || m_listedRequest->search.empty())
         return;
     std::vector<std::string> paths;
     for (const int row : SelectedRows())
@@ -67,8 +67,10 @@ void CSearchDlg::AddPreviewed(std::vector<std::string> paths) {
 }
 
 void CSearchDlg::OnPreviewReplace() {
-    if (m_nRunState != RunState::Idle)
-        return;  // the dry run has not ended yet
+    if (m_nRunState != RunState::Idle) {
+        m_pMatches->show();  // another run came meanwhile: the preview waits
+        return;
+    }
     BeginRun(m_pending);
 }
 

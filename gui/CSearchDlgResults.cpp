@@ -163,7 +163,9 @@ void CSearchDlg::OnResultsMenu(const QPoint& at) {
 }
 
 void CSearchDlg::EnableResultsMenu() {
-    const bool searched = m_listedRequest && !m_listedRequest->search.empty();
+    // The files a replacement changed no longer hold the text it found.
+    const bool searched =
+        m_listedRequest && m_listedRequest->searchOnly && !m_listedRequest->search.empty();
     const ResultsMenuState state = ResultsMenuFor(
         SelectedRows().size(), m_options.m_nDoubleClickAction, UndoStore::Available(), searched);
     for (const auto& [name, enabled] :

@@ -223,7 +223,7 @@ void CSearchDlg::OnSearchFinished() {
         m_worker.join();
     const bool previewed = std::exchange(m_bPreviewing, false);
     if (previewed && m_pMatches != nullptr)
-        m_pMatches->PreviewEnded();
+        m_pMatches->PreviewEnded(m_summary.Complete());
     const bool closePending = m_nRunState == RunState::ClosePending;
     m_nRunState = RunState::Idle;
     SetButtons();

@@ -7,27 +7,32 @@
 
 namespace pellumar {
 
-LineFetcher::LineFetcher(const SearchRequest& request, Mode mode, Deliver deliver)
-    : m_request(request), m_mode(mode), m_deliver(std::move(deliver)) {
+LineFetcher::LineFetcher(const SearchRequest& request, Mode mode, Wake wake)
+    : m_request(request), m_mode(mode), m_wake(std::move(wake)) {
     m_thread = std::thread([this] { Run(); });
 }
 
 LineFetcher::~LineFetcher() {
     m_stop.Handle().RequestStopNow();
     {
-        const std::lock_guard lock(m_mutexAsked);
+        const std::lock_guard lock(m_mutexFiles);
         m_bEnding = true;
     }
-    m_wake.notify_one();
+    m_askedOrEnding.notify_one();
     m_thread.join();
 }
 
 void LineFetcher::Ask(std::size_t file, std::string path) {
     {
-        const std::lock_guard lock(m_mutexAsked);
+        const std::lock_guard lock(m_mutexFiles);
         m_asked.emplace_back(file, std::move(path));
     }
-    m_wake.notify_one();
+    m_askedOrEnding.notify_one();
+}
+
+std::deque<LineFetcher::Fetched> LineFetcher::Take() {
+    const std::lock_guard lock(m_mutexFiles);
+    return std::exchange(m_read, {});
 }
 
 void LineFetcher::Run() {
@@ -41,8 +46,8 @@ void LineFetcher::Run() {
     for (;;) {
         std::pair<std::size_t, std::string> asked;
         {
-            std::unique_lock lock(m_mutexAsked);
-            m_wake.wait(lock, [this] { return m_bEnding || !m_asked.empty(); });
+            std::unique_lock lock(m_mutexFiles);
+            m_askedOrEnding.wait(lock, [this] { return m_bEnding || !m_asked.empty(); });
             if (m_bEnding) {
                 return;
             }
@@ -59,7 +64,15 @@ void LineFetcher::Run() {
         if (m_stop.Stopped()) {
             return;
         }
-        m_deliver(std::move(fetched));
+        bool wasEmpty = false;
+        {
+            const std::lock_guard lock(m_mutexFiles);
+            wasEmpty = m_read.empty();
+            m_read.push_back(std::move(fetched));
+        }
+        if (wasEmpty) {
+            m_wake();
+        }
     }
 }
 
@@ -79,10 +92,18 @@ LineFetcher::Fetched LineFetcher::Fetch(LineReader& reader, std::size_t file,
         error = reader.Changes(path, changes);
         binary = changes.binary;
         for (ChangeHunk& hunk : changes.hunks) {
+            // A new line stands where the old lines it takes the place of began.
+            uint64_t old = hunk.oldStart;  // the old line the next line stands at
+            uint64_t run = old;            // where the run of changes in hand began
             for (TextLine& line : hunk.lines) {
-                if (line.kind != ' ') {
-                    fetched.lines.push_back(std::move(line));
+                const char kind = line.kind;
+                old += kind != '+' ? 1 : 0;
+                if (kind == ' ') {
+                    run = old;
+                    continue;
                 }
+                fetched.openAt.push_back(kind == '-' ? line.number : run);
+                fetched.lines.push_back(std::move(line));
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "SearchRequest.h"
@@ -27,17 +28,23 @@ class LineFetcher {
         std::size_t file = 0;
         std::vector<TextLine> lines;
         std::string note;
+        // Previewing, the line of the file as it is where each line stands: a new line's number
+        // is the one it would have.
+        std::vector<uint64_t> openAt;
     };
-    // Runs on the fetcher's thread, once for each file asked for.
-    using Deliver = std::function<void(Fetched)>;
+    // Runs on the fetcher's thread whenever a file's lines come to a queue that was empty: the
+    // window's thread is to Take them.
+    using Wake = std::function<void()>;
 
-    LineFetcher(const SearchRequest& request, Mode mode, Deliver deliver);
+    LineFetcher(const SearchRequest& request, Mode mode, Wake wake);
     LineFetcher(const LineFetcher&) = delete;
     LineFetcher& operator=(const LineFetcher&) = delete;
     // Stops a file's reading where it is, and waits for the thread.
     ~LineFetcher();
 
     void Ask(std::size_t file, std::string path);
+    // The files read since the last call, in the order they were read.
+    std::deque<Fetched> Take();
 
     // What the note of a file without lines says.
     static constexpr const char* kBinary = "binary file matches";
@@ -50,12 +57,13 @@ class LineFetcher {
 
     const SearchRequest m_request;
     const Mode m_mode;
-    Deliver m_deliver;
+    Wake m_wake;
     StopState m_stop;  // set by the window's thread on the way out
-    std::mutex m_mutexAsked;
-    std::condition_variable m_wake;
+    std::mutex m_mutexFiles;
+    std::condition_variable m_askedOrEnding;
     std::deque<std::pair<std::size_t, std::string>> m_asked;  // guarded; the window's thread adds
-    bool m_bEnding = false;                                   // guarded; the window's thread sets
+    std::deque<Fetched> m_read;  // guarded by m_mutexFiles; the fetcher's thread adds
+    bool m_bEnding = false;      // guarded by m_mutexFiles; the window's thread sets
     std::thread m_thread;
 };
 

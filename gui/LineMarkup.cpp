@@ -30,14 +30,17 @@ LineMarkup MarkupOf(const TextLine& line) {
         text.remove_suffix(1);  // it ends the line, as the line feed does
     std::size_t at = 0;
     for (const LineMark& mark : line.marks) {
-        if (mark.start >= text.size())
-            break;
-        markup.text += Shown(text.substr(at, mark.start - at));
-        const QString marked = Shown(text.substr(mark.start, mark.end - mark.start));
+        // A mark may take the carriage return that is not shown.
+        const std::size_t start = std::min(mark.start, text.size());
+        const std::size_t end = std::min(mark.end, text.size());
+        if (start >= end)
+            continue;
+        markup.text += Shown(text.substr(at, start - at));
+        const QString marked = Shown(text.substr(start, end - start));
         markup.marks.append(
             {static_cast<int>(markup.text.size()), static_cast<int>(marked.size())});
         markup.text += marked;
-        at = mark.end;
+        at = end;
     }
     markup.text += Shown(text.substr(at));
     if (markup.text.size() <= kShownLineLength)

@@ -20,16 +20,18 @@ void MatchesModel::Reset(const SearchRequest& request, LineFetcher::Mode mode) {
     m_nKept = 0;
     endResetModel();
     const uint64_t generation = ++m_nGeneration;
-    m_pFetcher = std::make_unique<LineFetcher>(
-        request, mode, [this, generation](LineFetcher::Fetched fetched) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, fetched = std::move(fetched)]() mutable {
-                    if (generation == m_nGeneration)
-                        Take(std::move(fetched));
-                },
-                Qt::QueuedConnection);
-        });
+    // The lines pass through the fetcher's own lock; the call across only wakes this thread.
+    m_pFetcher = std::make_unique<LineFetcher>(request, mode, [this, generation] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation != m_nGeneration || !m_pFetcher)
+                    return;
+                for (LineFetcher::Fetched& fetched : m_pFetcher->Take())
+                    Take(std::move(fetched));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void MatchesModel::AddFiles(std::vector<std::string> paths) {
@@ -81,6 +83,9 @@ QVariant MatchesModel::LineData(const Kept& kept, std::size_t line, int role) co
             return QChar(text.kind);
         case kNumberRole:
             return static_cast<qulonglong>(text.number);
+        case kOpenLineRole:
+            return static_cast<qulonglong>(line < kept.openAt.size() ? kept.openAt[line]
+                                                                     : text.number);
         case Qt::DisplayRole:
             return MarkupOf(text).text;
         case kMarksRole: {
@@ -120,7 +125,8 @@ void MatchesModel::Take(LineFetcher::Fetched fetched) {
     const std::size_t rows = fetched.note.empty() ? fetched.lines.size() : 1;
     m_used.push_front(file);
     m_nKept += fetched.lines.size();
-    m_kept[file] = Kept{std::move(fetched.lines), std::move(fetched.note), m_used.begin()};
+    m_kept[file] = Kept{std::move(fetched.lines), std::move(fetched.note),
+                        std::move(fetched.openAt), m_used.begin()};
     Resize(file, rows);
     const int first = static_cast<int>(m_index.FirstRow(file)) + 1;
     emit dataChanged(index(first), index(first + static_cast<int>(rows) - 1));

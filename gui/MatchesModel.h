@@ -26,6 +26,7 @@ class MatchesModel final : public QAbstractListModel {
         kNumberRole,               // a line's number
         kMarksRole,                // the marks of the display text: start, length, start, ...
         kPathRole,                 // the path of the row's file, as the bytes the search gave
+        kOpenLineRole,             // the line of the file as it is now that the row stands at
     };
     // The lines kept at once, beyond those of the files last used, as many as a list shows.
     static constexpr std::size_t kKeptLines = 20000;
@@ -49,6 +50,7 @@ class MatchesModel final : public QAbstractListModel {
     struct Kept {
         std::vector<TextLine> lines;
         std::string note;
+        std::vector<uint64_t> openAt;  // previewing: where each line stands in the file now
         std::list<std::size_t>::iterator used;  // its place among the files used, last first
     };
     void Take(LineFetcher::Fetched fetched);

@@ -21,6 +21,8 @@ class RunSummary {
     void FolderNotEntered() { m_bNotEntered = true; }
 
     uint64_t ListedCount() const { return m_nListed; }
+    // The walk went through every folder, unstopped.
+    bool Complete() const { return !m_bStopped && !m_bNotEntered; }
 
     // While the run goes on: how many files were looked at, and where.
     static std::string ProgressText(uint64_t lookedAt, const std::string& folder);

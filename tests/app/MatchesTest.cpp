@@ -6,7 +6,10 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include <QDialogButtonBox>
+
 #include "CMatchesDlg.h"
+#include "LineMarkup.h"
 #include "MatchesModel.h"
 #include "SearchWindowFixture.h"
 #include "ViewerCommand.h"
@@ -159,7 +162,8 @@ TEST_F(PreviewTest, APreviewShowsEachLineThatWouldChangeAndReplaceMakesIt) {
     EXPECT_TRUE(m_prompter.m_asked.front().startsWith("Search confirmation: "));
     // Each file as the dry run found it, in the walk's order.
     const QString rows = Rows().join('\n');
-    EXPECT_TRUE(rows.contains("file a.txt\n-2:old text [0,3]\n+2:new text [0,3]")) << rows.toStdString();
+    EXPECT_TRUE(rows.contains("file a.txt\n-2:old text [0,3]\n+2:new text [0,3]"))
+        << rows.toStdString();
     EXPECT_TRUE(rows.contains("file b.txt\n-1:old [0,3]\n+1:new [0,3]")) << rows.toStdString();
     EXPECT_EQ(rows.count(QChar(10)), 5) << rows.toStdString();
     EXPECT_EQ(tree.Contents(), before);
@@ -176,14 +180,44 @@ TEST_F(PreviewTest, APreviewShowsEachLineThatWouldChangeAndReplaceMakesIt) {
     EXPECT_EQ(Listed(), QStringList({"a.txt in ", "b.txt in "}));
     EXPECT_TRUE(SummaryMatches("Changed 2 files"));
     EXPECT_EQ(m_prompter.m_asked.size(), 1);  // Replace asks nothing more
+    // The files changed no longer hold what was found: there are no matches to show.
+    List()->selectAll();
+    emit m_dialog->ResultsMenu()->aboutToShow();
+    EXPECT_FALSE(m_dialog->ResultsMenu()->findChild<QAction*>("showMatches")->isEnabled());
+}
+
+// A new line opens where it would stand in the file as it is: after a change that adds lines,
+// the old line it takes the place of.
+TEST_F(PreviewTest, ANewLineOpensWhereItStandsInTheFileAsItIs) {
+    tree.Write("a.txt", "old\n1\n2\n3\n4\n5\n6\n7\n8\nold\n");
+    Query(tree.Root(), "a.txt", "old", "n1\nn2");
+    CMatchesDlg* window = Preview();
+    EXPECT_EQ(Rows(), QStringList({"file a.txt", "-1:old [0,3]", "+1:n1 [0,2]", "+2:n2 [0,2]",
+                                   "-10:old [0,3]", "+11:n1 [0,2]", "+12:n2 [0,2]"}));
+    m_dialog->Options().m_nDoubleClickAction = 2;
+    m_dialog->Options().m_strFileViewer = "ed +%l %f";
+    window->List()->setCurrentIndex(window->Model().index(5, 0));
+    QTest::keyClick(window->List(), Qt::Key_Return);
+    EXPECT_EQ(m_shell.m_calls.join(" / "), "start ed [+10|" + Path("a.txt") + "] in " + Root());
+    window->reject();
 }
 
 TEST_F(PreviewTest, ACancelledPreviewWritesNothingEvenWhileItsDryRunRuns) {
     CMatchesDlg* window = Preview();
-    QTest::keyClick(window->List(), Qt::Key_Escape);
+    // Enter in the list opens a line, and on Cancel cancels: neither replaces.
+    window->List()->setCurrentIndex(window->Model().index(1, 0));
+    QTest::keyClick(window->List(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    QPushButton* cancel = window->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel);
+    cancel->setFocus();
+    QTest::keyClick(cancel, Qt::Key_Return);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(tree.Contents(), before);
     EXPECT_EQ(m_dialog->GetRunState(), RunState::Idle);
+    window = Preview();
+    QTest::keyClick(window->List(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(tree.Contents(), before);
     // Cancelled while the dry run is held at its first file: it is stopped.
     Hold();
     m_prompter.Answer({P::kIdPreview});
@@ -195,11 +229,42 @@ TEST_F(PreviewTest, ACancelledPreviewWritesNothingEvenWhileItsDryRunRuns) {
     ASSERT_TRUE(Idle());
     EXPECT_TRUE(SummaryMatches("Stopped after .*"));
     EXPECT_EQ(tree.Contents(), before);
+    // Stopped from the main window, the preview stays, without Replace: it did not see it all.
+    Hold();
+    m_prompter.Answer({P::kIdPreview});
+    m_dialog->OnStart();
+    m_dialog->OnStop();
+    Release();
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(window->Previewing());
+    EXPECT_FALSE(window->ReplaceButton()->isEnabled());
+    window->reject();
+    EXPECT_EQ(tree.Contents(), before);
     // No confirmation, no preview: the replacement runs.
     m_dialog->Options().m_bSearchConfirmation = 0;
     Run();
     EXPECT_EQ(tree.Read("b.txt"), "new");
-    EXPECT_EQ(m_prompter.m_asked.size(), 2);
+    EXPECT_EQ(m_prompter.m_asked.size(), 4);
+}
+
+// A line as a row shows it: its carriage return left out, a mark that takes it too kept within
+// the text, controls as pictures, and a long line cut around its first mark.
+TEST(ViewerCommandTest, ALineIsShownWithItsMarksWithinItsText) {
+    const auto shown = [](const TextLine& line) {
+        const LineMarkup markup = MarkupOf(line);
+        QString text = markup.text;
+        for (const auto& [start, length] : markup.marks)
+            text += QStringLiteral(" [%1,%2]").arg(start).arg(length);
+        return text;
+    };
+    EXPECT_EQ(shown({1, ' ', "ab\r", true, {{1, 3}}}), "ab [1,1]");
+    EXPECT_EQ(shown({1, '-', "a\r", true, {{1, 2}}}), "a");
+    EXPECT_EQ(shown({1, ' ', "\x1b[2Jx\ty", true, {{4, 5}}}),
+              QString::fromUtf8("\u241b[2Jx\ty [4,1]"));
+    const std::string far = std::string(5000, 'a') + "needle" + std::string(5000, 'b');
+    const QString cut = shown({1, ' ', far, true, {{5000, 5006}}});
+    EXPECT_TRUE(cut.startsWith(QChar(0x2026))) << cut.left(10).toStdString();
+    EXPECT_TRUE(cut.endsWith("\u2026 [41,6]")) << cut.right(20).toStdString();
 }
 
 TEST(ViewerCommandTest, AProgramTextNamesTheFileAndLineWhereItSaysSo) {

@@ -60,6 +60,12 @@ TEST_F(CliShowTest, EachMatchingLineIsWrittenAsGrepWritesIt) {
                   Output("grep -Hn --color=always foo '" + path + "'"));
     }
     EXPECT_EQ(Run({"--lines", "--color", "--filter", "a.txt"}).out.find('\33'), std::string::npos);
+    // A file whose only match is empty and on no line shows nothing, and is not counted.
+    tree.Write("empty", "");
+    const Result none = Pellumar(
+        {"--folder", tree.Root(), "--filter", "empty", "--regex", "--search", "x*", "--lines"});
+    EXPECT_EQ(std::tuple(none.status, none.out, none.err),
+              std::tuple(1, std::string(), std::string()));
 }
 
 TEST_F(CliShowTest, ADiffShowsEveryChangeAndIsTheSameBeforeAndWhileItIsMade) {

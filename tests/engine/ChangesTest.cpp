@@ -184,6 +184,8 @@ TEST_F(ChangesTest, TheChangesGiveTheNewBytesInHunksAsDiffFormsThem) {
         ExpectChanges(Pick(content, random() % 60), searches[random() % searches.size()],
                       replacements[random() % replacements.size()], false);
     }
+    // One long line with a change every other byte: one pass over it, not one per change.
+    ExpectChanges(std::string(64 << 10, 'a') + "\n", "a", "b", false);
     // Long stretches of unchanged lines between changes, at every distance from them.
     for (int gap = 0; gap < 10 && !HasFailure(); ++gap) {
         const std::string lines = Pick({"x\n"}, gap);
@@ -273,6 +275,11 @@ TEST_F(ChangesTest, TheMatchingLinesAreEveryLineAMatchTouches) {
         EXPECT_EQ(Text(linesOf(content, search, false).lines), Text(ExpectedLines(content, search)))
             << "'" << search << "' in [" << content << "]";
     }
+    // One long line with a match every other byte costs one pass, not one per match.
+    const std::string wide(200 << 10, 'a');
+    const MatchedLines many = linesOf(wide, "a", false);
+    ASSERT_EQ(many.lines.size(), 1u);
+    EXPECT_EQ(many.lines[0].marks.size(), 200u << 10);
     // Past the size above which a file is mapped, a match on its last line without a feed.
     const std::string big = std::string(5 << 20, 'x') + "\nab";
     EXPECT_EQ(Text(linesOf(big, "b", false).lines), "2:ab<no feed> [1,2)\n");
