@@ -13,6 +13,7 @@ class CliOutput {
     explicit CliOutput(int fd) : m_fd(fd) {}
 
     void Add(std::string_view bytes) { m_strPending.append(bytes); }
+    std::size_t Pending() const { return m_strPending.size(); }
     // Writes out what was added: false, and nothing more is written, once the output is closed.
     bool Flush();
     bool IsBroken() const { return m_nError != 0; }

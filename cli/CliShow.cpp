@@ -1,6 +1,7 @@
 #include "CliShow.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "CliOutput.h"
 #include "NotificationQueue.h"
@@ -15,6 +16,9 @@ constexpr const char* kNameColor = "35";
 constexpr const char* kNumberColor = "32";
 constexpr const char* kSeparatorColor = "36";
 constexpr const char* kMatchColor = "01;31";
+
+// A long diff is written out as it goes, not held whole.
+constexpr std::size_t kFlushAt = 1 << 20;
 
 // A name as git writes it in a diff: in double quotes, with C escapes and other bytes in octal,
 // where it holds a quote, a backslash, a control byte or a byte past ASCII.
@@ -95,29 +99,39 @@ CliShow::Outcome CliShow::Show(const SearchEvent& event, CliOutput& out) {
 // for nothing.
 CliShow::Outcome CliShow::ShowLines(const std::string& path, CliOutput& out) {
     MatchedLines lines;
-    if (const int error = m_pReader->Lines(path, lines)) {
-        return {path + ": " + FileSystem::ErrorText(error), true, false};
+    bool any = false;
+    // Written out a batch at a time: a file of a million matching lines is never held whole.
+    const auto write = [&](std::vector<TextLine>& batch) {
+        for (const TextLine& line : batch) {
+            WriteLine(path, line, out);
+        }
+        any = any || !batch.empty();
+        return out.Flush();
+    };
+    if (const int error = m_pReader->Lines(path, lines, write)) {
+        return {path + ": " + FileSystem::ErrorText(error), true, any};
     }
     if (lines.binary) {
         return {path + ": binary file matches"};
     }
-    for (const TextLine& line : lines.lines) {
-        Paint(out, kNameColor, path);
-        if (m_bNull) {
-            out.Add(std::string_view("\0", 1));
-        } else {
-            Paint(out, kSeparatorColor, ":");
-        }
-        Paint(out, kNumberColor, std::to_string(line.number));
+    return {"", false, any};
+}
+
+void CliShow::WriteLine(const std::string& path, const TextLine& line, CliOutput& out) const {
+    Paint(out, kNameColor, path);
+    if (m_bNull) {
+        out.Add(std::string_view("\0", 1));
+    } else {
         Paint(out, kSeparatorColor, ":");
-        Marked(out, line);
-        out.Add("\n");
     }
-    return {"", false, !lines.lines.empty()};
+    Paint(out, kNumberColor, std::to_string(line.number));
+    Paint(out, kSeparatorColor, ":");
+    Marked(out, line);
+    out.Add("\n");
 }
 
 void CliShow::ShowDiff(const std::string& path, const FileChanges& changes, CliOutput& out) const {
-    const std::string name = Name(path);
+    const std::string name = DiffName(path, changes);
     if (changes.binary) {
         out.Add("Binary files ");
         Paint(out, kNameColor, Quoted("a/" + name));
@@ -145,6 +159,9 @@ void CliShow::ShowDiff(const std::string& path, const FileChanges& changes, CliO
             out.Add(std::string_view(&line.kind, 1));
             Marked(out, line);
             out.Add(line.lineFeed ? "\n" : "\n\\ No newline at end of file\n");
+            if (out.Pending() >= kFlushAt && !out.Flush()) {
+                return;  // nobody reads it any more
+            }
         }
     }
 }
@@ -170,6 +187,23 @@ void CliShow::Marked(CliOutput& out, const TextLine& line) const {
         at = mark.end;
     }
     out.Add(std::string_view(line.text).substr(at));
+}
+
+// The file a diff names: the one the replacement writes, below the folder, where a link led to
+// it, as patch changes that file and never a link. One that lies outside keeps its own name.
+std::string CliShow::DiffName(const std::string& path, const FileChanges& changes) const {
+    namespace fs = std::filesystem;
+    if (changes.path.empty() || changes.path == path) {
+        return Name(path);
+    }
+    std::error_code error;
+    const fs::path target = fs::weakly_canonical(fs::path(changes.path), error);
+    const fs::path folder = fs::weakly_canonical(fs::path(m_strPrefix), error);
+    const fs::path relative = target.lexically_relative(folder);
+    if (error || relative.empty() || *relative.begin() == "..") {
+        return Name(path);
+    }
+    return relative.generic_string();
 }
 
 // The path below the folder searched.

@@ -40,10 +40,12 @@ class CliShow {
 
   private:
     Outcome ShowLines(const std::string& path, CliOutput& out);
+    void WriteLine(const std::string& path, const TextLine& line, CliOutput& out) const;
     void ShowDiff(const std::string& path, const FileChanges& changes, CliOutput& out) const;
     void Paint(CliOutput& out, const char* color, std::string_view text) const;
     void Marked(CliOutput& out, const TextLine& line) const;
     std::string Name(const std::string& path) const;
+    std::string DiffName(const std::string& path, const FileChanges& changes) const;
 
     bool m_bLines;
     bool m_bDiff;

@@ -89,12 +89,15 @@ uint64_t LastByte(const TextEdit& edit) {
     return edit.end > edit.start ? edit.end - 1 : edit.start;
 }
 
-// Edits on the same or neighbouring lines are one block. New text that does not end a line
-// before the end of the file runs into the next old line, which then belongs to the block.
-std::vector<Block> BlocksOf(const unsigned char* bytes, uint64_t size,
-                            const std::vector<TextEdit>& edits) {
+// Edits on the same line are one block: each line's changes are matched up on their own, so
+// that a file whose every line changes costs no more than one whose few do. New text that does
+// not end a line before the end of the file runs into the next old line, which then belongs to
+// the block.
+// Each block is handed to `take` as it is made, and goes.
+template <class Take>
+void ForEachBlock(const unsigned char* bytes, uint64_t size, const std::vector<TextEdit>& edits,
+                  Take take) {
     LineIndex index(bytes, size);
-    std::vector<Block> blocks;
     for (size_t i = 0; i < edits.size();) {
         Block block;
         block.from = index.Start(edits[i].start);
@@ -102,7 +105,7 @@ std::vector<Block> BlocksOf(const unsigned char* bytes, uint64_t size,
         block.to = index.End(LastByte(edits[i]));
         size_t j = i + 1;
         for (;;) {
-            for (; j < edits.size() && index.Start(edits[j].start) <= block.to; ++j) {
+            for (; j < edits.size() && index.Start(edits[j].start) < block.to; ++j) {
                 block.to = std::max(block.to, index.End(LastByte(edits[j])));
             }
             Rewrite(block, bytes, edits, i, j);
@@ -112,10 +115,9 @@ std::vector<Block> BlocksOf(const unsigned char* bytes, uint64_t size,
             }
             break;
         }
-        blocks.push_back(std::move(block));
+        take(block);
         i = j;
     }
-    return blocks;
 }
 
 // One stretch of changed lines, between unchanged ones.
@@ -128,12 +130,48 @@ struct Change {
     std::vector<TextLine> lines;
 };
 
+// Within each run of changed lines the old ones come first, as diff -u writes them.
+template <class Lines>
+void OldLinesFirst(Lines& lines) {
+    const auto changed = [](const auto& line) { return line.kind != ' '; };
+    for (auto from = lines.begin(); from != lines.end();) {
+        const auto run = std::find_if(from, lines.end(), changed);
+        const auto end = std::find_if_not(run, lines.end(), changed);
+        std::stable_partition(run, end, [](const auto& line) { return line.kind == '-'; });
+        from = end;
+    }
+}
+
 // One step of a block's edit script: a line of the old lines kept (' ') or taken away ('-'), or
 // of the new ones put in ('+').
 struct Step {
     char kind;
     size_t index;
 };
+
+// The script where one side has a single line, the one line the two may have in common.
+std::vector<Step> OneLineScript(const std::vector<Piece>& olds, const std::vector<Piece>& news) {
+    const bool oneOld = olds.size() == 1;
+    const std::vector<Piece>& many = oneOld ? news : olds;
+    const std::string_view one = (oneOld ? olds : news).front().line;
+    const auto same = std::find_if(many.begin(), many.end(),
+                                   [&](const Piece& piece) { return piece.line == one; });
+    const size_t at = static_cast<size_t>(same - many.begin());  // many.size(): none
+    const char kind = oneOld ? '+' : '-';
+    std::vector<Step> steps;
+    if (at == many.size()) {
+        steps.push_back({oneOld ? '-' : '+', 0});
+    }
+    for (size_t i = 0; i < many.size(); ++i) {
+        if (i == at) {
+            steps.push_back({' ', oneOld ? 0 : i});
+        } else {
+            steps.push_back({kind, i});
+        }
+    }
+    OldLinesFirst(steps);
+    return steps;
+}
 
 // The script that makes the new lines from the old, matched up line by line where they are few
 // enough; within each run of changes the old lines come first, as diff -u writes them.
@@ -145,6 +183,9 @@ std::vector<Step> ScriptOf(const std::vector<Piece>& olds, const std::vector<Pie
         for (size_t i = 0; i < news.size(); ++i)
             steps.push_back({'+', i});
         return steps;
+    }
+    if (olds.size() == 1 || news.size() == 1) {
+        return OneLineScript(olds, news);  // most changes: no more than one line in common
     }
     std::vector<std::string_view> a, b;
     for (const Piece& piece : olds)
@@ -159,12 +200,7 @@ std::vector<Step> ScriptOf(const std::vector<Piece>& olds, const std::vector<Pie
                             : Step{info.type == dtl::SES_DELETE ? '-' : ' ',
                                    static_cast<size_t>(info.beforeIdx) - 1});
     }
-    for (auto from = steps.begin(); from != steps.end();) {
-        auto run = std::find_if(from, steps.end(), [](const Step& s) { return s.kind != ' '; });
-        auto end = std::find_if(run, steps.end(), [](const Step& s) { return s.kind == ' '; });
-        std::stable_partition(run, end, [](const Step& s) { return s.kind == '-'; });
-        from = end;
-    }
+    OldLinesFirst(steps);
     return steps;
 }
 
@@ -229,38 +265,73 @@ uint64_t LinesBefore(const unsigned char* bytes, uint64_t offset, uint64_t count
     return offset;
 }
 
+// Appends a change's lines to a hunk. The new lines of a run wait, so that the old lines of a
+// change on the next line still come before them, as diff -u writes neighbouring changes.
+class HunkLines {
+  public:
+    explicit HunkLines(ChangeHunk& hunk) : m_hunk(hunk) {}
+    void Add(TextLine& line) {
+        if (line.kind == '+') {
+            m_waiting.push_back(std::move(line));
+            return;
+        }
+        if (line.kind == ' ') {
+            Flush();
+        }
+        m_hunk.lines.push_back(std::move(line));
+    }
+    void Flush() {
+        std::move(m_waiting.begin(), m_waiting.end(), std::back_inserter(m_hunk.lines));
+        m_waiting.clear();
+    }
+
+  private:
+    ChangeHunk& m_hunk;
+    std::vector<TextLine> m_waiting;
+};
+
 std::vector<ChangeHunk> HunksOf(const unsigned char* bytes, uint64_t size,
                                 std::vector<Change>& changes) {
     std::vector<ChangeHunk> hunks;
     const uint64_t kContext = FileChanges::kContext;
     for (size_t i = 0; i < changes.size();) {
+        size_t last = i;  // the hunk's last change
+        size_t count = changes[i].lines.size();
+        for (; last + 1 < changes.size() &&
+               changes[last + 1].oldFirst - changes[last].oldEnd <= 2 * kContext;
+             ++last) {
+            count += changes[last + 1].lines.size() + 2 * kContext;
+        }
         ChangeHunk& hunk = hunks.emplace_back();
+        hunk.lines.reserve(count + 2 * kContext);
         uint64_t before = 0;
         const uint64_t from = LinesBefore(bytes, changes[i].fromOffset, kContext, before);
         hunk.oldStart = changes[i].oldFirst - before;
         hunk.newStart = changes[i].newFirst - before;
         AddContext(bytes, from, changes[i].fromOffset, hunk.oldStart, hunk);
-        size_t j = i;
-        for (;; ++j) {
-            std::move(changes[j].lines.begin(), changes[j].lines.end(),
-                      std::back_inserter(hunk.lines));
-            if (j + 1 == changes.size() ||
-                changes[j + 1].oldFirst - changes[j].oldEnd > 2 * kContext) {
-                break;
+        HunkLines lines(hunk);
+        for (size_t j = i; j <= last; ++j) {
+            if (j > i && changes[j].oldFirst != changes[j - 1].oldEnd) {
+                lines.Flush();
+                AddContext(bytes, changes[j - 1].toOffset, changes[j].fromOffset,
+                           changes[j - 1].oldEnd, hunk);
             }
-            AddContext(bytes, changes[j].toOffset, changes[j + 1].fromOffset, changes[j].oldEnd,
-                       hunk);
+            for (TextLine& line : changes[j].lines) {
+                lines.Add(line);
+            }
+            std::vector<TextLine>().swap(changes[j].lines);  // its room goes as it is taken
         }
+        lines.Flush();
         LineIndex after(bytes, size);
-        uint64_t to = changes[j].toOffset;
+        uint64_t to = changes[last].toOffset;
         for (uint64_t k = 0; k < kContext && to < size; ++k)
             to = after.End(to);
-        AddContext(bytes, changes[j].toOffset, to, changes[j].oldEnd, hunk);
+        AddContext(bytes, changes[last].toOffset, to, changes[last].oldEnd, hunk);
         for (const TextLine& line : hunk.lines) {
             hunk.oldCount += line.kind != '+' ? 1 : 0;
             hunk.newCount += line.kind != '-' ? 1 : 0;
         }
-        i = j + 1;
+        i = last + 1;
     }
     return hunks;
 }
@@ -276,9 +347,8 @@ FileChanges FileChanges::Of(const unsigned char* bytes, uint64_t size,
     }
     std::vector<Change> stretches;
     int64_t delta = 0;
-    for (const Block& block : BlocksOf(bytes, size, edits)) {
-        ChangesOf(block, bytes, delta, stretches);
-    }
+    ForEachBlock(bytes, size, edits,
+                 [&](const Block& block) { ChangesOf(block, bytes, delta, stretches); });
     changes.hunks = HunksOf(bytes, size, stretches);
     return changes;
 }

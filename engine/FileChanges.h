@@ -33,6 +33,9 @@ struct FileChanges {
 
     bool binary = false;  // the file holds a NUL byte: its lines are not shown
     std::vector<ChangeHunk> hunks;
+    // The path of the file the replacement writes, where a link led to it from the name it is
+    // reported under; empty where it is that name.
+    std::string path;
 
     // The changes that `edits`, in order and apart, make to `size` bytes.
     static FileChanges Of(const unsigned char* bytes, uint64_t size,

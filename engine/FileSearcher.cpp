@@ -43,6 +43,7 @@ int FileSearcher::DryRun(FileScanner& scanner, FileJob& job) {
     }
     if (m_seen.FirstCounted(job)) {
         if (auto changes = recorder.TakeChanges()) {
+            changes->path = m_seen.RewrittenPath(job);
             m_notify.OnFileChanged(job.path, std::move(changes));
         }
         m_notify.OnMatchesCounted(job.path, counter.Matches());

@@ -48,4 +48,13 @@ std::string FilesSeen::RewrittenName(const FileJob& job) {
     return key;
 }
 
+std::string FilesSeen::RewrittenPath(const FileJob& job) {
+    RewriteTarget target;
+    const bool resolved =
+        m_fs.ResolveTarget(job.pWhere, job.name.c_str(), job.path, job.status, target) == 0;
+    std::string path = resolved ? m_fs.PathBeside(target, target.name) : job.path;
+    m_fs.ReleaseTarget(target);
+    return path;
+}
+
 }  // namespace pellumar

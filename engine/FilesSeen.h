@@ -42,6 +42,9 @@ class FilesSeen {
         return m_namesCounted.insert(RewrittenName(job)).second;
     }
 
+    // The path a replacement would write the file at: where its links lead.
+    std::string RewrittenPath(const FileJob& job);
+
   private:
     // The name a file reached under the job's name would be rewritten at.
     std::string RewrittenName(const FileJob& job);

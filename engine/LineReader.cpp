@@ -9,8 +9,10 @@ namespace pellumar {
 LineReader::LineReader(FileSystem& fs, const SearchRule& rule, const StopState& stop)
     : m_fs(fs), m_rule(rule), m_scanner(fs, *rule.matcher, stop) {}
 
-int LineReader::Lines(const std::string& path, MatchedLines& lines) {
+int LineReader::Lines(const std::string& path, MatchedLines& lines,
+                      const MatchRecorder::LineSink& sink) {
     MatchRecorder recorder(nullptr, nullptr);
+    recorder.SendLinesTo(sink);
     const int error = Scan(path, recorder);
     lines = std::move(recorder.Lines());
     return error;

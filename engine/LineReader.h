@@ -4,6 +4,7 @@
 
 #include "FileChanges.h"
 #include "FileScanner.h"
+#include "MatchRecorder.h"
 #include "MatchedLines.h"
 
 namespace pellumar {
@@ -17,8 +18,11 @@ class LineReader {
   public:
     LineReader(FileSystem& fs, const SearchRule& rule, const StopState& stop);
 
-    // 0, or the error that kept the file from being read.
-    int Lines(const std::string& path, MatchedLines& lines);
+    // 0, or the error that kept the file from being read. Given a sink, the lines go there a
+    // batch at a time, as MatchRecorder hands them on, and only whether the file is binary is
+    // kept in `lines`.
+    int Lines(const std::string& path, MatchedLines& lines,
+              const MatchRecorder::LineSink& sink = {});
     int Changes(const std::string& path, FileChanges& changes);
 
   private:

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "FileView.h"
+#include "LineCollector.h"
 #include "Replacement.h"
 
 namespace pellumar {
@@ -31,19 +32,43 @@ MatchStep MatchRecorder::OnMatch(const FileView& view, const MatchSpan& match) {
 // memcmp, memcpy), never from inside the allocator, so a file that shrinks meanwhile costs the
 // memory made so far, and nothing else.
 MatchStep MatchRecorder::OnTail(const FileView& view) {
+    if (m_pReplacement == nullptr) {
+        return TailLines(view);
+    }
     auto make = [&] {
-        if (m_pReplacement == nullptr) {
-            m_lines = MatchedLines::Of(view.Data(), view.Size(), m_spans);
-        } else {
-            m_pChanges =
-                std::make_unique<FileChanges>(FileChanges::Of(view.Data(), view.Size(), m_edits));
-        }
+        m_pChanges =
+            std::make_unique<FileChanges>(FileChanges::Of(view.Data(), view.Size(), m_edits));
     };
     if (!view.Read(make)) {
         return MatchStep::Unreadable;
     }
     if (m_pNext != nullptr && m_pNext->WantsTail(view.Size())) {
         return m_pNext->OnTail(view);
+    }
+    return MatchStep::Continue;
+}
+
+// The lines a batch at a time, each batch made under the guard and handed on outside it.
+MatchStep MatchRecorder::TailLines(const FileView& view) {
+    constexpr std::size_t kBatch = 4096;
+    auto check = [&] { m_lines.binary = IsBinary(view.Data(), view.Size()); };
+    if (!view.Read(check)) {
+        return MatchStep::Unreadable;
+    }
+    if (m_lines.binary) {
+        return MatchStep::Continue;
+    }
+    LineCollector collector(view.Data(), view.Size(), m_spans);
+    std::vector<TextLine> batch;
+    for (bool more = true; more;) {
+        auto collect = [&] { more = collector.Collect(kBatch, m_sink ? batch : m_lines.lines); };
+        if (!view.Read(collect)) {
+            return MatchStep::Unreadable;
+        }
+        if (m_sink) {
+            more = m_sink(batch) && more;
+            batch.clear();
+        }
     }
     return MatchStep::Continue;
 }

@@ -154,6 +154,10 @@ ScanOutcome Rewriter::Rewrite(FileScanner& scanner, FileSystem& fs, const Replac
     MatchRecorder recorder(&replacement, &rewriter);
     const ScanOutcome outcome = scanner.Scan(job.file.Get(), job.status.Size(), recorder);
     job.changes = recorder.TakeChanges();
+    const RewriteTarget& target = job.placement->Target();
+    if (job.changes && !target.name.empty()) {
+        job.changes->path = fs.PathBeside(target, target.name);
+    }
     return outcome;
 }
 

@@ -55,6 +55,13 @@ for t in range(6):
         name = str(n) + random.choice(names)
         with open(os.path.join(folder, name).encode("utf-8", "surrogateescape"), "wb") as out:
             out.write(text.encode())
+    # Links to files of the tree, from beside and from another folder: a diff names the file
+    # the replacement writes, which patch changes.
+    top = os.path.join(root, str(t))
+    files = sorted(os.path.relpath(os.path.join(f, n), top)
+                   for f, _, ns in os.walk(top) for n in ns)
+    for n, target in enumerate(files[:3]):
+        os.symlink(os.path.relpath(os.path.join(top, target), top), os.path.join(top, f"link{n}"))
 PY
 
 replace_case() {  # tree number, flags..., then search and replacement last

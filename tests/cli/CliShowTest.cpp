@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "CliShow.h"
 #include "PellumarProcess.h"
@@ -69,6 +70,8 @@ TEST_F(CliShowTest, EachMatchingLineIsWrittenAsGrepWritesIt) {
 }
 
 TEST_F(CliShowTest, ADiffShowsEveryChangeAndIsTheSameBeforeAndWhileItIsMade) {
+    // A link is rewritten where it leads, and the diff names that file, which patch changes.
+    std::filesystem::create_symlink("sub/crlf.txt", tree.Path("link.txt"));
     const std::vector<std::string> replace = {"--replace", "F\nO", "--diff", "--filter", "*.*"};
     std::vector<std::string> dry = replace;
     dry.push_back("--dry-run");
