@@ -8,7 +8,7 @@ namespace pellumar {
 
 // Whether bytes are a binary file's, whose lines are never shown: they hold a NUL byte.
 inline bool IsBinary(const unsigned char* bytes, uint64_t size) {
-    return std::memchr(bytes, 0, size) != nullptr;
+    return size != 0 && std::memchr(bytes, 0, size) != nullptr;  // an empty file has no bytes
 }
 
 // Where the lines of a file's bytes begin and end, asked in the order of the file: what was

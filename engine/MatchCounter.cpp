@@ -19,7 +19,8 @@ MatchStep MatchCounter::OnMatch(const FileView& view, const MatchSpan& match) {
     auto compare = [&] {
         const std::string_view replace = m_pReplacement->For(view.Data(), match, m_expanded);
         same = replace.size() == match.end - match.start &&
-               std::memcmp(view.Data() + match.start, replace.data(), replace.size()) == 0;
+               (replace.empty() ||
+                std::memcmp(view.Data() + match.start, replace.data(), replace.size()) == 0);
     };
     if (!view.Read(compare)) {
         return MatchStep::Unreadable;

@@ -15,7 +15,8 @@ MatchStep MatchRecorder::OnMatch(const FileView& view, const MatchSpan& match) {
         auto keep = [&] {
             const std::string_view text = m_pReplacement->For(view.Data(), match, m_expanded);
             const bool same = text.size() == match.end - match.start &&
-                              std::memcmp(view.Data() + match.start, text.data(), text.size()) == 0;
+                              (text.empty() || std::memcmp(view.Data() + match.start, text.data(),
+                                                           text.size()) == 0);
             if (!same) {
                 m_edits.push_back({match.start, match.end, std::string(text)});
             }

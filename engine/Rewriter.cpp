@@ -32,7 +32,8 @@ MatchStep Rewriter::OnMatch(const FileView& view, const MatchSpan& match) {
     if (!m_place.Temp().IsOpen()) {
         bool same = false;
         auto compare = [&] {
-            same = m == replace.size() && std::memcmp(view.Data() + at, replace.data(), m) == 0;
+            same = m == replace.size() &&
+                   (m == 0 || std::memcmp(view.Data() + at, replace.data(), m) == 0);
         };
         if (!view.Read(compare)) {
             return MatchStep::Unreadable;

@@ -192,6 +192,9 @@ TEST_F(ChangesTest, TheChangesGiveTheNewBytesInHunksAsDiffFormsThem) {
         ExpectChanges("a\n" + lines + "a\n" + lines + lines + "a", "a", "b", false);
     }
     if (PatternsAvailable()) {
+        // An empty file, which has no bytes to look at, made something or left as it is.
+        ExpectChanges("", "^", "x\n", true);
+        ExpectChanges("", "x*", "", true);
         const std::vector<std::string> patterns = {"^",   "$",      "a*",  "b$",    "^a",
                                                    "\\n", "(a)(b)", "\\z", "(?m)^$"};
         for (int round = 0; round < 150 && !HasFailure(); ++round) {
@@ -285,6 +288,7 @@ TEST_F(ChangesTest, TheMatchingLinesAreEveryLineAMatchTouches) {
     EXPECT_EQ(Text(linesOf(big, "b", false).lines), "2:ab<no feed> [1,2)\n");
     EXPECT_TRUE(linesOf(std::string("a\0b", 3), "b", false).binary);
     if (PatternsAvailable()) {
+        EXPECT_EQ(Text(linesOf("", "x*", true).lines), "");  // nothing to show, and no bytes
         // An empty match marks nothing but shows its line; past the last line feed is no line.
         EXPECT_EQ(Text(linesOf("ab\n\ncd\n", "^", true).lines), "1:ab\n2:\n3:cd\n");
         EXPECT_EQ(Text(linesOf("ab\ncd", "b$|^c", true).lines),
