@@ -18,10 +18,6 @@ struct FoundSpan {
 struct MatchedLines {
     bool binary = false;  // the file holds a NUL byte: its lines are not shown
     std::vector<TextLine> lines;
-
-    // The lines of `size` bytes that the matches, in order and apart, touch.
-    static MatchedLines Of(const unsigned char* bytes, uint64_t size,
-                           const std::vector<FoundSpan>& matches);
 };
 
 }  // namespace pellumar

@@ -120,7 +120,8 @@ TEST_F(RunToldTest, TheDesktopSaysWhyItCouldNotOpen) {
     EXPECT_FALSE(desktop.StartViewer("kate", {file}, "/"));
     EXPECT_EQ(desktop.LastFailure(), "kate is not installed");
     tree.Write("bin/viewer", "#!/bin/sh\nprintf '%s' \"$1\" > seen\n", 0755);
-    EXPECT_FALSE(desktop.StartViewer("viewer", {file}, QByteArray::fromStdString(tree.Path("gone"))));
+    EXPECT_FALSE(
+        desktop.StartViewer("viewer", {file}, QByteArray::fromStdString(tree.Path("gone"))));
     EXPECT_EQ(desktop.LastFailure(),
               "its folder " + Root() + "/gone cannot be entered: No such file or directory");
     const QByteArray odd = QByteArray::fromStdString(tree.Path("bad\xffname.txt"));
