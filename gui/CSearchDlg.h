@@ -136,6 +136,8 @@ class CSearchDlg : public QDialog {
     void OnPreviewReplace();
     void OnPreviewCancelled();
     CMatchesDlg& Matches();
+    // The list holds the files of a search for text: their matching lines may be shown.
+    bool ListsFoundText() const;
     void AddPreviewed(std::vector<std::string> paths);
     void SetRunning();
     void StartWorker(SearchRequest request);

@@ -28,8 +28,13 @@ CMatchesDlg& CSearchDlg::Matches() {
     return *m_pMatches;
 }
 
+// The files a replacement changed no longer hold the text it found, and a listing found none.
+bool CSearchDlg::ListsFoundText() const {
+    return m_listedRequest && m_listedRequest->searchOnly && !m_listedRequest->search.empty();
+}
+
 void CSearchDlg::OnShowMatches() {
-    if (!m_listedRequest || !m_listedRequest->searchOnly || m_listedRequest->search.empty())
+    if (!ListsFoundText())
         return;
     std::vector<std::string> paths;
     for (const int row : SelectedRows())

@@ -163,9 +163,7 @@ void CSearchDlg::OnResultsMenu(const QPoint& at) {
 }
 
 void CSearchDlg::EnableResultsMenu() {
-    // The files a replacement changed no longer hold the text it found.
-    const bool searched =
-        m_listedRequest && m_listedRequest->searchOnly && !m_listedRequest->search.empty();
+    const bool searched = ListsFoundText();
     const ResultsMenuState state = ResultsMenuFor(
         SelectedRows().size(), m_options.m_nDoubleClickAction, UndoStore::Available(), searched);
     for (const auto& [name, enabled] :
