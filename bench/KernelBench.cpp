@@ -72,7 +72,7 @@ BENCHMARK(Find)->ArgsProduct({{1, 2, 3, 4, 8, 16, 32, 64}, {0, 1}});
 
 class QuietSink final : public ISearchNotify {
   public:
-    void OnSearchFound(std::string, FileInformation) override {}
+    void OnSearchFound(const std::string&, const FileInformation&) override {}
     ErrorReply OnSearchError(const char*, const CFileException&) override {
         return ErrorReply::StopSearch;
     }

@@ -176,9 +176,11 @@ int CliSession::Search() {
         thread = CSearchThread::Start(std::move(worker));
     }
     while (!m_bFinished) {
-        for (const SearchEvent& event : queue.Wait(std::chrono::milliseconds(100))) {
+        SearchEvents events = queue.Wait(std::chrono::milliseconds(100));
+        for (const SearchEvent& event : events) {
             Handle(queue, event);
         }
+        queue.Recycle(std::move(events));
         if (!m_output.IsBroken() && !m_output.Flush()) {
             m_stop.RequestStopNow();  // the results cannot be written any more: end the search
             if (m_output.Error() != EPIPE) {  // nobody reading is no error to tell

@@ -121,7 +121,7 @@ int CSearchThread::SearchFolder(const std::string& strFolder) {
 }
 
 int CSearchThread::ProcessFile(const std::string& strPath) {
-    const int error = m_work.OnFile(nullptr, strPath.c_str(), strPath);
+    const int error = m_work.OnFile(nullptr, strPath.c_str(), strPath, false);
     m_committer.PlaceAll();  // no walk places it later
     return error;
 }

@@ -268,15 +268,15 @@ Committer::Route Committer::RouteOf() const {
     return m_entries.empty() ? Route::Now : Route::Wait;
 }
 
-void Committer::OnSearchFound(std::string path, FileInformation info) {
+void Committer::OnSearchFound(const std::string& path, const FileInformation& info) {
     const Route route = RouteOf();
     if (route == Route::Now) {
-        m_notify.OnSearchFound(std::move(path), std::move(info));
+        m_notify.OnSearchFound(path, info);
     } else if (route == Route::Wait) {
         Entry& entry = m_entries.emplace_back();
         entry.kind = Entry::Kind::Found;
-        entry.path = std::move(path);
-        entry.info = std::move(info);
+        entry.path = path;
+        entry.info = info;
     }
 }
 
@@ -323,7 +323,7 @@ void Committer::Tell(Entry& entry) {
             m_notify.OnFileChanged(entry.path, std::move(entry.changes));
             break;
         case Entry::Kind::Found:
-            m_notify.OnSearchFound(std::move(entry.path), std::move(entry.info));
+            m_notify.OnSearchFound(entry.path, entry.info);
             break;
         case Entry::Kind::Skipped:
             m_notify.OnSearchSkipped(entry.path, entry.skip, entry.error);

@@ -40,7 +40,7 @@ class Committer final : public ISearchNotify {
     // Whether a waiting file is the file `id` names: another name of it is reached.
     bool Holds(const FileId& id) const;
 
-    void OnSearchFound(std::string path, FileInformation info) override;
+    void OnSearchFound(const std::string& path, const FileInformation& info) override;
     ErrorReply OnSearchError(const char* operation, const CFileException& error) override;
     ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
     void OnSearchFinished(int result) override { m_notify.OnSearchFinished(result); }

@@ -27,6 +27,7 @@ struct FolderEntry {
     uint32_t attributes = 0;     // FILE_ATTRIBUTE_ values; DEVICE for anything not a file
     bool matches = false;        // the name passes the filter
     bool link = false;           // reached through a symbolic link
+    bool listedPlain = false;    // the listing itself told a plain file, not reached through a link
     int error = 0;               // what the entry leads to could not be told: why
 };
 
@@ -87,9 +88,9 @@ class FileSystem {
     // that an open would meet.
     int StatusUnopened(const FolderListing* where, const char* name, const std::string& path,
                        FileStatus& status);
-    // Whether the listing's current entry, `name`, is a plain file that an open would surely
-    // read: then a listing that needs nothing of it asks the system nothing more.
-    bool SurelyReadable(const FolderListing* where, const char* name) const;
+    // Whether a file that its listing told as plain (`listedPlain`) is one that an open would
+    // surely read: then a listing that needs nothing of it asks the system nothing more.
+    bool SurelyReadable(bool listedPlain) const;
     int Close(NativeHandle handle);
     int ReadAt(NativeHandle handle, void* buffer, size_t size, uint64_t offset, size_t& got);
     int Map(NativeHandle handle, uint64_t size, const unsigned char*& data);

@@ -16,7 +16,7 @@ namespace pellumar {
 namespace {
 
 // How far the second thread may search ahead of the worker, in files: what a stop leaves begun.
-constexpr size_t kFilesAhead = 8;
+constexpr size_t kFilesAhead = 256;
 
 }  // namespace
 
@@ -60,12 +60,13 @@ void FileWork::OnFolderDone() {
     m_committer.PlaceAll();
 }
 
-int FileWork::OnFile(const FolderListing* pWhere, const char* name, const std::string& strPath) {
+int FileWork::OnFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
+                     bool listedPlain) {
     m_progress.FileExamined();
     if (m_bListOnly) {
-        return ListFile(pWhere, name, strPath);
+        return ListFile(pWhere, name, strPath, listedPlain);
     }
-    if (FileJob ahead; m_pAhead && pWhere && m_pAhead->Take(name, ahead)) {
+    if (FileJob ahead; m_pAhead && pWhere && m_pAhead->Take(pWhere, name, ahead)) {
         if (m_request.searchOnly) {
             return m_searcher.Report(strPath, ahead);
         }
@@ -107,9 +108,10 @@ void FileWork::TellOtherName(const FileJob& job) {
 }
 
 // A listed file is never read: what is reported is its status and that it could be opened.
-int FileWork::ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath) {
+int FileWork::ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
+                       bool listedPlain) {
     const bool temporaryName = FileSystem::IsTemporaryName(FileJob::LeafOf(strPath));
-    if (!m_request.fileInformation && m_fs.SurelyReadable(pWhere, name) && !temporaryName) {
+    if (!m_request.fileInformation && m_fs.SurelyReadable(listedPlain) && !temporaryName) {
         m_committer.OnSearchFound(strPath, FileInformation{});
         return 0;
     }

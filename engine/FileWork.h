@@ -37,12 +37,14 @@ class FileWork final : public FileStep {
     void EndAhead();
 
     // 0, or the error that kept the file from being opened or read.
-    int OnFile(const FolderListing* pWhere, const char* name, const std::string& strPath) override;
+    int OnFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
+               bool listedPlain) override;
     SearchAhead* Ahead() override;
     void OnFolderDone() override;
 
   private:
-    int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath);
+    int ListFile(const FolderListing* pWhere, const char* name, const std::string& strPath,
+                 bool listedPlain);
     void SearchOne(int helper, const FolderListing& where, const std::string& name, FileJob& job);
     int ReplaceFile(std::unique_ptr<FileJob> job);
     // A file reached again under another name: told where a replacement that changed it would

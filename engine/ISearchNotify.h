@@ -23,9 +23,9 @@ class ISearchNotify {
   public:
     virtual ~ISearchNotify() = default;
 
-    // A file matched (or, listing only, passed the filter). The receiver owns both values. The
-    // worker does not wait for the report to be handled.
-    virtual void OnSearchFound(std::string path, FileInformation info) = 0;
+    // A file matched (or, listing only, passed the filter). Both values are valid only during the
+    // call. The worker does not wait for the report to be handled.
+    virtual void OnSearchFound(const std::string& path, const FileInformation& info) = 0;
 
     // A step on the temporary file failed. Blocks the worker until answered. The operation
     // text and the record are valid only during the call.

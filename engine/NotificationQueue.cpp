@@ -1,6 +1,7 @@
 #include "NotificationQueue.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace pellumar {
@@ -8,24 +9,26 @@ namespace pellumar {
 namespace {
 
 // Questions and the end are handled at once; found and skipped files may wait a little.
-bool IsUrgent(const SearchEvent& event) {
-    return event.kind != SearchEvent::Kind::Found && event.kind != SearchEvent::Kind::Skipped;
+bool IsUrgent(SearchEvent::Kind kind) {
+    return kind != SearchEvent::Kind::Found && kind != SearchEvent::Kind::Skipped;
 }
 
 }  // namespace
 
-void NotificationQueue::Push(SearchEvent event) {
+// Fills the next event under the lock, in storage used before where there is some.
+template <class Fill>
+void NotificationQueue::Push(SearchEvent::Kind kind, Fill fill) {
     bool notify;
     {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
         if (m_bDetached) {
             return;
         }
-        const bool urgent = IsUrgent(event);
+        const bool urgent = IsUrgent(kind);
         m_nUrgent += urgent ? 1 : 0;
         notify = urgent || std::exchange(m_bWaitingForAny, false);
-        const bool wasEmpty = m_queue.empty();
-        m_queue.push_back(std::move(event));
+        const bool wasEmpty = m_nFirst == m_queue.size();
+        fill(m_queue.Add(kind));
         if (wasEmpty && m_wake) {
             m_wake();
         }
@@ -35,20 +38,23 @@ void NotificationQueue::Push(SearchEvent event) {
     }
 }
 
-void NotificationQueue::OnSearchFound(std::string path, FileInformation info) {
-    SearchEvent event;
-    event.kind = SearchEvent::Kind::Found;
+void NotificationQueue::OnSearchFound(const std::string& path, const FileInformation& info) {
+    std::optional<uint64_t> matches;
     if (!m_strCounted.empty() && m_strCounted == path) {
-        event.matches = m_nCounted;
+        matches = m_nCounted;
         m_strCounted.clear();
     }
+    std::shared_ptr<const FileChanges> changes;
     if (m_pChanged && m_strChanged == path) {
-        event.changes = std::move(m_pChanged);
+        changes = std::move(m_pChanged);
     }
     m_pChanged.reset();
-    event.path = std::move(path);
-    event.info = info;
-    Push(std::move(event));
+    Push(SearchEvent::Kind::Found, [&](SearchEvent& event) {
+        event.path.assign(path);
+        event.info = info;
+        event.matches = matches;
+        event.changes = std::move(changes);
+    });
 }
 
 void NotificationQueue::OnMatchesCounted(const std::string& path, uint64_t matches) {
@@ -63,25 +69,23 @@ void NotificationQueue::OnFileChanged(const std::string& path,
 }
 
 void NotificationQueue::OnSearchSkipped(const std::string& path, SkipKind kind, int error) {
-    SearchEvent event;
-    event.kind = SearchEvent::Kind::Skipped;
-    event.path = path;
-    event.skip = kind;
-    event.error = error;
-    Push(std::move(event));
+    Push(SearchEvent::Kind::Skipped, [&](SearchEvent& event) {
+        event.path.assign(path);
+        event.skip = kind;
+        event.error = error;
+    });
 }
 
 ErrorReply NotificationQueue::Ask(SearchEvent::Kind kind, const char* operation,
                                   const CFileException& error) {
-    SearchEvent event;
-    event.kind = kind;
-    event.operation = operation;
-    event.record = &error;
     {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
         m_reply.reset();
     }
-    Push(std::move(event));
+    Push(kind, [&](SearchEvent& event) {
+        event.operation = operation;
+        event.record = &error;
+    });
     std::unique_lock<std::mutex> lock(m_mutexQueue);
     m_answered.wait(lock, [this] { return m_reply.has_value() || m_bDetached; });
     return m_bDetached ? ErrorReply::StopSearch : *m_reply;
@@ -97,43 +101,62 @@ ErrorReply NotificationQueue::OnSearchErrorNoRetry(const char* operation,
 }
 
 void NotificationQueue::OnUndoKept(uint64_t run, uint64_t copiedBytes) {
-    SearchEvent event;
-    event.kind = SearchEvent::Kind::UndoKept;
-    event.undoRun = run;
-    event.copiedBytes = copiedBytes;
-    Push(std::move(event));
+    Push(SearchEvent::Kind::UndoKept, [&](SearchEvent& event) {
+        event.undoRun = run;
+        event.copiedBytes = copiedBytes;
+    });
 }
 
 void NotificationQueue::OnSearchFinished(int result) {
-    SearchEvent event;
-    event.kind = SearchEvent::Kind::Finished;
-    event.result = result;
-    Push(std::move(event));
+    Push(SearchEvent::Kind::Finished, [&](SearchEvent& event) { event.result = result; });
 }
 
-std::deque<SearchEvent> NotificationQueue::Take(std::size_t most) {
+SearchEvents NotificationQueue::Take(std::size_t most) {
     std::lock_guard<std::mutex> lock(m_mutexQueue);
-    std::deque<SearchEvent> taken;
-    while (!m_queue.empty() && taken.size() < most) {
-        m_nUrgent -= IsUrgent(m_queue.front()) ? 1 : 0;
-        taken.push_back(std::move(m_queue.front()));
-        m_queue.pop_front();
+    SearchEvents taken = std::exchange(m_spare, {});
+    taken.Clear();
+    const std::size_t count = std::min(most, m_queue.size() - m_nFirst);
+    for (std::size_t i = m_nFirst; i < m_nFirst + count; ++i) {
+        m_nUrgent -= IsUrgent(m_queue[i].kind) ? 1 : 0;
+    }
+    taken.MoveFrom(m_queue, m_nFirst, count);
+    m_nFirst += count;
+    // The taken events' places are used again once all are taken, or once they are most of it.
+    if (m_nFirst == m_queue.size()) {
+        m_queue.Clear();
+        m_nFirst = 0;
+    } else if (m_nFirst >= 1024 && m_nFirst * 2 >= m_queue.size()) {
+        m_queue.DropFront(m_nFirst);
+        m_nFirst = 0;
     }
     return taken;
 }
 
-std::deque<SearchEvent> NotificationQueue::Wait(std::chrono::milliseconds timeout) {
+SearchEvents NotificationQueue::Wait(std::chrono::milliseconds timeout) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     std::unique_lock<std::mutex> lock(m_mutexQueue);
     m_ready.wait_until(lock, std::min(m_lastTake + kCollectFound, start + timeout),
                        [this] { return m_nUrgent > 0; });
-    m_bWaitingForAny = m_queue.empty();
-    m_ready.wait_until(lock, start + timeout, [this] { return !m_queue.empty(); });
+    m_bWaitingForAny = m_nFirst == m_queue.size();
+    m_ready.wait_until(lock, start + timeout, [this] { return m_nFirst != m_queue.size(); });
     m_bWaitingForAny = false;
     m_nUrgent = 0;
     m_lastTake = Clock::now();
-    return std::exchange(m_queue, {});
+    if (m_nFirst != 0) {
+        m_queue.DropFront(m_nFirst);
+        m_nFirst = 0;
+    }
+    SearchEvents taken = std::exchange(m_queue, std::exchange(m_spare, {}));
+    m_queue.Clear();
+    return taken;
+}
+
+void NotificationQueue::Recycle(SearchEvents handled) {
+    std::lock_guard<std::mutex> lock(m_mutexQueue);
+    if (!m_spare.HasSlots()) {
+        m_spare = std::move(handled);
+    }
 }
 
 void NotificationQueue::Answer(ErrorReply reply) {
@@ -148,7 +171,8 @@ void NotificationQueue::Detach() {
     {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
         m_bDetached = true;
-        m_queue.clear();
+        m_queue.Clear();
+        m_nFirst = 0;
         m_nUrgent = 0;
     }
     m_answered.notify_one();

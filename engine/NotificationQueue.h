@@ -3,34 +3,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
-#include "ISearchNotify.h"
+#include "SearchEvents.h"
 
 namespace pellumar {
-
-// One notification on its way from the worker to the thread that handles it.
-struct SearchEvent {
-    enum class Kind { Found, Skipped, Error, ErrorNoRetry, UndoKept, Finished };
-    Kind kind = Kind::Finished;
-    std::string path;                            // Found, Skipped
-    FileInformation info;                        // Found
-    SkipKind skip = SkipKind::Unread;            // Skipped
-    int error = 0;                               // Skipped: why
-    const char* operation = nullptr;             // Error kinds: valid until answered
-    const CFileException* record = nullptr;      // Error kinds: valid until answered
-    int result = 0;                              // Finished
-    uint64_t undoRun = 0, copiedBytes = 0;       // UndoKept
-    std::optional<uint64_t> matches;             // Found, where matches were counted
-    std::shared_ptr<const FileChanges> changes;  // Found, where changes were asked for
-
-    bool IsQuestion() const { return kind == Kind::Error || kind == Kind::ErrorNoRetry; }
-};
 
 // Binds the engine's notifications to a queue that another thread takes in order. The two error
 // notifications block the worker until that thread answers them, or until the queue is detached.
@@ -45,7 +25,7 @@ class NotificationQueue final : public ISearchNotify {
     // comes to an empty queue. It must not call into the queue.
     explicit NotificationQueue(std::function<void()> wake = {}) : m_wake(std::move(wake)) {}
 
-    void OnSearchFound(std::string path, FileInformation info) override;
+    void OnSearchFound(const std::string& path, const FileInformation& info) override;
     ErrorReply OnSearchError(const char* operation, const CFileException& error) override;
     ErrorReply OnSearchErrorNoRetry(const char* operation, const CFileException& error) override;
     void OnSearchFinished(int result) override;
@@ -56,9 +36,11 @@ class NotificationQueue final : public ISearchNotify {
     void OnFileChanged(const std::string& path, std::unique_ptr<FileChanges> changes) override;
 
     // Takes up to `most` notifications, in order, without waiting.
-    std::deque<SearchEvent> Take(std::size_t most);
+    SearchEvents Take(std::size_t most);
     // Waits up to `timeout` for notifications and takes all that are queued.
-    std::deque<SearchEvent> Wait(std::chrono::milliseconds timeout);
+    SearchEvents Wait(std::chrono::milliseconds timeout);
+    // Gives back notifications taken and handled: their storage is used again.
+    void Recycle(SearchEvents handled);
     // Answers the question the worker is waiting on.
     void Answer(ErrorReply reply);
     // Nothing more is queued, and the worker's question, now or later, is answered StopSearch.
@@ -67,14 +49,17 @@ class NotificationQueue final : public ISearchNotify {
     static constexpr std::chrono::milliseconds kCollectFound{5};
 
   private:
-    void Push(SearchEvent event);
+    template <class Fill>
+    void Push(SearchEvent::Kind kind, Fill fill);
     ErrorReply Ask(SearchEvent::Kind kind, const char* operation, const CFileException& error);
 
     std::function<void()> m_wake;
     std::mutex m_mutexQueue;
     std::condition_variable m_ready;     // the handling thread waits on it
     std::condition_variable m_answered;  // the worker waits on it
-    std::deque<SearchEvent> m_queue;     // guarded by m_mutexQueue; the worker pushes
+    SearchEvents m_queue;                // guarded by m_mutexQueue; the worker adds to it
+    std::size_t m_nFirst = 0;            // guarded by m_mutexQueue: the first not yet taken
+    SearchEvents m_spare;                // guarded by m_mutexQueue: storage handed back
     int m_nUrgent = 0;                   // guarded by m_mutexQueue: queued questions and ends
     bool m_bWaitingForAny = false;       // guarded by m_mutexQueue; set by the waiting thread
     bool m_bDetached = false;            // guarded by m_mutexQueue; set by the handling thread

@@ -57,41 +57,36 @@ SearchAhead::~SearchAhead() {
     m_thread.join();
 }
 
-void SearchAhead::Begin(const FolderListing& where, std::vector<std::string> names) {
-    End();
-    {
-        std::lock_guard lock(m_lock);
-        m_pWhere = &where;
-        m_names = std::move(names);
-        m_states.assign(m_names.size(), State::Waiting);
-        m_results.resize(m_names.size());
-        m_nTaken = m_nNext = 0;
-        m_nMoves.fetch_add(1, std::memory_order_release);
-        WakeHelper();
-    }
+void SearchAhead::Add(const FolderListing& where, std::string name) {
+    std::lock_guard lock(m_lock);
+    Item& item = m_items.emplace_back();
+    item.where = &where;
+    item.name = std::move(name);
+    m_nMoves.fetch_add(1, std::memory_order_release);
+    WakeHelper();
 }
 
-bool SearchAhead::Take(const char* name, FileJob& job) {
-    // The names change only here, on the worker's thread.
-    if (m_pWhere == nullptr || m_nTaken >= m_names.size() || m_names[m_nTaken] != name) {
+bool SearchAhead::Take(const FolderListing* where, const char* name, FileJob& job) {
+    // Where and name of an item never change, and only this thread removes items.
+    if (m_items.empty() || m_items.front().where != where || m_items.front().name != name) {
         return false;
     }
-    const size_t at = m_nTaken;
     std::unique_lock lock(m_lock);
-    while (m_states[at] == State::Helper) {
-        if (!SearchAnother(lock, at)) {
-            WaitForHelper(lock, at);
+    Item& item = m_items.front();
+    while (item.state == State::Helper) {
+        if (!SearchAnother(lock)) {
+            WaitForHelper(lock);
         }
     }
-    if (m_states[at] == State::Waiting) {
-        m_states[at] = State::Worker;
+    if (item.state == State::Waiting) {
+        item.state = State::Worker;
         lock.unlock();
-        m_search(0, *m_pWhere, m_names[at], job);
+        m_search(0, *item.where, item.name, job);
         lock.lock();
     } else {
-        job = std::move(m_results[at]);
+        job = std::move(item.result);
     }
-    m_states[at] = State::Done;
+    m_items.pop_front();
     ++m_nTaken;
     m_nMoves.fetch_add(1, std::memory_order_release);
     WakeHelper();  // room for one more file ahead
@@ -100,28 +95,29 @@ bool SearchAhead::Take(const char* name, FileJob& job) {
 
 // While the second thread searches the worker's next file, the worker searches a later one that
 // nobody has begun: false when there is none within reach.
-bool SearchAhead::SearchAnother(std::unique_lock<SpinLock>& lock, size_t at) {
-    const size_t end = std::min(m_names.size(), at + 1 + m_nAhead);
-    size_t other = at + 1;
-    while (other < end && m_states[other] != State::Waiting) {
+bool SearchAhead::SearchAnother(std::unique_lock<SpinLock>& lock) {
+    const size_t end = std::min(m_items.size(), 1 + m_nAhead);
+    size_t other = 1;
+    while (other < end && m_items[other].state != State::Waiting) {
         ++other;
     }
     if (other == end) {
         return false;
     }
-    m_states[other] = State::Worker;
+    Item& item = m_items[other];
+    item.state = State::Worker;
     FileJob job;
     lock.unlock();
-    m_search(0, *m_pWhere, m_names[other], job);
+    m_search(0, *item.where, item.name, job);
     lock.lock();
-    m_results[other] = std::move(job);
-    m_states[other] = State::Done;
+    item.result = std::move(job);
+    item.state = State::Done;
     return true;
 }
 
 // Looks for a while without the lock before it sleeps: a sleep and its wake-up cost two system
 // calls, about what a small file takes to search.
-void SearchAhead::WaitForHelper(std::unique_lock<SpinLock>& lock, size_t at) {
+void SearchAhead::WaitForHelper(std::unique_lock<SpinLock>& lock) {
     const size_t seen = m_nHelped.load(std::memory_order_relaxed);
     lock.unlock();
     for (int spins = 0; spins < kSpins && m_nHelped.load(std::memory_order_acquire) == seen;
@@ -130,39 +126,33 @@ void SearchAhead::WaitForHelper(std::unique_lock<SpinLock>& lock, size_t at) {
     }
     lock.lock();
     m_bWorkerAsleep = true;
-    m_forWorker.wait(lock, [&] { return m_states[at] != State::Helper; });
+    m_forWorker.wait(lock, [&] { return m_items.front().state != State::Helper; });
     m_bWorkerAsleep = false;
 }
 
 void SearchAhead::End() {
     std::unique_lock lock(m_lock);
-    m_pWhere = nullptr;
     m_bWorkerAsleep = true;
     m_forWorker.wait(lock, [&] { return !m_bBusy; });
     m_bWorkerAsleep = false;
-    m_names.clear();
-    m_states.clear();
-    m_results.clear();
-    m_nTaken = m_nNext = 0;
+    m_nTaken += m_items.size();
+    m_items.clear();
+    m_nNext = m_nTaken;
 }
 
 // The second thread looks at the files after the worker's, up to a few ahead of it: how many of
 // them it may begin now.
 size_t SearchAhead::Claimable() const {
-    if (m_pWhere == nullptr) {
-        return 0;
-    }
     const size_t first = std::max(m_nNext, m_nTaken + 1);
-    const size_t end = std::min(m_names.size(), m_nTaken + 1 + m_nAhead);
+    const size_t end = m_nTaken + std::min(m_items.size(), 1 + m_nAhead);
     return first < end ? end - first : 0;
 }
 
 // Whether the sleeping second thread is to wake: room for the files it waits for, or for every
-// file left in the run.
+// file listed so far.
 bool SearchAhead::HelperWanted() const {
     const size_t claimable = Claimable();
-    return m_bQuit || claimable >= m_nWakeAt ||
-           (claimable != 0 && m_nTaken + 1 + m_nAhead >= m_names.size());
+    return m_bQuit || claimable >= m_nWakeAt || (claimable != 0 && 1 + m_nAhead >= m_items.size());
 }
 
 void SearchAhead::Run() {
@@ -180,20 +170,19 @@ void SearchAhead::Run() {
         }
         m_nNext = std::max(m_nNext, m_nTaken + 1);
         const size_t at = m_nNext++;
-        if (m_states[at] != State::Waiting) {
+        if (m_items[at - m_nTaken].state != State::Waiting) {
             continue;  // the worker took it meanwhile
         }
-        m_states[at] = State::Helper;
+        Item& item = m_items[at - m_nTaken];
+        item.state = State::Helper;
         m_bBusy = true;
-        const FolderListing& where = *m_pWhere;
-        const std::string& name = m_names[at];
         FileJob job;
         lock.unlock();
-        m_search(1, where, name, job);
+        m_search(1, *item.where, item.name, job);
         lock.lock();
         m_bBusy = false;
-        m_results[at] = std::move(job);
-        m_states[at] = State::Done;
+        item.result = std::move(job);
+        item.state = State::Done;
         m_nHelped.fetch_add(1, std::memory_order_release);
         WakeWorker();
     }

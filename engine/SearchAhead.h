@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -26,11 +27,11 @@ class SpinLock {
     std::atomic<bool> m_bHeld{false};
 };
 
-// Searches the next files of a folder on a second thread while the worker searches the one in
-// hand. The worker keeps the order: it takes each file's result in the order the files were
-// named, searching a file itself when the second thread has not begun it, and it alone reports,
-// checks the stop before each entry and asks questions. The second thread runs at most a few
-// files ahead, so that a stop leaves little begun.
+// Searches the next files the walk lists on a second thread, whatever folders they are in, while
+// the worker searches the one in hand. The worker keeps the order: it takes each file's result
+// in the order the files were named, searching a file itself when the second thread has not
+// begun it, and it alone reports, checks the stop before each entry and asks questions. The
+// second thread runs at most a few files ahead, so that a stop leaves little begun.
 class SearchAhead {
   public:
     // Searches `name` in the listing into the job's search results, with the searching parts of
@@ -43,23 +44,30 @@ class SearchAhead {
     SearchAhead& operator=(const SearchAhead&) = delete;
     ~SearchAhead();
 
-    // Starts on the named files of the listing, in order; the listing stays open until End.
-    void Begin(const FolderListing& where, std::vector<std::string> names);
-    // The next named file's job, when it is `name`: true, with it in `job`, once it is searched
-    // (here, when the second thread has not begun it). False, and nothing searched, when the next
-    // file is another or none is left.
-    bool Take(const char* name, FileJob& job);
-    // Leaves the folder: the second thread is idle when it returns.
+    // One more file to search, `name` in the listing, which stays open until the file is taken
+    // or the search ends.
+    void Add(const FolderListing& where, std::string name);
+    // The next named file's job, when it is `name` in `where`: true, with it in `job`, once it is
+    // searched (here, when the second thread has not begun it). False, and nothing searched, when
+    // the next file is another or none is left.
+    bool Take(const FolderListing* where, const char* name, FileJob& job);
+    // Forgets the files not taken: the second thread is idle when it returns.
     void End();
 
   private:
     enum class State : unsigned char { Waiting, Worker, Helper, Done };
+    struct Item {
+        const FolderListing* where = nullptr;
+        std::string name;
+        State state = State::Waiting;
+        FileJob result;
+    };
     void Run();
     size_t Claimable() const;
     bool HelperWanted() const;
     void SpinForWork(std::unique_lock<SpinLock>& lock);
-    bool SearchAnother(std::unique_lock<SpinLock>& lock, size_t at);
-    void WaitForHelper(std::unique_lock<SpinLock>& lock, size_t at);
+    bool SearchAnother(std::unique_lock<SpinLock>& lock);
+    void WaitForHelper(std::unique_lock<SpinLock>& lock);
     void WakeHelper();
     void WakeWorker();
 
@@ -73,12 +81,11 @@ class SearchAhead {
     size_t m_nWakeAt = 1;                     // how many files the sleeping helper waits for
     int m_nHelperSpins;  // how long the second thread looks for work: only it uses this
     bool m_bWorkerAsleep = false;
-    const FolderListing* m_pWhere = nullptr;
-    std::vector<std::string> m_names;  // written by the worker while the helper is idle
-    std::vector<State> m_states;
-    std::vector<FileJob> m_results;
-    size_t m_nTaken = 0;   // the worker's next file
-    size_t m_nNext = 0;    // the next file the second thread looks at
+    // The files not taken yet, the worker's next first. Only the worker adds and removes them;
+    // where and name of each never change, and the deque keeps them in place meanwhile.
+    std::deque<Item> m_items;
+    size_t m_nTaken = 0;   // how many files the worker has taken: the number of the first item
+    size_t m_nNext = 0;    // the number of the next file the second thread looks at
     bool m_bBusy = false;  // the second thread searches a file outside the lock
     bool m_bQuit = false;
     // How many files the second thread has searched: written by it, read by the worker to wait

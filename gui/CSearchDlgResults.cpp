@@ -65,8 +65,10 @@ bool CSearchDlg::TakeNotifications() {
     // Files of one folder come together: their rows share one text of it.
     std::string_view lastFolder;
     QString lastFolderText;
-    std::deque<SearchEvent> events;
+    SearchEvents events;
     for (bool done = false; !done;) {
+        if (events.HasSlots() && m_pQueue)
+            m_pQueue->Recycle(std::exchange(events, {}));  // their storage is filled again
         if (clock.elapsed() >= kFoundBudgetMs) {
             m_pResultsModel->AddRows(std::move(rows));
             AddPreviewed(std::move(previewed));

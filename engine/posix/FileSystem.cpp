@@ -134,12 +134,8 @@ int FileSystem::StatusUnopened(const FolderListing* where, const char* name,
 }
 
 // Only the superuser's opens are sure: anyone else's depend on the file's owner and rights.
-bool FileSystem::SurelyReadable(const FolderListing* where, const char* name) const {
-    if (where == nullptr || m_state.user != 0) {
-        return false;
-    }
-    const struct dirent64* entry = where->State().current;
-    return entry != nullptr && entry->d_name == name && entry->d_type == DT_REG;
+bool FileSystem::SurelyReadable(bool listedPlain) const {
+    return listedPlain && m_state.user == 0;
 }
 
 int FileSystem::Close(NativeHandle handle) {

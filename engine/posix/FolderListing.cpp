@@ -52,7 +52,8 @@ FolderListing::FolderListing(FileSystem& fs, const FolderState& folder,
         m_nError = folder.readError;
     }
     if (m_state.fd >= 0) {
-        m_state.entries.resize(kBatch);
+        m_state.entries = std::make_unique_for_overwrite<char[]>(kBatch);
+        m_state.capacity = kBatch;
     }
 }
 
@@ -72,7 +73,7 @@ bool FolderListing::Next(FolderEntry& entry) {
             return false;
         }
         m_state.current =
-            reinterpret_cast<const struct dirent64*>(m_state.entries.data() + m_state.at);
+            reinterpret_cast<const struct dirent64*>(m_state.entries.get() + m_state.at);
         m_state.at += m_state.current->d_reclen;
         if (!IsDots(m_state.current->d_name) && Describe(entry)) {
             return true;
@@ -83,7 +84,7 @@ bool FolderListing::Next(FolderEntry& entry) {
 
 // The next batch of entries; false at the end of the folder, or when it cannot be read.
 bool FolderListing::ReadBatch() {
-    const ssize_t got = m_sys.Getdents(m_state.fd, m_state.entries.data(), m_state.entries.size());
+    const ssize_t got = m_sys.Getdents(m_state.fd, m_state.entries.get(), m_state.capacity);
     if (got <= 0) {
         m_nError = got < 0 ? (errno ? errno : EIO) : 0;
         return false;
@@ -119,6 +120,7 @@ bool FolderListing::Describe(FolderEntry& entry) {
     }
     entry.name = name;
     entry.matches = matches;
+    entry.listedPlain = m_state.current->d_type == DT_REG;
     return true;
 }
 

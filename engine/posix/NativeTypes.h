@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,9 +54,12 @@ struct FileVersion {
 // An open folder listing: the folder's descriptor, the entries read from it and the one it is at.
 struct ListingState {
     int fd = -1;
-    int ownedFd = -1;           // the same, when the listing opened it and closes it
-    std::vector<char> entries;  // as the system gives them, a batch at a time
-    size_t at = 0, end = 0;     // the next entry and the end of the batch in `entries`
+    int ownedFd = -1;  // the same, when the listing opened it and closes it
+    // As the system gives them, a batch at a time: never cleared first, as the system writes
+    // what is read.
+    std::unique_ptr<char[]> entries;
+    size_t capacity = 0;
+    size_t at = 0, end = 0;  // the next entry and the end of the batch in `entries`
     const struct dirent64* current = nullptr;
 };
 

@@ -89,7 +89,7 @@ int FileSystem::StatusUnopened(const FolderListing* where, const char* name,
 }
 
 // Whether a file opens depends on its sharing: it is always tried.
-bool FileSystem::SurelyReadable(const FolderListing* /*where*/, const char* /*name*/) const {
+bool FileSystem::SurelyReadable(bool /*listedPlain*/) const {
     return false;
 }
 

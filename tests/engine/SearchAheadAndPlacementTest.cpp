@@ -194,7 +194,9 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
             named += size;
             helpedBefore += helped.size();
             helped.clear();
-            ahead.Begin(listing, names);
+            for (const std::string& name : names) {
+                ahead.Add(listing, name);
+            }
             for (int i = 0; i < size; ++i) {
                 std::unique_lock lock(mutex);
                 ASSERT_TRUE(i + 1 == size ||
@@ -203,12 +205,13 @@ TEST(SearchAheadTest, ASecondThreadThatSleepsIsWokenAgainAndEveryFileIsTakenOnce
                     << "run of " << size << ", file " << i + 1;
                 lock.unlock();
                 FileJob result;
-                ASSERT_TRUE(ahead.Take(names[i].c_str(), result));
+                EXPECT_FALSE(ahead.Take(nullptr, names[i].c_str(), result));  // another listing
+                ASSERT_TRUE(ahead.Take(&listing, names[i].c_str(), result));
                 EXPECT_EQ(result.matches, static_cast<uint64_t>(i));
                 std::this_thread::sleep_for(std::chrono::microseconds(i % 8 == 0 ? 2000 : 200));
             }
             FileJob none;
-            EXPECT_FALSE(ahead.Take("0", none));
+            EXPECT_FALSE(ahead.Take(&listing, "0", none));
             ahead.End();
         }
         EXPECT_EQ(searched, named);

@@ -31,7 +31,7 @@ void RecordingSink::Record(const std::string& line) {
     }
 }
 
-void RecordingSink::OnSearchFound(std::string path, FileInformation info) {
+void RecordingSink::OnSearchFound(const std::string& path, const FileInformation& info) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastInfo = info;

@@ -27,7 +27,7 @@ class RecordingSink : public ISearchNotify {
     // Runs after each notification has been recorded, with its line.
     void OnEach(std::function<void(const std::string&)> hook) { m_hook = std::move(hook); }
 
-    void OnSearchFound(std::string path, FileInformation info) override;
+    void OnSearchFound(const std::string& path, const FileInformation& info) override;
     ErrorReply OnSearchError(const char* operation, const CFileException& error) override {
         return Ask("error", operation, error);
     }

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ISearchNotify.h"
+
+namespace pellumar {
+
+// One notification on its way from the worker to the thread that handles it.
+struct SearchEvent {
+    enum class Kind { Found, Skipped, Error, ErrorNoRetry, UndoKept, Finished };
+    Kind kind = Kind::Finished;
+    std::string path;                            // Found, Skipped
+    FileInformation info;                        // Found
+    SkipKind skip = SkipKind::Unread;            // Skipped
+    int error = 0;                               // Skipped: why
+    const char* operation = nullptr;             // Error kinds: valid until answered
+    const CFileException* record = nullptr;      // Error kinds: valid until answered
+    int result = 0;                              // Finished
+    uint64_t undoRun = 0, copiedBytes = 0;       // UndoKept
+    std::optional<uint64_t> matches;             // Found, where matches were counted
+    std::shared_ptr<const FileChanges> changes;  // Found, where changes were asked for
+
+    bool IsQuestion() const { return kind == Kind::Error || kind == Kind::ErrorNoRetry; }
+};
+
+// Notifications in order. Emptied, it keeps its events and their paths' storage, so that filling
+// it again allocates nothing: a path made on one thread and freed on another would cost both
+// threads the allocator's lock at every found file.
+class SearchEvents {
+  public:
+    using const_iterator = std::vector<SearchEvent>::const_iterator;
+    const_iterator begin() const { return m_slots.begin(); }
+    const_iterator end() const { return m_slots.begin() + static_cast<std::ptrdiff_t>(m_nSize); }
+    std::size_t size() const { return m_nSize; }
+    bool empty() const { return m_nSize == 0; }
+    const SearchEvent& operator[](std::size_t at) const { return m_slots[at]; }
+    // Whether it holds storage worth keeping.
+    bool HasSlots() const { return !m_slots.empty(); }
+
+    // A new last event, as a default one but for its path's storage.
+    SearchEvent& Add(SearchEvent::Kind kind) {
+        if (m_nSize == m_slots.size()) {
+            m_slots.emplace_back();
+        } else {
+            SearchEvent& slot = m_slots[m_nSize];
+            std::string path = std::move(slot.path);
+            path.clear();
+            slot = SearchEvent{};
+            slot.path = std::move(path);
+        }
+        SearchEvent& event = m_slots[m_nSize++];
+        event.kind = kind;
+        return event;
+    }
+    // Moves `count` events from `first` on in `from` to the end of this one; they leave this
+    // one's spare storage in their place.
+    void MoveFrom(SearchEvents& from, std::size_t first, std::size_t count) {
+        for (std::size_t i = first; i < first + count; ++i) {
+            Add(SearchEvent::Kind::Finished);
+            std::swap(m_slots[m_nSize - 1], from.m_slots[i]);
+        }
+    }
+    // Drops the first `count` events, keeping their storage at the end.
+    void DropFront(std::size_t count) {
+        std::rotate(m_slots.begin(), m_slots.begin() + static_cast<std::ptrdiff_t>(count),
+                    m_slots.begin() + static_cast<std::ptrdiff_t>(m_nSize));
+        m_nSize -= count;
+    }
+    void Clear() { m_nSize = 0; }
+
+  private:
+    std::vector<SearchEvent> m_slots;
+    std::size_t m_nSize = 0;  // the events in use, at the front of the slots
+};
+
+}  // namespace pellumar

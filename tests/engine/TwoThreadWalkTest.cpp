@@ -1,0 +1,158 @@
+// The walk on two threads against the walk on one: whatever the second thread searches ahead, in
+// whatever folder, every run tells the same lines in the same order and leaves the same files,
+// and a stop at any report lands where it lands on one thread.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+#include "FaultySys.h"
+
+namespace pellumar::test {
+namespace {
+namespace fs = std::filesystem;
+
+// A tree drawn from `seed`: folders of none to 300 files, nested four deep, some hidden; files
+// of every size from empty to past the size that is mapped, with the text or without it, in
+// CRLF or not; links to files and folders (one that leads back up), a dangling link, names of
+// odd bytes, and a file whose opens fail.
+void Grow(const TempTree& tree, unsigned seed) {
+    std::mt19937 random(seed);
+    const auto pick = [&](int most) { return static_cast<int>(random() % (most + 1)); };
+    std::vector<std::string> folders = {""};
+    for (int i = 0; i < 40; ++i) {
+        const std::string& parent = folders[random() % folders.size()];
+        const std::string name =
+            (i % 9 == 4 ? ".d" : "d") + std::to_string(i) + (i % 7 == 3 ? "\xfe\x01" : "");
+        folders.push_back(parent.empty() ? name : parent + "/" + name);
+        fs::create_directories(tree.Path(folders.back()));
+    }
+    for (const std::string& folder : folders) {
+        const int files = pick(9) == 0 ? 300 : pick(12);
+        for (int i = 0; i < files; ++i) {
+            const int size = pick(11) == 0 ? pick(150000) : pick(3000);
+            std::string text(size, 'x');
+            for (int at = pick(3); at-- > 0 && size > 10;) {
+                text.replace(random() % (size - 6), 6, pick(1) ? "needle" : "NEEDLE");
+            }
+            if (pick(3) == 0) {
+                text += "\r\nneedle\r\n";
+            }
+            const std::string name =
+                (i % 13 == 5 ? ".f" : "f") + std::to_string(i) + (i % 3 == 0 ? ".txt" : ".dat");
+            tree.Write(folder.empty() ? name : folder + "/" + name, text);
+        }
+    }
+    tree.Write("d1/huge.txt", std::string((5 << 20) - 3, 'y') + "needle");
+    tree.Write("unreadable.txt", "needle");
+    fs::create_symlink(tree.Path("d1/huge.txt"), tree.Path(folders[5] + "/to-huge.txt"));
+    fs::create_symlink(tree.Root(), tree.Path(folders[9] + "/up"));
+    fs::create_symlink(tree.Path(folders[3]), tree.Path("across"));
+    fs::create_symlink("nowhere.txt", tree.Path(folders[7] + "/dangling.txt"));
+}
+
+// What one run told, and the tree it left where it writes.
+struct Ran {
+    Lines told;
+    std::map<std::string, std::string> left;
+};
+
+bool Writes(const Request& request) {
+    return !request.search.empty() && !request.searchOnly && !request.dryRun;
+}
+
+// Runs `request` in the tree, stopping once `stopAt` files are found (never when negative).
+Ran RunIn(const TempTree& tree, Request request, bool twoThreads, int stopAt = -1) {
+    FaultySys sys;
+    sys.Fail(Op::Open, EACCES, -1, "unreadable");
+    request.folder = tree.Root();
+    request.searchAhead = twoThreads;
+    RecordingSink sink(tree.Root());
+    CSearchThread worker(&sink, request, sys);
+    int found = 0;
+    sink.OnEach([&, stop = worker.GetStopHandle()](const std::string& line) {
+        if (line.rfind("found ", 0) == 0 && ++found == stopAt) {
+            stop.RequestStop();
+        }
+    });
+    worker.Run();
+    return {sink.Told(), Writes(request) ? tree.Contents() : std::map<std::string, std::string>{}};
+}
+
+// The request run on one thread and on two, each in the tree grown from `seed` (a tree of its
+// own where the request writes).
+std::pair<Ran, Ran> OneAndTwo(const TempTree& grown, unsigned seed, const Request& request,
+                              int stopAt = -1) {
+    if (!Writes(request)) {
+        return {RunIn(grown, request, false, stopAt), RunIn(grown, request, true, stopAt)};
+    }
+    TempTree one, two;
+    Grow(one, seed);
+    Grow(two, seed);
+    return {RunIn(one, request, false, stopAt), RunIn(two, request, true, stopAt)};
+}
+
+// Listing, searching (without hidden files, without hidden folders, counting), a dry run with
+// its changes, replacing a text and a pattern.
+std::vector<Request> Requests() {
+    return {
+        {.filter = "*", .searchOnly = true},
+        {.filter = "*", .search = "needle", .searchOnly = true},
+        {.filter = "*.txt", .search = "needle", .searchOnly = true, .hidden = false},
+        {.filter = "*", .search = "needle", .searchOnly = true, .hiddenFolders = false},
+        {.filter = "*",
+         .search = "needle",
+         .searchOnly = true,
+         .ignoreCase = true,
+         .countMatches = true},
+        {.filter = "*",
+         .search = "needle",
+         .replace = "pin\n",
+         .ignoreCase = true,
+         .dryRun = true,
+         .changes = true},
+        {.filter = "*",
+         .search = "needle",
+         .replace = "pin",
+         .ignoreCase = true,
+         .countMatches = true},
+        {.filter = "*", .search = "ne+dle\\r?$", .replace = "[$0]", .regex = true},
+    };
+}
+
+TEST(TwoThreadWalkTest, EveryRunTellsAndLeavesWhatItDoesOnOneThread) {
+    for (const unsigned seed : {1u, 2u, 3u}) {
+        TempTree grown;
+        Grow(grown, seed);
+        for (const Request& request : Requests()) {
+            const auto [one, two] = OneAndTwo(grown, seed, request);
+            ASSERT_GT(one.told.size(), 20u) << "seed " << seed << ", '" << request.search << "'";
+            EXPECT_EQ(two.told, one.told) << "seed " << seed << ", '" << request.search << "'";
+            EXPECT_TRUE(two.left == one.left) << "seed " << seed << ", '" << request.search << "'";
+        }
+    }
+}
+
+// A stop at the first report, amid a folder, at a folder's end and near the end of the walk.
+TEST(TwoThreadWalkTest, AStopAtAnyReportLandsWhereItLandsOnOneThread) {
+    TempTree grown;
+    Grow(grown, 4);
+    for (const Request& request : Requests()) {
+        const Lines whole = RunIn(grown, request, false).told;
+        const auto found =
+            static_cast<int>(std::count_if(whole.begin(), whole.end(), [](const std::string& line) {
+                return line.rfind("found ", 0) == 0;
+            }));
+        for (const int stopAt : {1, 7, 41, found / 2, found - 3}) {
+            const auto [one, two] = OneAndTwo(grown, 4, request, stopAt);
+            EXPECT_EQ(two.told, one.told) << "stop at " << stopAt << ", '" << request.search << "'";
+            EXPECT_TRUE(two.left == one.left) << "stop at " << stopAt;
+            EXPECT_EQ(one.told.back(), "finished 0");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellumar::test
