@@ -27,7 +27,7 @@ void NotificationQueue::Push(SearchEvent::Kind kind, Fill fill) {
         const bool urgent = IsUrgent(kind);
         m_nUrgent += urgent ? 1 : 0;
         notify = urgent || std::exchange(m_bWaitingForAny, false);
-        const bool wasEmpty = m_nFirst == m_queue.size();
+        const bool wasEmpty = m_queue.empty();
         fill(m_queue.Add(kind));
         if (wasEmpty && m_wake) {
             m_wake();
@@ -111,23 +111,16 @@ void NotificationQueue::OnSearchFinished(int result) {
     Push(SearchEvent::Kind::Finished, [&](SearchEvent& event) { event.result = result; });
 }
 
+// The queue is taken whole, in a moment under the lock, and handed out from there: a worker
+// that waited while the events were handed out one by one would wait at every found file.
 SearchEvents NotificationQueue::Take(std::size_t most) {
-    std::lock_guard<std::mutex> lock(m_mutexQueue);
     SearchEvents taken = std::exchange(m_spare, {});
     taken.Clear();
-    const std::size_t count = std::min(most, m_queue.size() - m_nFirst);
-    for (std::size_t i = m_nFirst; i < m_nFirst + count; ++i) {
-        m_nUrgent -= IsUrgent(m_queue[i].kind) ? 1 : 0;
-    }
-    taken.MoveFrom(m_queue, m_nFirst, count);
-    m_nFirst += count;
-    // The taken events' places are used again once all are taken, or once they are most of it.
-    if (m_nFirst == m_queue.size()) {
-        m_queue.Clear();
-        m_nFirst = 0;
-    } else if (m_nFirst >= 1024 && m_nFirst * 2 >= m_queue.size()) {
-        m_queue.DropFront(m_nFirst);
-        m_nFirst = 0;
+    std::lock_guard<std::mutex> lock(m_mutexQueue);
+    const std::size_t count = std::min(most, m_queue.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        m_nUrgent -= IsUrgent(m_queue.front().kind) ? 1 : 0;
+        m_queue.MoveFrontTo(taken, 1);
     }
     return taken;
 }
@@ -138,22 +131,17 @@ SearchEvents NotificationQueue::Wait(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(m_mutexQueue);
     m_ready.wait_until(lock, std::min(m_lastTake + kCollectFound, start + timeout),
                        [this] { return m_nUrgent > 0; });
-    m_bWaitingForAny = m_nFirst == m_queue.size();
-    m_ready.wait_until(lock, start + timeout, [this] { return m_nFirst != m_queue.size(); });
+    m_bWaitingForAny = m_queue.empty();
+    m_ready.wait_until(lock, start + timeout, [this] { return !m_queue.empty(); });
     m_bWaitingForAny = false;
     m_nUrgent = 0;
     m_lastTake = Clock::now();
-    if (m_nFirst != 0) {
-        m_queue.DropFront(m_nFirst);
-        m_nFirst = 0;
-    }
     SearchEvents taken = std::exchange(m_queue, std::exchange(m_spare, {}));
     m_queue.Clear();
     return taken;
 }
 
 void NotificationQueue::Recycle(SearchEvents handled) {
-    std::lock_guard<std::mutex> lock(m_mutexQueue);
     if (!m_spare.HasSlots()) {
         m_spare = std::move(handled);
     }
@@ -172,7 +160,6 @@ void NotificationQueue::Detach() {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
         m_bDetached = true;
         m_queue.Clear();
-        m_nFirst = 0;
         m_nUrgent = 0;
     }
     m_answered.notify_one();

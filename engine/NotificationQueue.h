@@ -44,6 +44,7 @@ class NotificationQueue final : public ISearchNotify {
     // Answers the question the worker is waiting on.
     void Answer(ErrorReply reply);
     // Nothing more is queued, and the worker's question, now or later, is answered StopSearch.
+    // Called by the thread that takes the notifications.
     void Detach();
 
     static constexpr std::chrono::milliseconds kCollectFound{5};
@@ -58,8 +59,7 @@ class NotificationQueue final : public ISearchNotify {
     std::condition_variable m_ready;     // the handling thread waits on it
     std::condition_variable m_answered;  // the worker waits on it
     SearchEvents m_queue;                // guarded by m_mutexQueue; the worker adds to it
-    std::size_t m_nFirst = 0;            // guarded by m_mutexQueue: the first not yet taken
-    SearchEvents m_spare;                // guarded by m_mutexQueue: storage handed back
+    SearchEvents m_spare;                // the taking thread's only: storage handed back
     int m_nUrgent = 0;                   // guarded by m_mutexQueue: queued questions and ends
     bool m_bWaitingForAny = false;       // guarded by m_mutexQueue; set by the waiting thread
     bool m_bDetached = false;            // guarded by m_mutexQueue; set by the handling thread

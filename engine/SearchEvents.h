@@ -1,13 +1,12 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "ISearchNotify.h"
 
@@ -33,15 +32,16 @@ struct SearchEvent {
 
 // Notifications in order. Emptied, it keeps its events and their paths' storage, so that filling
 // it again allocates nothing: a path made on one thread and freed on another would cost both
-// threads the allocator's lock at every found file.
+// threads the allocator's lock at every found file. A deque, as it grows without moving what it
+// holds, however far the thread that takes the events falls behind.
 class SearchEvents {
   public:
-    using const_iterator = std::vector<SearchEvent>::const_iterator;
+    using const_iterator = std::deque<SearchEvent>::const_iterator;
     const_iterator begin() const { return m_slots.begin(); }
     const_iterator end() const { return m_slots.begin() + static_cast<std::ptrdiff_t>(m_nSize); }
     std::size_t size() const { return m_nSize; }
     bool empty() const { return m_nSize == 0; }
-    const SearchEvent& operator[](std::size_t at) const { return m_slots[at]; }
+    const SearchEvent& front() const { return m_slots.front(); }
     // Whether it holds storage worth keeping.
     bool HasSlots() const { return !m_slots.empty(); }
 
@@ -60,24 +60,20 @@ class SearchEvents {
         event.kind = kind;
         return event;
     }
-    // Moves `count` events from `first` on in `from` to the end of this one; they leave this
-    // one's spare storage in their place.
-    void MoveFrom(SearchEvents& from, std::size_t first, std::size_t count) {
-        for (std::size_t i = first; i < first + count; ++i) {
-            Add(SearchEvent::Kind::Finished);
-            std::swap(m_slots[m_nSize - 1], from.m_slots[i]);
+    // Moves the first `count` events to the end of `into`; the storage they leave goes to the
+    // back, to be filled again.
+    void MoveFrontTo(SearchEvents& into, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            std::swap(into.Add(SearchEvent::Kind::Finished), m_slots.front());
+            m_slots.push_back(std::move(m_slots.front()));
+            m_slots.pop_front();
+            --m_nSize;
         }
-    }
-    // Drops the first `count` events, keeping their storage at the end.
-    void DropFront(std::size_t count) {
-        std::rotate(m_slots.begin(), m_slots.begin() + static_cast<std::ptrdiff_t>(count),
-                    m_slots.begin() + static_cast<std::ptrdiff_t>(m_nSize));
-        m_nSize -= count;
     }
     void Clear() { m_nSize = 0; }
 
   private:
-    std::vector<SearchEvent> m_slots;
+    std::deque<SearchEvent> m_slots;
     std::size_t m_nSize = 0;  // the events in use, at the front of the slots
 };
 
