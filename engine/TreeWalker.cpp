@@ -30,6 +30,9 @@ int TreeWalker::Walk(const std::string& strFolder) {
         for (WalkStep step; queue.Next(step);) {
             if (step.kind == WalkStep::Kind::FolderDone) {
                 m_step.OnFolderDone();
+                // The folder stays open while its subfolders wait to be opened in it; its
+                // listing is of no more use.
+                step.folder->listing.reset();
                 inFolder = false;
                 continue;
             }
