@@ -89,6 +89,7 @@ class CliSession {
     uint64_t m_nFound = 0;
     int m_nResult = 0;
     bool m_bFinished = false;
+    bool m_bOutputEnded = false;  // the output broke, and the search was asked to end
     bool m_bAborted = false;
     CliOutput m_output{STDOUT_FILENO};
     std::unique_ptr<CliShow> m_pShow;  // lines or diffs in place of the paths
@@ -181,7 +182,9 @@ int CliSession::Search() {
             Handle(queue, event);
         }
         queue.Recycle(std::move(events));
-        if (!m_output.IsBroken() && !m_output.Flush()) {
+        // Output broken amid a file's lines or changes ends the search as well.
+        if (!m_bOutputEnded && (m_output.IsBroken() || !m_output.Flush())) {
+            m_bOutputEnded = true;
             m_stop.RequestStopNow();  // the results cannot be written any more: end the search
             if (m_output.Error() != EPIPE) {  // nobody reading is no error to tell
                 m_progress.Clear();

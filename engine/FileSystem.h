@@ -160,6 +160,10 @@ class FileSystem {
     static bool IsTemporaryName(std::string_view name);
     // Whether an error says that nothing of that name exists.
     static bool IsMissing(int error);
+    // Whether an error says that the process, or the system, has no more handles to open with.
+    static bool IsOutOfHandles(int error);
+    // How many files and folders the process may hold open at once.
+    size_t HandleLimit();
     // What an error code means, in words.
     static std::string ErrorText(int error);
     // The prompts' cause for a system error code, by its meaning.

@@ -1,6 +1,7 @@
 // The walk of one search's folder tree.
 #include "TreeWalker.h"
 
+#include "FolderListing.h"
 #include "ISearchNotify.h"
 #include "SearchAhead.h"
 #include "SearchProgress.h"

@@ -1,6 +1,8 @@
 // The walk's folders, entered and listed ahead of the files handed on.
 #include "WalkQueue.h"
 
+#include <algorithm>
+
 #include "FolderListing.h"
 #include "SearchAhead.h"
 #include "SearchRequest.h"
@@ -11,9 +13,17 @@ namespace pellumar {
 namespace {
 
 // How far the listing runs ahead of the files handed on, with a second thread to keep busy:
-// more files than it searches ahead of the worker, and a bound on the folders held open.
+// more files than it searches ahead of the worker, and few folders held open, so that a process
+// allowed few open files walks as far as it did on one thread.
 constexpr size_t kFilesListedAhead = 320;
-constexpr size_t kStepsListedAhead = 512;
+constexpr size_t kMostFoldersListedAhead = 16;
+constexpr size_t kStepsListedAhead = 4096;  // as a folder of names that cannot be read may give
+
+// The most folders listed ahead, each held open: few where the process may open few files, so
+// that as many are left for the files searched and the output as on one thread.
+size_t FoldersAhead(size_t handleLimit) {
+    return handleLimit <= 32 ? 1 : std::min(kMostFoldersListedAhead, (handleLimit - 16) / 4);
+}
 
 std::string WithSeparator(const std::string& folder) {
     return (!folder.empty() && folder.back() == kSeparator) ? folder : folder + kSeparator;
@@ -50,6 +60,7 @@ WalkQueue::WalkQueue(FileSystem& fs, const StopState& stop, const SearchRequest&
       m_bSubfolders(request.subfolders),
       m_bHiddenFolders(request.hiddenFolders),
       m_nSkipMask(SkipMask(request.hidden)),
+      m_nFoldersAhead(FoldersAhead(fs.HandleLimit())),
       m_foldersWalked(walked) {}
 
 WalkQueue::~WalkQueue() = default;
@@ -68,6 +79,7 @@ bool WalkQueue::Next(WalkStep& step) {
     step = std::move(m_steps.front());
     m_steps.pop_front();
     m_nFilesQueued -= step.kind == WalkStep::Kind::File ? 1 : 0;
+    m_nFoldersQueued -= step.kind == WalkStep::Kind::FolderDone ? 1 : 0;
     return true;
 }
 
@@ -92,16 +104,27 @@ bool WalkQueue::ListMore() {
         }
         return true;
     }
+    if (m_nFoldersQueued >= m_nFoldersAhead && !m_steps.empty()) {
+        return false;  // the next folder waits until one of those held open is done with
+    }
     while (!m_toEnter.empty()) {
-        const Waiting next = std::move(m_toEnter.back());
+        const Entered entered = Enter(m_toEnter.back());
+        if (entered == Entered::Later) {
+            return false;
+        }
         m_toEnter.pop_back();
-        if (Enter(next)) {
+        if (entered == Entered::Yes) {
             return true;
         }
     }
     while (m_nLinkedEntered < m_linkedFolders.size()) {
-        const std::string path = m_linkedFolders[m_nLinkedEntered++];
-        if (Enter({nullptr, path, path})) {
+        const std::string& path = m_linkedFolders[m_nLinkedEntered];
+        const Entered entered = Enter({nullptr, path, path});
+        if (entered == Entered::Later) {
+            return false;
+        }
+        ++m_nLinkedEntered;
+        if (entered == Entered::Yes) {
             return true;
         }
     }
@@ -109,27 +132,31 @@ bool WalkQueue::ListMore() {
 }
 
 // Each folder is entered once, whatever links lead to it again: link cycles end, and links that
-// fan out cost no more than the folders they lead to. False for a folder entered before.
-bool WalkQueue::Enter(const Waiting& waiting) {
+// fan out cost no more than the folders they lead to. No for a folder entered before; Later when
+// the process has no handle left to open it with while folders listed ahead hold some.
+WalkQueue::Entered WalkQueue::Enter(const Waiting& waiting) {
     auto folder = std::make_shared<WalkFolder>(m_fs);
     FileId id;
     int error = m_fs.OpenFolder(waiting.parent ? &waiting.parent->state : nullptr, waiting.name,
                                 waiting.path, folder->state, id);
+    if (FileSystem::IsOutOfHandles(error) && !m_steps.empty()) {
+        return Entered::Later;
+    }
     if (error == 0 && !m_foldersWalked.insert(id).second) {
-        return false;
+        return Entered::No;
     }
     if (error == 0) {
         error = m_fs.MakeCurrent(folder->state);
     }
     if (error != 0) {
         Push(WalkStep::Kind::Skipped, waiting.path, error);
-        return true;
+        return Entered::Yes;
     }
     folder->path = waiting.path;
     m_pListing = std::move(folder);
     Push(WalkStep::Kind::Entered, {});
     OpenListing(*m_pListing);
-    return true;
+    return Entered::Yes;
 }
 
 // Where one listing serves both, it lists the folder's files and subfolders; else the files
@@ -244,6 +271,7 @@ void WalkQueue::Push(WalkStep::Kind kind, std::string name, int error, bool plai
     step.listedPlain = plain;
     step.error = error;
     m_nFilesQueued += kind == WalkStep::Kind::File ? 1 : 0;
+    m_nFoldersQueued += kind == WalkStep::Kind::Entered ? 1 : 0;
 }
 
 }  // namespace pellumar

@@ -68,8 +68,9 @@ class WalkQueue {
         std::string name;
         std::string path;
     };
+    enum class Entered { Yes, No, Later };
     bool ListMore();
-    bool Enter(const Waiting& waiting);
+    Entered Enter(const Waiting& waiting);
     void OpenListing(WalkFolder& folder);
     void TakeEntry(const FolderEntry& entry, const std::string& prefix, bool bFolders);
     void EndListing();
@@ -84,11 +85,13 @@ class WalkQueue {
     WildcardFilter m_filter;
     bool m_bSubfolders;
     bool m_bHiddenFolders;
-    uint32_t m_nSkipMask;  // files with any of these attributes are not processed
+    uint32_t m_nSkipMask;    // files with any of these attributes are not processed
+    size_t m_nFoldersAhead;  // the most folders listed ahead, each held open
     std::unordered_set<FileId, FileIdHash>& m_foldersWalked;  // each folder is walked once
     std::deque<WalkStep> m_steps;                             // listed, not yet taken
     size_t m_nFilesQueued = 0;                                // File steps among them
-    std::vector<Waiting> m_toEnter;            // the subfolders of the tree, the next one last
+    size_t m_nFoldersQueued = 0;     // folders entered whose FolderDone step is not taken yet
+    std::vector<Waiting> m_toEnter;  // the subfolders of the tree, the next one last
     std::vector<std::string> m_linkedFolders;  // waiting until the tree itself is walked
     size_t m_nLinkedEntered = 0;
     // The folder being listed, its subfolders and the files its links lead to so far.

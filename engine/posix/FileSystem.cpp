@@ -186,6 +186,14 @@ bool FileSystem::IsMissing(int error) {
     return error == ENOENT || error == ENOTDIR;
 }
 
+bool FileSystem::IsOutOfHandles(int error) {
+    return error == EMFILE || error == ENFILE;
+}
+
+size_t FileSystem::HandleLimit() {
+    return m_sys.OpenFileLimit();
+}
+
 std::string FileSystem::SystemErrorText(int error) {
     return std::strerror(error);
 }

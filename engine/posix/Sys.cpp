@@ -22,6 +22,13 @@ int Sys::OpenAt(int dirfd, const char* name, int flags, mode_t mode) {
 int Sys::Close(int fd) {
     return ::close(fd);
 }
+size_t Sys::OpenFileLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return SIZE_MAX;
+    }
+    return static_cast<size_t>(limit.rlim_cur);
+}
 int Sys::Fstat(int fd, struct stat* st) {
     return ::fstat(fd, st);
 }

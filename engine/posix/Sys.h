@@ -18,6 +18,8 @@ class Sys {
 
     virtual int OpenAt(int dirfd, const char* name, int flags, mode_t mode = 0);
     virtual int Close(int fd);
+    // How many files the process may hold open at once.
+    virtual size_t OpenFileLimit();
     virtual int Fstat(int fd, struct stat* st);
     virtual int FstatAt(int dirfd, const char* name, struct stat* st, int flags);
     virtual ssize_t ReadlinkAt(int dirfd, const char* name, char* buffer, size_t size);

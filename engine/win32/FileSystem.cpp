@@ -283,6 +283,14 @@ bool FileSystem::IsMissing(int error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+bool FileSystem::IsOutOfHandles(int error) {
+    return error == ERROR_TOO_MANY_OPEN_FILES;
+}
+
+size_t FileSystem::HandleLimit() {
+    return 16384;  // handles are limited only by memory
+}
+
 // The system's own texts would come in the user's language: the prompts' sentences stand in.
 std::string FileSystem::SystemErrorText(int error) {
     return CFileException::GetCauseText(CauseFromWin32Error(error));

@@ -2,6 +2,7 @@
 // whatever folder, every run tells the same lines in the same order and leaves the same files,
 // and a stop at any report lands where it lands on one thread.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -154,6 +155,42 @@ TEST(TwoThreadWalkTest, AStopAtAnyReportLandsWhereItLandsOnOneThread) {
             EXPECT_EQ(one.told.back(), "finished 0");
         }
     }
+}
+
+// Folders are held open while they are listed ahead, never so many that a process allowed few
+// open files runs out of them: with a limit of 24, 300 folders of one file each are all searched;
+// and a folder that cannot be opened for want of a handle, while others are held, is opened
+// once they are done with.
+TEST(TwoThreadWalkTest, FewOpenFilesAllowedStillReachEveryFile) {
+    TempTree tree(TempTree::MemoryFolder());
+    Lines expected;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "d" + std::to_string(i) + (i % 2 ? "/e/f" : "/f");
+        tree.Write(name, "needle");
+        expected.push_back(name);
+    }
+    const Request request{.filter = "*", .search = "needle", .searchOnly = true};
+    rlimit was{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &was), 0);
+    rlimit few = was;
+    few.rlim_cur = 24;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
+    const Ran one = RunIn(tree, request, false);
+    const Ran two = RunIn(tree, request, true);
+    ::setrlimit(RLIMIT_NOFILE, &was);
+    Lines found;
+    for (const std::string& line : two.told) {
+        if (line.rfind("found ", 0) == 0) {
+            found.push_back(line.substr(6));
+        }
+    }
+    EXPECT_EQ(Sorted(found), Sorted(expected));
+    EXPECT_EQ(two.told, one.told);
+
+    FaultySys sys;
+    sys.FailLater(Op::OpenFolder, 40, EMFILE);
+    Heard heard(tree, request, sys);
+    EXPECT_EQ(Sorted(heard.Found()), Sorted(expected));
 }
 
 }  // namespace
