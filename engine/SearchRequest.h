@@ -38,8 +38,9 @@ struct SearchRequest {
     // listing shows to be a plain file that may be read is told with none, unread.
     bool fileInformation = true;
     // How the work is shared out. Searching, the next files the walk lists, in whatever folder,
-    // are searched on a second thread while the worker searches its own. Replacing, new files wait to be placed together,
-    // up to this many after one flush of their file system; 1: each is placed on its own.
+    // are searched on a second thread while the worker searches its own. Replacing, new files wait
+    // to be placed together, up to this many after one flush of their file system; 1: each is
+    // placed on its own.
     bool searchAhead = true;
     size_t placementGroup = 32;
 };
