@@ -132,16 +132,13 @@ void CSearchDlg::BuildWindow() {
 
 // A list of whole rows, many of them selected at once, that is never edited.
 void CSearchDlg::SetUpResultsList() {
-    m_listResults.setRootIsDecorated(false);
-    m_listResults.setItemsExpandable(false);
-    m_listResults.setUniformRowHeights(true);
     m_listResults.setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_listResults.setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listResults.setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pResultsModel = new ResultsModel(this);
     m_pResultsModel->SetFileTypes(&m_fileTypes);
     m_listResults.setModel(m_pResultsModel);
-    connect(&m_listResults, &QTreeView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
+    connect(&m_listResults, &ResultsView::doubleClicked, this, &CSearchDlg::OnResultDblClk);
     connect(&m_listResults, &ResultsView::openRequested, this, &CSearchDlg::OnResultDblClk);
     BuildResultsMenu();
 }

@@ -68,9 +68,12 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
 
 void ResultsModel::Clear() {
     beginResetModel();
-    m_entries.clear();
-    m_heads.clear();
-    m_order.clear();
+    // A million rows' memory is given back, not kept for the next search.
+    m_entries = {};
+    m_heads = {};
+    m_order = {};
+    m_mergeBuffer = {};
+    m_movedBuffer = {};
     m_nSortColumn = 0;
     m_sortOrder = Qt::AscendingOrder;
     endResetModel();
@@ -131,7 +134,7 @@ void ResultsModel::sort(int column, Qt::SortOrder order) {
         moved[static_cast<size_t>(was[sorted[at]])] = static_cast<int>(at);
     }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    Reorder(std::move(sorted), moved);
+    Reorder(sorted, moved);
 }
 
 void ResultsModel::AddRows(std::vector<ResultRow> rows) {
@@ -155,14 +158,19 @@ void ResultsModel::Merge(std::vector<quint32> added) {
     auto before = [this](quint32 a, quint32 b) { return Before(a, b); };
     std::sort(added.begin(), added.end(), before);
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<quint32> merged;
+    std::vector<quint32>& merged = m_mergeBuffer;
+    merged.clear();
     merged.reserve(m_order.size() + added.size());
-    std::vector<int> moved(persistentIndexList().isEmpty() ? 0 : m_order.size());
+    std::vector<int>& moved = m_movedBuffer;
+    moved.resize(persistentIndexList().isEmpty() ? 0 : m_order.size());
     auto keep = [&](std::vector<quint32>::const_iterator from,
                     std::vector<quint32>::const_iterator to) {
+        if (moved.empty()) {
+            merged.insert(merged.end(), from, to);
+            return;
+        }
         for (auto row = from; row != to; ++row) {
-            if (!moved.empty())
-                moved[row - m_order.begin()] = static_cast<int>(merged.size());
+            moved[static_cast<size_t>(row - m_order.begin())] = static_cast<int>(merged.size());
             merged.push_back(*row);
         }
     };
@@ -175,14 +183,14 @@ void ResultsModel::Merge(std::vector<quint32> added) {
         old = place;
     }
     keep(old, m_order.cend());
-    Reorder(std::move(merged), moved);
+    Reorder(merged, moved);
 }
 
 // Follows layoutAboutToBeChanged: the view's remembered rows (selection, current row) move
-// with their rows.
-void ResultsModel::Reorder(std::vector<quint32> order, const std::vector<int>& moved) {
+// with their rows. `order` is left holding the former order.
+void ResultsModel::Reorder(std::vector<quint32>& order, const std::vector<int>& moved) {
     const QModelIndexList remembered = persistentIndexList();
-    m_order = std::move(order);
+    m_order.swap(order);
     QModelIndexList now;
     for (const QModelIndex& index : remembered)
         now.push_back(createIndex(moved[static_cast<std::size_t>(index.row())], index.column()));

@@ -65,16 +65,22 @@ class ResultsModel final : public QAbstractTableModel {
     int CompareIn(int column, const Entry& a, const Entry& b) const;
     int CompareNames(quint32 a, quint32 b) const;
     void Merge(std::vector<quint32> added);
-    // Makes `order` the list's order; `moved` tells where each former position went.
-    void Reorder(std::vector<quint32> order, const std::vector<int>& moved);
+    // Makes `order` the list's order, and leaves the former one in it; `moved` tells where each
+    // former position went.
+    void Reorder(std::vector<quint32>& order, const std::vector<int>& moved);
 
     // Rows stay where they were put, in order of arrival; the order of the list is kept as
     // positions into them, so that a batch moves numbers, not rows.
     std::deque<Entry> m_entries;
     // The first eight units of each row's key, packed so that they compare as numbers: most
     // comparisons end here, in memory that a hundred thousand rows keep small.
-    std::vector<std::array<quint64, 2>> m_heads;
+    // A deque, so that growing never copies a million of them at once.
+    std::deque<std::array<quint64, 2>> m_heads;
     std::vector<quint32> m_order;
+    // What each batch's merge writes into, kept from batch to batch: fresh memory of a million
+    // rows' size for each batch costs more than the merge itself.
+    std::vector<quint32> m_mergeBuffer;
+    std::vector<int> m_movedBuffer;
     FileTypes* m_pTypes = nullptr;
     int m_nSortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

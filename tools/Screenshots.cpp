@@ -19,8 +19,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeView>
 #include <cstdio>
+#include "ResultsView.h"
 
 #include "CAboutDlg.h"
 #include "CActionDlg.h"
@@ -73,7 +73,7 @@ void Search(pellumar::CSearchDlg& dialog, const QString& folder, const QString& 
 // The results sorted by location, a row selected, and its right-click menu open over it: the
 // menu is a window of its own, so it is painted into the picture where it would open.
 bool SaveWithMenu(pellumar::CSearchDlg& dialog, const QString& path) {
-    auto* list = static_cast<QTreeView*>(dialog.Control(pellumar::res::kIdResults));
+    auto* list = static_cast<pellumar::ResultsView*>(dialog.Control(pellumar::res::kIdResults));
     list->sortByColumn(1, Qt::AscendingOrder);
     list->setFocus();
     list->setCurrentIndex(list->model()->index(2, 0));
@@ -114,7 +114,7 @@ bool AllRead(const pellumar::CMatchesDlg& window) {
 
 // The matching lines of every file found, in the Matches window.
 bool SaveMatches(pellumar::CSearchDlg& dialog, const QString& path) {
-    auto* list = static_cast<QTreeView*>(dialog.Control(pellumar::res::kIdResults));
+    auto* list = static_cast<pellumar::ResultsView*>(dialog.Control(pellumar::res::kIdResults));
     list->selectAll();
     QMenu* menu = dialog.ResultsMenu();
     emit menu->aboutToShow();

@@ -74,7 +74,7 @@ TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
 // that come while sorted go to their place, the selection following its rows. New Query empties
 // the list, sorted by name again and with nothing to say.
 TEST_F(ResultsListTest, AnEmptyResultSaysSoAndAHeadingSortsByItsValues) {
-    auto* list = static_cast<ResultsView*>(List());
+    auto* list = List();
     Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
     const auto drawn = [list] {
         list->viewport()->repaint();
@@ -183,7 +183,7 @@ TEST_F(ResultsListTest, ADoubleClickTheMenuAndTheKeysActOnTheSelectedRows) {
     // does and never reaches the window's Start; a heading dragged leaves the columns in order.
     m_shell.m_calls.clear();
     m_shell.m_bDocumentOpens = true;
-    QTreeView* list = List();
+    ResultsView* list = List();
     Get<QTabWidget>(kIdTabPages)->setCurrentIndex(kPageResults);
     list->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->hasFocus(); }));
@@ -205,6 +205,20 @@ TEST_F(ResultsListTest, ADoubleClickTheMenuAndTheKeysActOnTheSelectedRows) {
     QTest::keyClick(list, Qt::Key_Enter);
     EXPECT_EQ(m_shell.m_calls, QStringList(2, "open /srv/c.txt"));
     EXPECT_EQ(m_prompter.m_asked.size(), 2);
+
+    // Home and End go to the first and the last row, Left and Right stay on the row; rows are
+    // as high as a line of the list's text needs; Tab leaves the list for the next control.
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(list->currentIndex(), Model().index(Model().rowCount() - 1, 0));
+    QTest::keyClick(list, Qt::Key_Left);
+    EXPECT_EQ(list->currentIndex().row(), Model().rowCount() - 1);
+    QTest::keyClick(list, Qt::Key_Home);
+    EXPECT_EQ(list->currentIndex().row(), 0);
+    const int rowHeight = list->visualRect(Model().index(0, 0)).height();
+    EXPECT_GE(rowHeight, list->fontMetrics().height());
+    EXPECT_LE(rowHeight, list->fontMetrics().height() + 8);
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_FALSE(list->hasFocus());
     Get(kIdStart)->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !list->hasFocus(); }));
     EXPECT_FALSE(marked());

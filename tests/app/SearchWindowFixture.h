@@ -8,9 +8,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
-#include <QTreeView>
 #include <filesystem>
 #include <future>
+#include "ResultsView.h"
 
 #include "AppDoubles.h"
 #include "CSearchDlg.h"
@@ -44,7 +44,7 @@ class WindowTest : public ::testing::Test {
     T* Get(int id) const {
         return static_cast<T*>(m_dialog->Control(id));
     }
-    QTreeView* List() const { return Get<QTreeView>(kIdResults); }
+    ResultsView* List() const { return Get<ResultsView>(kIdResults); }
     ResultsModel& Model() const { return *static_cast<ResultsModel*>(List()->model()); }
     QString Summary() const { return Get<QLabel>(kIdSummary)->text(); }
     bool SummaryMatches(const QString& pattern) const {
