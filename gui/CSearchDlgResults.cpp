@@ -45,7 +45,16 @@ QByteArray FolderOf(const QByteArray& path) {
 
 void CSearchDlg::OpenQueue() {
     m_pQueue = std::make_unique<NotificationQueue>([this] {
-        QMetaObject::invokeMethod(this, &CSearchDlg::ContinueTaking, Qt::QueuedConnection);
+        // Slices run from the timer alone: a call posted straight to them could run again at
+        // once, within the same round of posted events, while the thread keeps posting, and
+        // timers and input would wait for the whole flood.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_takeTimer.isActive())
+                    m_takeTimer.start();
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -9,13 +9,17 @@ namespace {
 
 const char* const kHeadings[] = {"Name", "Location", "Size", "Type", "Modified"};
 
-// Units past the end count as 0, which no name holds: a shorter key comes first, as in
-// QString::compare.
-std::array<quint64, 2> HeadOf(const QString& key) {
-    std::array<quint64, 2> head{};
-    for (qsizetype at = 0; at < 8 && at < key.size(); ++at) {
+// The first units of a key, past its end 0, which no name holds, so that a shorter key comes
+// first, as in QString::compare; then the key's length, up to one more than fits. Keys that fit
+// are equal exactly when their heads are: names repeated over many folders ("index.html") are
+// told equal without reading their texts.
+ResultsModel::Head HeadOf(const QString& key) {
+    ResultsModel::Head head{};
+    const qsizetype units = std::min<qsizetype>(key.size(), ResultsModel::kHeadUnits);
+    for (qsizetype at = 0; at < units; ++at) {
         head[static_cast<size_t>(at / 4)] |= quint64{key.at(at).unicode()} << (48 - 16 * (at % 4));
     }
+    head.back() |= static_cast<quint64>(std::min<qsizetype>(key.size(), units + 1));
     return head;
 }
 
@@ -101,6 +105,8 @@ int ResultsModel::CompareNames(quint32 a, quint32 b) const {
     if (x != y) {
         return x < y ? -1 : 1;
     }
+    if ((x.back() & 0xffff) <= kHeadUnits)
+        return 0;
     return m_entries[a].key.compare(m_entries[b].key);
 }
 

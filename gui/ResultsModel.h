@@ -34,6 +34,11 @@ class ResultsModel final : public QAbstractTableModel {
   public:
     using QAbstractTableModel::QAbstractTableModel;
 
+    // The start of a row's key and its length, packed so that they compare as numbers: most
+    // comparisons end here, in memory that a million rows keep small.
+    static constexpr qsizetype kHeadUnits = 15;
+    using Head = std::array<quint64, 4>;
+
     // Where the types and icons come from; without it, rows show neither.
     void SetFileTypes(FileTypes* pTypes) { m_pTypes = pTypes; }
 
@@ -72,10 +77,8 @@ class ResultsModel final : public QAbstractTableModel {
     // Rows stay where they were put, in order of arrival; the order of the list is kept as
     // positions into them, so that a batch moves numbers, not rows.
     std::deque<Entry> m_entries;
-    // The first eight units of each row's key, packed so that they compare as numbers: most
-    // comparisons end here, in memory that a hundred thousand rows keep small.
-    // A deque, so that growing never copies a million of them at once.
-    std::deque<std::array<quint64, 2>> m_heads;
+    // Each row's head; a deque, so that growing never copies a million of them at once.
+    std::deque<Head> m_heads;
     std::vector<quint32> m_order;
     // What each batch's merge writes into, kept from batch to batch: fresh memory of a million
     // rows' size for each batch costs more than the merge itself.

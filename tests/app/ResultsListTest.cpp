@@ -39,14 +39,15 @@ class ResultsListTest : public WindowTest {
 };
 
 // Names are ordered as their case-folded texts compare, whether they differ early or late,
-// within their first eight characters or past them, by length, or beyond ASCII; equal names as
-// they came, whatever the batches they came in. Emptied, the list is by name again.
+// within their first eight or fifteen characters or past them, by length, or beyond ASCII; equal
+// names as they came, whatever the batches they came in. Emptied, the list is by name again.
 TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
     const QStringList names =
         QString(
             "file0001.txt|file0001.tx|FILE0001.TXT|file0001|file000|file0001.txz|file00010|zz|"
             "|\u00e9t\u00e9|\u00c9T\u00c9x|z\u00df|b|\U0001F600a|\U0001F600|abcdefgh|abcdefghi|"
-            "ABCDEFGG|abcdefgH0|~|Zz|B")
+            "ABCDEFGG|abcdefgH0|~|Zz|B|abcdefghijklmnoq|ABCDEFGHIJKLMNOP|abcdefghijklmno|"
+            "abcdefghijklmnop0|abcdefghijklmnop")
             .split('|');
     for (const qsizetype batch : {qsizetype{1}, qsizetype{3}, names.size()}) {
         ResultsModel model;
@@ -57,7 +58,9 @@ TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
             model.AddRows(std::move(rows));
         }
         EXPECT_EQ(Names(model, "|"),
-                  "|ABCDEFGG|abcdefgh|abcdefgH0|abcdefghi|b|B|file000|file0001|file0001.tx|"
+                  "|ABCDEFGG|abcdefgh|abcdefgH0|abcdefghi|abcdefghijklmno|ABCDEFGHIJKLMNOP|"
+                  "abcdefghijklmnop|abcdefghijklmnop0|abcdefghijklmnoq|b|B|file000|file0001|"
+                  "file0001.tx|"
                   "file0001.txt|FILE0001.TXT|file0001.txz|file00010|zz|Zz|z\u00df|~|\u00e9t\u00e9|"
                   "\u00c9T\u00c9x|\U0001F600|\U0001F600a")
             << batch;
