@@ -166,7 +166,10 @@ void ResultsModel::Merge(std::vector<quint32> added) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<quint32>& merged = m_mergeBuffer;
     merged.clear();
-    merged.reserve(m_order.size() + added.size());
+    // With room to spare: the buffer takes turns with the list's order, and grows seldom.
+    const size_t need = m_order.size() + added.size();
+    if (merged.capacity() < need)
+        merged.reserve(need + need / 2);
     std::vector<int>& moved = m_movedBuffer;
     moved.resize(persistentIndexList().isEmpty() ? 0 : m_order.size());
     auto keep = [&](std::vector<quint32>::const_iterator from,
