@@ -16,7 +16,7 @@ namespace pellumar {
 namespace {
 
 // How far the second thread may search ahead of the worker, in files: what a stop leaves begun.
-constexpr size_t kFilesAhead = 256;
+constexpr size_t kFilesAhead = 1024;
 
 }  // namespace
 

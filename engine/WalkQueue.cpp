@@ -13,10 +13,11 @@ namespace pellumar {
 namespace {
 
 // How far the listing runs ahead of the files handed on, with a second thread to keep busy:
-// more files than it searches ahead of the worker, and few folders held open, so that a process
-// allowed few open files walks as far as it did on one thread.
-constexpr size_t kFilesListedAhead = 320;
-constexpr size_t kMostFoldersListedAhead = 16;
+// more files than it searches ahead of the worker, so that it has work while the worker searches
+// a big file, and a bounded number of folders held open, fewer where the process may open few
+// files, so that such a process walks as far as it did on one thread.
+constexpr size_t kFilesListedAhead = 1100;
+constexpr size_t kMostFoldersListedAhead = 64;
 constexpr size_t kStepsListedAhead = 4096;  // as a folder of names that cannot be read may give
 
 // The most folders listed ahead, each held open: few where the process may open few files, so
