@@ -118,6 +118,8 @@ void CSearchDlg::BuildWindow() {
     m_takeTimer.setSingleShot(true);
     m_takeTimer.setInterval(0);
     connect(&m_takeTimer, &QTimer::timeout, this, &CSearchDlg::ContinueTaking);
+    m_showRowsTimer.setSingleShot(true);
+    connect(&m_showRowsTimer, &QTimer::timeout, this, &CSearchDlg::ShowPendingRows);
     m_progressTimer.setInterval(100);
     connect(&m_progressTimer, &QTimer::timeout, this, &CSearchDlg::ShowProgress);
     static_cast<QLabel*>(Control(kIdSummary))->setTextFormat(Qt::PlainText);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QTabWidget>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "BusyAnimation.h"
 #include "CRecentCombo.h"
@@ -32,6 +34,7 @@ class CMatchesDlg;
 struct CFileException;
 class Prompter;
 class ResultsModel;
+struct ResultRow;
 class NotificationQueue;
 class SearchProgress;
 struct SearchEvent;
@@ -148,6 +151,9 @@ class CSearchDlg : public QDialog {
     void OpenQueue();
     bool TakeNotifications();
     void ContinueTaking();
+    // Shows the found files that wait, now, or soon when rows were shown a moment ago.
+    void ShowRowsInTime();
+    void ShowPendingRows();
     void Answer(const SearchEvent& question);
     void Close();
     void ConnectUndoItem();
@@ -190,7 +196,12 @@ class CSearchDlg : public QDialog {
     std::unique_ptr<NotificationQueue> m_pQueue;  // the current search's notifications
     std::thread m_worker;                         // joined when the search's end is handled
     FileTypes m_fileTypes;
-    QTimer m_takeTimer;      // runs the next slice of notifications after other events
+    QTimer m_takeTimer;  // runs the next slice of notifications after other events
+    // Found files wait here to be shown together, a few times a second: each showing sorts
+    // them in among every row already listed, and draws the list again.
+    std::vector<ResultRow> m_pendingRows;
+    QElapsedTimer m_sinceRowsShown;
+    QTimer m_showRowsTimer;  // shows the waiting rows when no slice comes to do it
     QTimer m_progressTimer;  // tells how the run goes, ten times a second at most
     std::shared_ptr<const SearchProgress> m_pProgress;  // the current run's, written by its worker
     RunSummary m_summary;

@@ -35,6 +35,11 @@ namespace {
 // The longest the window spends adding found files before it lets other events in.
 constexpr qint64 kFoundBudgetMs = 8;
 constexpr std::size_t kFoundBatch = 256;
+// How often found files are shown at most: often enough to look continuous, seldom enough that
+// sorting them in among a million rows and drawing the list stay a small part of the work.
+constexpr qint64 kShowRowsMs = 50;
+// How long notifications gather, once the window has taken them all, before it takes more.
+constexpr int kGatherMs = 10;
 
 QByteArray FolderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
@@ -45,14 +50,16 @@ QByteArray FolderOf(const QByteArray& path) {
 
 void CSearchDlg::OpenQueue() {
     m_pQueue = std::make_unique<NotificationQueue>([this] {
-        // Slices run from the timer alone: a call posted straight to them could run again at
-        // once, within the same round of posted events, while the thread keeps posting, and
+        // The window took every notification there was: it takes the next ones a moment later,
+        // together, rather than each as it comes, which would cost both threads a wake-up per
+        // file. Slices run from the timer alone: a call posted straight to them could run again
+        // at once, within the same round of posted events, while the thread keeps posting, and
         // timers and input would wait for the whole flood.
         QMetaObject::invokeMethod(
             this,
             [this] {
                 if (!m_takeTimer.isActive())
-                    m_takeTimer.start();
+                    m_takeTimer.start(kGatherMs);
             },
             Qt::QueuedConnection);
     });
@@ -62,14 +69,14 @@ void CSearchDlg::OpenQueue() {
 // window answers while thousands of files come in.
 void CSearchDlg::ContinueTaking() {
     if (!TakeNotifications()) {
-        m_takeTimer.start();
+        m_takeTimer.start(0);
     }
 }
 
 bool CSearchDlg::TakeNotifications() {
     QElapsedTimer clock;
     clock.start();
-    std::vector<ResultRow> rows;
+    std::vector<ResultRow>& rows = m_pendingRows;
     std::vector<std::string> previewed;  // a preview's files go to its window instead
     // Files of one folder come together: their rows share one text of it.
     std::string_view lastFolder;
@@ -79,7 +86,7 @@ bool CSearchDlg::TakeNotifications() {
         if (events.HasSlots() && m_pQueue)
             m_pQueue->Recycle(std::exchange(events, {}));  // their storage is filled again
         if (clock.elapsed() >= kFoundBudgetMs) {
-            m_pResultsModel->AddRows(std::move(rows));
+            ShowRowsInTime();
             AddPreviewed(std::move(previewed));
             return false;
         }
@@ -111,7 +118,7 @@ bool CSearchDlg::TakeNotifications() {
             if (event.kind == SearchEvent::Kind::UndoKept) {
                 continue;  // File > Undo Last Replacement looks in the store itself
             }
-            m_pResultsModel->AddRows(std::exchange(rows, {}));  // listed before the prompt
+            ShowPendingRows();  // listed before the prompt, or the end
             AddPreviewed(std::exchange(previewed, {}));
             if (event.IsQuestion()) {
                 Answer(event);
@@ -122,9 +129,29 @@ bool CSearchDlg::TakeNotifications() {
             }
         }
     }
-    m_pResultsModel->AddRows(std::move(rows));
+    ShowRowsInTime();
     AddPreviewed(std::move(previewed));
     return true;
+}
+
+void CSearchDlg::ShowRowsInTime() {
+    if (m_pendingRows.empty()) {
+        return;
+    }
+    const qint64 since = m_sinceRowsShown.isValid() ? m_sinceRowsShown.elapsed() : kShowRowsMs;
+    if (since >= kShowRowsMs) {
+        ShowPendingRows();
+    } else if (!m_showRowsTimer.isActive()) {
+        m_showRowsTimer.start(static_cast<int>(kShowRowsMs - since));
+    }
+}
+
+void CSearchDlg::ShowPendingRows() {
+    m_showRowsTimer.stop();
+    m_sinceRowsShown.start();
+    if (!m_pendingRows.empty()) {
+        m_pResultsModel->AddRows(std::exchange(m_pendingRows, {}));
+    }
 }
 
 // A file that holds the text but was left as it was is not listed: its found report follows.

@@ -152,6 +152,7 @@ void CSearchDlg::SetRunning() {
     SetButtons();
     m_tabPages.setCurrentIndex(kPageResults);
     ShowPage();
+    m_pendingRows.clear();
     m_pResultsModel->Clear();
     m_listResults.header()->setSortIndicator(0, Qt::AscendingOrder);
     ShowEmptyList(false);
@@ -311,6 +312,7 @@ void CSearchDlg::OnNewQuery() {
     m_strFilter = NameText(texts.filter);
     m_strSearch = NameText(texts.search);
     m_strReplace = NameText(texts.replace);
+    m_pendingRows.clear();
     m_pResultsModel->Clear();
     m_listResults.header()->setSortIndicator(0, Qt::AscendingOrder);
     ShowEmptyList(false);

@@ -1,4 +1,5 @@
 #pragma once
+
 // The main window with its real widgets, on a settings store, a tree and an undo store of the
 // case's own, with scripted prompts, a recording desktop and system calls that fail on request.
 #include <QCheckBox>
@@ -8,15 +9,17 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <atomic>
 #include <filesystem>
 #include <future>
-#include "ResultsView.h"
+#include <memory>
 
 #include "AppDoubles.h"
 #include "CSearchDlg.h"
 #include "FaultySys.h"
 #include "MemorySettingsStore.h"
 #include "ResultsModel.h"
+#include "ResultsView.h"
 #include "TempTree.h"
 
 namespace pellumar {
@@ -86,10 +89,19 @@ class SearchWindowTest : public WindowTest {
         Get<QCheckBox>(kIdSearchOnly)->setChecked(on);
         m_dialog->OnSearchOnly();
     }
-    // The worker stops at its first file until Release.
-    void Hold() {
+    // The search stops at the file it opens after `opened` others, until Release.
+    void Hold(int opened = 0) {
         m_hold = {};
-        m_sys.Before(test::Op::Open, [future = m_hold.get_future().share()] { future.wait(); });
+        auto released = m_hold.get_future().share();
+        if (opened == 0) {
+            m_sys.Before(test::Op::Open, [released] { released.wait(); });
+            return;
+        }
+        auto count = std::make_shared<std::atomic<int>>(0);
+        m_sys.BeforeEach(test::Op::Open, [released, count, opened](const std::string&) {
+            if (count->fetch_add(1) >= opened)
+                released.wait();
+        });
     }
     void Release() { m_hold.set_value(); }
     // Starts a search of the whole tree for `text`, or its replacement by `replace`, held at its

@@ -200,6 +200,24 @@ TEST_F(SearchWindowTest, APatternIsCheckedAtStartAndItsGroupsPutIn) {
     EXPECT_EQ(Summary(), "Changed 1 file; 1 left as it was");
 }
 
+// Files found show in the list while the search goes on, though no more come for a while, and
+// though rows were shown a moment before (here, at the end of the search before).
+TEST_F(SearchWindowTest, FoundFilesShowWhileTheSearchGoesOn) {
+    for (int i = 0; i < 20; ++i)
+        tree.Write("f" + std::to_string(i) + ".txt", "x");
+    SearchOnly(true);
+    Query(tree.Root(), "*.*", "x", "");
+    Run();
+    EXPECT_EQ(Model().rowCount(), 20);
+    Hold(4);
+    m_dialog->OnStart();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Model().rowCount() != 0; }, 5000));
+    EXPECT_EQ(m_dialog->GetRunState(), RunState::Running);
+    Release();
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(Model().rowCount(), 20);
+}
+
 // While a search runs, the line under the list names the folder in hand, both its ends in view;
 // Stop ends the search, keeps the list and says where it stopped; closing during a search asks,
 // and closes once the search ends; an end that comes while the question is open closes at once. A
