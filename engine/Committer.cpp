@@ -156,7 +156,7 @@ int Committer::Finish(FileJob& job) {
             m_stop.Answered(Placement::ReportReplaceFailure(*this, job.path, error));
             break;
         }
-        if (m_seen.IsMade(job.status.Id())) {
+        if (m_seen.IsMade(job.status)) {
             job.found = false;  // the name now leads to a file this run wrote: done with
             break;
         }

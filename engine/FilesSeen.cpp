@@ -19,7 +19,12 @@ bool FilesSeen::IsNew(const FileStatus& status) {
 void FilesSeen::Replaced(const FileStatus& old, const FileStatus& written) {
     m_seen[written.Id()] = written.Version();
     m_seen.erase(old.Id());
-    m_made.insert(written.Id());
+    m_made[written.Id()] = written.Version();
+}
+
+bool FilesSeen::IsMade(const FileStatus& status) const {
+    const auto made = m_made.find(status.Id());
+    return made != m_made.end() && made->second == status.Version();
 }
 
 void FilesSeen::LeftAsItIs(const FileJob& job) {

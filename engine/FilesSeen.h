@@ -29,8 +29,10 @@ class FilesSeen {
     void Replaced(const FileStatus& old, const FileStatus& written);
     // A file that went from the name it was read under: met again, it is searched anew.
     void Forget(const FileId& id) { m_seen.erase(id); }
-    // Whether a name now leads to a file that this run put in place.
-    bool IsMade(const FileId& id) const { return m_made.count(id) != 0; }
+    // Whether a name now leads to a file that this run put in place, still as the run left it.
+    // Its number alone does not tell: once another program replaced that file, the system may
+    // give the number to the next new file, another program's too.
+    bool IsMade(const FileStatus& status) const;
     // A file that holds the text but that the replacement leaves as it is: its other names are
     // told as they are reached, as a replacement that changed it would tell each name it rewrote.
     void LeftAsItIs(const FileJob& job);
@@ -51,7 +53,7 @@ class FilesSeen {
 
     FileSystem& m_fs;
     std::unordered_map<FileId, FileVersion, FileIdHash> m_seen;  // scanned and made, as they were
-    std::unordered_set<FileId, FileIdHash> m_made;               // the new files put in place
+    std::unordered_map<FileId, FileVersion, FileIdHash> m_made;  // put in place, as they were
     std::unordered_set<std::string> m_namesCounted;
     struct Unchanged {
         uint64_t matches = 0;

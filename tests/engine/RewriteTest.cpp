@@ -242,6 +242,50 @@ TEST(RewriteTest, TwoRunsAtOnceKeepBothChanges) {
     EXPECT_EQ(released.Found(), Lines{"pel*.tmp"});  // as the sink writes such names
 }
 
+// Another program, as another run does, replaces a file the run has placed, and then the next
+// file the run is about to place, with a file that the system gives the number the run's new file
+// had: that file is not the run's own, and the run makes its change on top of the other
+// program's and tells the file.
+TEST(RewriteTest, AnotherProgramsFileGivenTheNumberOfOneTheRunPlacedIsChangedAndTold) {
+    for (const bool undo : {false, true}) {
+        SCOPED_TRACE(undo);
+        Scene s;
+        s.tree.Write("p", "old p");
+        s.tree.Write("q", "old q");
+        std::string placed;  // the first name to take its new content
+        bool acted = false;
+        s.sys.BeforeEach(Op::Rename, [&](const std::string& name) {
+            if (placed.empty() && (name == "p" || name == "q")) {
+                placed = name;
+            }
+        });
+        // Before the other file's last checks, once the first is in place.
+        s.sys.BeforeEach(Op::Access, [&](const std::string& name) {
+            if (acted || placed.empty() || name == placed || (name != "p" && name != "q")) {
+                return;
+            }
+            acted = true;
+            struct stat made, theirs;
+            ASSERT_EQ(::stat(s.tree.Path(placed).c_str(), &made), 0);
+            s.tree.Write("theirs", "their new " + placed);
+            ASSERT_EQ(::rename(s.tree.Path("theirs").c_str(), s.tree.Path(placed).c_str()), 0);
+            s.tree.Write("theirs", "theirs and old " + name);
+            ASSERT_EQ(::stat(s.tree.Path("theirs").c_str(), &theirs), 0);
+            s.sys.Renumber(theirs.st_ino, made.st_ino);
+            ASSERT_EQ(::rename(s.tree.Path("theirs").c_str(), s.tree.Path(name).c_str()), 0);
+        });
+        const Request request{"", "*", "old", "new"};
+        s.Run(undo ? s.KeepingUndo(request) : request);
+        ASSERT_TRUE(acted);
+        const std::string other = placed == "p" ? "q" : "p";
+        EXPECT_EQ(s.tree.Read(placed), "their new " + placed);
+        EXPECT_EQ(s.tree.Read(other), "theirs and new " + other);
+        EXPECT_EQ(Sorted(s.sink.Found()), (Lines{"p", "q"}));
+        EXPECT_EQ(s.sink.Others(), Lines{"finished 0"});
+        EXPECT_EQ(s.tree.TemporaryFiles(), Lines{});
+    }
+}
+
 // New content that equals the old (every match already reads as its replacement, case and all)
 // is not written: the file keeps its inode, its other names and its time stamps. Changed or not,
 // the names told are those a change rewrites: every name of a hard-linked file, in any folder,

@@ -77,6 +77,12 @@ class FaultySys : public Sys {
         const std::lock_guard lock(m_mutex);
         m_eachHooks[op] = std::move(hook);
     }
+    // From now on every status of the file numbered `real` tells `shown` as its number, as when
+    // the system gives a new file the number of one that has gone.
+    void Renumber(ino_t real, ino_t shown) {
+        const std::lock_guard lock(m_mutex);
+        m_numbers[real] = shown;
+    }
     void LimitWrites(size_t most) { m_nWriteLimit = most; }  // each write takes at most this
     int Calls(Op op) {
         const std::lock_guard lock(m_mutex);
@@ -142,7 +148,7 @@ class FaultySys : public Sys {
         return Enter(Op::Access, name) ? -1 : Sys::FaccessAt(dirfd, name, mode, flags);
     }
     int FstatAt(int dirfd, const char* name, struct stat* st, int flags) override {
-        return Enter(Op::StatAt, name) ? -1 : Sys::FstatAt(dirfd, name, st, flags);
+        return Enter(Op::StatAt, name) ? -1 : Numbered(Sys::FstatAt(dirfd, name, st, flags), st);
     }
     void ActAs(uid_t user) { m_user = user; }
     uid_t Geteuid() override { return m_user ? *m_user : Sys::Geteuid(); }
@@ -151,7 +157,7 @@ class FaultySys : public Sys {
         return Enter(Op::Pread) ? -1 : Sys::Pread(fd, b, n, o);
     }
     int Fstat(int fd, struct stat* st) override {
-        return Enter(Op::Fstat) ? -1 : Sys::Fstat(fd, st);
+        return Enter(Op::Fstat) ? -1 : Numbered(Sys::Fstat(fd, st), st);
     }
     int Madvise(void* a, size_t n, int advice) override {
         return Enter(Op::Madvise) ? -1 : Sys::Madvise(a, n, advice);
@@ -175,6 +181,14 @@ class FaultySys : public Sys {
         int pass = 0;  // calls that succeed before the fault takes effect
     };
 
+    // A status read, with the number Renumber gives its file.
+    int Numbered(int result, struct stat* st) {
+        const std::lock_guard lock(m_mutex);
+        if (const auto it = m_numbers.find(st->st_ino); result == 0 && it != m_numbers.end()) {
+            st->st_ino = it->second;
+        }
+        return result;
+    }
     // A flush is told apart by the path of the file it flushes.
     bool Flushing(const char* how, int fd) {
         char path[4096] = {};
@@ -219,6 +233,7 @@ class FaultySys : public Sys {
     std::function<void()> m_afterRename;
     std::map<Op, std::function<void(const std::string&)>> m_eachHooks;
     std::map<Op, int> m_calls;
+    std::map<ino_t, ino_t> m_numbers;  // real to shown; written by the test's thread or a hook
     size_t m_nWriteLimit = 0;
     std::optional<uid_t> m_user;
     std::optional<long> m_fileSystem;
