@@ -116,7 +116,6 @@ void CSearchDlg::BuildWindow() {
     SetUpResultsList();
     ConnectButtons();
     m_takeTimer.setSingleShot(true);
-    m_takeTimer.setInterval(0);
     connect(&m_takeTimer, &QTimer::timeout, this, &CSearchDlg::ContinueTaking);
     m_showRowsTimer.setSingleShot(true);
     connect(&m_showRowsTimer, &QTimer::timeout, this, &CSearchDlg::ShowPendingRows);
