@@ -347,12 +347,20 @@ size_t TempRecord::CleanUpIn(Sys& sys, const std::string& base) {
     for (const std::string& name : FolderNames(sys, records)) {
         const int record = sys.OpenAt(records, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
         std::string text;
-        if (record >= 0 && sys.Flock(record, LOCK_EX | LOCK_NB) == 0 &&
+        struct stat held, named;
+        // A run holds its record exclusively while it lives; runs that clean up after a dead one
+        // share it, so that a run beginning while another cleans up still does it all itself
+        // before it walks, whether or not the other finishes.
+        if (record >= 0 && sys.Flock(record, LOCK_SH | LOCK_NB) == 0 &&
             ReadAll(sys, record, text) == 0) {
             for (const FolderLeft& folder : ParseRecord(text)) {
                 deleted += DeleteFolderLeft(sys, folder);
             }
-            sys.UnlinkAt(records, name.c_str());
+            if (sys.Fstat(record, &held) == 0 &&
+                sys.FstatAt(records, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+                sys.UnlinkAt(records, name.c_str());  // not a new run's record of the same name
+            }
         }
         if (record >= 0) {
             sys.Close(record);

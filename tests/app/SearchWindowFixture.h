@@ -90,16 +90,16 @@ class SearchWindowTest : public WindowTest {
         m_dialog->OnSearchOnly();
     }
     // The search stops at the file it opens after `opened` others, until Release.
-    void Hold(int opened = 0) {
+    // Holds the search before its next open, or before it opens a file named `name`.
+    void Hold(std::string name = "") {
         m_hold = {};
         auto released = m_hold.get_future().share();
-        if (opened == 0) {
+        if (name.empty()) {
             m_sys.Before(test::Op::Open, [released] { released.wait(); });
             return;
         }
-        auto count = std::make_shared<std::atomic<int>>(0);
-        m_sys.BeforeEach(test::Op::Open, [released, count, opened](const std::string&) {
-            if (count->fetch_add(1) >= opened)
+        m_sys.BeforeEach(test::Op::Open, [released, name](const std::string& opened) {
+            if (opened == name)
                 released.wait();
         });
     }

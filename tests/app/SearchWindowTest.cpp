@@ -201,21 +201,23 @@ TEST_F(SearchWindowTest, APatternIsCheckedAtStartAndItsGroupsPutIn) {
 }
 
 // Files found show in the list while the search goes on, though no more come for a while, and
-// though rows were shown a moment before (here, at the end of the search before).
+// though rows were shown a moment before (here, at the end of the search before). The search is
+// held at a file in a subfolder, which the walk reaches after every file of the folder above.
 TEST_F(SearchWindowTest, FoundFilesShowWhileTheSearchGoesOn) {
     for (int i = 0; i < 20; ++i)
         tree.Write("f" + std::to_string(i) + ".txt", "x");
+    tree.Write("z/held.txt", "x");
     SearchOnly(true);
     Query(tree.Root(), "*.*", "x", "");
     Run();
-    EXPECT_EQ(Model().rowCount(), 20);
-    Hold(4);
+    EXPECT_EQ(Model().rowCount(), 21);
+    Hold("held.txt");
     m_dialog->OnStart();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Model().rowCount() != 0; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Model().rowCount() == 20; }, 5000));
     EXPECT_EQ(m_dialog->GetRunState(), RunState::Running);
     Release();
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(Model().rowCount(), 20);
+    EXPECT_EQ(Model().rowCount(), 21);
 }
 
 // While a search runs, the line under the list names the folder in hand, both its ends in view;

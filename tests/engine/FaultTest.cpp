@@ -342,5 +342,36 @@ TEST(LeftoverTest, WhatAKilledRunLeftIsDeletedByTheNextRunAndNothingElse) {
     ::close(deep);
 }
 
+// Runs begin while others clean up after the dead: a run must not take a record that another run
+// is cleaning up for a live run's, or what the dead run left would outlast the run that ends.
+TEST(LeftoverTest, ARunBeginningWhileAnotherCleansUpDeletesWhatTheKilledRunLeft) {
+    TempTree tree, state;
+    const std::string store = state.Path("undo");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TempRecord record(DefaultSys(), store);
+        const int root = ::open(tree.Root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        Make(record, root, tree.Root(), "pel0002.tmp");
+        record.Making(root, tree.Root(), "pel0005.tmp");
+        ::close(::openat(root, "pel0005.tmp", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(status, 0);
+    FaultySys slow;  // a run that has the dead run's record in hand and has not yet read it
+    size_t deletedMeanwhile = 0;
+    std::vector<std::string> leftMeanwhile;
+    slow.Before(Op::Pread, [&] {
+        deletedMeanwhile = TempRecord::CleanUp(DefaultSys(), store);
+        leftMeanwhile = tree.TemporaryFiles();
+    });
+    EXPECT_EQ(TempRecord::CleanUp(slow, store), 0u);
+    EXPECT_EQ(deletedMeanwhile, 2u);
+    EXPECT_EQ(leftMeanwhile, std::vector<std::string>{});
+    EXPECT_EQ(TempRecord::CleanUp(DefaultSys(), store), 0u) << "the record went with the files";
+}
+
 }  // namespace
 }  // namespace pellumar::test
