@@ -87,10 +87,10 @@ CliShow::CliShow(const CliOptions& options, const SearchRequest& request, bool c
 
 CliShow::Outcome CliShow::Show(const SearchEvent& event, CliOutput& out) {
     if (m_bLines && m_pReader) {
-        return ShowLines(event.path, out);
+        return ShowLines(std::string(event.path), out);
     }
     if (m_bDiff && event.changes) {
-        ShowDiff(event.path, *event.changes, out);
+        ShowDiff(std::string(event.path), *event.changes, out);
     }
     return {};
 }

@@ -17,7 +17,7 @@ bool IsUrgent(SearchEvent::Kind kind) {
 
 // Fills the next event under the lock, in storage used before where there is some.
 template <class Fill>
-void NotificationQueue::Push(SearchEvent::Kind kind, Fill fill) {
+void NotificationQueue::Push(SearchEvent::Kind kind, std::string_view path, Fill fill) {
     bool notify;
     {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
@@ -28,7 +28,7 @@ void NotificationQueue::Push(SearchEvent::Kind kind, Fill fill) {
         m_nUrgent += urgent ? 1 : 0;
         notify = urgent || std::exchange(m_bWaitingForAny, false);
         const bool wasEmpty = m_queue.empty();
-        fill(m_queue.Add(kind));
+        fill(m_queue.Add(kind, path));
         if (wasEmpty && m_wake) {
             m_wake();
         }
@@ -49,8 +49,7 @@ void NotificationQueue::OnSearchFound(const std::string& path, const FileInforma
         changes = std::move(m_pChanged);
     }
     m_pChanged.reset();
-    Push(SearchEvent::Kind::Found, [&](SearchEvent& event) {
-        event.path.assign(path);
+    Push(SearchEvent::Kind::Found, path, [&](SearchEvent& event) {
         event.info = info;
         event.matches = matches;
         event.changes = std::move(changes);
@@ -69,8 +68,7 @@ void NotificationQueue::OnFileChanged(const std::string& path,
 }
 
 void NotificationQueue::OnSearchSkipped(const std::string& path, SkipKind kind, int error) {
-    Push(SearchEvent::Kind::Skipped, [&](SearchEvent& event) {
-        event.path.assign(path);
+    Push(SearchEvent::Kind::Skipped, path, [&](SearchEvent& event) {
         event.skip = kind;
         event.error = error;
     });
@@ -82,7 +80,7 @@ ErrorReply NotificationQueue::Ask(SearchEvent::Kind kind, const char* operation,
         std::lock_guard<std::mutex> lock(m_mutexQueue);
         m_reply.reset();
     }
-    Push(kind, [&](SearchEvent& event) {
+    Push(kind, {}, [&](SearchEvent& event) {
         event.operation = operation;
         event.record = &error;
     });
@@ -101,14 +99,14 @@ ErrorReply NotificationQueue::OnSearchErrorNoRetry(const char* operation,
 }
 
 void NotificationQueue::OnUndoKept(uint64_t run, uint64_t copiedBytes) {
-    Push(SearchEvent::Kind::UndoKept, [&](SearchEvent& event) {
+    Push(SearchEvent::Kind::UndoKept, {}, [&](SearchEvent& event) {
         event.undoRun = run;
         event.copiedBytes = copiedBytes;
     });
 }
 
 void NotificationQueue::OnSearchFinished(int result) {
-    Push(SearchEvent::Kind::Finished, [&](SearchEvent& event) { event.result = result; });
+    Push(SearchEvent::Kind::Finished, {}, [&](SearchEvent& event) { event.result = result; });
 }
 
 // The queue is taken whole, in a moment under the lock, and handed out from there: a worker

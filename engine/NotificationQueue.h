@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "SearchEvents.h"
 
@@ -51,7 +52,7 @@ class NotificationQueue final : public ISearchNotify {
 
   private:
     template <class Fill>
-    void Push(SearchEvent::Kind kind, Fill fill);
+    void Push(SearchEvent::Kind kind, std::string_view path, Fill fill);
     ErrorReply Ask(SearchEvent::Kind kind, const char* operation, const CFileException& error);
 
     std::function<void()> m_wake;

@@ -6,9 +6,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "ISearchNotify.h"
+#include "PathStore.h"
 
 namespace pellumar {
 
@@ -16,11 +18,11 @@ namespace pellumar {
 struct SearchEvent {
     enum class Kind { Found, Skipped, Error, ErrorNoRetry, UndoKept, Finished };
     Kind kind = Kind::Finished;
-    std::string path;                            // Found, Skipped
-    FileInformation info;                        // Found
-    SkipKind skip = SkipKind::Unread;            // Skipped
-    int error = 0;                               // Skipped: why
-    const char* operation = nullptr;             // Error kinds: valid until answered
+    std::string_view path;             // Found, Skipped: held by the events that hold this one
+    FileInformation info;              // Found
+    SkipKind skip = SkipKind::Unread;  // Skipped
+    int error = 0;                     // Skipped: why
+    const char* operation = nullptr;   // Error kinds: valid until answered
     const CFileException* record = nullptr;      // Error kinds: valid until answered
     int result = 0;                              // Finished
     uint64_t undoRun = 0, copiedBytes = 0;       // UndoKept
@@ -30,7 +32,7 @@ struct SearchEvent {
     bool IsQuestion() const { return kind == Kind::Error || kind == Kind::ErrorNoRetry; }
 };
 
-// Notifications in order. Emptied, it keeps its events and their paths' storage, so that filling
+// Notifications in order. Emptied, it keeps its events and its paths' storage, so that filling
 // it again allocates nothing: a path made on one thread and freed on another would cost both
 // threads the allocator's lock at every found file. A deque, as it grows without moving what it
 // holds, however far the thread that takes the events falls behind.
@@ -45,36 +47,43 @@ class SearchEvents {
     // Whether it holds storage worth keeping.
     bool HasSlots() const { return !m_slots.empty(); }
 
-    // A new last event, as a default one but for its path's storage.
-    SearchEvent& Add(SearchEvent::Kind kind) {
+    // A new last event, as a default one but for its kind and a copy of `path`.
+    SearchEvent& Add(SearchEvent::Kind kind, std::string_view path = {}) {
         if (m_nSize == m_slots.size()) {
             m_slots.emplace_back();
         } else {
-            SearchEvent& slot = m_slots[m_nSize];
-            std::string path = std::move(slot.path);
-            path.clear();
-            slot = SearchEvent{};
-            slot.path = std::move(path);
+            m_slots[m_nSize] = SearchEvent{};
         }
         SearchEvent& event = m_slots[m_nSize++];
         event.kind = kind;
+        event.path = m_paths.Add(path);
         return event;
     }
-    // Moves the first `count` events to the end of `into`; the storage they leave goes to the
-    // back, to be filled again.
+    // Moves the first `count` events to the end of `into`, their paths copied there; the slots
+    // they leave go to the back, to be filled again.
     void MoveFrontTo(SearchEvents& into, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) {
-            std::swap(into.Add(SearchEvent::Kind::Finished), m_slots.front());
+            SearchEvent& moved = into.Add(SearchEvent::Kind::Finished, m_slots.front().path);
+            const std::string_view path = moved.path;
+            moved = std::move(m_slots.front());
+            moved.path = path;
             m_slots.push_back(std::move(m_slots.front()));
             m_slots.pop_front();
             --m_nSize;
         }
+        if (m_nSize == 0) {
+            m_paths.Clear();  // no event left refers to them
+        }
     }
-    void Clear() { m_nSize = 0; }
+    void Clear() {
+        m_nSize = 0;
+        m_paths.Clear();
+    }
 
   private:
     std::deque<SearchEvent> m_slots;
     std::size_t m_nSize = 0;  // the events in use, at the front of the slots
+    PathStore m_paths;        // the paths of the events in use
 };
 
 }  // namespace pellumar

@@ -99,7 +99,7 @@ bool CSearchDlg::TakeNotifications() {
                     continue;
                 m_summary.Listed();
                 if (m_bPreviewing) {
-                    previewed.push_back(event.path);
+                    previewed.emplace_back(event.path);
                     continue;
                 }
                 const auto [name, folder] = SplitPath(event.path);
@@ -108,7 +108,8 @@ bool CSearchDlg::TakeNotifications() {
                     lastFolderText = NameText(folder);
                 }
                 rows.push_back({NameText(name), lastFolderText, event.info.FileSize(),
-                                event.info.ftLastWriteTime, QByteArray::fromStdString(event.path)});
+                                event.info.ftLastWriteTime,
+                                QByteArray(event.path.data(), std::ssize(event.path))});
                 continue;
             }
             if (event.kind == SearchEvent::Kind::Skipped) {
