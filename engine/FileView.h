@@ -12,12 +12,13 @@ namespace pellumar {
 // A read-only view of a whole file: small files are read into a buffer that the search reuses,
 // large ones are mapped, so the memory the program allocates never grows with the file.
 // A small file is read in two steps, its head first, as most searches that find the text in a
-// file find it near the start and need no more. A large file that is only searched is read
-// through a window instead, which slides along it: copying pages out of the cache costs less than
-// faulting them into a mapping, above all in a virtual machine.
+// file find it near the start and need no more. A file that is only searched is read through a
+// window instead once it outgrows the window's least size, which slides along it: copying pages
+// out of the cache costs less than faulting them into a mapping, above all in a virtual machine,
+// and a buffer that stays small is not faulted in afresh as it grows with each larger file.
 class FileView {
   public:
-    // Files up to this size are read; larger ones are mapped.
+    // Files up to this size are read, or read through the window; larger ones are mapped.
     static constexpr uint64_t kReadLimit = 4 << 20;
     // The part of a read file that is read first.
     static constexpr uint64_t kHead = 64 << 10;

@@ -61,28 +61,35 @@ TEST(ScanTest, HugeTextsAndTheEdgesOfAFile) {
 }
 
 // A large file that is only searched is read through a window that slides along it: a match is
-// found wherever it lies against the window's edges, a text longer than the window's least size
-// too, and a text cut short by the end of the file is not a match.
+// found wherever it lies against the window's edges, in a file of a few windows as in one beyond
+// the size that is read whole otherwise, a text longer than the window's least size too, and a
+// text cut short by the end of the file is not a match.
 TEST(ScanTest, LargeFileSearchedOnlyIsFoundAcrossTheEdgesOfItsWindow) {
     constexpr uint64_t head = FileView::kHead, limit = FileView::kReadLimit;
     constexpr uint64_t window = FileView::kWindow, size = limit + 3 * window;
     std::string needle = "needle-";
     const std::string huge = std::string(window + 5000, 'n') + "!";
-    const uint64_t places[] = {head - 3,       limit - 2, limit + 1, window * 2 - 1,
-                               window * 5 + 7, size - 7,  size - 5,  window * 3 - 4096 - 2};
     TempTree tree;
-    for (const uint64_t at : places) {
-        SCOPED_TRACE(at);
-        std::string content(size, '-');
-        content.replace(at, std::min<uint64_t>(7, size - at), needle.substr(0, size - at));
-        tree.Write("f", content);
-        const Heard sink(tree, {"", "*.*", needle, "", true, true});
-        EXPECT_EQ(sink.Found(), at + 7 <= size ? Lines{"f"} : Lines{});
-        if (at + 7 <= size) {
-            EXPECT_EQ(sink.LastInfo().FileSize(), size);
+    for (const uint64_t length : {window * 2 + 3, size}) {
+        const uint64_t places[] = {head - 3,   window - 3,           window + 1,     limit - 2,
+                                   limit + 1,  window * 2 - 1,       window * 5 + 7, length - 7,
+                                   length - 5, window * 3 - 4096 - 2};
+        for (const uint64_t at : places) {
+            if (at >= length) {
+                continue;
+            }
+            SCOPED_TRACE(std::to_string(length) + " bytes, at " + std::to_string(at));
+            std::string content(length, '-');
+            content.replace(at, std::min<uint64_t>(7, length - at), needle.substr(0, length - at));
+            tree.Write("f", content);
+            const Heard sink(tree, {"", "*.*", needle, "", true, true});
+            EXPECT_EQ(sink.Found(), at + 7 <= length ? Lines{"f"} : Lines{});
+            if (at + 7 <= length) {
+                EXPECT_EQ(sink.LastInfo().FileSize(), length);
+            }
+            const Heard ignoring(tree, {"", "*.*", "NEEDLE-", "", true, true, true, true});
+            EXPECT_EQ(ignoring.Found(), sink.Found());
         }
-        const Heard ignoring(tree, {"", "*.*", "NEEDLE-", "", true, true, true, true});
-        EXPECT_EQ(ignoring.Found(), sink.Found());
     }
     std::string content(size, '-');
     content.replace(window * 3 + 11, huge.size(), huge);
