@@ -202,7 +202,9 @@ TEST_F(SearchWindowTest, APatternIsCheckedAtStartAndItsGroupsPutIn) {
 
 // Files found show in the list while the search goes on, though no more come for a while, and
 // though rows were shown a moment before (here, at the end of the search before). The search is
-// held at a file in a subfolder, which the walk reaches after every file of the folder above.
+// held at a file in a subfolder, which the walk reaches after every file of the folder above; a
+// thread that waits for another's file may search it early, so only the first file, which the
+// worker always searches and reports itself, is sure to be listed while the search is held.
 TEST_F(SearchWindowTest, FoundFilesShowWhileTheSearchGoesOn) {
     for (int i = 0; i < 20; ++i)
         tree.Write("f" + std::to_string(i) + ".txt", "x");
@@ -213,7 +215,7 @@ TEST_F(SearchWindowTest, FoundFilesShowWhileTheSearchGoesOn) {
     EXPECT_EQ(Model().rowCount(), 21);
     Hold("held.txt");
     m_dialog->OnStart();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Model().rowCount() == 20; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Model().rowCount() != 0; }, 5000));
     EXPECT_EQ(m_dialog->GetRunState(), RunState::Running);
     Release();
     ASSERT_TRUE(Idle());
