@@ -31,7 +31,7 @@ int FileView::SetSize(uint64_t size) {
     if (size > kReadLimit && m_windowKeep == 0) {
         return Map(size);
     }
-    m_window = size > (m_windowKeep != 0 ? kWindow : kReadLimit);
+    m_window = m_windowKeep != 0 && size > kWindow;  // larger unwindowed files were mapped above
     if (m_window) {
         // The window is as large as the buffer has become, and never less than twice what it
         // must keep, so that each slide reads at least as much as it keeps.
