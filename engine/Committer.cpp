@@ -78,9 +78,10 @@ bool Committer::Holds(const FileId& id) const {
 
 // Places the waiting files in order: their undo lines are written out, one flush of their file
 // system takes everything to the disk (a file alone needs only its own), each file is flushed on
-// its own, and then each is renamed and told, with what waited behind it. A file given up ends
-// there, as a skipped file ends before the next entry of the walk. `knownLineError` is a failure
-// that the waiting undo lines share. False when the search ended meanwhile.
+// its own where that flush could not be trusted with it (every such flush costs a flush of the
+// device's cache), and then each is renamed and told, with what waited behind it. A file given up
+// ends there, as a skipped file ends before the next entry of the walk. `knownLineError` is a
+// failure that the waiting undo lines share. False when the search ended meanwhile.
 bool Committer::PlaceEntries(std::vector<Entry> entries, int knownLineError) {
     const bool stoppedBefore = m_stop.Stopped();
     const int written = m_pUndo ? m_pUndo->WriteOutWaiting() : 0;
@@ -91,11 +92,15 @@ bool Committer::PlaceEntries(std::vector<Entry> entries, int knownLineError) {
             jobs.push_back(entry.job.get());
         }
     }
+    // The flush covers the new files on the file system flushed, and only those.
+    bool flushed = false;
+    uint64_t volume = 0;
     if (jobs.size() > 1 && !m_stop.Stopped()) {
-        m_fs.FlushFileSystem(jobs.front()->placement->NewFile());
+        flushed = m_fs.FlushFileSystem(jobs.front()->placement->NewFile());
+        volume = jobs.front()->placement->Written().Id().volume;
     }
     for (FileJob* job : jobs) {
-        job->placement->FlushWaiting();
+        job->placement->FlushWaiting(flushed && job->placement->Written().Id().volume == volume);
     }
     m_pPlacing = &entries;
     for (Entry& entry : entries) {

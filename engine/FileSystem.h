@@ -137,10 +137,11 @@ class FileSystem {
     int WriteSome(NativeHandle handle, const void* data, size_t size, size_t& written);
     // Flushes what was written to the file to the disk.
     int Flush(NativeHandle handle);
-    // Takes everything written on the file system that holds `handle` to the disk, in one go,
-    // so that the flush of each file written there costs little. Only ever a help: it tells
-    // nothing, and each file is still flushed on its own.
-    void FlushFileSystem(NativeHandle handle);
+    // Takes everything written on the file system that holds `handle` to the disk, in one go.
+    // True when that took every file written there before it, their data and their size, and
+    // no write there failed since `handle` was opened: those files need no flush of their own.
+    // False tells nothing: each file is then flushed on its own.
+    bool FlushFileSystem(NativeHandle handle);
     // Puts the temporary file, `written` as it was completed, in the target's place in one
     // step, provided that the target is still the file as it was opened (kChangedMeanwhile
     // otherwise) and the temporary name still leads to the temporary file. `bKept` is set when

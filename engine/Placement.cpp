@@ -71,10 +71,11 @@ Placement::Readiness Placement::Ready() {
 }
 
 // A stop leaves the file as it was: its new content is not flushed only to be deleted.
-void Placement::FlushWaiting() {
+void Placement::FlushWaiting(bool flushedAlready) {
     if (!Halted() && m_temp.IsOpen()) {
         m_bFlushed = true;
-        m_nFlushError = m_temp.Complete();  // which closes it where it cannot stay open
+        m_nFlushError =
+            m_temp.Complete(flushedAlready);  // which closes it where it cannot stay open
     }
 }
 

@@ -59,10 +59,11 @@ class Placement {
                 // places the group before it, then this file
     };
     Readiness Ready();
-    // Flushes a waiting file's new content to the disk. A failure is told when the file is
-    // placed: the flushes of a group come one after another, with no change to the file system
-    // between them that a flush would have to commit as well.
-    void FlushWaiting();
+    // Flushes a waiting file's new content to the disk, unless a flush of its file system took it
+    // there (`flushedAlready`). A failure is told when the file is placed: the flushes of a group
+    // come one after another, with no change to the file system between them that a flush would
+    // have to commit as well.
+    void FlushWaiting(bool flushedAlready);
     // Puts a ready file's new content in its place; `lineError` tells how its undo line reached
     // the disk (for a waiting file, the group's write-out). True when it took the place.
     bool Place(int lineError);

@@ -89,12 +89,13 @@ int TempFile::WriteOut() {
     return error;
 }
 
-int TempFile::Complete() {
+int TempFile::Complete(bool flushedAlready) {
     if (!IsOpen()) {
         return 0;
     }
+    const bool writesLeft = m_nUsed != 0;  // bytes the flush before did not see
     int error = FlushBuffer();
-    if (error == 0) {
+    if (error == 0 && (!flushedAlready || writesLeft)) {
         error = m_fs.Flush(m_handle);
     }
     if (error == 0) {

@@ -44,10 +44,11 @@ class TempFile {
     // Writes out what is buffered, so that Written() tells the new file's size and time: 0 or
     // the error. Complete does it too, where it was not done.
     int WriteOut();
-    // Writes out what is buffered and flushes it to the disk: 0 or the error. Where a file that
+    // Writes out what is buffered and flushes it to the disk: 0 or the error. `flushedAlready`:
+    // a flush of its file system took what was written out before to the disk. Where a file that
     // is open cannot take another's place, it is closed as well; elsewhere it stays open, and
     // locked, until it is in place.
-    int Complete();
+    int Complete(bool flushedAlready = false);
 
     // Takes the target's place in one step, provided that it is still the file `source` as
     // `opened` describes it: 0 or the error. Kept() then tells whether the temporary file had to

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -36,7 +37,7 @@ bool MayRead(Sys& sys, uid_t user, int dirfd, const char* name, const struct sta
 
 }  // namespace
 
-FileSystem::FileSystem(Sys& sys) : m_sys(sys), m_state{sys.Geteuid()} {
+FileSystem::FileSystem(Sys& sys) : m_sys(sys), m_state{sys.Geteuid(), {}} {
     static std::once_flag raised;
     std::call_once(raised, [&sys] { sys.RaiseOpenFileLimit(); });
 }

@@ -53,6 +53,15 @@ int CopyPermissions(Sys& sys, int from, int to, const struct stat& like) {
     return 0;
 }
 
+// Before 5.8, syncfs(2) returned 0 whatever failed.
+bool SyncTellsFailures(Sys& sys) {
+    char release[128];
+    unsigned major = 0, minor = 0;
+    return sys.KernelRelease(release, sizeof release) == 0 &&
+           std::sscanf(release, "%u.%u", &major, &minor) == 2 &&
+           (major > 5 || (major == 5 && minor >= 8));
+}
+
 }  // namespace
 
 // A link stays a link: each one is read and followed from its own folder, so that neither a long
@@ -262,8 +271,18 @@ int FileSystem::Flush(NativeHandle handle) {
     return m_sys.Fsync(handle) == 0 ? 0 : ErrnoOr(EIO);
 }
 
-void FileSystem::FlushFileSystem(NativeHandle handle) {
-    m_sys.SyncFileSystem(handle);
+// ext2 to 4, XFS and Btrfs commit their whole log in a syncfs(2), and flush the device's cache
+// after it. Elsewhere (network and FUSE file systems, layered ones) it may leave a file's data to
+// the file's own flush.
+bool FileSystem::FlushFileSystem(NativeHandle handle) {
+    constexpr long kExt = 0xEF53, kXfs = 0x58465342, kBtrfs = 0x9123683E;
+    long type = 0;
+    if (!m_state.syncTellsFailures) {
+        m_state.syncTellsFailures = SyncTellsFailures(m_sys);
+    }
+    return m_sys.SyncFileSystem(handle) == 0 && *m_state.syncTellsFailures &&
+           m_sys.FileSystemType(handle, &type) == 0 &&
+           (type == kExt || type == kXfs || type == kBtrfs);
 }
 
 // The names are exchanged in one step, and what then stands at either name is checked. Should

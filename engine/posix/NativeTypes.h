@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,9 @@ struct RewriteTarget {
 // What the file system layer keeps between calls.
 struct PlatformState {
     uid_t user;  // the effective user, who lists and opens the files
+    // syncfs(2) tells of every write on the file system that failed since the file it is given
+    // was opened, as kernels from 5.8 on do; asked at the first flush.
+    std::optional<bool> syncTellsFailures;
 };
 
 // What the system tells of a file: enough to report it, to tell whether it changed, and to give

@@ -8,6 +8,7 @@
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/utsname.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -64,6 +65,14 @@ int Sys::FileSystemType(int fd, long* type) {
         return -1;
     }
     *type = static_cast<long>(fs.f_type);
+    return 0;
+}
+int Sys::KernelRelease(char* buffer, size_t size) {
+    struct utsname name;
+    if (::uname(&name) != 0 || size == 0) {
+        return -1;
+    }
+    std::snprintf(buffer, size, "%s", name.release);
     return 0;
 }
 ssize_t Sys::Pwrite(int fd, const void* data, size_t size, off_t offset) {

@@ -36,6 +36,8 @@ class Sys {
     virtual int WriteRangeOut(int fd, off_t offset, off_t size);
     // The type of the file system the file is on (statfs(2)'s f_type).
     virtual int FileSystemType(int fd, long* type);
+    // The running kernel's release, as uname(2) tells it ("6.1.0-18-amd64").
+    virtual int KernelRelease(char* buffer, size_t size);
     virtual int Fchmod(int fd, mode_t mode);
     virtual int Fchown(int fd, uid_t owner, gid_t group);
     // The access lists of `from`, or its permission bits where it has none, given to `to`.

@@ -239,7 +239,10 @@ int FileSystem::Flush(NativeHandle handle) {
     return m_sys.FlushFileBuffers(handle) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
 }
 
-void FileSystem::FlushFileSystem(NativeHandle /*handle*/) {}  // files are never placed in groups
+// Files are never placed in groups there.
+bool FileSystem::FlushFileSystem(NativeHandle /*handle*/) {
+    return false;
+}
 
 // The new content takes the file's place in one step, and the file keeps its attributes. When
 // the system has already taken the old file away but could not move the new one in, the move is

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -60,6 +61,10 @@ class FaultySys : public Sys {
     }
     // The file system type the system is to tell for every file.
     void SayFileSystem(long type) { m_fileSystem = type; }
+    // The kernel release the system is to tell. Unless told otherwise it tells one whose
+    // flush of a whole file system tells no failure, so that each new file is flushed on its
+    // own, at the moment the tests' flush faults and hooks stand for.
+    void SayKernel(std::string release) { m_kernel = std::move(release); }
     // Runs `hook` just before the next call of `op`.
     void Before(Op op, std::function<void()> hook) {
         const std::lock_guard lock(m_mutex);
@@ -115,6 +120,10 @@ class FaultySys : public Sys {
             return 0;
         }
         return Sys::FileSystemType(fd, type);
+    }
+    int KernelRelease(char* buffer, size_t size) override {
+        std::snprintf(buffer, size, "%s", m_kernel.c_str());
+        return 0;
     }
     ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset) override {
         return Enter(Op::Write) ? -1 : Sys::Pwrite(fd, data, size, offset);
@@ -237,6 +246,7 @@ class FaultySys : public Sys {
     size_t m_nWriteLimit = 0;
     std::optional<uid_t> m_user;
     std::optional<long> m_fileSystem;
+    std::string m_kernel = "5.4.0";
 };
 
 struct Scene;
