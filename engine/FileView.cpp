@@ -15,10 +15,7 @@ int FileView::Open(NativeHandle file, uint64_t size) {
 int FileView::OpenHead(NativeHandle file) {
     Close();
     m_file = file;
-    if (m_buffer.size() < kHead) {
-        m_buffer.resize(kHead);
-    }
-    m_data = m_buffer.data();
+    Reserve(kHead);
     m_size = kHead;
     const int error = ReadRange(0, kHead, true);
     m_bSizeKnown = m_available < kHead;
@@ -35,16 +32,11 @@ int FileView::SetSize(uint64_t size) {
     if (m_window) {
         // The window is as large as the buffer has become, and never less than twice what it
         // must keep, so that each slide reads at least as much as it keeps.
-        const uint64_t window = std::max({kWindow, 2 * m_windowKeep, uint64_t{m_buffer.size()}});
-        m_buffer.resize(static_cast<size_t>(window));
-        m_data = m_buffer.data();
+        Reserve(std::max({kWindow, 2 * m_windowKeep, Room()}));
         m_size = size;
         return 0;
     }
-    if (m_buffer.size() < size) {
-        m_buffer.resize(static_cast<size_t>(size));  // keeps the head already read
-    }
-    m_data = m_buffer.data();
+    Reserve(size);  // keeps the head already read
     m_size = size;
     m_available = std::min(m_available, size);
     return ReadRange(m_available, std::min(size, kHead));
@@ -63,11 +55,26 @@ int FileView::Map(uint64_t size) {
 // Moves the window to start at `from`, keeping the bytes it already holds from there, and fills
 // it as far as the file goes.
 int FileView::Slide(uint64_t from) {
-    from = std::clamp(from, m_base, m_available);
-    const auto kept = static_cast<size_t>(m_available - from);
-    std::memmove(m_buffer.data(), m_buffer.data() + (from - m_base), kept);
-    m_base = from;
-    return ReadRange(m_available, std::min(m_size, m_base + m_buffer.size()));
+    Align(std::clamp(from, m_base, m_available));
+    return ReadRange(m_available, std::min(m_size, m_base + Room()));
+}
+
+void FileView::Reserve(uint64_t bytes) {
+    if (m_buffer.size() < bytes + kAlign) {
+        m_buffer.resize(static_cast<size_t>(bytes + kAlign));
+    }
+    Align(m_base);  // where the buffer moved, the bytes in view stand elsewhere in their lines
+}
+
+void FileView::Align(uint64_t base) {
+    const auto start = reinterpret_cast<uintptr_t>(m_buffer.data());
+    const size_t lead = (base - start) % kAlign;
+    const size_t from = m_lead + static_cast<size_t>(base - m_base);
+    std::memmove(m_buffer.data() + lead, m_buffer.data() + from,
+                 static_cast<size_t>(m_available - std::min(m_available, base)));
+    m_base = base;
+    m_lead = lead;
+    m_data = m_buffer.data() + lead;
 }
 
 // Reads [from, to) into the buffer; the file ending first is an error unless `bUntilEnd`.
@@ -75,7 +82,7 @@ int FileView::ReadRange(uint64_t from, uint64_t to, bool bUntilEnd) {
     uint64_t done = from;
     while (done < to) {
         size_t got = 0;
-        const int error = m_fs.ReadAt(m_file, m_buffer.data() + (done - m_base),
+        const int error = m_fs.ReadAt(m_file, m_buffer.data() + m_lead + (done - m_base),
                                       static_cast<size_t>(to - done), done, got);
         if (error != 0) {
             return error;
@@ -109,6 +116,7 @@ void FileView::Close() {
     m_released = 0;
     m_window = false;
     m_base = 0;
+    m_lead = 0;
     m_file = kNoHandle;
 }
 

@@ -2,11 +2,13 @@
 // a file that is only searched. Which matches are taken is in DifferentialTest.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "FileView.h"
 #include "RecordingSink.h"
+#include "UniqueFile.h"
 
 namespace pellumar::test {
 namespace {
@@ -98,6 +100,55 @@ TEST(ScanTest, LargeFileSearchedOnlyIsFoundAcrossTheEdgesOfItsWindow) {
     EXPECT_EQ(sink.Found(), Lines{"f"});
     const Heard missing(tree, {"", "*.*", huge + "?", "", true, true});
     EXPECT_EQ(missing.Found(), Lines{});
+}
+
+// The view holds the file's bytes as they are wherever a slide starts its window, and however its
+// buffer grows from one file to the next; and each byte stands where it stands in its cache line
+// in the file, as the system copies out of its cache at a fraction of the speed otherwise.
+TEST(ScanTest, TheViewHoldsTheFileAsItIsEachByteWhereItStandsInItsCacheLine) {
+    TempTree tree;
+    std::string content(FileView::kReadLimit + 3 * FileView::kWindow + 5, '\0');
+    for (size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<char>(i * 7919 % 251);
+    }
+    const std::pair<const char*, size_t> files[] = {{"small", 1000},
+                                                    {"head and a page", FileView::kHead + 4099},
+                                                    {"large", content.size()},
+                                                    {"small again", 1000}};
+    for (const auto& [name, size] : files) {
+        tree.Write(name, content.substr(0, size));
+    }
+    Sys sys;
+    FileSystem fs(sys);
+    std::vector<unsigned char> buffer;  // shared by the views, as a scanner shares it
+    for (const auto& [name, size] : files) {
+        SCOPED_TRACE(name);
+        UniqueFile file(fs);
+        const std::string path = tree.Path(name);
+        ASSERT_EQ(fs.Open(nullptr, path.c_str(), path, *file.Receive()), 0);
+        FileView view(fs, buffer);
+        view.AllowWindow(7);
+        const auto expectInView = [&view, &content](uint64_t at) {
+            ASSERT_LE(view.Base(), at);
+            ASSERT_LE(at, view.Available());
+            EXPECT_EQ((reinterpret_cast<uintptr_t>(view.Data()) - view.Base()) % FileView::kAlign,
+                      0u);
+            EXPECT_EQ(std::memcmp(view.Data(), content.data() + view.Base(),
+                                  static_cast<size_t>(view.Available() - view.Base())),
+                      0);
+        };
+        ASSERT_EQ(view.OpenHead(file.Get()), 0);
+        expectInView(0);
+        if (!view.SizeKnown()) {
+            ASSERT_EQ(view.SetSize(size), 0);
+        }
+        for (uint64_t at = 1; at < size; at += std::min<uint64_t>(at * 2 + 5, 300007)) {
+            ASSERT_EQ(view.Require(at, at - std::min<uint64_t>(at, 5)), 0);
+            expectInView(at);
+        }
+        ASSERT_EQ(view.Require(size, size - 1), 0);
+        expectInView(size);
+    }
 }
 
 TEST(ScanTest, FilesOfFourGigabytesAndMoreAreScannedWhole) {
