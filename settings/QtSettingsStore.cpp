@@ -55,7 +55,10 @@ std::string QtSettingsStore::GetProfileString(const std::string& section, const 
 
 bool QtSettingsStore::WriteProfileInt(const std::string& section, const std::string& key,
                                       std::int32_t nValue) {
-    m_settings->setValue(Address(section, key), nValue);
+    const QString address = Address(section, key);
+    if (Holds(address, QString::number(nValue)))
+        return true;
+    m_settings->setValue(address, nValue);
     return Commit();
 }
 
@@ -65,9 +68,21 @@ bool QtSettingsStore::WriteProfileString(const std::string& section, const char*
         m_settings->remove(QString::fromStdString(section));
     else if (value == nullptr)
         m_settings->remove(Address(section, key));
+    else if (Holds(Address(section, key), QString::fromUtf8(value)))
+        return true;
     else
         m_settings->setValue(Address(section, key), QString::fromUtf8(value));
     return Commit();
+}
+
+// Each write locks the file, writes a copy of it whole and flushes it twice; the window writes
+// back every option as it closes, most of them unchanged. What another instance wrote meanwhile
+// is read in first, so that a value it changed is written back.
+bool QtSettingsStore::Holds(const QString& address, const QString& text) {
+    m_settings->sync();
+    const QVariant value = m_settings->value(address);
+    return m_settings->status() == QSettings::NoError && value.isValid() &&
+           value.typeId() != QMetaType::QStringList && value.toString() == text;
 }
 
 // Each write reaches the file before it returns, so a later crash keeps it.

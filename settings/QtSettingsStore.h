@@ -36,6 +36,8 @@ class QtSettingsStore final : public SettingsStore {
 
   private:
     bool Commit();
+    // The file holds `text` at the address already.
+    bool Holds(const QString& address, const QString& text);
 
     std::unique_ptr<QSettings> m_settings;
 };

@@ -1,5 +1,7 @@
 // The options and recent lists as the settings store keeps them: read at the start, written at
 // the end, in the configuration file of the executable's own name.
+#include <sys/stat.h>
+
 #include <QFile>
 
 #include "AppDoubles.h"
@@ -78,6 +80,33 @@ TEST(SettingsTest, StoredOptionsAreReadAsTheyAreAndWrittenBackToTheExecutablesOw
     EXPECT_EQ(reread.GetProfileString("A", "two", "gone") + reread.GetProfileString("B", "one", ""),
               "gone1");
     EXPECT_EQ(QtSettingsStore("KVT", "PellumarSearch").GetProfileInt("Options", "Want Tab", 0), 1);
+}
+
+// Closing, the window writes back every option: one that the file holds already is not written
+// again (the file stays the file it was), and one that another instance changed meanwhile is.
+TEST(SettingsTest, AValueTheFileHoldsIsNotWrittenAgainButOneChangedElsewhereIs) {
+    auto store = FreshStore("Twice");
+    store->WriteProfileInt("Options", "Count", 1);
+    store->WriteProfileString("Options", "Viewer", "kate %f");
+    const auto file = [&store] {
+        struct stat st {};
+        ::stat(store->Location().toLocal8Bit().constData(), &st);
+        return st.st_ino;
+    };
+    const auto written = file();
+    EXPECT_TRUE(store->WriteProfileInt("Options", "Count", 1));
+    EXPECT_TRUE(store->WriteProfileString("Options", "Viewer", "kate %f"));
+    EXPECT_EQ(file(), written);
+    {
+        QFile other(store->Location());  // another instance, in a process of its own
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        other.write("[Options]\nCount=22\nViewer=kate %f\n");
+    }
+    EXPECT_TRUE(store->WriteProfileInt("Options", "Count", 1));
+    EXPECT_TRUE(store->WriteProfileString("Options", "Viewer", "gedit"));
+    QFile now(store->Location());  // as a process of its own reads it
+    ASSERT_TRUE(now.open(QIODevice::ReadOnly));
+    EXPECT_EQ(now.readAll(), "[Options]\nCount=1\nViewer=gedit\n");
 }
 
 }  // namespace pellumar
