@@ -74,8 +74,8 @@ Placement::Readiness Placement::Ready() {
 void Placement::FlushWaiting(bool flushedAlready) {
     if (!Halted() && m_temp.IsOpen()) {
         m_bFlushed = true;
-        m_nFlushError =
-            m_temp.Complete(flushedAlready);  // which closes it where it cannot stay open
+        // Which closes it where it cannot stay open.
+        m_nFlushError = m_temp.Complete(flushedAlready);
     }
 }
 
