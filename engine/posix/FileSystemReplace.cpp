@@ -275,14 +275,13 @@ int FileSystem::Flush(NativeHandle handle) {
 // after it. Elsewhere (network and FUSE file systems, layered ones) it may leave a file's data to
 // the file's own flush.
 bool FileSystem::FlushFileSystem(NativeHandle handle) {
-    constexpr long kExt = 0xEF53, kXfs = 0x58465342, kBtrfs = 0x9123683E;
     long type = 0;
     if (!m_state.syncTellsFailures) {
         m_state.syncTellsFailures = SyncTellsFailures(m_sys);
     }
     return m_sys.SyncFileSystem(handle) == 0 && *m_state.syncTellsFailures &&
            m_sys.FileSystemType(handle, &type) == 0 &&
-           (type == kExt || type == kXfs || type == kBtrfs);
+           (type == kExtType || type == kXfsType || type == kBtrfsType);
 }
 
 // The names are exchanged in one step, and what then stands at either name is checked. Should

@@ -34,7 +34,7 @@ class Sys {
     // Writes the range's data to the device and waits until it is written; the device's cache
     // is not flushed, nor anything but the data written.
     virtual int WriteRangeOut(int fd, off_t offset, off_t size);
-    // The type of the file system the file is on (statfs(2)'s f_type).
+    // The type of the file system the file is on (statfs(2)'s f_type): kExtType and so on.
     virtual int FileSystemType(int fd, long* type);
     // The running kernel's release, as uname(2) tells it ("6.1.0-18-amd64").
     virtual int KernelRelease(char* buffer, size_t size);
@@ -69,6 +69,9 @@ class Sys {
     // Lets the process open as many files as it may: the walk holds one per folder level.
     virtual void RaiseOpenFileLimit();
 };
+
+// The file system types the engine tells apart (statfs(2)'s f_type): ext2, 3 and 4 share one.
+constexpr long kExtType = 0xEF53, kXfsType = 0x58465342, kBtrfsType = 0x9123683E;
 
 // The error a failed call left in errno, or `fallback` where it left none.
 inline int ErrnoOr(int fallback) {

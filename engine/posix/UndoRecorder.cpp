@@ -163,9 +163,8 @@ void UndoRecorder::StartFlush(uint64_t lineAt, bool grew, const FileStatus& writ
 // ext2, 3 and 4 overwrite a file's written blocks in place, with nothing to log, and flush the
 // device's cache after the data of every file flushed.
 bool UndoRecorder::SharesFlush(int journal) const {
-    constexpr long kExt = 0xEF53;
     long type = 0;
-    return m_sys.FileSystemType(journal, &type) == 0 && type == kExt;
+    return m_sys.FileSystemType(journal, &type) == 0 && type == kExtType;
 }
 
 // The old file itself is linked where it can be: no bytes are copied and no space is taken.
