@@ -151,8 +151,10 @@ class CSearchDlg : public QDialog {
     void OpenQueue();
     bool TakeNotifications();
     void ContinueTaking();
-    // Shows the found files that wait, now, or soon when rows were shown a moment ago.
+    // Shows the found files that wait, in the next turn, or later when rows were shown a
+    // moment ago.
     void ShowRowsInTime();
+    qint64 RowsDueInMs() const;
     void ShowPendingRows();
     void Answer(const SearchEvent& question);
     void Close();

@@ -66,9 +66,13 @@ void CSearchDlg::OpenQueue() {
 }
 
 // Notifications are taken in slices, each followed by a turn of the event loop, so that the
-// window answers while thousands of files come in.
+// window answers while thousands of files come in. Sorting a batch in among a million rows and
+// taking a slice each hold the window for a while: a turn does one or the other.
 void CSearchDlg::ContinueTaking() {
-    if (!TakeNotifications()) {
+    if (!m_pendingRows.empty() && RowsDueInMs() == 0) {
+        ShowPendingRows();
+        m_takeTimer.start(0);
+    } else if (!TakeNotifications()) {
         m_takeTimer.start(0);
     }
 }
@@ -86,7 +90,7 @@ bool CSearchDlg::TakeNotifications() {
         if (events.HasSlots() && m_pQueue)
             m_pQueue->Recycle(std::exchange(events, {}));  // their storage is filled again
         if (clock.elapsed() >= kFoundBudgetMs) {
-            ShowRowsInTime();
+            m_showRowsTimer.stop();  // the next slices show them, in a turn of their own
             AddPreviewed(std::move(previewed));
             return false;
         }
@@ -135,15 +139,15 @@ bool CSearchDlg::TakeNotifications() {
     return true;
 }
 
-void CSearchDlg::ShowRowsInTime() {
-    if (m_pendingRows.empty()) {
-        return;
-    }
+qint64 CSearchDlg::RowsDueInMs() const {
     const qint64 since = m_sinceRowsShown.isValid() ? m_sinceRowsShown.elapsed() : kShowRowsMs;
-    if (since >= kShowRowsMs) {
-        ShowPendingRows();
-    } else if (!m_showRowsTimer.isActive()) {
-        m_showRowsTimer.start(static_cast<int>(kShowRowsMs - since));
+    return std::max<qint64>(kShowRowsMs - since, 0);
+}
+
+// A turn after this one at the soonest: the slice that took them has had its time.
+void CSearchDlg::ShowRowsInTime() {
+    if (!m_pendingRows.empty() && !m_showRowsTimer.isActive()) {
+        m_showRowsTimer.start(static_cast<int>(RowsDueInMs()));
     }
 }
 

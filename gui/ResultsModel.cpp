@@ -12,15 +12,41 @@ const char* const kHeadings[] = {"Name", "Location", "Size", "Type", "Modified"}
 // The first units of a key, past its end 0, which no name holds, so that a shorter key comes
 // first, as in QString::compare; then the key's length, up to one more than fits. Keys that fit
 // are equal exactly when their heads are: names repeated over many folders ("index.html") are
-// told equal without reading their texts.
-ResultsModel::Head HeadOf(const QString& key) {
+// told equal without reading their texts. With `lower`, the text is a name of ASCII, whose key
+// is itself with A to Z lowered.
+ResultsModel::Head HeadOf(const QString& text, bool lower) {
     ResultsModel::Head head{};
-    const qsizetype units = std::min<qsizetype>(key.size(), ResultsModel::kHeadUnits);
+    const qsizetype units = std::min<qsizetype>(text.size(), ResultsModel::kHeadUnits);
     for (qsizetype at = 0; at < units; ++at) {
-        head[static_cast<size_t>(at / 4)] |= quint64{key.at(at).unicode()} << (48 - 16 * (at % 4));
+        quint64 unit = text.at(at).unicode();
+        if (lower && unit >= 'A' && unit <= 'Z')
+            unit += 'a' - 'A';
+        head[static_cast<size_t>(at / 4)] |= unit << (48 - 16 * (at % 4));
     }
-    head.back() |= static_cast<quint64>(std::min<qsizetype>(key.size(), units + 1));
+    head.back() |= static_cast<quint64>(std::min<qsizetype>(text.size(), units + 1));
     return head;
+}
+
+bool IsShortAscii(const QString& name) {
+    return name.size() <= ResultsModel::kHeadUnits &&
+           std::all_of(name.cbegin(), name.cend(),
+                       [](QChar unit) { return unit.unicode() < 0x80; });
+}
+
+// The first of [first, last) that `value` comes before. A batch's rows mostly go near the one
+// before them, often to the same place (a name repeated over many folders): steps that double
+// from `first` find it in a few comparisons of rows close together, where a binary search over
+// the whole rest would take twenty, scattered over a million rows.
+template <class Iterator, class Less>
+Iterator UpperBoundFrom(Iterator first, Iterator last, quint32 value, Less before) {
+    for (std::ptrdiff_t step = 1;; step *= 2) {
+        if (last - first <= step)
+            return std::upper_bound(first, last, value, before);
+        const Iterator probe = first + (step - 1);
+        if (before(value, *probe))
+            return std::upper_bound(first, probe, value, before);
+        first = probe + 1;
+    }
 }
 
 }  // namespace
@@ -95,18 +121,23 @@ int ResultsModel::CompareIn(int column, const Entry& a, const Entry& b) const {
         case 4:
             return three(a.row.modified.Ticks(), b.row.modified.Ticks());
         default:
-            return a.key.compare(b.key);
+            return 0;  // names compare by their heads and keys
     }
 }
 
-int ResultsModel::CompareNames(quint32 a, quint32 b) const {
-    const auto& x = m_heads[a];
-    const auto& y = m_heads[b];
-    if (x != y) {
-        return x < y ? -1 : 1;
+int ResultsModel::CompareHeads(const Head& x, const Head& y) {
+    for (size_t at = 0; at < x.size(); ++at) {
+        if (x[at] != y[at])
+            return x[at] < y[at] ? -1 : 1;
     }
-    if ((x.back() & 0xffff) <= kHeadUnits)
-        return 0;
+    return 0;
+}
+
+int ResultsModel::CompareNames(quint32 a, quint32 b) const {
+    const Head& x = m_heads[a];
+    if (const int order = CompareHeads(x, m_heads[b]);
+        order != 0 || (x.back() & 0xffff) <= kHeadUnits)
+        return order;
     return m_entries[a].key.compare(m_entries[b].key);
 }
 
@@ -149,12 +180,45 @@ void ResultsModel::AddRows(std::vector<ResultRow> rows) {
     std::vector<quint32> added;
     added.reserve(rows.size());
     for (ResultRow& row : rows) {
-        QString key = row.name.toCaseFolded();
         added.push_back(static_cast<quint32>(m_entries.size()));
-        m_heads.push_back(HeadOf(key));
+        // Most names are short and plain: their head is made from them, and holds all their key.
+        QString key;
+        if (IsShortAscii(row.name)) {
+            m_heads.push_back(HeadOf(row.name, true));
+        } else {
+            key = row.name.toCaseFolded();
+            m_heads.push_back(HeadOf(key, false));
+            if (key.size() <= kHeadUnits)
+                key = {};
+        }
         m_entries.push_back({std::move(row), std::move(key), std::nullopt});
     }
     Merge(std::move(added));
+}
+
+// By name, the batch is sorted with its heads beside it: most comparisons end there, in memory
+// of the batch's size rather than scattered over every row's.
+void ResultsModel::SortBatch(std::vector<quint32>& added) const {
+    if (m_nSortColumn != 0) {
+        std::sort(added.begin(), added.end(),
+                  [this](quint32 a, quint32 b) { return Before(a, b); });
+        return;
+    }
+    std::vector<std::pair<Head, quint32>> keyed;
+    keyed.reserve(added.size());
+    for (const quint32 row : added)
+        keyed.emplace_back(m_heads[row], row);
+    const bool descending = m_sortOrder == Qt::DescendingOrder;
+    std::sort(keyed.begin(), keyed.end(), [&](const auto& x, const auto& y) {
+        if (const int order = CompareHeads(x.first, y.first); order != 0)
+            return (order < 0) != descending;
+        // Equal heads of names that fit are equal names: they keep their order of arrival.
+        if ((x.first.back() & 0xffff) <= kHeadUnits)
+            return x.second < y.second;
+        return Before(x.second, y.second);
+    });
+    for (size_t at = 0; at < keyed.size(); ++at)
+        added[at] = keyed[at].second;
 }
 
 // One pass for a whole batch: the batch is sorted, then merged with the rows already shown,
@@ -162,7 +226,7 @@ void ResultsModel::AddRows(std::vector<ResultRow> rows) {
 // their order of arrival, which is the order of their positions.
 void ResultsModel::Merge(std::vector<quint32> added) {
     auto before = [this](quint32 a, quint32 b) { return Before(a, b); };
-    std::sort(added.begin(), added.end(), before);
+    SortBatch(added);
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<quint32>& merged = m_mergeBuffer;
     merged.clear();
@@ -183,10 +247,11 @@ void ResultsModel::Merge(std::vector<quint32> added) {
             merged.push_back(*row);
         }
     };
-    // Each new row finds its place by binary search; the rows between are copied unseen.
+    // Each new row finds its place from where the one before it went; the rows between are
+    // copied unseen.
     auto old = m_order.cbegin();
     for (quint32 fresh : added) {
-        const auto place = std::upper_bound(old, m_order.cend(), fresh, before);
+        const auto place = UpperBoundFrom(old, m_order.cend(), fresh, before);
         keep(old, place);
         merged.push_back(fresh);
         old = place;

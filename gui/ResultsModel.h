@@ -60,7 +60,9 @@ class ResultsModel final : public QAbstractTableModel {
   private:
     struct Entry {
         ResultRow row;
-        QString key;  // the name case-folded once, so that ordering compares plain text
+        // The name case-folded once, so that ordering compares plain text; kept only where
+        // the row's head does not hold all of it.
+        QString key;
         mutable std::optional<FileTypes::Type> type;  // told when the row is first shown
     };
     const Entry& EntryAt(int row) const { return m_entries[m_order.at(static_cast<size_t>(row))]; }
@@ -68,7 +70,9 @@ class ResultsModel final : public QAbstractTableModel {
     // The order of the column sorted by: a before b; equal rows by name, then by arrival.
     bool Before(quint32 a, quint32 b) const;
     int CompareIn(int column, const Entry& a, const Entry& b) const;
+    static int CompareHeads(const Head& x, const Head& y);
     int CompareNames(quint32 a, quint32 b) const;
+    void SortBatch(std::vector<quint32>& added) const;
     void Merge(std::vector<quint32> added);
     // Makes `order` the list's order, and leaves the former one in it; `moved` tells where each
     // former position went.

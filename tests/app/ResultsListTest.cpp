@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTabWidget>
+#include <algorithm>
+#include <random>
 
 #include "ResultsView.h"
 #include "SearchWindowFixture.h"
@@ -67,6 +69,48 @@ TEST_F(ResultsListTest, NamesKeepTheirOrderWhateverTheBatches) {
         model.sort(2, Qt::DescendingOrder);
         model.Clear();
         EXPECT_EQ(model.SortColumn(), 0);
+    }
+}
+
+// Thousands of rows, in batches of any size, stand where a stable sort of them all puts them,
+// by name or by size, either way: names repeated, differing only in case or past a long common
+// start, beyond ASCII, folding to more letters ("ß").
+TEST_F(ResultsListTest, RowsInAnyBatchesStandWhereASortOfThemAllPutsThem) {
+    std::mt19937 random(36);
+    const QStringList parts = {
+        "a",  "B", "file0001", "FILE0001.txt", "abcdefghijklmnop", "\u00e9", "\u00df",
+        "ss", "Z", "0"};
+    const auto pick = [&](qsizetype count) { return static_cast<qsizetype>(random() % count); };
+    for (const auto& [column, order] :
+         {std::pair{0, Qt::AscendingOrder}, {0, Qt::DescendingOrder}, {2, Qt::DescendingOrder}}) {
+        ResultsModel model;
+        model.sort(column, order);
+        std::vector<ResultRow> all;
+        while (all.size() < 5000) {
+            std::vector<ResultRow> batch;
+            for (qsizetype count = pick(900) + 1; count > 0; --count) {
+                QString name;
+                for (qsizetype units = pick(4); units >= 0; --units)
+                    name += parts[pick(parts.size())];
+                batch.push_back(Found(name, "/" + QString::number(all.size() + batch.size()),
+                                      static_cast<uint64_t>(pick(3))));
+            }
+            all.insert(all.end(), batch.begin(), batch.end());
+            model.AddRows(std::move(batch));
+        }
+        const int way = order == Qt::AscendingOrder ? 1 : -1;
+        std::stable_sort(all.begin(), all.end(), [&](const ResultRow& a, const ResultRow& b) {
+            const int names = a.name.toCaseFolded().compare(b.name.toCaseFolded());
+            if (column == 2 && a.size != b.size)
+                return (a.size < b.size) == (way > 0);
+            return column == 2 ? names < 0 : names * way < 0;
+        });
+        QStringList expected, shown;
+        for (size_t row = 0; row < all.size(); ++row) {
+            expected << all[row].location;
+            shown << model.Row(static_cast<int>(row)).location;
+        }
+        EXPECT_EQ(shown, expected) << column << order;
     }
 }
 
