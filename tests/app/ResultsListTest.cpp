@@ -81,8 +81,10 @@ TEST_F(ResultsListTest, RowsInAnyBatchesStandWhereASortOfThemAllPutsThem) {
         "a",  "B", "file0001", "FILE0001.txt", "abcdefghijklmnop", "\u00e9", "\u00df",
         "ss", "Z", "0"};
     const auto pick = [&](qsizetype count) { return static_cast<qsizetype>(random() % count); };
-    for (const auto& [column, order] :
+    for (const auto& sorted :
          {std::pair{0, Qt::AscendingOrder}, {0, Qt::DescendingOrder}, {2, Qt::DescendingOrder}}) {
+        const int column = sorted.first;  // named, not bound: the lambdas below take them
+        const Qt::SortOrder order = sorted.second;
         ResultsModel model;
         model.sort(column, order);
         std::vector<ResultRow> all;
