@@ -115,6 +115,11 @@ SearchEvents NotificationQueue::Take(std::size_t most) {
     SearchEvents taken = std::exchange(m_spare, {});
     taken.Clear();
     std::lock_guard<std::mutex> lock(m_mutexQueue);
+    if (most >= m_queue.size()) {  // all of them: the storage changes hands, nothing is copied
+        m_nUrgent = 0;
+        std::swap(taken, m_queue);
+        return taken;
+    }
     const std::size_t count = std::min(most, m_queue.size());
     for (std::size_t i = 0; i < count; ++i) {
         m_nUrgent -= IsUrgent(m_queue.front().kind) ? 1 : 0;

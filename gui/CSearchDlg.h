@@ -19,6 +19,7 @@
 #include "FileTypes.h"
 #include "ResultsView.h"
 #include "RunSummary.h"
+#include "SearchEvents.h"
 #include "SearchOptions.h"
 #include "SearchRequest.h"
 #include "SearchStopHandle.h"
@@ -150,6 +151,8 @@ class CSearchDlg : public QDialog {
     // The queue the worker reports to; each report that finds it empty wakes the window.
     void OpenQueue();
     bool TakeNotifications();
+    void TakeOne(const SearchEvent& event, std::string_view& lastFolder, QString& lastFolderText,
+                 std::vector<std::string>& previewed);
     void ContinueTaking();
     // Shows the found files that wait, in the next turn, or later when rows were shown a
     // moment ago.
@@ -199,6 +202,10 @@ class CSearchDlg : public QDialog {
     std::thread m_worker;                         // joined when the search's end is handled
     FileTypes m_fileTypes;
     QTimer m_takeTimer;  // runs the next slice of notifications after other events
+    // Notifications taken and not yet handled when a slice's time ran out, and the next of them.
+    SearchEvents m_inHand;
+    std::size_t m_nInHandAt = 0;
+    bool m_bTaking = false;  // a slice runs: a prompt's own turns of the loop start none
     // Found files wait here to be shown together, a few times a second: each showing sorts
     // them in among every row already listed, and draws the list again.
     std::vector<ResultRow> m_pendingRows;

@@ -11,7 +11,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScopedValueRollback>
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 
 #include "CSearchDlg.h"
@@ -49,6 +51,8 @@ QByteArray FolderOf(const QByteArray& path) {
 }  // namespace
 
 void CSearchDlg::OpenQueue() {
+    m_inHand = {};  // an ended search's
+    m_nInHandAt = 0;
     m_pQueue = std::make_unique<NotificationQueue>([this] {
         // The window took every notification there was: it takes the next ones a moment later,
         // together, rather than each as it comes, which would cost both threads a wake-up per
@@ -69,7 +73,9 @@ void CSearchDlg::OpenQueue() {
 // window answers while thousands of files come in. Sorting a batch in among a million rows and
 // taking a slice each hold the window for a while: a turn does one or the other.
 void CSearchDlg::ContinueTaking() {
-    if (!m_pendingRows.empty() && RowsDueInMs() == 0) {
+    if (m_bTaking) {
+        m_takeTimer.start(kGatherMs);  // after the prompt of the slice that runs
+    } else if (!m_pendingRows.empty() && RowsDueInMs() == 0) {
         ShowPendingRows();
         m_takeTimer.start(0);
     } else if (!TakeNotifications()) {
@@ -77,66 +83,83 @@ void CSearchDlg::ContinueTaking() {
     }
 }
 
+// All the notifications there are are taken at once, in a moment under the queue's lock, so that
+// the worker never waits while the window takes them; those a slice has no time for wait for the
+// next one. While a slice runs, they are its own, whatever a prompt's turns of the loop do.
 bool CSearchDlg::TakeNotifications() {
     QElapsedTimer clock;
     clock.start();
-    std::vector<ResultRow>& rows = m_pendingRows;
+    const QScopedValueRollback<bool> taking(m_bTaking, true);
+    const NotificationQueue* const queue = m_pQueue.get();
+    SearchEvents events = std::exchange(m_inHand, {});
+    std::size_t at = std::exchange(m_nInHandAt, 0);
     std::vector<std::string> previewed;  // a preview's files go to its window instead
     // Files of one folder come together: their rows share one text of it.
     std::string_view lastFolder;
     QString lastFolderText;
-    SearchEvents events;
-    for (bool done = false; !done;) {
-        if (events.HasSlots() && m_pQueue)
-            m_pQueue->Recycle(std::exchange(events, {}));  // their storage is filled again
+    while (m_pQueue.get() == queue) {  // not a search begun since
+        if (at == events.size()) {
+            if (events.HasSlots())
+                m_pQueue->Recycle(std::exchange(events, {}));  // their storage is filled again
+            events = m_pQueue->Take(SIZE_MAX);
+            at = 0;
+            lastFolder = {};  // it pointed into the events taken before
+            if (events.empty())
+                break;
+        }
         if (clock.elapsed() >= kFoundBudgetMs) {
+            m_inHand = std::move(events);
+            m_nInHandAt = at;
             m_showRowsTimer.stop();  // the next slices show them, in a turn of their own
             AddPreviewed(std::move(previewed));
             return false;
         }
-        lastFolder = {};  // it pointed into the events taken before
-        events = m_pQueue->Take(kFoundBatch);
-        done = events.size() < kFoundBatch;
-        for (const SearchEvent& event : events) {
-            if (event.kind == SearchEvent::Kind::Found) {
-                if (event.path == std::exchange(m_strNotChanged, {}))
-                    continue;
-                m_summary.Listed();
-                if (m_bPreviewing) {
-                    previewed.emplace_back(event.path);
-                    continue;
-                }
-                const auto [name, folder] = SplitPath(event.path);
-                if (folder != lastFolder || lastFolder.data() == nullptr) {
-                    lastFolder = folder;
-                    lastFolderText = NameText(folder);
-                }
-                rows.push_back({NameText(name), lastFolderText, event.info.FileSize(),
-                                event.info.ftLastWriteTime,
-                                QByteArray(event.path.data(), std::ssize(event.path))});
-                continue;
-            }
-            if (event.kind == SearchEvent::Kind::Skipped) {
-                CountSkipped(event);  // named nowhere, only counted
-                continue;
-            }
-            if (event.kind == SearchEvent::Kind::UndoKept) {
-                continue;  // File > Undo Last Replacement looks in the store itself
-            }
-            ShowPendingRows();  // listed before the prompt, or the end
-            AddPreviewed(std::exchange(previewed, {}));
-            if (event.IsQuestion()) {
-                Answer(event);
-            } else {
-                if (event.result == 1)
-                    m_summary.FolderNotEntered();
-                OnSearchFinished();
-            }
+        for (const std::size_t end = std::min(events.size(), at + kFoundBatch); at < end;) {
+            const SearchEvent& event = *(events.begin() + static_cast<std::ptrdiff_t>(at++));
+            TakeOne(event, lastFolder, lastFolderText, previewed);
         }
     }
     ShowRowsInTime();
     AddPreviewed(std::move(previewed));
     return true;
+}
+
+void CSearchDlg::TakeOne(const SearchEvent& event, std::string_view& lastFolder,
+                         QString& lastFolderText, std::vector<std::string>& previewed) {
+    if (event.kind == SearchEvent::Kind::Found) {
+        if (event.path == std::exchange(m_strNotChanged, {}))
+            return;
+        m_summary.Listed();
+        if (m_bPreviewing) {
+            previewed.emplace_back(event.path);
+            return;
+        }
+        const auto [name, folder] = SplitPath(event.path);
+        if (folder != lastFolder || lastFolder.data() == nullptr) {
+            lastFolder = folder;
+            lastFolderText = NameText(folder);
+        }
+        m_pendingRows.push_back({NameText(name), lastFolderText, event.info.FileSize(),
+                                 event.info.ftLastWriteTime,
+                                 QByteArray(event.path.data(), std::ssize(event.path))});
+        return;
+    }
+    if (event.kind == SearchEvent::Kind::Skipped) {
+        CountSkipped(event);  // named nowhere, only counted
+        return;
+    }
+    if (event.kind == SearchEvent::Kind::UndoKept) {
+        return;  // File > Undo Last Replacement looks in the store itself
+    }
+    ShowPendingRows();  // listed before the prompt, or the end
+    AddPreviewed(std::exchange(previewed, {}));
+    if (event.IsQuestion()) {
+        Answer(event);
+    } else {
+        if (event.result == 1)
+            m_summary.FolderNotEntered();
+        OnSearchFinished();
+    }
 }
 
 qint64 CSearchDlg::RowsDueInMs() const {
