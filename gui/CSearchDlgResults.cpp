@@ -40,6 +40,9 @@ constexpr std::size_t kFoundBatch = 256;
 // How often found files are shown at most: often enough to look continuous, seldom enough that
 // sorting them in among a million rows and drawing the list stay a small part of the work.
 constexpr qint64 kShowRowsMs = 50;
+// The most found files sorted in at once: among a million rows, more would hold the window
+// longer than a person waits for it. A slice that has made this many ends, and they are shown.
+constexpr std::size_t kMostRowsShownAtOnce = 10000;
 // How long notifications gather, once the window has taken them all, before it takes more.
 constexpr int kGatherMs = 10;
 
@@ -75,7 +78,8 @@ void CSearchDlg::OpenQueue() {
 void CSearchDlg::ContinueTaking() {
     if (m_bTaking) {
         m_takeTimer.start(kGatherMs);  // after the prompt of the slice that runs
-    } else if (!m_pendingRows.empty() && RowsDueInMs() == 0) {
+    } else if (!m_pendingRows.empty() &&
+               (RowsDueInMs() == 0 || m_pendingRows.size() >= kMostRowsShownAtOnce)) {
         ShowPendingRows();
         m_takeTimer.start(0);
     } else if (!TakeNotifications()) {
@@ -107,7 +111,7 @@ bool CSearchDlg::TakeNotifications() {
             if (events.empty())
                 break;
         }
-        if (clock.elapsed() >= kFoundBudgetMs) {
+        if (clock.elapsed() >= kFoundBudgetMs || m_pendingRows.size() >= kMostRowsShownAtOnce) {
             m_inHand = std::move(events);
             m_nInHandAt = at;
             m_showRowsTimer.stop();  // the next slices show them, in a turn of their own
