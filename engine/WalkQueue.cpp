@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "FolderListing.h"
+#include "FolderReadAhead.h"
 #include "SearchAhead.h"
 #include "SearchRequest.h"
 #include "StopState.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr size_t kFilesListedAhead = 1100;
 constexpr size_t kMostFoldersListedAhead = 64;
 constexpr size_t kStepsListedAhead = 4096;  // as a folder of names that cannot be read may give
+// Folders are read ahead only where the process may open plenty of files: the reader holds two.
+constexpr size_t kHandlesToReadAhead = 1024;
 
 // The most folders listed ahead, each held open: few where the process may open few files, so
 // that as many are left for the files searched and the output as on one thread.
@@ -62,7 +65,16 @@ WalkQueue::WalkQueue(FileSystem& fs, const StopState& stop, const SearchRequest&
       m_bHiddenFolders(request.hiddenFolders),
       m_nSkipMask(SkipMask(request.hidden)),
       m_nFoldersAhead(FoldersAhead(fs.HandleLimit())),
-      m_foldersWalked(walked) {}
+      m_foldersWalked(walked) {
+    // Listing, the walk does little beside reading folders (and, at most, asking each file's
+    // status), and a second thread can read the next ones meanwhile; searching, the second
+    // thread searches files instead.
+    if (request.search.empty() && request.searchAhead && m_bSubfolders &&
+        m_filter.Folder().empty() && FileSystem::kListsOnce && ahead == nullptr &&
+        fs.HandleLimit() >= kHandlesToReadAhead) {
+        m_pReadAhead = std::make_unique<FolderReadAhead>(fs, stop, m_bHiddenFolders);
+    }
+}
 
 WalkQueue::~WalkQueue() = default;
 
@@ -154,24 +166,29 @@ WalkQueue::Entered WalkQueue::Enter(const Waiting& waiting) {
         return Entered::Yes;
     }
     folder->path = waiting.path;
+    folder->id = id;
+    std::unique_ptr<FolderRead> read;
+    if (m_pReadAhead != nullptr && waiting.parent != nullptr) {
+        read = m_pReadAhead->Take(waiting.parent->id, waiting.name, id);
+    }
     m_pListing = std::move(folder);
     Push(WalkStep::Kind::Entered, {});
-    OpenListing(*m_pListing);
+    OpenListing(*m_pListing, std::move(read));
     return Entered::Yes;
 }
 
 // Where one listing serves both, it lists the folder's files and subfolders; else the files
 // (in the filter's folder, when it names one) come from one listing and the subfolders later
 // from another.
-void WalkQueue::OpenListing(WalkFolder& folder) {
+void WalkQueue::OpenListing(WalkFolder& folder, std::unique_ptr<FolderRead> read) {
     const std::string prefix = WithSeparator(folder.path);
     const bool once = FileSystem::kListsOnce && m_filter.Folder().empty();
     m_bListsFolders = once && m_bSubfolders;
     m_bSubfoldersLater = !once && m_bSubfolders;
     if (once) {
         folder.filesPrefix = prefix;
-        folder.listing =
-            std::make_unique<FolderListing>(m_fs, folder.state, &m_filter, m_bSubfolders);
+        folder.listing = std::make_unique<FolderListing>(m_fs, folder.state, &m_filter,
+                                                         m_bSubfolders, std::move(read));
     } else {
         folder.filesPrefix = prefix + m_filter.Folder();
         if (m_filter.IsUsable()) {
@@ -233,6 +250,9 @@ void WalkQueue::EndListing() {
         ListSubfolders(folder);
     }
     Push(WalkStep::Kind::FolderDone, {});
+    if (m_pReadAhead != nullptr) {
+        m_pReadAhead->Start(folder.state, folder.id, m_subfolders);  // once, at the first folder
+    }
     const std::string prefix = WithSeparator(folder.path);
     for (auto name = m_subfolders.rbegin(); name != m_subfolders.rend(); ++name) {
         m_toEnter.push_back({m_pListing, *name, prefix + *name});

@@ -13,6 +13,8 @@
 namespace pellumar {
 
 class FolderListing;
+class FolderReadAhead;
+struct FolderRead;
 class SearchAhead;
 class StopState;
 struct SearchRequest;
@@ -27,6 +29,7 @@ struct WalkFolder {
 
     FileSystem& fs;
     FolderState state;
+    FileId id;
     std::string path;                        // as it is told
     std::string filesPrefix;                 // what each file's name is put after
     std::unique_ptr<FolderListing> listing;  // of its files and, where it serves both, subfolders
@@ -71,7 +74,7 @@ class WalkQueue {
     enum class Entered { Yes, No, Later };
     bool ListMore();
     Entered Enter(const Waiting& waiting);
-    void OpenListing(WalkFolder& folder);
+    void OpenListing(WalkFolder& folder, std::unique_ptr<FolderRead> read);
     void TakeEntry(const FolderEntry& entry, const std::string& prefix, bool bFolders);
     void EndListing();
     void ListSubfolders(WalkFolder& folder);
@@ -100,6 +103,8 @@ class WalkQueue {
     bool m_bSubfoldersLater = false;  // another listing holds them, after its files
     std::vector<std::string> m_subfolders;
     std::vector<std::string> m_linkedFiles;
+    // Where files are only listed: the folders below the top one, read on a second thread.
+    std::unique_ptr<FolderReadAhead> m_pReadAhead;
 };
 
 }  // namespace pellumar

@@ -37,14 +37,18 @@ unsigned char TypeOf(Sys& sys, const ListingState& listing, FolderEntry& entry) 
 
 }  // namespace
 
-// The folder's own descriptor is read, unless the filter names a folder below it. A folder that
-// could be entered but not read cannot be listed.
 FolderListing::FolderListing(FileSystem& fs, const FolderState& folder,
                              const WildcardFilter* pFilter, bool bFolders)
     : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
-    if (pFilter != nullptr && !pFilter->Folder().empty()) {
-        m_state.ownedFd =
-            m_sys.OpenAt(folder.fd, pFilter->Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Open(folder);
+}
+
+// The folder's own descriptor is read, unless the filter names a folder below it. A folder that
+// could be entered but not read cannot be listed.
+void FolderListing::Open(const FolderState& folder) {
+    if (m_pFilter != nullptr && !m_pFilter->Folder().empty()) {
+        m_state.ownedFd = m_sys.OpenAt(folder.fd, m_pFilter->Folder().c_str(),
+                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         m_state.fd = m_state.ownedFd;
         m_nError = m_state.fd < 0 ? (errno ? errno : EIO) : 0;
     } else {
@@ -55,6 +59,22 @@ FolderListing::FolderListing(FileSystem& fs, const FolderState& folder,
         m_state.entries = std::make_unique_for_overwrite<char[]>(kBatch);
         m_state.capacity = kBatch;
     }
+}
+
+// Entries read ahead are taken only from the folder's own descriptor: a folder entered but not
+// readable now is told as such, whatever was read of it before.
+FolderListing::FolderListing(FileSystem& fs, const FolderState& folder,
+                             const WildcardFilter* pFilter, bool bFolders,
+                             std::unique_ptr<FolderRead> read)
+    : m_sys(fs.GetSys()), m_pFilter(pFilter), m_bFolders(bFolders) {
+    if (read == nullptr || (pFilter != nullptr && !pFilter->Folder().empty()) ||
+        folder.readError != 0) {
+        Open(folder);
+        return;
+    }
+    m_state.fd = folder.fd;
+    m_pRead = std::move(read);
+    m_bReadAhead = true;
 }
 
 FolderListing::~FolderListing() {
@@ -84,6 +104,17 @@ bool FolderListing::Next(FolderEntry& entry) {
 
 // The next batch of entries; false at the end of the folder, or when it cannot be read.
 bool FolderListing::ReadBatch() {
+    if (m_bReadAhead) {
+        if (m_pRead == nullptr) {
+            return false;  // all of them were handed out
+        }
+        m_state.capacity = m_pRead->size;
+        m_state.end = m_pRead->size;
+        m_state.at = 0;
+        m_state.entries = std::move(m_pRead->entries);
+        m_pRead.reset();
+        return m_state.end > 0;
+    }
     const ssize_t got = m_sys.Getdents(m_state.fd, m_state.entries.get(), m_state.capacity);
     if (got <= 0) {
         m_nError = got < 0 ? (errno ? errno : EIO) : 0;

@@ -14,6 +14,11 @@ FolderListing::FolderListing(FileSystem& fs, const FolderState& /*folder*/,
     m_state.pending = IsOpen();
 }
 
+FolderListing::FolderListing(FileSystem& fs, const FolderState& folder,
+                             const WildcardFilter* pFilter, bool bFolders,
+                             std::unique_ptr<FolderRead> /*read*/)
+    : FolderListing(fs, folder, pFilter, bFolders) {}
+
 FolderListing::~FolderListing() {
     if (IsOpen()) {
         m_sys.FindClose(m_state.find);

@@ -5,9 +5,15 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <random>
+#include <thread>
 
 #include "FaultySys.h"
 
@@ -95,11 +101,14 @@ std::pair<Ran, Ran> OneAndTwo(const TempTree& grown, unsigned seed, const Reques
     return {RunIn(one, request, false, stopAt), RunIn(two, request, true, stopAt)};
 }
 
-// Listing, searching (without hidden files, without hidden folders, counting), a dry run with
-// its changes, replacing a text and a pattern.
+// Listing (with each file's information or the names alone: the second thread reads the folders
+// ahead), searching (without hidden files, without hidden folders, counting), a dry run
+// with its changes, replacing a text and a pattern.
 std::vector<Request> Requests() {
     return {
         {.filter = "*", .searchOnly = true},
+        {.filter = "*", .searchOnly = true, .fileInformation = false},
+        {.filter = "*.txt", .searchOnly = true, .hiddenFolders = false, .fileInformation = false},
         {.filter = "*", .search = "needle", .searchOnly = true},
         {.filter = "*.txt", .search = "needle", .searchOnly = true, .hidden = false},
         {.filter = "*", .search = "needle", .searchOnly = true, .hiddenFolders = false},
@@ -191,6 +200,71 @@ TEST(TwoThreadWalkTest, FewOpenFilesAllowedStillReachEveryFile) {
     sys.FailLater(Op::OpenFolder, 40, EMFILE);
     Heard heard(tree, request, sys);
     EXPECT_EQ(Sorted(heard.Found()), Sorted(expected));
+}
+
+// Listing, the folders are read ahead on the second thread; one replaced after it was read and
+// before the walk enters it is listed as the walk finds it, the entries read of the folder gone
+// never told.
+TEST(TwoThreadWalkTest, AFolderReplacedAfterItWasReadAheadIsListedAsTheWalkFindsIt) {
+    TempTree tree(TempTree::MemoryFolder());
+    for (const char* file : {"a/x", "b/old", "b/d/older", "c/z"}) {
+        tree.Write(file, "");
+    }
+    // Once "b" was read to its end by another thread, another folder takes its name just before
+    // the walk, which read the top folder, enters it.
+    class ReplacingSys : public FaultySys {
+      public:
+        ReplacingSys(std::string top, std::string folder)
+            : m_strTop(std::move(top)), m_strFolder(std::move(folder)) {}
+        size_t OpenFileLimit() override { return 4096; }
+        ssize_t Getdents(int fd, void* buffer, size_t size) override {
+            const ssize_t got = FaultySys::Getdents(fd, buffer, size);
+            std::error_code error;
+            const fs::path read = fs::read_symlink("/proc/self/fd/" + std::to_string(fd), error);
+            const std::lock_guard lock(m_mutex);
+            if (read == m_strTop) {
+                m_walk = std::this_thread::get_id();
+            } else if (read == m_strFolder && got == 0 && m_walk != std::this_thread::get_id()) {
+                m_bReadAhead = true;
+            }
+            return got;
+        }
+        int OpenAt(int dirfd, const char* name, int flags, mode_t mode) override {
+            if (std::string_view(name) == "b" && IsWalk()) {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                while (!ReadAhead() && std::chrono::steady_clock::now() < until) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                fs::rename(m_strFolder, m_strFolder + "-gone");
+                fs::create_directory(m_strFolder);
+                std::ofstream(m_strFolder + "/new").flush();
+            }
+            return FaultySys::OpenAt(dirfd, name, flags, mode);
+        }
+
+        bool ReadAhead() {
+            const std::lock_guard lock(m_mutex);
+            return m_bReadAhead;
+        }
+
+      private:
+        bool IsWalk() {
+            const std::lock_guard lock(m_mutex);
+            return m_walk == std::this_thread::get_id();
+        }
+        const std::string m_strTop, m_strFolder;
+        std::mutex m_mutex;
+        std::thread::id m_walk;     // guarded by m_mutex: the thread that read the top folder
+        bool m_bReadAhead = false;  // guarded by m_mutex: another thread read "b" whole
+    };
+    ReplacingSys sys(fs::canonical(tree.Root()).string(), fs::canonical(tree.Path("b")).string());
+    Request request{.filter = "*", .searchOnly = true, .fileInformation = false};
+    request.folder = tree.Root();
+    RecordingSink sink(tree.Root());
+    CSearchThread(&sink, request, sys).Run();
+    ASSERT_TRUE(sys.ReadAhead());
+    EXPECT_EQ(Sorted(sink.Found()), (Lines{"a/x", "b/new", "c/z"}));
+    EXPECT_EQ(sink.Others(), Lines{"finished 0"});
 }
 
 }  // namespace
