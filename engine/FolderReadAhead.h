@@ -19,8 +19,8 @@ class StopState;
 
 // Reads the folders the walk enters next, on a second thread, in the walk's own order (depth
 // first, each folder's subfolders as they are listed), while the walk hands on the files of the
-// folders before. Where files are only listed, reading folders is nearly all the work, and the
-// second processor is otherwise idle.
+// folders before. Where files are listed rather than searched, reading folders is most of the
+// walk's work, and the second thread has no files to search.
 //
 // The walk still opens and enters each folder itself, and takes a folder's entries from here only
 // when they were read whole from the folder it entered; any other folder it reads itself, as it
