@@ -32,8 +32,8 @@ class FolderReadAhead {
     FolderReadAhead& operator=(const FolderReadAhead&) = delete;
     ~FolderReadAhead();  // stops the thread and waits for it
 
-    // Begins below the top folder, once the walk has listed it: `subfolders` in the order the
-    // walk enters them.
+    // Begins below a folder the walk has listed, `subfolders` in the order the walk enters them;
+    // once only, at the first folder that has any.
     void Start(const FolderState& top, const FileId& topId, std::vector<std::string> subfolders);
     // The entries of the folder the walk has just entered, named `name` in the folder `parent`,
     // when they were read from that very folder; null when the walk is to read them itself.

@@ -251,7 +251,7 @@ void WalkQueue::EndListing() {
     }
     Push(WalkStep::Kind::FolderDone, {});
     if (m_pReadAhead != nullptr) {
-        m_pReadAhead->Start(folder.state, folder.id, m_subfolders);  // once, at the first folder
+        m_pReadAhead->Start(folder.state, folder.id, m_subfolders);  // below the first that has any
     }
     const std::string prefix = WithSeparator(folder.path);
     for (auto name = m_subfolders.rbegin(); name != m_subfolders.rend(); ++name) {
