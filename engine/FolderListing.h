@@ -42,10 +42,13 @@ class FolderListing {
     // The platform's own record of the listing, for the file system layer.
     const ListingState& State() const { return m_state; }
 
-  private:
+    // The most bytes of entries read at a time, where the system hands them out in batches.
+    static constexpr std::size_t kBatch = 32 << 10;
     static bool IsDots(const char* name) {
         return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
     }
+
+  private:
     // Starts reading the folder, or the filter's folder in it, from the system.
     void Open(const FolderState& folder);
     // Fills in the entry from the current raw one; false when it is of no use.

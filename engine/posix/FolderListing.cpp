@@ -13,9 +13,6 @@ namespace {
 // The type of the listing's current entry, what a link leads to included; sets the entry's link and
 // error (DT_UNKNOWN when what it leads to cannot be told). Some file systems do not tell types
 // in their listings: for those, whether the entry is a link is asked first.
-// The most bytes of entries read at a time.
-constexpr size_t kBatch = 32 << 10;
-
 unsigned char TypeOf(Sys& sys, const ListingState& listing, FolderEntry& entry) {
     const char* name = listing.current->d_name;
     const unsigned char type = listing.current->d_type;

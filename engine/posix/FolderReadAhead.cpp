@@ -21,7 +21,7 @@ constexpr size_t kMostReadsAhead = 64;
 constexpr size_t kMostBytesAhead = 4 << 20;
 // The entries of a larger folder are not kept: the walk reads it in batches, in little memory.
 constexpr size_t kMostBytes = 1 << 20;
-constexpr size_t kBatch = 32 << 10;
+constexpr size_t kBatch = FolderListing::kBatch;
 
 // Some tens of microseconds of waiting awake.
 constexpr int kSpins = 3000;
@@ -30,10 +30,6 @@ void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #endif
-}
-
-bool IsDots(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
 }  // namespace
@@ -131,7 +127,7 @@ std::unique_ptr<FolderRead> FolderReadAhead::Read(int top, const Pending& pendin
     for (size_t at = 0; at < entries.size();) {
         const auto* entry = reinterpret_cast<const struct dirent64*>(entries.data() + at);
         at += entry->d_reclen;
-        if (entry->d_type == DT_DIR && !IsDots(entry->d_name) &&
+        if (entry->d_type == DT_DIR && !FolderListing::IsDots(entry->d_name) &&
             (m_bHiddenFolders || entry->d_name[0] != '.')) {
             subfolders.emplace_back(entry->d_name);
         }
